@@ -1,0 +1,53 @@
+#include "app/paths.h"
+
+#include <mutex>
+
+#include "app/text.h"
+#include "platform/platform.h"
+
+namespace quz {
+
+namespace {
+std::mutex overrideMutex;
+std::string overrideFolder;
+}  // namespace
+
+std::string ProgramFolder() {
+  {
+    std::lock_guard<std::mutex> lock(overrideMutex);
+    if (!overrideFolder.empty()) return overrideFolder;
+  }
+  static const std::string folder = [] {
+    std::string exe = plat::ExecutablePath();
+    size_t slash = LastCharPos(exe, '\\');
+    return slash == kNone ? std::string() : exe.substr(0, slash + 1);
+  }();
+  return folder;
+}
+
+void OverrideProgramFolder(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(overrideMutex);
+  overrideFolder = folder;
+  if (!overrideFolder.empty() && !EndsWithChar(overrideFolder, '\\')) overrideFolder += '\\';
+}
+
+std::string ExePath(const std::string& name) { return ProgramFolder() + name; }
+
+bool CreateSaveFolder(std::string& path) {
+  if (path.empty()) return false;
+  if (!EndsWithChar(path, '\\')) path += '\\';
+  // Every separator after the first ends one level ("C:\a\" then "C:\a\b\").
+  bool first = true;
+  for (size_t i = 0; i < path.size(); i += CharLength(path, i)) {
+    if (path[i] != '\\') continue;
+    if (first) {
+      first = false;
+      continue;
+    }
+    plat::CreateFolder(path.substr(0, i));
+  }
+  plat::FileStatus st;
+  return plat::GetFileStatus(path, st) && st.isDirectory;
+}
+
+}  // namespace quz

@@ -1,0 +1,129 @@
+// quzctl as its users run it: a copy of the program in a folder of its own,
+// working on the state files beside it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+#ifndef QUZCTL_BUILT_AT
+#error "QUZCTL_BUILT_AT must name the built quzctl"
+#endif
+
+using quztest::Quote;
+using quztest::ReadFile;
+using quztest::RunCommand;
+using quztest::TempDir;
+
+namespace {
+
+class QuzctlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string built = quztest::BuildPath(QUZCTL_BUILT_AT);
+    std::string data;
+    ASSERT_TRUE(plat::ReadWholeFile(built, data)) << built;
+    exe = dir / (built.size() > 4 && built.substr(built.size() - 4) == ".exe" ? "quzctl.exe" : "quzctl");
+    quztest::WriteFile(exe, data);
+#ifndef _WIN32
+    ASSERT_EQ(quztest::RunCommand("chmod +x " + Quote(quztest::HostPath(exe))), 0);
+#endif
+  }
+
+  // Runs quzctl with the given arguments (engine text); returns its exit status.
+  int Run(const std::vector<std::string>& args, std::string* out = nullptr) {
+    std::string line = Quote(quztest::HostPath(exe));
+    for (const auto& a : args) line += " " + Quote(a);
+    std::string output;
+    // One error file per run: concurrent runs must not share a redirect.
+    std::string errors = dir / ("stderr" + std::to_string(++runs) + ".txt");
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      lastErrors = errors;
+    }
+    int rc = RunCommand(line + " 2>" + Quote(quztest::HostPath(errors)), &output);
+    // Console line ends are CR LF on Windows.
+    std::string cleaned;
+    for (char c : output)
+      if (c != '\r') cleaned += c;
+    if (out) *out = cleaned;
+    return rc;
+  }
+
+  std::string Stderr() {
+    std::string e = ReadFile(lastErrors);
+    e.erase(std::remove(e.begin(), e.end(), '\r'), e.end());
+    return e;
+  }
+
+  TempDir dir;
+  std::string exe;
+  std::atomic<int> runs{0};
+  std::mutex mutex;
+  std::string lastErrors;
+};
+
+TEST_F(QuzctlTest, ConfigWritesReadsAndDeletesInTheFileFormat) {
+  std::string out;
+  EXPECT_EQ(Run({"config", "チェック間隔", "300"}), 0);
+  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[チェック間隔]300\r\n");
+  EXPECT_EQ(Run({"config", "quz保存先フォルダ", "Z:\\バックアップ\\ソフト\\"}), 0);
+  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[チェック間隔]300\r\n[quz保存先フォルダ]Z:\\バックアップ\\ソフト\\\r\n");
+
+  EXPECT_EQ(Run({"config", "チェック間隔"}, &out), 0);
+  EXPECT_EQ(out, "300\n");
+  EXPECT_EQ(Run({"config", "quz保存先フォルダ"}, &out), 0);
+  EXPECT_EQ(out, "Z:\\バックアップ\\ソフト\\\n");
+  EXPECT_EQ(Run({"config", "存在しないキー"}, &out), 0);
+  EXPECT_EQ(out, "");
+
+  EXPECT_EQ(Run({"config", "チェック間隔", "600"}), 0);
+  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[チェック間隔]600\r\n[quz保存先フォルダ]Z:\\バックアップ\\ソフト\\\r\n");
+  EXPECT_EQ(Run({"config", "--delete", "チェック間隔"}), 0);
+  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[quz保存先フォルダ]Z:\\バックアップ\\ソフト\\\r\n");
+  EXPECT_EQ(Run({"config", "--delete", "チェック間隔"}), 0);  // absent: nothing changes
+  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[quz保存先フォルダ]Z:\\バックアップ\\ソフト\\\r\n");
+}
+
+TEST_F(QuzctlTest, UsageErrorsExitWithTwoAndOneLine) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"nosuchverb"},
+      {"config"},
+      {"config", "a", "b", "c"},
+      {"config", "--delete"},
+      {"config", "--bogus", "x"},
+      {"config", "bad]key", "1"},
+  };
+  for (const auto& args : bad) {
+    EXPECT_EQ(Run(args), 2) << (args.empty() ? "(none)" : args[0]);
+    std::string e = Stderr();
+    EXPECT_FALSE(e.empty());
+    if (!args.empty()) {
+      EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 1) << e;
+    }
+  }
+  EXPECT_FALSE(quztest::Exists(dir / "quz.ini"));
+}
+
+TEST_F(QuzctlTest, ConcurrentProcessesKeepEveryWrite) {
+  constexpr int kProcesses = 4;
+  std::vector<std::thread> runners;
+  std::vector<int> codes(kProcesses, -1);
+  for (int i = 0; i < kProcesses; ++i)
+    runners.emplace_back([&, i] { codes[i] = Run({"config", "key" + std::to_string(i), "値" + std::to_string(i)}); });
+  for (auto& r : runners) r.join();
+  for (int i = 0; i < kProcesses; ++i) EXPECT_EQ(codes[i], 0);
+  std::string text = ReadFile(dir / "quz.ini");
+  for (int i = 0; i < kProcesses; ++i) {
+    std::string line = "[key" + std::to_string(i) + "]値" + std::to_string(i) + "\r\n";
+    EXPECT_NE(text.find(line), std::string::npos) << text;
+  }
+}
+
+}  // namespace

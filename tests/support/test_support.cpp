@@ -1,0 +1,145 @@
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <random>
+
+#include "app/text.h"
+#include "platform/platform.h"
+
+#ifdef _WIN32
+#define popen _popen
+#define pclose _pclose
+#else
+#include <sys/wait.h>
+#endif
+
+namespace quztest {
+
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  std::random_device rd;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = plat::TempFolder() + "quztest-" + std::to_string(rd() % 100000000) + "-" +
+                            std::to_string(counter++);
+    if (plat::CreateFolder(candidate)) {
+      path_ = candidate + "\\";
+      return;
+    }
+  }
+  ADD_FAILURE() << "cannot create a temporary folder under " << plat::TempFolder();
+}
+
+TempDir::~TempDir() {
+  if (!path_.empty()) RemoveTree(path_);
+}
+
+void RemoveTree(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 3 && p.back() == '\\') p.pop_back();
+  plat::FileStatus st;
+  if (!plat::GetFileStatus(p, st)) return;
+  if (!st.isDirectory) {
+    plat::SetAttributes(p, plat::kAttrNormal);
+    plat::DeleteFile(p);
+    return;
+  }
+  std::vector<plat::DirEntry> entries;
+  plat::ListDirectory(p, entries);
+  for (const auto& e : entries) {
+    if (e.name == "." || e.name == "..") continue;
+    RemoveTree(p + "\\" + e.name);
+  }
+  plat::RemoveFolder(p);
+}
+
+void WriteFile(const std::string& path, const std::string& data) {
+  ASSERT_TRUE(plat::WriteWholeFile(path, data)) << "cannot write " << path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::string data;
+  EXPECT_TRUE(plat::ReadWholeFile(path, data)) << "cannot read " << path;
+  return data;
+}
+
+bool Exists(const std::string& path) {
+  plat::FileStatus st;
+  return plat::GetFileStatus(path, st);
+}
+
+std::string BuildPath(const std::string& hostPath) {
+#ifdef _WIN32
+  if (!hostPath.empty() && hostPath[0] == '/') {
+    std::string p = "Z:" + hostPath;
+    for (char& c : p)
+      if (c == '/') c = '\\';
+    return p;
+  }
+  return hostPath;
+#else
+  std::string p;
+  EXPECT_TRUE(plat::ToEnginePath(hostPath, p));
+  return p;
+#endif
+}
+
+std::string HostPath(const std::string& enginePath) {
+#ifdef _WIN32
+  return enginePath;
+#else
+  // Still engine text: RunCommand converts the whole line.  Only real
+  // separators change, never a trail byte 0x5C.
+  std::string p = enginePath.size() >= 2 && enginePath[1] == ':' ? enginePath.substr(2) : enginePath;
+  for (size_t i = 0; i < p.size(); i += quz::CharLength(p, i))
+    if (p[i] == '\\') p[i] = '/';
+  return p.empty() ? "/" : p;
+#endif
+}
+
+std::string Quote(const std::string& argument) {
+#ifdef _WIN32
+  // Backslashes before the closing quote must be doubled, or the last one
+  // escapes the quote.  A trail byte 0x5C is no backslash.
+  size_t trailing = 0;
+  for (size_t i = 0; i < argument.size(); i += quz::CharLength(argument, i))
+    trailing = argument[i] == '\\' ? trailing + 1 : 0;
+  return "\"" + argument + std::string(trailing, '\\') + "\"";
+#else
+  std::string q = "'";
+  for (char c : argument) {
+    if (c == '\'')
+      q += "'\\''";
+    else
+      q += c;
+  }
+  return q + "'";
+#endif
+}
+
+int RunCommand(const std::string& commandLine, std::string* output) {
+  std::fflush(nullptr);
+#ifdef _WIN32
+  // cmd.exe strips the outer quotes of a line that starts with one.
+  std::string line = "\"" + commandLine + "\"";
+#else
+  std::string line = plat::EngineToConsole(commandLine);
+#endif
+  std::FILE* pipe = popen(line.c_str(), "r");
+  if (!pipe) return -1;
+  char buffer[4096];
+  size_t n;
+  std::string out;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  int status = pclose(pipe);
+  if (output && !plat::ConsoleToEngine(out, *output)) *output = out;
+#ifdef _WIN32
+  return status;
+#else
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+}  // namespace quztest

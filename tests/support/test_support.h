@@ -1,0 +1,48 @@
+// Shared helpers for quz's tests: temporary folders on the real file system
+// of the backend under test, and running programs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quztest {
+
+// A fresh folder under the system's temporary folder, removed with all its
+// contents when the object goes.  path() is an engine path ending with "\".
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + name; }
+
+ private:
+  std::string path_;
+};
+
+// Deletes a file or a folder with everything below it (read-only files too).
+void RemoveTree(const std::string& path);
+
+// Writes and reads whole files, failing the current test on error.
+void WriteFile(const std::string& path, const std::string& data);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+
+// The engine path of a file the build made (CMake gives Linux paths; under
+// Wine they live on drive Z:).
+std::string BuildPath(const std::string& hostPath);
+
+// The path the system's shell knows an engine path by ("Z:\a" is "/a" on
+// the posix backend), still in engine text for RunCommand.
+std::string HostPath(const std::string& enginePath);
+
+// Runs a command line (engine text, code page 932) through the system's
+// shell, collecting what it writes on stdout, converted back to engine text;
+// returns its exit status.
+int RunCommand(const std::string& commandLine, std::string* output = nullptr);
+// The quoting the shell of this backend needs around one argument.
+std::string Quote(const std::string& argument);
+
+}  // namespace quztest
