@@ -516,8 +516,9 @@ bool FileLock::Acquire(const std::string& lockPath, uint32_t timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {
     // No sharing at all: a second opener gets a sharing violation until we close.
+    // The lock file goes when its holder closes it, leaving nothing beside the settings.
     HANDLE h = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       handle_ = reinterpret_cast<intptr_t>(h);
       return true;
