@@ -1,0 +1,102 @@
+// The catalogue: every target and every file and folder found under folder
+// targets, in catalogue order, indexed by path.
+//
+// The user-interface thread reads it while a check thread appends to it, so
+// every operation takes the list's lock, entries never move once made, and
+// the order array grows in fixed chunks that are never reallocated.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/run_state.h"
+#include "catalogue/path_map.h"
+#include "platform/platform.h"
+
+namespace quz {
+
+enum SaveType : int32_t {
+  Normal = 0,
+  Differential = 1,
+  NoSave = 2,
+  Search = 3,
+  SearchDepthBase = 10,
+};
+
+constexpr int32_t kWithdrawnTime = -1;
+
+struct FileEntry {
+  std::atomic<int32_t> index{0};
+  std::string path;  // immutable once the entry is listed
+  std::atomic<int32_t> savedTime{0};
+  std::atomic<int32_t> saveType{Normal};
+  std::atomic<int32_t> lookedAtTime{0};
+
+  bool IsWithdrawn() const { return savedTime.load() == kWithdrawnTime; }
+  bool IsFolder() const { return !path.empty() && path.back() == '\\'; }
+};
+
+// Gives a found file its save type; without one every file is Normal.
+using Classifier = std::function<int32_t(const std::string& path)>;
+
+class CFileList {
+ public:
+  static constexpr int32_t kMaxEntries = 250000;
+
+  explicit CFileList(RunState* state = nullptr);
+  ~CFileList();
+  CFileList(const CFileList&) = delete;
+  CFileList& operator=(const CFileList&) = delete;
+
+  void SetClassifier(Classifier classifier);
+  int32_t Classify(const std::string& path) const;
+
+  // The entry for path, a folder entry also without its trailing "\".
+  FileEntry* FindEntry(const std::string& path) const;
+  // The entry in slot i of the catalogue order; null when i is out of range
+  // or the slot's entry was removed by a running check.
+  FileEntry* EntryAt(int32_t i) const;
+  int32_t Count() const;
+
+  // Adds path (or revives its withdrawn entry); false when it is listed,
+  // the list is full or the path cannot be held by the index.
+  bool AddEntry(const std::string& path, int32_t folderType);
+  // Lists an entry as read from the catalogue file, without looking at the
+  // file system; false when it is listed already, the list is full or the
+  // path cannot be held.
+  bool AddLoaded(const std::string& path, int32_t savedTime, int32_t saveType,
+                 int32_t lookedAtTime);
+
+  // A running check found entry `index` gone: it leaves the index at once
+  // and its slot when ApplyRemovals runs at the end of the check.
+  bool RemoveDuringCheck(int32_t index);
+  void ApplyRemovals();
+  int32_t PendingRemovals() const;
+
+ private:
+  static constexpr int32_t kChunkBits = 12;
+  static constexpr int32_t kChunkSize = 1 << kChunkBits;
+  static constexpr int32_t kChunks = (kMaxEntries + kChunkSize - 1) / kChunkSize;
+
+  int32_t& Slot(int32_t i) const;
+  bool Append(FileEntry* e);  // with lock_ held
+  void TellWatcher(bool revived);
+
+  RunState* state_;
+  Classifier classifier_;
+  mutable plat::Lock lock_;
+  CPathMap entryIndex;
+  // Chunks of record handles; the chunk table has a fixed size, so growing
+  // never moves a handle a reader is looking at.
+  std::unique_ptr<int32_t[]> chunks_[kChunks];
+  int32_t count = 0;
+  std::vector<int32_t> removeList;
+  // Entries removed during a check; freed when their slots go.
+  std::vector<std::unique_ptr<FileEntry>> retired_;
+};
+
+}  // namespace quz

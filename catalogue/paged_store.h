@@ -1,0 +1,34 @@
+// A byte store made of fixed-size pages.  Offsets are stable handles: a page,
+// once allocated, never moves, so growing the store never disturbs what was
+// written before.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace quz {
+
+class CPagedStore {
+ public:
+  static constexpr int32_t kPageSize = 100000;
+
+  CPagedStore() = default;
+  CPagedStore(const CPagedStore&) = delete;
+  CPagedStore& operator=(const CPagedStore&) = delete;
+
+  // Copies size bytes to offset, allocating pages on first reach.  False when
+  // the write would pass the largest offset an int32 handle can name.
+  bool Write(int32_t offset, const void* data, int32_t size);
+  // Copies size bytes from offset; false when offset is at or beyond Size()
+  // or the range passes the end of what was written.
+  bool Read(int32_t offset, void* data, int32_t size) const;
+  // Highest offset written so far, plus one.
+  int32_t Size() const { return size_; }
+
+ private:
+  std::vector<std::unique_ptr<char[]>> pages_;
+  int32_t size_ = 0;
+};
+
+}  // namespace quz

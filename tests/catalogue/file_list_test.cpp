@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "app/run_state.h"
+#include "catalogue/file_list.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using quz::CFileList;
+using quz::FileEntry;
+
+TEST(FileList, FolderEntriesGetSeparatorTypeAndWakeTheWatcher) {
+  quztest::TempDir dir;
+  std::string folder = dir / "Data";
+  ASSERT_TRUE(plat::CreateFolder(folder));
+  quztest::WriteFile(dir / "note.txt", "x");
+  quz::RunState state;
+  CFileList list(&state);
+  list.SetClassifier([](const std::string& path) {
+    return path.size() > 4 && path.compare(path.size() - 4, 4, ".txt") == 0 ? quz::Differential
+                                                                           : quz::Normal;
+  });
+
+  ASSERT_TRUE(list.AddEntry(folder, 12));
+  EXPECT_TRUE(state.watchEvent.IsSet());
+  FileEntry* e = list.FindEntry(folder);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->path, folder + "\\");
+  EXPECT_EQ(e->saveType, 11);
+  EXPECT_EQ(list.FindEntry(folder + "\\"), e);
+  EXPECT_EQ(e->savedTime, 0);
+  EXPECT_EQ(e->lookedAtTime, 0);
+  // Listed with or without its separator: nothing is added.
+  EXPECT_FALSE(list.AddEntry(folder + "\\", 3));
+  EXPECT_FALSE(list.AddEntry(folder, 3));
+
+  ASSERT_TRUE(list.AddEntry(dir / "sub", 3));  // not on disk: a file entry
+  EXPECT_EQ(list.FindEntry(dir / "sub")->path, dir / "sub");
+  ASSERT_TRUE(list.AddEntry(dir / "note.txt", 3));
+  EXPECT_EQ(list.FindEntry(dir / "NOTE.TXT")->saveType, quz::Differential);
+  EXPECT_FALSE(list.AddEntry(dir / "Note.Txt", 3));
+  EXPECT_EQ(list.Count(), 3);
+  for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(list.EntryAt(i)->index, i);
+  EXPECT_EQ(list.EntryAt(3), nullptr);
+  EXPECT_EQ(list.EntryAt(-1), nullptr);
+
+  std::string searched = dir / "Searched";
+  ASSERT_TRUE(plat::CreateFolder(searched));
+  ASSERT_TRUE(list.AddEntry(searched + "\\", 3));
+  EXPECT_EQ(list.FindEntry(searched)->saveType, quz::Search);
+}
+
+TEST(FileList, WithdrawnEntriesAreRevived) {
+  quztest::TempDir dir;
+  std::string folder = dir / "Back";
+  ASSERT_TRUE(plat::CreateFolder(folder));
+  quz::RunState state;
+  CFileList list(&state);
+  ASSERT_TRUE(list.AddLoaded(dir / "gone.txt", quz::kWithdrawnTime, quz::NoSave, 77));
+  ASSERT_TRUE(list.AddLoaded(folder + "\\", quz::kWithdrawnTime, quz::NoSave, 77));
+  EXPECT_FALSE(list.AddLoaded(dir / "GONE.txt", 5, 0, 0));
+  ASSERT_TRUE(list.FindEntry(dir / "gone.txt")->IsWithdrawn());
+
+  ASSERT_TRUE(list.AddEntry(dir / "gone.txt", 3));
+  FileEntry* e = list.FindEntry(dir / "gone.txt");
+  EXPECT_FALSE(e->IsWithdrawn());
+  EXPECT_EQ(e->savedTime, 0);
+  EXPECT_EQ(e->lookedAtTime, 0);
+  EXPECT_EQ(e->saveType, quz::Normal);
+  EXPECT_FALSE(list.AddEntry(dir / "gone.txt", 3));
+
+  ASSERT_TRUE(list.AddEntry(folder, 14));
+  EXPECT_EQ(list.FindEntry(folder)->saveType, 13);
+  EXPECT_EQ(state.watchListChanged, 1);
+  EXPECT_EQ(list.Count(), 2);
+}
+
+TEST(FileList, HoldsAtMostTheLimit) {
+  CFileList list;
+  for (int32_t i = 0; i < CFileList::kMaxEntries; ++i)
+    ASSERT_TRUE(list.AddLoaded("C:\\f" + std::to_string(i / 50) + "\\n" + std::to_string(i),
+                               1, 0, 0));
+  EXPECT_EQ(list.Count(), CFileList::kMaxEntries);
+  EXPECT_FALSE(list.AddEntry("C:\\another\\file.txt", 3));
+  EXPECT_FALSE(list.AddLoaded("C:\\another\\file.txt", 1, 0, 0));
+  EXPECT_EQ(list.Count(), CFileList::kMaxEntries);
+  EXPECT_EQ(list.FindEntry("C:\\another\\file.txt"), nullptr);
+  FileEntry* last = list.EntryAt(CFileList::kMaxEntries - 1);
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last->path, "C:\\f4999\\n249999");
+}
+
+TEST(FileList, RemovalsCompactTheOrderAtTheEndOfACheck) {
+  CFileList list;
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(list.AddLoaded("C:\\d\\" + std::to_string(i), 1, 0, 0));
+  ASSERT_TRUE(list.RemoveDuringCheck(7));
+  ASSERT_TRUE(list.RemoveDuringCheck(3));
+  EXPECT_FALSE(list.RemoveDuringCheck(3));  // already gone
+  EXPECT_FALSE(list.RemoveDuringCheck(10));
+  // During the check the slots stay, but the entries are not found any more.
+  EXPECT_EQ(list.Count(), 10);
+  EXPECT_EQ(list.EntryAt(3), nullptr);
+  EXPECT_EQ(list.FindEntry("C:\\d\\7"), nullptr);
+  EXPECT_EQ(list.EntryAt(8)->path, "C:\\d\\8");
+  list.ApplyRemovals();
+  EXPECT_EQ(list.PendingRemovals(), 0);
+  ASSERT_EQ(list.Count(), 8);
+  const char* expected[] = {"0", "1", "2", "4", "5", "6", "8", "9"};
+  for (int32_t i = 0; i < 8; ++i) {
+    FileEntry* e = list.EntryAt(i);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->index, i);
+    EXPECT_EQ(e->path, std::string("C:\\d\\") + expected[i]);
+    EXPECT_EQ(list.FindEntry(e->path), e);
+  }
+  // A removed path can be listed again.
+  EXPECT_TRUE(list.AddLoaded("C:\\d\\3", 1, 0, 0));
+  EXPECT_EQ(list.EntryAt(8)->index, 8);
+}
+
+TEST(FileList, PathsTheIndexCannotHoldAreRefused) {
+  CFileList list;
+  std::string longFolder = "C:\\" + std::string(300, 'x');
+  ASSERT_TRUE(list.AddEntry(longFolder.substr(0, 254) + "\\a.txt", 3));
+  EXPECT_FALSE(list.AddEntry(longFolder + "\\a.txt", 3));
+  EXPECT_FALSE(list.AddEntry(longFolder + "\\b.txt", 3));
+  EXPECT_FALSE(list.AddLoaded(longFolder + "\\a.txt", 1, 0, 0));
+  EXPECT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.FindEntry(longFolder + "\\a.txt"), nullptr);
+  EXPECT_EQ(list.EntryAt(0)->path, longFolder.substr(0, 254) + "\\a.txt");
+}
+
+// The user-interface thread reads the list while a check thread adds to it;
+// the entries it holds must stay valid however much the list grows.
+TEST(FileList, ReadersSeeAConsistentListWhileAnotherThreadAdds) {
+  CFileList list;
+  constexpr int32_t kAdds = 60000;
+  std::atomic<bool> done{false};
+  std::atomic<int64_t> reads{0};
+  std::thread reader([&] {
+    FileEntry* first = nullptr;
+    while (!done.load()) {
+      int32_t n = list.Count();
+      if (n == 0) continue;
+      FileEntry* e = list.EntryAt(n - 1);
+      ASSERT_NE(e, nullptr);
+      EXPECT_EQ(e->index, n - 1);
+      EXPECT_EQ(e->path, "C:\\w" + std::to_string((n - 1) / 40) + "\\f" + std::to_string(n - 1));
+      EXPECT_EQ(list.FindEntry(e->path), e);
+      if (!first) first = list.EntryAt(0);
+      EXPECT_EQ(first->path, "C:\\w0\\f0");
+      reads.fetch_add(1);
+    }
+  });
+  std::thread writer([&] {
+    for (int32_t i = 0; i < kAdds; ++i) {
+      FileEntry* e = nullptr;
+      ASSERT_TRUE(list.AddLoaded("C:\\w" + std::to_string(i / 40) + "\\f" + std::to_string(i),
+                                 i, 0, 0));
+      e = list.EntryAt(i);
+      e->savedTime = i + 1;
+      e->lookedAtTime = i + 2;
+    }
+  });
+  writer.join();
+  done = true;
+  reader.join();
+  EXPECT_GT(reads.load(), 0);
+  EXPECT_EQ(list.Count(), kAdds);
+  EXPECT_EQ(list.EntryAt(kAdds - 1)->savedTime, kAdds);
+}
+
+}  // namespace
