@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "catalogue/file_list.h"
+#include "catalogue/file_list_file.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using quz::CFileList;
+using quz::FileEntry;
+
+TEST(FileListFile, LinesLoadAndSaveBackUnchanged) {
+  quztest::TempDir dir;
+  std::string file = dir / "FileList.txt";
+  std::string text =
+      "C:\\Data\\a.txt<1000<0<2000\r\n"
+      "C:\\Data\\<0<3<0\r\n"
+      "C:\\Data\\\x83\x5c\x83\x74\x83\x67.doc<-5<1<7\r\n";
+  quztest::WriteFile(file, text);
+  CFileList list;
+  ASSERT_TRUE(quz::LoadFileList(list, file));
+  ASSERT_EQ(list.Count(), 3);
+  FileEntry* e = list.FindEntry("C:\\Data\\a.txt");
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->savedTime, 1000);
+  EXPECT_EQ(e->saveType, 0);
+  EXPECT_EQ(e->lookedAtTime, 2000);
+  EXPECT_EQ(list.FindEntry("C:\\Data")->saveType, 3);
+  EXPECT_EQ(list.EntryAt(2)->savedTime, -5);
+  ASSERT_TRUE(quz::SaveFileList(list, file));
+  EXPECT_EQ(quztest::ReadFile(file), text);
+  EXPECT_FALSE(quztest::Exists(file + ".new"));
+}
+
+TEST(FileListFile, MissingFileIsCreatedEmpty) {
+  quztest::TempDir dir;
+  CFileList list;
+  ASSERT_TRUE(quz::LoadFileList(list, dir / "FileList.txt"));
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_TRUE(quztest::Exists(dir / "FileList.txt"));
+  EXPECT_EQ(quztest::ReadFile(dir / "FileList.txt"), "");
+}
+
+TEST(FileListFile, MalformedLineEndsLoadingAndDuplicatesKeepTheFirst) {
+  quztest::TempDir dir;
+  std::string file = dir / "FileList.txt";
+  quztest::WriteFile(file,
+                     "C:\\a\\one<1<0<1\r\n"
+                     "C:\\A\\x<2<0<2\r\n"
+                     "C:\\a\\ONE<9<9<9\r\n"
+                     "C:\\a\\two<3<x<\r\n"
+                     "C:\\a\\bad<4<0\r\n"
+                     "C:\\a\\after<5<0<5\r\n");
+  CFileList list;
+  ASSERT_TRUE(quz::LoadFileList(list, file));
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.FindEntry("C:\\a\\one")->savedTime, 1);
+  EXPECT_EQ(list.FindEntry("C:\\a\\two")->saveType, 0);
+  EXPECT_EQ(list.FindEntry("C:\\a\\two")->lookedAtTime, 0);
+  EXPECT_EQ(list.FindEntry("C:\\a\\after"), nullptr);
+
+  // Lines ending with LF alone: the second line loses its first byte.
+  quztest::WriteFile(file, "C:\\b\\one<1<0<1\nC:\\b\\two<2<0<2\n");
+  CFileList lf;
+  ASSERT_TRUE(quz::LoadFileList(lf, file));
+  EXPECT_NE(lf.FindEntry("C:\\b\\one"), nullptr);
+  EXPECT_EQ(lf.FindEntry("C:\\b\\two"), nullptr);
+  EXPECT_NE(lf.FindEntry(":\\b\\two"), nullptr);
+}
+
+TEST(FileListFile, LongLinesAndWithdrawnEntries) {
+  quztest::TempDir dir;
+  std::string file = dir / "FileList.txt";
+  std::string longPath = "C:\\" + std::string(5000, 'p') + "\\n.txt";
+  quztest::WriteFile(file, longPath + "<1<0<1\r\nC:\\k\\kept<2<0<2\r\nC:\\k\\gone<-1<0<0\r\n" +
+                               "C:\\k\\big<99999999999999999999<0<-99999999999\r\n");
+  CFileList list;
+  ASSERT_TRUE(quz::LoadFileList(list, file));
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_TRUE(list.FindEntry("C:\\k\\gone")->IsWithdrawn());
+  EXPECT_EQ(list.FindEntry("C:\\k\\big")->savedTime, INT32_MAX);
+  EXPECT_EQ(list.FindEntry("C:\\k\\big")->lookedAtTime, INT32_MIN);
+  ASSERT_TRUE(quz::SaveFileList(list, file));
+  EXPECT_EQ(quztest::ReadFile(file),
+            "C:\\k\\kept<2<0<2\r\nC:\\k\\big<2147483647<0<-2147483648\r\n");
+}
+
+TEST(FileListFile, AFailedSaveLeavesThePreviousCatalogue) {
+  quztest::TempDir dir;
+  std::string file = dir / "FileList.txt";
+  quztest::WriteFile(file, "C:\\old\\x<1<0<1\r\n");
+  // The temporary file's place is taken by a folder, so the save fails.
+  ASSERT_TRUE(plat::CreateFolder(file + ".new"));
+  CFileList list;
+  ASSERT_TRUE(list.AddLoaded("C:\\new\\y", 1, 0, 1));
+  EXPECT_FALSE(quz::SaveFileList(list, file));
+  EXPECT_EQ(quztest::ReadFile(file), "C:\\old\\x<1<0<1\r\n");
+}
+
+}  // namespace
