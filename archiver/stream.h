@@ -34,6 +34,7 @@ class MemorySource : public ByteSource {
  public:
   MemorySource(const void* data, std::size_t size) : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
   explicit MemorySource(const std::string& data) : MemorySource(data.data(), data.size()) {}
+  explicit MemorySource(std::string&&) = delete;  // would read a destroyed string
   std::int64_t Read(void* buffer, std::size_t n) override;
   bool Seek(std::uint64_t position) override;
   std::uint64_t Tell() const override { return pos_; }

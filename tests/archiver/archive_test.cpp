@@ -1,0 +1,592 @@
+// Headers and whole archives: what the writer stores, what the reader
+// accepts and refuses, on real files, and what an independent LZH reader
+// makes of our archives.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archiver/archive.h"
+#include "archiver/header.h"
+#include "archiver/names.h"
+#include "archiver/stream.h"
+#include "tests/archiver/lzh_test_data.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace quz::lzh;
+using lzhtest::RandomBytes;
+
+// ソ, 表 and 能 end in the byte 0x5C.
+const std::string kSo = "\x83\x5C";
+const std::string kHyo = "\x95\x5C";
+const std::string kNou = "\x94\x5C";
+
+void Put16(std::string& s, unsigned v) {
+  s += static_cast<char>(v & 0xFF);
+  s += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, std::uint32_t v) {
+  Put16(s, v & 0xFFFF);
+  Put16(s, v >> 16);
+}
+
+// A level-0 or level-1 entry as older archivers write it.  `extensions`
+// are level 1's extended headers, each "type + data".
+std::string OldEntry(int level, const std::string& method, const std::string& name, const std::string& data,
+                     std::size_t originalSize, std::uint16_t crc, const std::vector<std::string>& extensions = {}) {
+  std::string h = method;
+  std::string ext;
+  for (std::size_t i = 0; i < extensions.size(); ++i) {
+    ext += extensions[i];
+    Put16(ext, i + 1 < extensions.size() ? static_cast<unsigned>(extensions[i + 1].size() + 2) : 0);
+  }
+  Put32(h, static_cast<std::uint32_t>(data.size() + ext.size()));
+  Put32(h, static_cast<std::uint32_t>(originalSize));
+  Put32(h, 0x5A2B6C3Du);  // MS-DOS date and time
+  h += level == 0 ? '\x21' : '\x20';
+  h += static_cast<char>(level);
+  h += static_cast<char>(name.size());
+  h += name;
+  Put16(h, crc);
+  if (level == 1) {
+    h += 'M';
+    Put16(h, extensions.empty() ? 0 : static_cast<unsigned>(extensions[0].size() + 2));
+  }
+  unsigned sum = 0;
+  for (unsigned char c : h) sum += c;
+  std::string out;
+  out += static_cast<char>(h.size());
+  out += static_cast<char>(sum & 0xFF);
+  return out + h + ext + data;
+}
+
+// After a test changed a level-0/1 header on purpose, so that only the
+// change itself is wrong.
+void FixChecksum(std::string& entry) {
+  unsigned sum = 0;
+  for (std::size_t i = 2; i < static_cast<unsigned char>(entry[0]) + 2u; ++i) sum += static_cast<unsigned char>(entry[i]);
+  entry[1] = static_cast<char>(sum & 0xFF);
+}
+
+std::uint16_t CrcOf(const std::string& s) { return Crc16(s.data(), s.size()); }
+
+struct ReadEntry {
+  Entry entry;
+  Error extract = Error::kOk;
+  std::string data;
+};
+
+// Every entry of an archive with its data; `error` receives what ended the
+// reading (kOk at a clean end).
+std::vector<ReadEntry> ReadAll(const std::string& archive, Error* error = nullptr) {
+  MemorySource src(archive);
+  ArchiveReader reader(src);
+  std::vector<ReadEntry> entries;
+  for (int guard = 0; guard < 10000; ++guard) {
+    ReadEntry r;
+    bool atEnd = false;
+    Error e = reader.Next(r.entry, atEnd);
+    if (e != Error::kOk || atEnd) {
+      if (error) *error = e;
+      return entries;
+    }
+    MemorySink sink;
+    r.extract = reader.Extract(r.entry, sink);
+    r.data = sink.data();
+    entries.push_back(r);
+  }
+  ADD_FAILURE() << "reading does not end";
+  return entries;
+}
+
+Entry Named(const std::string& path) {
+  Entry e;
+  e.path = path;
+  e.unixTime = 1700000000;
+  return e;
+}
+
+std::string AddFile(ArchiveWriter& w, const std::string& path, const std::string& data, Method m = Method::kLh5,
+                    Method* used = nullptr) {
+  MemorySource src(data);
+  EXPECT_EQ(w.AddFile(Named(path), src, data.size(), m, used), Error::kOk) << path;
+  return data;
+}
+
+TEST(Names, SeparatorsAndDoubleByteCharacters) {
+  EXPECT_EQ(NormaliseSeparators("a/b\xFF" "c\\d"), "a\\b\\c\\d");
+  // The 0x5C of ソ stays; the one after it separates.
+  EXPECT_EQ(NormaliseSeparators(kSo + "\\" + kHyo + "\xFF" + kNou), kSo + "\\" + kHyo + "\\" + kNou);
+  std::vector<std::string> parts = SplitPath(kSo + kHyo + "\\x\\" + kNou);
+  ASSERT_EQ(parts.size(), 3u);
+  EXPECT_EQ(parts[0], kSo + kHyo);
+  EXPECT_EQ(parts[2], kNou);
+}
+
+TEST(Names, OnlyNamesThatStayInsideAreSafe) {
+  for (const std::string& good : {std::string("a"), std::string("a\\b\\c.txt"), kSo, kSo + "\\" + kHyo + ".txt",
+                                  std::string("..a"), std::string("a..b"), std::string("a\\\\b")})
+    EXPECT_TRUE(IsSafePath(good)) << good;
+  for (const std::string& bad :
+       {std::string(""), std::string("\\"), std::string("\\etc\\passwd"), std::string("/etc/passwd"),
+        std::string("\xFF" "etc"), std::string(".."), std::string("..\\x"), std::string("a\\..\\..\\x"),
+        std::string("a/../x"), std::string("a\xFF..\xFFx"), std::string("C:x"), std::string("C:\\x"),
+        std::string("a\\b:stream"), std::string("..."), std::string("a\\.. \\b"), std::string("."),
+        std::string("a\\.\\b"), std::string("a\x01" "b"), std::string("x\\" + kSo + "\\..")})
+    EXPECT_FALSE(IsSafePath(bad)) << bad;
+}
+
+TEST(Header, Level2LayoutFieldByField) {
+  Entry e = Named("dir\\" + kSo + "\\name.txt");
+  e.method = Method::kLh5;
+  e.packedSize = 0x01020304;
+  e.originalSize = 0x05060708;
+  e.crc = 0xBEEF;
+  e.attributes = 0x21;
+  e.hasWindowsTimes = true;
+  e.created = 1;
+  e.modified = 2;
+  e.accessed = 3;
+  std::vector<std::uint8_t> h;
+  ASSERT_EQ(BuildLevel2Header(e, h), Error::kOk);
+  ASSERT_GE(h.size(), 26u);
+  EXPECT_EQ(h[0] | h[1] << 8, static_cast<int>(h.size()));
+  EXPECT_EQ(std::string(h.begin() + 2, h.begin() + 7), "-lh5-");
+  EXPECT_EQ(h[7], 0x04);
+  EXPECT_EQ(h[11], 0x08);
+  EXPECT_EQ(h[15] | h[16] << 8 | h[17] << 16 | static_cast<std::uint32_t>(h[18]) << 24, 1700000000u);
+  EXPECT_EQ(h[19], 0x20);
+  EXPECT_EQ(h[20], 2);
+  EXPECT_EQ(h[21] | h[22] << 8, 0xBEEF);
+  EXPECT_EQ(h[23], 'M');
+  // Walk the extended headers.
+  std::map<int, std::string> ext;
+  std::size_t pos = 24;
+  std::size_t next = h[pos] | h[pos + 1] << 8;
+  pos += 2;
+  while (next) {
+    ASSERT_LE(pos + next, h.size());
+    ext[h[pos]] = std::string(h.begin() + static_cast<long>(pos) + 1, h.begin() + static_cast<long>(pos + next) - 2);
+    pos += next;
+    next = h[pos - 2] | h[pos - 1] << 8;
+  }
+  EXPECT_EQ(ext[0x01], "name.txt");
+  EXPECT_EQ(ext[0x02], "dir\xFF" + kSo + "\xFF");
+  EXPECT_EQ(ext[0x40], std::string("\x21\x00", 2));
+  ASSERT_EQ(ext[0x41].size(), 24u);
+  EXPECT_EQ(ext[0x41][0], 1);
+  EXPECT_EQ(ext[0x41][8], 2);
+  EXPECT_EQ(ext[0x41][16], 3);
+  // The header CRC covers the header with the CRC itself as zero.
+  ASSERT_EQ(ext[0x00].size(), 2u);
+  std::uint16_t stored = static_cast<std::uint16_t>(static_cast<unsigned char>(ext[0x00][0]) |
+                                                    static_cast<unsigned char>(ext[0x00][1]) << 8);
+  std::string bytes(h.begin(), h.end());
+  std::size_t at = bytes.find(ext[0x00]);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at] = bytes[at + 1] = 0;
+  EXPECT_EQ(CrcOf(bytes), stored);
+}
+
+TEST(Header, SizesWithALowByteOfZeroArePadded) {
+  int padded = 0;
+  for (std::size_t n = 1; n < 600; ++n) {
+    Entry e = Named(std::string(n, 'n'));
+    std::vector<std::uint8_t> h;
+    ASSERT_EQ(BuildLevel2Header(e, h), Error::kOk);
+    ASSERT_NE(h[0], 0) << n;
+    ASSERT_NE(h.size() % 256, 0u) << n;
+    if (h.size() % 256 == 1) {
+      ++padded;
+      // It still reads back, followed by the next entry.
+      std::string archive(h.begin(), h.end());
+      std::vector<std::uint8_t> h2;
+      ASSERT_EQ(BuildLevel2Header(Named("after"), h2), Error::kOk);
+      archive += std::string(h2.begin(), h2.end()) + '\0';
+      Error error;
+      std::vector<ReadEntry> all = ReadAll(archive, &error);
+      EXPECT_EQ(error, Error::kOk);
+      ASSERT_EQ(all.size(), 2u);
+      EXPECT_EQ(all[0].entry.path, std::string(n, 'n'));
+      EXPECT_EQ(all[1].entry.path, "after");
+    }
+  }
+  // Each of 257 and 513: once padded, once not.
+  EXPECT_EQ(padded, 4);
+}
+
+TEST(Header, RefusesWhatCannotBeStored) {
+  std::vector<std::uint8_t> h;
+  for (const std::string& bad : {std::string(""), std::string("a\\\\b"), std::string("a\\"), std::string("..\\x"),
+                                 std::string(70000, 'x')})
+    EXPECT_EQ(BuildLevel2Header(Named(bad), h), Error::kBadName) << bad.substr(0, 20);
+  Entry big = Named("big");
+  big.originalSize = 0x100000000ull;
+  EXPECT_EQ(BuildLevel2Header(big, h), Error::kTooLarge);
+}
+
+TEST(Archive, RoundTripOfFilesAndFolders) {
+  MemorySink sink;
+  ArchiveWriter w(sink);
+  Entry folder = Named(kSo + "\\" + kHyo);
+  folder.hasWindowsTimes = true;
+  folder.modified = 133000000000000000ull;
+  ASSERT_EQ(w.AddFolder(Named(kSo)), Error::kOk);
+  ASSERT_EQ(w.AddFolder(folder), Error::kOk);
+  ASSERT_EQ(w.AddFolder(Named("empty")), Error::kOk);
+  std::map<std::string, std::string> files;
+  std::map<std::string, Method> methods;
+  auto add = [&](const std::string& path, const std::string& data, Method m) {
+    Method used;
+    files[path] = AddFile(w, path, data, m, &used);
+    methods[path] = used;
+  };
+  add(kSo + "\\" + kHyo + "\\" + kNou + ".txt", lzhtest::Text(100000, 1), Method::kLh5);
+  add("empty.txt", "", Method::kLh5);
+  add("zeros.bin", std::string(70000, '\0'), Method::kLh6);
+  add("random.bin", RandomBytes(40000, 2), Method::kLh7);
+  add("text7.txt", lzhtest::Text(50000, 3), Method::kLh7);
+  add("stored.txt", lzhtest::Text(5000, 4), Method::kStored);
+  add("one", "1", Method::kLh5);
+  ASSERT_EQ(w.Finish(), Error::kOk);
+
+  EXPECT_EQ(methods[kSo + "\\" + kHyo + "\\" + kNou + ".txt"], Method::kLh5);
+  EXPECT_EQ(methods["empty.txt"], Method::kStored);
+  EXPECT_EQ(methods["zeros.bin"], Method::kLh6);
+  EXPECT_EQ(methods["random.bin"], Method::kStored);  // packing would not pay
+  EXPECT_EQ(methods["text7.txt"], Method::kLh7);
+  EXPECT_EQ(methods["one"], Method::kStored);
+
+  Error error;
+  std::vector<ReadEntry> all = ReadAll(sink.data(), &error);
+  EXPECT_EQ(error, Error::kOk);
+  ASSERT_EQ(all.size(), 3 + files.size());
+  EXPECT_TRUE(all[0].entry.isFolder());
+  EXPECT_EQ(all[0].entry.path, kSo);
+  EXPECT_EQ(all[1].entry.path, kSo + "\\" + kHyo);
+  EXPECT_EQ(all[1].entry.attributes & 0x10, 0x10);
+  EXPECT_TRUE(all[1].entry.hasWindowsTimes);
+  EXPECT_EQ(all[1].entry.modified, 133000000000000000ull);
+  for (std::size_t i = 3; i < all.size(); ++i) {
+    const Entry& e = all[i].entry;
+    ASSERT_TRUE(files.count(e.path)) << e.path;
+    EXPECT_EQ(all[i].extract, Error::kOk) << e.path;
+    EXPECT_TRUE(all[i].data == files[e.path]) << e.path;
+    EXPECT_EQ(e.method, methods[e.path]) << e.path;
+    EXPECT_EQ(e.level, 2);
+    EXPECT_EQ(e.osId, 'M');
+    EXPECT_EQ(e.unixTime, 1700000000);
+    EXPECT_EQ(e.originalSize, files[e.path].size());
+    EXPECT_FALSE(e.isFolder());
+  }
+}
+
+TEST(Archive, ReadsLevel0AndLevel1Entries) {
+  std::string data = "level zero data";
+  std::string archive;
+  // "\" after a double-byte character ending in 0x5C separates; the 0x5C
+  // inside the character does not.
+  archive += OldEntry(0, "-lh0-", kSo + "\\" + kHyo + ".txt", data, data.size(), CrcOf(data));
+  std::string unixTime = "\x54";
+  Put32(unixTime, 1234567890);
+  std::string folderExt = "\x02" + kNou + "\xFF" "sub\xFF";
+  archive += OldEntry(1, "-lh0-", "one.txt", "1", 1, CrcOf("1"), {folderExt, unixTime});
+  archive += OldEntry(1, "-lhd-", "", "", 0, 0, {"\x02" "plain\\folder\\"});
+  archive += '\0';
+  Error error;
+  std::vector<ReadEntry> all = ReadAll(archive, &error);
+  EXPECT_EQ(error, Error::kOk);
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0].entry.level, 0);
+  EXPECT_EQ(all[0].entry.path, kSo + "\\" + kHyo + ".txt");
+  EXPECT_EQ(SplitPath(all[0].entry.path).size(), 2u);
+  EXPECT_EQ(all[0].entry.attributes, 0x21);
+  EXPECT_TRUE(all[0].entry.hasDosTime);
+  EXPECT_EQ(all[0].entry.dosTime, 0x5A2B6C3Du);
+  EXPECT_EQ(all[0].extract, Error::kOk);
+  EXPECT_EQ(all[0].data, data);
+  EXPECT_EQ(all[1].entry.level, 1);
+  EXPECT_EQ(all[1].entry.path, kNou + "\\sub\\one.txt");
+  EXPECT_EQ(all[1].entry.packedSize, 1u);  // the extended headers are not data
+  EXPECT_TRUE(all[1].entry.hasUnixTime);
+  EXPECT_EQ(all[1].entry.unixTime, 1234567890);
+  EXPECT_EQ(all[1].data, "1");
+  EXPECT_TRUE(all[2].entry.isFolder());
+  EXPECT_EQ(all[2].entry.path, "plain\\folder");
+  // An archive without an end mark ends with the source.
+  archive.pop_back();
+  EXPECT_EQ(ReadAll(archive, &error).size(), 3u);
+  EXPECT_EQ(error, Error::kOk);
+}
+
+TEST(Archive, UnknownMethodsAreRefusedPerEntry) {
+  std::string archive = OldEntry(0, "-lzs-", "old.txt", "xxxx", 4, 0) + OldEntry(0, "-lh0-", "ok.txt", "ok", 2, CrcOf("ok")) +
+                        OldEntry(1, "-lh9-", "new.txt", "yyyy", 4, 0) + '\0';
+  Error error;
+  std::vector<ReadEntry> all = ReadAll(archive, &error);
+  EXPECT_EQ(error, Error::kOk);
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_FALSE(all[0].entry.knownMethod);
+  EXPECT_STREQ(all[0].entry.methodId, "-lzs-");
+  EXPECT_EQ(all[0].extract, Error::kUnknownMethod);
+  EXPECT_TRUE(all[0].data.empty());
+  EXPECT_EQ(all[1].extract, Error::kOk);
+  EXPECT_EQ(all[1].data, "ok");
+  EXPECT_EQ(all[2].extract, Error::kUnknownMethod);
+}
+
+TEST(Archive, DamagedArchivesAreReported) {
+  MemorySink sink;
+  ArchiveWriter w(sink);
+  std::string text = AddFile(w, "a.txt", lzhtest::Text(20000, 5));
+  std::string stored = AddFile(w, "b.txt", "stored", Method::kStored);
+  ASSERT_EQ(w.Finish(), Error::kOk);
+  const std::string good = sink.data();
+  Entry first;
+  {
+    MemorySource src(good);
+    bool atEnd;
+    ASSERT_EQ(ReadHeader(src, first, atEnd), Error::kOk);
+  }
+  Error error;
+  // Truncated anywhere: never a clean, complete read.
+  // (Only the end mark may go: an archive may end with its source.)
+  for (std::size_t cut = 1; cut + 1 < good.size(); cut += (cut < 64 || cut > good.size() - 64) ? 1 : 97) {
+    std::vector<ReadEntry> all = ReadAll(good.substr(0, cut), &error);
+    bool whole = error == Error::kOk && all.size() == 2 && all[0].extract == Error::kOk && all[1].extract == Error::kOk;
+    EXPECT_FALSE(whole) << "cut at " << cut;
+  }
+  // A data byte changed: the CRC tells.
+  {
+    std::string bad = good;
+    std::size_t at = bad.rfind("stored");
+    bad[at] = 'S';
+    std::vector<ReadEntry> all = ReadAll(bad, &error);
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].extract, Error::kOk);
+    EXPECT_EQ(all[1].extract, Error::kCrcMismatch);
+  }
+  // A header byte changed: the header CRC tells.
+  {
+    std::string bad = good;
+    bad[first.headerOffset + 30] ^= 0x01;
+    ReadAll(bad, &error);
+    EXPECT_EQ(error, Error::kBadHeader);
+  }
+  // A packed size that reaches past the end of the archive.
+  {
+    std::string bad = OldEntry(0, "-lh5-", "x", "abc", 3, 0);
+    bad[7] = '\x70';
+    FixChecksum(bad);
+    ReadAll(bad, &error);
+    EXPECT_EQ(error, Error::kTruncated);
+  }
+  // Level-0 checksum wrong; stored entries whose sizes disagree; a level-1
+  // extended header longer than the data; level 3 and unknown levels.
+  {
+    std::string bad = OldEntry(0, "-lh0-", "x", "abc", 3, CrcOf("abc"));
+    bad[1] ^= 0x55;
+    ReadAll(bad, &error);
+    EXPECT_EQ(error, Error::kBadHeader);
+    ReadAll(OldEntry(0, "-lh0-", "x", "abc", 4, 0), &error);
+    EXPECT_EQ(error, Error::kBadHeader);
+    std::string lying = OldEntry(1, "-lh0-", "x", "", 0, 0, {"\x01" "long name"});
+    lying[7] = 2;  // packed size smaller than the extended header
+    FixChecksum(lying);
+    ReadAll(lying, &error);
+    EXPECT_EQ(error, Error::kBadHeader);
+    std::string level3 = OldEntry(0, "-lh0-", "x", "", 0, 0);
+    level3[20] = 3;
+    FixChecksum(level3);
+    ReadAll(level3, &error);
+    EXPECT_EQ(error, Error::kUnsupportedLevel);
+    level3[20] = 7;
+    FixChecksum(level3);
+    ReadAll(level3, &error);
+    EXPECT_EQ(error, Error::kBadHeader);
+  }
+  // A level-2 extended header running past the header.
+  {
+    std::vector<std::uint8_t> h;
+    ASSERT_EQ(BuildLevel2Header(Named("x"), h), Error::kOk);
+    std::string bad(h.begin(), h.end());
+    bad[24] = '\x7F';
+    ReadAll(bad + '\0', &error);
+    EXPECT_EQ(error, Error::kBadHeader);
+  }
+}
+
+TEST(Archive, FilesOfFourGibibytesAreRefusedBeforeWriting) {
+  MemorySink sink;
+  ArchiveWriter w(sink);
+  const std::string none, abc = "abc";
+  MemorySource empty(none);
+  EXPECT_EQ(w.AddFile(Named("huge"), empty, 0x100000000ull, Method::kLh5), Error::kTooLarge);
+  EXPECT_EQ(sink.data().size(), 0u);
+  // A source shorter than announced is an error, for either method.
+  MemorySource shortSource(abc);
+  EXPECT_EQ(w.AddFile(Named("short"), shortSource, 10, Method::kLh5), Error::kSizeChanged);
+  MemorySource shortStored(abc);
+  EXPECT_EQ(w.AddFile(Named("short"), shortStored, 10, Method::kStored), Error::kSizeChanged);
+}
+
+// A sink that refuses everything after a given number of bytes, as a full
+// disk does.
+class FullDisk : public ByteSink {
+ public:
+  explicit FullDisk(std::size_t room) : room_(room) {}
+  bool Write(const void* data, std::size_t n) override {
+    if (pos_ + n > room_) return false;
+    pos_ += n;
+    return true;
+  }
+  bool Seek(std::uint64_t position) override {
+    pos_ = position;
+    return true;
+  }
+  std::uint64_t Tell() const override { return pos_; }
+
+ private:
+  std::size_t room_;
+  std::uint64_t pos_ = 0;
+};
+
+TEST(Archive, WriteFailuresAreReported) {
+  std::string text = lzhtest::Text(200000, 6);
+  std::string random = RandomBytes(200000, 6);
+  for (std::size_t room : {0u, 10u, 100u, 5000u, 150000u}) {
+    FullDisk disk(room);
+    ArchiveWriter w(disk);
+    MemorySource a(text), b(random);
+    Error ea = w.AddFile(Named("a"), a, text.size(), Method::kLh5);
+    Error eb = w.AddFile(Named("b"), b, random.size(), Method::kLh5);
+    EXPECT_TRUE(ea == Error::kWriteFailed || eb == Error::kWriteFailed) << room;
+  }
+}
+
+TEST(Archive, RealFilesOnDisk) {
+  quztest::TempDir dir;
+  const std::string path = quztest::HostPath(dir / "real.lzh");
+  std::string big = lzhtest::Text(3 << 20, 7) + RandomBytes(1 << 20, 7);
+  std::string small = lzhtest::Repetitive(10000);
+  {
+    // The data comes from files as well.
+    const std::string bigPath = quztest::HostPath(dir / "big.bin");
+    {
+      FileSink f;
+      ASSERT_TRUE(f.Create(bigPath));
+      ASSERT_TRUE(f.Write(big.data(), big.size()));
+      ASSERT_TRUE(f.Close());
+    }
+    FileSink sink;
+    ASSERT_TRUE(sink.Create(path));
+    ArchiveWriter w(sink);
+    FileSource in;
+    ASSERT_TRUE(in.Open(bigPath));
+    EXPECT_EQ(in.Size(), static_cast<std::int64_t>(big.size()));
+    ASSERT_EQ(w.AddFile(Named("big.bin"), in, big.size(), Method::kLh5), Error::kOk);
+    AddFile(w, "small.txt", small, Method::kLh7);
+    ASSERT_EQ(w.Finish(), Error::kOk);
+    ASSERT_TRUE(sink.Close());
+  }
+  FileSource src;
+  ASSERT_TRUE(src.Open(path));
+  ArchiveReader reader(src);
+  Entry e;
+  bool atEnd;
+  ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
+  ASSERT_FALSE(atEnd);
+  EXPECT_EQ(e.path, "big.bin");
+  EXPECT_LT(e.packedSize, big.size());
+  MemorySink out;
+  ASSERT_EQ(reader.Extract(e, out), Error::kOk);
+  EXPECT_TRUE(out.data() == big);
+  ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
+  EXPECT_EQ(e.path, "small.txt");
+  MemorySink out2;
+  ASSERT_EQ(reader.Extract(e, out2), Error::kOk);
+  EXPECT_TRUE(out2.data() == small);
+  ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
+  EXPECT_TRUE(atEnd);
+}
+
+// --- An independent reader: lhasa's "lha" -----------------------------
+
+bool HaveLha() {
+#ifdef _WIN32
+  return false;  // a Linux tool; not reachable from a Windows program
+#else
+  return quztest::RunCommand("command -v lha >/dev/null 2>&1") == 0;
+#endif
+}
+
+std::string ReadHostFile(const std::string& hostPath) {
+  FileSource f;
+  if (!f.Open(hostPath)) return "<missing>";
+  std::string data;
+  char buf[65536];
+  std::int64_t n;
+  while ((n = f.Read(buf, sizeof buf)) > 0) data.append(buf, static_cast<std::size_t>(n));
+  return data;
+}
+
+TEST(Lhasa, TestsAndExtractsOurArchivesByteForByte) {
+  if (!HaveLha()) GTEST_SKIP() << "lha (lhasa) is not installed";
+  quztest::TempDir dir;
+  const std::string archive = quztest::HostPath(dir / "ours.lzh");
+  std::map<std::string, std::string> files;  // host-relative path -> data
+  {
+    FileSink sink;
+    ASSERT_TRUE(sink.Create(archive));
+    ArchiveWriter w(sink);
+    ASSERT_EQ(w.AddFolder(Named(kSo)), Error::kOk);
+    ASSERT_EQ(w.AddFolder(Named(kSo + "\\" + kHyo)), Error::kOk);
+    ASSERT_EQ(w.AddFolder(Named("empty")), Error::kOk);
+    ASSERT_EQ(w.AddFolder(Named("deep\\a\\b\\c\\d")), Error::kOk);
+    auto add = [&](const std::string& path, const std::string& data, Method m) {
+      AddFile(w, path, data, m);
+      std::string host = path;
+      // Our separators become "/"; a 0x5C inside a character stays.
+      std::vector<std::string> parts = SplitPath(path);
+      host.clear();
+      for (const std::string& p : parts) host += (host.empty() ? "" : "/") + p;
+      files[host] = data;
+    };
+    add(kSo + "\\" + kHyo + "\\" + kNou + ".txt", lzhtest::Text(150000, 8), Method::kLh5);
+    add("deep\\a\\b\\c\\d\\file.bin", lzhtest::Repetitive(300000), Method::kLh6);
+    add("lh7.txt", lzhtest::Text(200000, 9) + RandomBytes(20000, 9) + lzhtest::Text(100000, 10), Method::kLh7);
+    add("lh4.txt", lzhtest::Text(30000, 11), Method::kLh4);
+    add("random.bin", RandomBytes(100000, 12), Method::kLh5);
+    add("zeros.bin", std::string(300000, '\0'), Method::kLh5);
+    add("empty.txt", "", Method::kLh5);
+    add("one.txt", "1", Method::kLh5);
+    for (std::size_t size : {8191u, 8192u, 8193u, 65535u, 65536u, 65537u})
+      add("size" + std::to_string(size), lzhtest::Text(size, static_cast<unsigned>(size)), Method::kLh5);
+    ASSERT_EQ(w.Finish(), Error::kOk);
+    ASSERT_TRUE(sink.Close());
+  }
+  std::string out;
+  EXPECT_EQ(quztest::RunCommand("lha t " + quztest::Quote(archive) + " 2>&1", &out), 0) << out;
+  const std::string target = quztest::HostPath(dir / "x");
+  EXPECT_EQ(quztest::RunCommand("mkdir " + quztest::Quote(target) + " && cd " + quztest::Quote(target) + " && lha xq " +
+                                    quztest::Quote(archive) + " 2>&1",
+                                &out),
+            0)
+      << out;
+  for (const auto& [path, data] : files) EXPECT_TRUE(ReadHostFile(target + "/" + path) == data) << path;
+  // lhasa names files with the stored bytes themselves.
+  EXPECT_TRUE(std::filesystem::is_directory(target + "/empty"));
+  EXPECT_TRUE(std::filesystem::is_directory(target + "/deep/a/b/c/d"));
+  EXPECT_TRUE(std::filesystem::is_directory(target + "/" + kSo + "/" + kHyo));
+  // libarchive's reader lists every entry too, where it is installed.
+  if (quztest::RunCommand("command -v bsdtar >/dev/null 2>&1") == 0) {
+    EXPECT_EQ(quztest::RunCommand("bsdtar --options lha:hdrcharset=CP932 -tf " + quztest::Quote(archive) + " >/dev/null 2>&1"), 0);
+  }
+}
+
+}  // namespace
