@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "catalogue/generation_index.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using quz::CGenerationIndex;
+using quz::CopyList;
+
+std::string ListOf(const std::string& folder) { return quztest::ReadFile(folder + "quzFileList.txt"); }
+
+std::string MakeDateFolder(const quztest::TempDir& save, const std::string& name,
+                           const std::string& list) {
+  std::string folder = save / name + "\\";
+  EXPECT_TRUE(plat::CreateFolder(folder));
+  quztest::WriteFile(folder + "quzFileList.txt", list);
+  return folder;
+}
+
+TEST(GenerationIndex, LoaderIndexesCopiesAndDropsRemovedOnesKeepingOrder) {
+  quztest::TempDir save;
+  std::string day1 = MakeDateFolder(save, "2026-12-1",
+                                    "a.txt<C:\\src\\a.txt\r\n"
+                                    "b.txt<C:\\src\\b.txt\r\n");
+  std::string day2 = MakeDateFolder(save, "2026-12-2",
+                                    "a.txt<C:\\src\\a.txt\r\n"
+                                    "a(1).txt<C:\\src\\a.txt\r\n"
+                                    "c.txt<C:\\src\\c.txt<extra\r\n");
+  std::string diff = MakeDateFolder(save, "mail.pst", "<C:\\src\\mail.pst\r\n");
+  MakeDateFolder(save, ".hidden", "x.txt<C:\\src\\x.txt\r\n");
+  quztest::WriteFile(save / "stray.txt", "not a folder");
+
+  CGenerationIndex index;
+  index.MarkRemoved(day2 + "a.txt");
+  index.LoadSaveFolder(save.path());
+
+  // Removed copies are neither indexed nor kept in their list; the second
+  // field ends at a further "<".
+  EXPECT_EQ(index.CopyCount(), 4);
+  EXPECT_EQ(index.SourceCount(), 3);
+  EXPECT_EQ(ListOf(day2), "a(1).txt<C:\\src\\a.txt\r\nc.txt<C:\\src\\c.txt\r\n");
+  EXPECT_EQ(ListOf(day1), "a.txt<C:\\src\\a.txt\r\nb.txt<C:\\src\\b.txt\r\n");
+  // The differential folder's single line is not a generation and survives.
+  EXPECT_EQ(ListOf(diff), "<C:\\src\\mail.pst\r\n");
+  EXPECT_FALSE(index.HasCopy(save.path() + ".hidden\\x.txt"));
+
+  CopyList* a = index.CopiesOf("C:\\src\\A.TXT");
+  ASSERT_NE(a, nullptr);
+  ASSERT_EQ(a->pairs.size(), 2u);
+  std::string path;
+  ASSERT_TRUE(index.CopyPath(a->pairs[0].handle, &path));
+  EXPECT_EQ(path, day1 + "a.txt");
+  ASSERT_TRUE(index.CopyPath(a->pairs[1].handle, &path));
+  EXPECT_EQ(path, day2 + "a(1).txt");
+  EXPECT_EQ(a->pairs[1].time, 0);
+  EXPECT_FALSE(quztest::Exists(day2 + "quzFileList.txt.new"));
+
+  // Loading again adds nothing twice.
+  index.LoadSaveFolder(save.path());
+  EXPECT_EQ(index.CopyCount(), 4);
+  EXPECT_EQ(index.CopiesOf("C:\\src\\a.txt")->pairs.size(), 2u);
+}
+
+TEST(GenerationIndex, TornLastLineIsKeptAndTerminated) {
+  quztest::TempDir save;
+  std::string day = MakeDateFolder(save, "2026-1-5", "a.txt<C:\\a.txt\r\nb.txt<C:\\b.txt");
+  CGenerationIndex index;
+  ASSERT_TRUE(index.LoadCopyList(day));
+  EXPECT_EQ(index.CopyCount(), 2);
+  EXPECT_EQ(ListOf(day), "a.txt<C:\\a.txt\r\nb.txt<C:\\b.txt\r\n");
+  EXPECT_FALSE(index.LoadCopyList(save / "missing\\"));
+}
+
+TEST(GenerationIndex, StatisticsAndRefusedPaths) {
+  CGenerationIndex index;
+  for (int i = 0; i < 10; ++i) {
+    char copy[64], source[64];
+    std::snprintf(copy, sizeof copy, "D:\\save\\2026-1-%d\\f.txt", i);
+    std::snprintf(source, sizeof source, "C:\\src\\f%d.txt", i % 4);
+    EXPECT_TRUE(index.AddCopy(source, copy));
+  }
+  EXPECT_FALSE(index.AddCopy("C:\\src\\f0.txt", "D:\\save\\2026-1-0\\f.txt"));
+  EXPECT_EQ(index.SourceCount(), 4);
+  EXPECT_EQ(index.CopyCount(), 10);
+  EXPECT_EQ(index.CopiesOf("C:\\src\\f1.txt")->pairs.size(), 3u);
+  // A folder part the map cannot hold is refused, and nothing is half-added.
+  std::string longFolder = "C:\\" + std::string(260, 'x') + "\\";
+  EXPECT_FALSE(index.AddCopy(longFolder + "a.txt", "D:\\save\\1\\a.txt"));
+  EXPECT_FALSE(index.AddCopy("C:\\src\\f1.txt", longFolder + "a.txt"));
+  EXPECT_EQ(index.SourceCount(), 4);
+  EXPECT_EQ(index.CopyCount(), 10);
+  EXPECT_TRUE(index.RemoveCopy("D:\\save\\2026-1-0\\f.txt"));
+  EXPECT_EQ(index.CopyCount(), 9);
+}
+
+TEST(GenerationIndex, StartIndexLoaderRunsOnceAtATimeAndSignalsReady) {
+  quztest::TempDir save;
+  for (int d = 0; d < 50; ++d) {
+    std::string list;
+    for (int f = 0; f < 20; ++f) list += "f" + std::to_string(f) + ".txt<C:\\s\\f" + std::to_string(f) + ".txt\r\n";
+    MakeDateFolder(save, "2026-2-" + std::to_string(d), list);
+  }
+  CGenerationIndex index;
+  quz::RunState state;
+  state.saveFolder = save.path();
+  std::unique_ptr<plat::Thread> loader;
+  quz::StartIndexLoader(index, state, loader);
+  std::unique_ptr<plat::Thread> second;
+  // A start while one runs does nothing.
+  if (state.generationReady == 0) {
+    quz::StartIndexLoader(index, state, second);
+    EXPECT_EQ(second, nullptr);
+  }
+  ASSERT_TRUE(loader->Join(30000));
+  EXPECT_EQ(state.generationReady, 1);
+  EXPECT_EQ(index.CopyCount(), 1000);
+  EXPECT_EQ(index.SourceCount(), 20);
+  // Once finished it can be started again.
+  quz::StartIndexLoader(index, state, loader);
+  ASSERT_TRUE(loader->Join(30000));
+  EXPECT_EQ(state.generationReady, 1);
+  EXPECT_EQ(index.CopyCount(), 1000);
+}
+
+// A check appends copy-list lines and records copies while the loader
+// rewrites the lists: no line may be lost and the maps stay consistent.
+TEST(GenerationIndex, ChecksAndLoaderChangeTheIndexAtOnce) {
+  quztest::TempDir save;
+  std::string day = MakeDateFolder(save, "2026-3-1", "");
+  for (int d = 2; d < 30; ++d) MakeDateFolder(save, "2026-3-" + std::to_string(d), "x.txt<C:\\x.txt\r\n");
+  CGenerationIndex index;
+  std::atomic<bool> done{false};
+  std::thread loader([&] {
+    while (!done) index.LoadSaveFolder(save.path());
+  });
+  constexpr int kCopies = 300;
+  for (int i = 0; i < kCopies; ++i) {
+    std::string name = "n" + std::to_string(i) + ".txt";
+    std::string source = "C:\\src\\" + name;
+    plat::LockGuard guard(index.Mutex());
+    plat::File f;
+    ASSERT_TRUE(f.Open(day + "quzFileList.txt", plat::Access::Write, plat::Disposition::OpenAlways,
+                       plat::kShareRead));
+    ASSERT_GE(f.Seek(0, plat::Origin::End), 0);
+    ASSERT_TRUE(f.WriteAll(name + "<" + source + "\r\n"));
+    f.Close();
+    index.AddCopy(source, day + name);
+  }
+  done = true;
+  loader.join();
+  index.LoadSaveFolder(save.path());
+  std::string list = ListOf(day);
+  for (int i = 0; i < kCopies; ++i)
+    EXPECT_NE(list.find("n" + std::to_string(i) + ".txt<"), std::string::npos) << i;
+  EXPECT_EQ(index.CopyCount(), kCopies + 28);
+  EXPECT_EQ(index.SourceCount(), kCopies + 1);
+}
+
+}  // namespace
