@@ -128,6 +128,27 @@ bool CFileList::AddLoaded(const std::string& path, int32_t savedTime, int32_t sa
   return true;
 }
 
+void CFileList::Reclassify() {
+  // A check that began before the rules changed may still add and remove
+  // entries, so the lock is taken per entry and the file is examined
+  // outside it; an entry that left its slot meanwhile is not touched.
+  for (int32_t i = 0; i < Count(); ++i) {
+    FileEntry* e;
+    std::string path;
+    {
+      plat::LockGuard guard(lock_);
+      e = EntryAt(i);
+      if (!e) continue;
+      path = e->path;
+    }
+    plat::FileStatus status;
+    if (!plat::GetFileStatus(path, status) || status.isDirectory) continue;
+    int32_t type = Classify(path);
+    plat::LockGuard guard(lock_);
+    if (EntryAt(i) == e) e->saveType = type;
+  }
+}
+
 bool CFileList::RemoveDuringCheck(int32_t index) {
   plat::LockGuard guard(lock_);
   FileEntry* e = EntryAt(index);

@@ -71,6 +71,10 @@ class CFileList {
   bool AddLoaded(const std::string& path, int32_t savedTime, int32_t saveType,
                  int32_t lookedAtTime);
 
+  // Gives every file entry the current classification result; folders and
+  // paths that cannot be examined keep their codes.
+  void Reclassify();
+
   // A running check found entry `index` gone: it leaves the index at once
   // and its slot when ApplyRemovals runs at the end of the check.
   bool RemoveDuringCheck(int32_t index);

@@ -1,0 +1,184 @@
+#include "catalogue/rules.h"
+
+#include <cstdio>
+
+#include "app/paths.h"
+#include "app/settings.h"
+#include "app/text.h"
+#include "platform/shell.h"
+
+namespace quz {
+
+namespace {
+std::string RuleKey(int32_t i, const char* suffix) {
+  char key[64];
+  std::snprintf(key, sizeof key, "quz振り分け条件%d-%s", static_cast<int>(i), suffix);
+  return key;
+}
+
+// Cuts text to at most limit bytes without splitting a double-byte character.
+std::string CutChars(const std::string& text, size_t limit) {
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t n = CharLength(text, at);
+    if (at + n > limit) break;
+    at += n;
+  }
+  return text.substr(0, at);
+}
+
+// Compares folder paths as the exclusions do: case of single-byte letters
+// ignored, no more than the first 300 bytes looked at.
+bool SameFolderPrefix(const std::string& a, const std::string& b) {
+  constexpr size_t kCompared = 300;
+  return EqualNoCase(std::string_view(a).substr(0, kCompared),
+                     std::string_view(b).substr(0, kCompared));
+}
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && !EndsWithChar(folder, '\\')) folder += '\\';
+  return folder;
+}
+}  // namespace
+
+void LoadRules(CRuleTable& table, const std::string& settingsFile) {
+  table.rules.clear();
+  for (int32_t i = 0; i < CRuleTable::kMaxRules; ++i) {
+    std::string mode = ReadSetting(settingsFile, RuleKey(i, "mode"));
+    if (mode.empty()) break;
+    std::string mode2 = ReadSetting(settingsFile, RuleKey(i, "mode2"));
+    if (mode2.empty()) break;
+    ClassRule rule;
+    int kind = SettingToInt(mode);
+    rule.result = static_cast<uint8_t>(SettingToInt(mode2));
+    if (kind == kRuleExtension) {
+      rule.extension = CutChars(ReadSetting(settingsFile, RuleKey(i, "ext")), ClassRule::kMaxExtension);
+    } else if (kind == kRuleSizeAtMost || kind == kRuleSizeAtLeast) {
+      std::string size = ReadSetting(settingsFile, RuleKey(i, "size"));
+      if (size.empty()) continue;
+      rule.sizeKB = SettingToInt(size);
+    } else if (kind != kRuleEveryFile) {
+      continue;
+    }
+    rule.kind = static_cast<uint8_t>(kind);
+    table.rules.push_back(std::move(rule));
+  }
+}
+
+void SaveRules(const CRuleTable& table, int32_t oldCount, const std::string& settingsFile) {
+  for (int32_t i = 0; i < oldCount; ++i) {
+    for (const char* suffix : {"mode", "mode2", "ext", "size"})
+      DeleteSetting(settingsFile, RuleKey(i, suffix));
+  }
+  int32_t i = 0;
+  for (const ClassRule& rule : table.rules) {
+    if (i >= CRuleTable::kMaxRules) break;
+    WriteIntSetting(settingsFile, rule.kind, RuleKey(i, "mode"));
+    if (rule.kind == kRuleExtension)
+      WriteSetting(settingsFile, rule.extension, RuleKey(i, "ext"));
+    else if (rule.kind == kRuleSizeAtMost || rule.kind == kRuleSizeAtLeast)
+      WriteIntSetting(settingsFile, rule.sizeKB, RuleKey(i, "size"));
+    WriteIntSetting(settingsFile, rule.result, RuleKey(i, "mode2"));
+    ++i;
+  }
+}
+
+int32_t Classify(const CRuleTable& table, const std::string& path) {
+  if (table.rules.empty()) return Normal;
+  plat::FileStatus status;
+  // Sizes are compared in 64 bits: a file of 2 GiB or more must not pass
+  // for a small one.
+  int64_t size = plat::GetFileStatus(path, status) ? status.size : 0;
+  // The extension is what follows the last "." of the name.
+  size_t slash = LastCharPos(path, '\\');
+  std::string_view name = slash == kNone ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+  size_t dot = LastCharPos(name, '.');
+  bool hasExtension = dot != kNone;
+  std::string_view extension = hasExtension ? name.substr(dot + 1) : std::string_view();
+  int32_t result = Normal;
+  for (const ClassRule& rule : table.rules) {
+    bool match = false;
+    switch (rule.kind) {
+      case kRuleEveryFile:
+        match = true;
+        break;
+      case kRuleExtension:
+        match = rule.extension.empty() ? !hasExtension
+                                       : hasExtension && EqualNoCase(rule.extension, extension);
+        break;
+      case kRuleSizeAtMost:
+        match = static_cast<int64_t>(rule.sizeKB) * 1024 >= size;
+        break;
+      case kRuleSizeAtLeast:
+        match = static_cast<int64_t>(rule.sizeKB) * 1024 <= size;
+        break;
+      default:
+        break;
+    }
+    if (match) result = rule.result;
+  }
+  return result;
+}
+
+ExpandContext LoadExpandContext(const std::string& saveFolder, const std::string& settingsFile) {
+  ExpandContext context;
+  context.skipRecycleBin = ReadIntSetting(settingsFile, "ごみ箱") != 0;
+  context.skipSaveFolder = ReadIntSetting(settingsFile, "バックアップファイルの保存場所") != 0;
+  context.skipTempFolder = ReadIntSetting(settingsFile, "一時フォルダ") != 0;
+  context.skipOwnFolder = ReadIntSetting(settingsFile, "このソフト自身のフォルダ") != 0;
+  context.exeFolder = WithSeparator(ProgramFolder());
+  context.tempFolder = WithSeparator(plat::TempFolder());
+  context.saveFolder = WithSeparator(saveFolder);
+  return context;
+}
+
+void ListFolder(const std::string& folder, FolderNames& buffers) {
+  std::string prefix = WithSeparator(folder);
+  plat::DirReader reader;
+  plat::DirEntry entry;
+  if (!reader.Open(prefix)) return;
+  while (reader.Next(entry)) {
+    if (entry.name == "." || entry.name == "..") continue;
+    if (buffers.count >= CFileList::kMaxEntries) break;
+    if (static_cast<size_t>(buffers.count) >= buffers.names.size()) {
+      buffers.names.emplace_back();
+      buffers.isFolder.push_back(0);
+    }
+    std::string& slot = buffers.names[buffers.count];
+    slot.assign(prefix);
+    slot.append(entry.name);
+    buffers.isFolder[buffers.count] = entry.isDirectory ? 1 : 0;
+    ++buffers.count;
+  }
+}
+
+bool IsRecycleBin(const std::string& folder) {
+  return EqualNoCase(plat::ShellTypeName(folder), "ごみ箱");
+}
+
+void ExpandFolder(CFileList& list, int32_t index, const ExpandContext& context,
+                  FolderNames& buffers) {
+  FileEntry* e = list.EntryAt(index);
+  if (!e) return;
+  const std::string& path = e->path;
+  if ((context.skipRecycleBin && IsRecycleBin(path)) ||
+      (context.skipSaveFolder && SameFolderPrefix(path, context.saveFolder)) ||
+      (context.skipOwnFolder && SameFolderPrefix(path, context.exeFolder)) ||
+      (context.skipTempFolder && SameFolderPrefix(path, context.tempFolder))) {
+    e->saveType = NoSave;
+    return;
+  }
+  int32_t type = e->saveType;
+  if (type == SearchDepthBase || type == NoSave) return;
+  e->lookedAtTime = static_cast<int32_t>(plat::Now());
+  buffers.count = 0;
+  ListFolder(path, buffers);
+  for (int32_t i = 0; i < buffers.count; ++i) {
+    std::string& name = buffers.names[i];
+    // The listing already said which names are folders; no second look.
+    if (buffers.isFolder[i] && !EndsWithChar(name, '\\')) name += '\\';
+    list.AddEntry(name, type);
+  }
+}
+
+}  // namespace quz

@@ -1,0 +1,80 @@
+// Classification rules (振り分け条件) that give files found in folder targets
+// their save type, the four folders a search can skip, and the expansion of
+// a folder entry into entries for its contents.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalogue/file_list.h"
+
+namespace quz {
+
+enum RuleKind : uint8_t {
+  kRuleExtension = 0,
+  kRuleSizeAtMost = 1,
+  kRuleSizeAtLeast = 2,
+  kRuleEveryFile = 3,
+};
+
+struct ClassRule {
+  static constexpr size_t kMaxExtension = 22;
+  uint8_t kind = kRuleExtension;
+  std::string extension;  // without the dot; at most kMaxExtension bytes
+  int32_t sizeKB = 0;
+  uint8_t result = Normal;
+};
+
+struct CRuleTable {
+  static constexpr int32_t kMaxRules = 100;
+  std::vector<ClassRule> rules;  // at most kMaxRules, in evaluation order
+};
+
+// Reads the rules from the settings file (quz.ini unless told otherwise).
+void LoadRules(CRuleTable& table, const std::string& settingsFile = "quz.ini");
+// Deletes the keys of the first oldCount rules, then writes the current ones.
+void SaveRules(const CRuleTable& table, int32_t oldCount,
+               const std::string& settingsFile = "quz.ini");
+// The save type (0, 1 or 2) the rules give the file at path; the last
+// matching rule decides, 0 when none matches.
+int32_t Classify(const CRuleTable& table, const std::string& path);
+
+// The exclusion switches and the folders they compare with, taken at the
+// start of every check.  Folders end with "\".
+struct ExpandContext {
+  bool skipRecycleBin = false;
+  bool skipSaveFolder = false;
+  bool skipTempFolder = false;
+  bool skipOwnFolder = false;
+  std::string exeFolder;
+  std::string tempFolder;
+  std::string saveFolder;
+};
+
+// Reads the four switches from the settings file and fills the folders from
+// the platform (the save folder is the caller's).
+ExpandContext LoadExpandContext(const std::string& saveFolder,
+                                const std::string& settingsFile = "quz.ini");
+
+// Reused name buffers of one check.
+struct FolderNames {
+  std::vector<std::string> names;
+  std::vector<char> isFolder;  // as the listing reported it, per slot
+  int32_t count = 0;
+};
+
+// Appends folder + name for every entry of folder (which ends with "\"),
+// "." and ".." left out; nothing when the folder cannot be listed.
+void ListFolder(const std::string& folder, FolderNames& buffers);
+
+// Expands the folder entry at index: applies the exclusions, then adds every
+// file and sub-folder found with the entry's own code as folder type.
+void ExpandFolder(CFileList& list, int32_t index, const ExpandContext& context,
+                  FolderNames& buffers);
+
+// Whether folder is the recycle bin (on Windows by the shell's type name
+// "ごみ箱", on the posix backend the user's trash folder).
+bool IsRecycleBin(const std::string& folder);
+
+}  // namespace quz

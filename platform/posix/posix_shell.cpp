@@ -1,0 +1,35 @@
+#include <cstdlib>
+
+#include "platform/platform.h"
+#include "platform/shell.h"
+
+namespace plat {
+
+namespace {
+bool SameFolder(const std::string& a, std::string b) {
+  if (b.empty()) return false;
+  if (b.back() != '\\') b += '\\';
+  std::string x = a;
+  if (x.empty()) return false;
+  if (x.back() != '\\') x += '\\';
+  return x == b;
+}
+}  // namespace
+
+std::string ShellTypeName(const std::string& folder) {
+  // The freedesktop trash: $XDG_DATA_HOME/Trash, by default under
+  // ~/.local/share; its "files" folder holds what was thrown away.
+  std::string native;
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
+    native = data;
+  else if (const char* home = std::getenv("HOME"); home && *home == '/')
+    native = std::string(home) + "/.local/share";
+  else
+    return std::string();
+  std::string trash;
+  if (!ToEnginePath(native + "/Trash", trash)) return std::string();
+  if (SameFolder(folder, trash) || SameFolder(folder, trash + "\\files")) return "ごみ箱";
+  return std::string();
+}
+
+}  // namespace plat

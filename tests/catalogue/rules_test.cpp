@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "app/settings.h"
+#include "catalogue/file_list.h"
+#include "catalogue/rules.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using quz::ClassRule;
+using quz::CRuleTable;
+
+ClassRule Rule(uint8_t kind, const std::string& ext, int32_t sizeKB, uint8_t result) {
+  ClassRule r;
+  r.kind = kind;
+  r.extension = ext;
+  r.sizeKB = sizeKB;
+  r.result = result;
+  return r;
+}
+
+void MakeFile(const std::string& path, int64_t size) {
+  plat::File f;
+  ASSERT_TRUE(f.Open(path, plat::Access::Write, plat::Disposition::CreateAlways, plat::kShareRead));
+  ASSERT_TRUE(f.SetLength(size));
+}
+
+TEST(Classify, LastMatchingRuleDecides) {
+  quztest::TempDir dir;
+  CRuleTable table;
+  table.rules = {Rule(quz::kRuleExtension, "pst", 0, 1), Rule(quz::kRuleSizeAtLeast, "", 100000, 2)};
+  MakeFile(dir / "big.pst", 200LL * 1000 * 1000);
+  MakeFile(dir / "small.pst", 5LL * 1000 * 1000);
+  MakeFile(dir / "small.txt", 5LL * 1000 * 1000);
+  EXPECT_EQ(quz::Classify(table, dir / "big.pst"), 2);
+  EXPECT_EQ(quz::Classify(table, dir / "small.pst"), 1);
+  EXPECT_EQ(quz::Classify(table, dir / "small.txt"), 0);
+  EXPECT_EQ(quz::Classify(CRuleTable{}, dir / "big.pst"), 0);
+}
+
+TEST(Classify, ExtensionsAndSizes) {
+  quztest::TempDir dir;
+  MakeFile(dir / "a.txt", 10);
+  MakeFile(dir / "README", 10);
+  MakeFile(dir / "empty.dat", 0);
+  // The extension is the part after the last "." of the name, not of a
+  // folder; ソ ends in the byte of "\" and must not split the name there.
+  ASSERT_TRUE(plat::CreateFolder(dir / "v1.0"));
+  MakeFile(dir / "v1.0\\notes", 10);
+  MakeFile(dir / "\x83\x5c.TxT", 10);
+
+  CRuleTable upper;
+  upper.rules = {Rule(quz::kRuleExtension, "TXT", 0, 2)};
+  EXPECT_EQ(quz::Classify(upper, dir / "a.txt"), 2);
+  EXPECT_EQ(quz::Classify(upper, dir / "\x83\x5c.TxT"), 2);
+  EXPECT_EQ(quz::Classify(upper, dir / "README"), 0);
+
+  CRuleTable none;
+  none.rules = {Rule(quz::kRuleExtension, "", 0, 1)};
+  EXPECT_EQ(quz::Classify(none, dir / "README"), 1);
+  EXPECT_EQ(quz::Classify(none, dir / "a.txt"), 0);
+  EXPECT_EQ(quz::Classify(none, dir / "v1.0\\notes"), 1);
+
+  CRuleTable zero;
+  zero.rules = {Rule(quz::kRuleSizeAtMost, "", 0, 2)};
+  EXPECT_EQ(quz::Classify(zero, dir / "empty.dat"), 2);
+  EXPECT_EQ(quz::Classify(zero, dir / "a.txt"), 0);
+
+  CRuleTable every;
+  every.rules = {Rule(quz::kRuleEveryFile, "", 0, 1), Rule(quz::kRuleExtension, "txt", 0, 0)};
+  EXPECT_EQ(quz::Classify(every, dir / "README"), 1);
+  EXPECT_EQ(quz::Classify(every, dir / "a.txt"), 0);
+}
+
+TEST(Classify, FilesOfFourGigabytesAreNotSmall) {
+  quztest::TempDir dir;
+  MakeFile(dir / "huge.pst", 4LL * 1024 * 1024 * 1024 + 10);
+  CRuleTable table;
+  table.rules = {Rule(quz::kRuleSizeAtMost, "", 100, 2), Rule(quz::kRuleSizeAtLeast, "", 2000000, 1)};
+  EXPECT_EQ(quz::Classify(table, dir / "huge.pst"), 1);
+}
+
+class RulesFile : public ::testing::Test {
+ protected:
+  std::string Ini() { return dir / "quz.ini"; }
+  void Set(const std::string& key, const std::string& value) {
+    ASSERT_TRUE(quz::WriteSetting(Ini(), value, key));
+  }
+  quztest::TempDir dir;
+};
+
+TEST_F(RulesFile, LoadKeepsValidRulesInOrderAndDropsBadOnes) {
+  Set("quz振り分け条件0-mode", "0");
+  Set("quz振り分け条件0-mode2", "1");
+  Set("quz振り分け条件0-ext", "pst");
+  Set("quz振り分け条件1-mode", "2");  // size rule without size: dropped
+  Set("quz振り分け条件1-mode2", "2");
+  Set("quz振り分け条件2-mode", "7");  // unknown kind: dropped
+  Set("quz振り分け条件2-mode2", "2");
+  Set("quz振り分け条件3-mode", "1");
+  Set("quz振り分け条件3-mode2", "2");
+  Set("quz振り分け条件3-size", "64");
+  Set("quz振り分け条件4-mode", "0");  // empty extension is allowed
+  Set("quz振り分け条件4-mode2", "2");
+  Set("quz振り分け条件5-mode", "3");
+  Set("quz振り分け条件5-mode2", "0");
+  Set("quz振り分け条件6-mode", "3");  // no result: loading stops here
+  Set("quz振り分け条件7-mode", "3");
+  Set("quz振り分け条件7-mode2", "1");
+  CRuleTable table;
+  quz::LoadRules(table, Ini());
+  ASSERT_EQ(table.rules.size(), 4u);
+  EXPECT_EQ(table.rules[0].kind, 0);
+  EXPECT_EQ(table.rules[0].extension, "pst");
+  EXPECT_EQ(table.rules[0].result, 1);
+  EXPECT_EQ(table.rules[1].kind, 1);
+  EXPECT_EQ(table.rules[1].sizeKB, 64);
+  EXPECT_EQ(table.rules[2].extension, "");
+  EXPECT_EQ(table.rules[3].kind, 3);
+}
+
+TEST_F(RulesFile, SaveDeletesOldKeysAndWritesTheCurrentRules) {
+  CRuleTable old;
+  old.rules = {Rule(0, "pst", 0, 1), Rule(2, "", 500, 2), Rule(3, "", 0, 0)};
+  quz::SaveRules(old, 0, Ini());
+  CRuleTable now;
+  now.rules = {Rule(1, "", 12, 2), Rule(0, "\x95\x5c", 0, 1)};
+  quz::SaveRules(now, 3, Ini());
+  EXPECT_EQ(quztest::ReadFile(Ini()),
+            "[quz振り分け条件0-mode]1\r\n[quz振り分け条件0-size]12\r\n[quz振り分け条件0-mode2]2\r\n"
+            "[quz振り分け条件1-mode]0\r\n[quz振り分け条件1-ext]\x95\x5c\r\n[quz振り分け条件1-mode2]1\r\n");
+  CRuleTable back;
+  quz::LoadRules(back, Ini());
+  ASSERT_EQ(back.rules.size(), 2u);
+  EXPECT_EQ(back.rules[0].sizeKB, 12);
+  EXPECT_EQ(back.rules[1].extension, "\x95\x5c");
+}
+
+TEST_F(RulesFile, ExclusionSwitchesAndFolders) {
+  Set("ごみ箱", "1");
+  Set("一時フォルダ", "1");
+  quz::ExpandContext c = quz::LoadExpandContext("D:\\QUZ_BACKUP", Ini());
+  EXPECT_TRUE(c.skipRecycleBin);
+  EXPECT_TRUE(c.skipTempFolder);
+  EXPECT_FALSE(c.skipSaveFolder);
+  EXPECT_FALSE(c.skipOwnFolder);
+  EXPECT_EQ(c.saveFolder, "D:\\QUZ_BACKUP\\");
+  EXPECT_EQ(c.tempFolder.back(), '\\');
+  EXPECT_EQ(c.exeFolder.back(), '\\');
+}
+
+// Walks the catalogue as a check does: entries added while walking are
+// reached in the same pass.
+void Expand(quz::CFileList& list, const quz::ExpandContext& context) {
+  quz::FolderNames names;
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    quz::FileEntry* e = list.EntryAt(i);
+    if (e && e->IsFolder()) quz::ExpandFolder(list, i, context, names);
+  }
+}
+
+class Expansion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* folder : {"top", "top\\a", "top\\a\\b", "top\\a\\b\\c", "top\\save", "top\\save\\day"})
+      ASSERT_TRUE(plat::CreateFolder(dir / folder));
+    for (const char* file : {"top\\1.txt", "top\\a\\2.pst", "top\\a\\b\\3.txt", "top\\a\\b\\c\\4.txt",
+                             "top\\save\\day\\copy.txt"})
+      quztest::WriteFile(dir / file, "x");
+  }
+  quztest::TempDir dir;
+};
+
+TEST_F(Expansion, DepthCodesGoDownOneLevelAtATime) {
+  quz::CFileList list;
+  ASSERT_TRUE(list.AddEntry(dir / "top", 12));  // searched two more levels
+  quz::FileEntry* top = list.FindEntry(dir / "top\\");
+  ASSERT_NE(top, nullptr);
+  EXPECT_EQ(top->saveType, 11);
+  Expand(list, quz::ExpandContext{});
+  EXPECT_NE(top->lookedAtTime, 0);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\")->saveType, 10);
+  EXPECT_EQ(list.FindEntry(dir / "top\\1.txt")->saveType, 0);
+  // A folder of code 10 is listed but not searched.
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\2.pst"), nullptr);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\")->lookedAtTime, 0);
+}
+
+TEST_F(Expansion, SearchFoldersPassTheirCodeToEveryLevelAndFilesAreClassified) {
+  quz::CFileList list;
+  CRuleTable rules;
+  rules.rules = {Rule(0, "pst", 0, 1)};
+  list.SetClassifier([&rules](const std::string& p) { return quz::Classify(rules, p); });
+  ASSERT_TRUE(list.AddEntry(dir / "top\\", 3));
+  Expand(list, quz::ExpandContext{});
+  EXPECT_EQ(list.Count(), 11);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\c")->saveType, 3);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\c\\4.txt")->saveType, 0);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\2.pst")->saveType, 1);
+  // Expanding again adds nothing.
+  Expand(list, quz::ExpandContext{});
+  EXPECT_EQ(list.Count(), 11);
+}
+
+TEST_F(Expansion, ExcludedFoldersBecomeNoSaveAndAreNeverSearched) {
+  quz::ExpandContext context;
+  context.skipSaveFolder = true;
+  // Compared ignoring the case of letters.
+  context.saveFolder = dir.path() + "top\\SAVE\\";
+  context.skipTempFolder = true;
+  context.tempFolder = dir.path() + "top\\a\\b\\";
+  quz::CFileList list;
+  ASSERT_TRUE(list.AddEntry(dir / "top", 3));
+  Expand(list, context);
+  EXPECT_EQ(list.FindEntry(dir / "top\\save\\")->saveType, quz::NoSave);
+  EXPECT_EQ(list.FindEntry(dir / "top\\save\\day\\"), nullptr);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\")->saveType, quz::NoSave);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\3.txt"), nullptr);
+  EXPECT_NE(list.FindEntry(dir / "top\\a\\2.pst"), nullptr);
+  // Switched off, the same folders are searched.
+  quz::CFileList open;
+  ASSERT_TRUE(open.AddEntry(dir / "top", 3));
+  context.skipSaveFolder = context.skipTempFolder = false;
+  Expand(open, context);
+  EXPECT_NE(open.FindEntry(dir / "top\\save\\day\\copy.txt"), nullptr);
+}
+
+TEST_F(Expansion, OwnFolderAndUnlistableFolders) {
+  quz::ExpandContext context;
+  context.skipOwnFolder = true;
+  context.exeFolder = dir.path() + "top\\a\\";
+  quz::CFileList list;
+  ASSERT_TRUE(list.AddEntry(dir / "top", 3));
+  ASSERT_TRUE(list.AddLoaded(dir / "gone\\", 0, 3, 0));
+  Expand(list, context);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a")->saveType, quz::NoSave);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\2.pst"), nullptr);
+  EXPECT_EQ(list.Count(), 7);  // top, gone, 1.txt, a, save, save\day, its copy.txt
+}
+
+TEST(RecycleBin, OrdinaryFoldersAreNotTheRecycleBin) {
+  quztest::TempDir dir;
+  EXPECT_FALSE(quz::IsRecycleBin(dir.path()));
+}
+
+#ifndef _WIN32
+TEST(RecycleBin, TheUsersTrashStandsForTheRecycleBin) {
+  quztest::TempDir dir;
+  std::string host = quztest::HostPath(dir.path());
+  for (char& c : host) if (c == '\\') c = '/';
+  const char* old = std::getenv("XDG_DATA_HOME");
+  std::string saved = old ? old : "";
+  setenv("XDG_DATA_HOME", host.c_str(), 1);
+  ASSERT_TRUE(plat::CreateFolder(dir / "Trash"));
+  ASSERT_TRUE(plat::CreateFolder(dir / "Trash\\files"));
+  quztest::WriteFile(dir / "Trash\\files\\thrown.txt", "x");
+  EXPECT_TRUE(quz::IsRecycleBin(dir / "Trash\\"));
+  quz::CFileList list;
+  ASSERT_TRUE(list.AddEntry(dir.path(), 3));
+  quz::ExpandContext context;
+  context.skipRecycleBin = true;
+  Expand(list, context);
+  EXPECT_EQ(list.FindEntry(dir / "Trash\\")->saveType, quz::NoSave);
+  EXPECT_EQ(list.FindEntry(dir / "Trash\\files\\"), nullptr);
+  if (old) setenv("XDG_DATA_HOME", saved.c_str(), 1); else unsetenv("XDG_DATA_HOME");
+}
+#endif
+
+TEST(Reclassify, FilesTakeTheCurrentRulesFoldersAndMissingFilesKeepTheirCodes) {
+  quztest::TempDir dir;
+  quztest::WriteFile(dir / "a.pst", "x");
+  quztest::WriteFile(dir / "b.txt", "x");
+  ASSERT_TRUE(plat::CreateFolder(dir / "f.pst"));
+  CRuleTable rules;
+  quz::CFileList list;
+  list.SetClassifier([&rules](const std::string& p) { return quz::Classify(rules, p); });
+  ASSERT_TRUE(list.AddEntry(dir / "a.pst", 3));
+  ASSERT_TRUE(list.AddEntry(dir / "b.txt", 3));
+  ASSERT_TRUE(list.AddEntry(dir / "f.pst", 3));
+  ASSERT_TRUE(list.AddLoaded(dir / "gone.pst", 0, 0, 0));
+  EXPECT_EQ(list.FindEntry(dir / "a.pst")->saveType, 0);
+  rules.rules = {Rule(0, "pst", 0, 1)};
+  list.Reclassify();
+  EXPECT_EQ(list.FindEntry(dir / "a.pst")->saveType, 1);
+  EXPECT_EQ(list.FindEntry(dir / "b.txt")->saveType, 0);
+  EXPECT_EQ(list.FindEntry(dir / "f.pst")->saveType, 3);
+  EXPECT_EQ(list.FindEntry(dir / "gone.pst")->saveType, 0);
+}
+
+}  // namespace
