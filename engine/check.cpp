@@ -1,0 +1,215 @@
+#include "engine/check.h"
+
+#include <cstdio>
+
+#include "app/paths.h"
+#include "app/text.h"
+#include "catalogue/file_list_file.h"
+#include "catalogue/rules.h"
+#include "engine/differential_save.h"
+#include "engine/generations.h"
+#include "engine/history.h"
+#include "engine/normal_save.h"
+
+namespace quz {
+
+namespace {
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && !EndsWithChar(folder, '\\')) folder += '\\';
+  return folder;
+}
+
+bool StartsWithNoCase(const std::string& path, const std::string& folder) {
+  return path.size() >= folder.size() &&
+         EqualNoCase(std::string_view(path).substr(0, folder.size()), folder);
+}
+
+// What both checks do first: the date folder, made even when nothing is
+// saved, and the exclusions of the search pass.
+struct CheckSetup {
+  std::string saveFolder;
+  std::string dateFolder;
+  ExpandContext expand;
+  FolderNames names;
+};
+
+void Prepare(CheckContext& context, CheckSetup& setup) {
+  setup.saveFolder = WithSeparator(context.state.saveFolder);
+  setup.dateFolder = DateFolder(setup.saveFolder, plat::Now());
+  CreateSaveFolder(setup.dateFolder);
+  context.state.progress = 0;
+  setup.expand = LoadExpandContext(setup.saveFolder, context.settingsFile);
+}
+
+bool Stopped(CheckContext& context) { return context.state.stopRequested.load() != 0; }
+
+// Folder entries end with "\"; only they can hold anything to expand, so a
+// file entry costs no status call in the search pass.
+bool ShouldExpand(const FileEntry* e) {
+  if (!e || !e->IsFolder()) return false;
+  uint32_t attributes = plat::GetAttributes(e->path);
+  return attributes == plat::kInvalidAttributes || (attributes & plat::kAttrDirectory) != 0;
+}
+
+std::string HistoryFileOf(const CheckContext& context) {
+  return context.historyFile.empty() ? HistoryPath() : context.historyFile;
+}
+
+}  // namespace
+
+CheckContext::~CheckContext() {
+  checkThread.Join();
+  if (loader) loader->Join();
+}
+
+std::string DateFolder(const std::string& saveFolder, plat::Time32 now) {
+  plat::CalendarTime t = plat::BreakDownLocal(now);
+  char date[40];
+  std::snprintf(date, sizeof date, "%d-%d-%d\\", t.year, t.month, t.day);
+  return saveFolder + date;
+}
+
+int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
+               const std::string& dateFolder, int32_t& changed, int32_t& pruned) {
+  FileEntry* e = context.list.EntryAt(i);
+  if (!e) return 0;
+  const std::string& path = e->path;
+  if (path.size() <= 3) return 0;  // a drive root
+
+  plat::FileStatus status;
+  if (!plat::GetFileStatus(path, status)) {
+    plat::FileStatus again;
+    if (EndsWithChar(path, '\\') && plat::GetFileStatus(path.substr(0, path.size() - 1), again) &&
+        again.isDirectory)
+      return 0;
+    context.list.RemoveDuringCheck(e->index);
+    changed = 1;
+    return 0;
+  }
+  if (status.isDirectory) return 0;
+  if (e->IsWithdrawn() || e->saveType == NoSave) return 0;
+  e->lookedAtTime = plat::Now();
+  if (status.mtime == e->savedTime) return 0;
+
+  int64_t backupSize = status.size;
+  std::atomic<int32_t>* stop = &context.state.stopRequested;
+  // The fragment format holds 32-bit lengths: a larger file is saved whole.
+  bool normal = e->saveType == Normal || status.size > kMaxFragmentFileSize;
+  if (normal) {
+    SaveNormalResult saved;
+    if (!SaveNormal(path, dateFolder, stop, saved, context.ui, &context.index)) return 0;
+    if (RecordGeneration(context.index, path, saved.copyPath, context.maxGenerations)) pruned = 1;
+  } else {
+    if (!SaveDifferential(path, WithSeparator(context.state.saveFolder), backupSize, stop,
+                          context.ui))
+      return 0;
+  }
+  if (history) AppendHistory(*history, plat::Now(), status.size, backupSize, path);
+  e->savedTime = status.mtime;
+  ++context.savedCount;
+  return 1;
+}
+
+int FullCheck(CheckContext& context) {
+  RunState& state = context.state;
+  context.savedCount = 0;
+  CheckSetup setup;
+  Prepare(context, setup);
+
+  // Search pass: new children are appended, so new subfolders are expanded
+  // later in the same pass.
+  int32_t before = context.list.Count();
+  for (int32_t i = 0; i < context.list.Count(); ++i) {
+    if (i >= CFileList::kMaxEntries || Stopped(context)) break;
+    if (ShouldExpand(context.list.EntryAt(i))) ExpandFolder(context.list, i, setup.expand, setup.names);
+  }
+  setup.names = FolderNames();
+  int32_t changed = context.list.Count() != before ? 1 : 0;
+
+  plat::File history;
+  bool haveHistory = OpenHistory(history, HistoryFileOf(context));
+
+  int32_t pruned = 0;
+  for (int32_t i = 0; i < context.list.Count() && !Stopped(context); ++i) {
+    state.progress = i;
+    CheckEntry(context, i, haveHistory ? &history : nullptr, setup.dateFolder, changed, pruned);
+  }
+  history.Close();
+  context.list.ApplyRemovals();
+
+  state.progress = -1;
+  if (changed) {
+    if (context.catalogueFile.empty())
+      SaveFileList(context.list);
+    else
+      SaveFileList(context.list, context.catalogueFile);
+  }
+  plat::Sleep(10);
+  if (changed && context.refreshList) context.refreshList();
+  if (pruned) StartIndexLoader(context.index, state, context.loader);
+  return 1;
+}
+
+bool StartFullCheck(CheckContext& context) {
+  RunState& state = context.state;
+  if (state.modalState.load() >= kModalRestore || state.changeCheckRunning.load() != 0) return false;
+  int32_t idle = 0;
+  if (!context.checkRunning.compare_exchange_strong(idle, 1)) return false;
+  context.checkThread.Join();  // the last one has ended: checkRunning was 0
+  CheckContext* c = &context;
+  if (!context.checkThread.Start(
+          [c] {
+            FullCheck(*c);
+            c->checkRunning = 0;
+          },
+          plat::Priority::BelowNormal)) {
+    context.checkRunning = 0;
+    return false;
+  }
+  return true;
+}
+
+bool WaitForCheck(CheckContext& context, uint32_t timeoutMs) {
+  return context.checkThread.Join(timeoutMs);
+}
+
+int FolderCheck(CheckContext& context, const std::string& folder, int kind) {
+  RunState& state = context.state;
+  context.savedCount = 0;
+  CheckSetup setup;
+  Prepare(context, setup);
+  const int32_t start = context.list.Count();
+
+  for (int32_t i = 0; i < context.list.Count(); ++i) {
+    if (i >= CFileList::kMaxEntries || Stopped(context)) break;
+    FileEntry* e = context.list.EntryAt(i);
+    if (!e) continue;
+    bool selected = kind == kWatchContents && i < start ? EqualNoCase(e->path, folder)
+                                                        : StartsWithNoCase(e->path, folder);
+    if (selected && ShouldExpand(e)) ExpandFolder(context.list, i, setup.expand, setup.names);
+  }
+  setup.names = FolderNames();
+  int32_t changed = context.list.Count() != start ? 1 : 0;
+
+  plat::File history;
+  bool haveHistory = OpenHistory(history, HistoryFileOf(context));
+
+  int32_t pruned = 0;
+  for (int32_t i = 0; i < context.list.Count() && !Stopped(context); ++i) {
+    state.progress = i;
+    FileEntry* e = context.list.EntryAt(i);
+    if (!e || !StartsWithNoCase(e->path, folder)) continue;
+    if (kind == kWatchContents && i < start &&
+        FindChars(std::string_view(e->path).substr(folder.size()), "\\") != kNone)
+      continue;
+    CheckEntry(context, i, haveHistory ? &history : nullptr, setup.dateFolder, changed, pruned);
+  }
+  context.list.ApplyRemovals();
+  history.Close();
+  state.progress = -1;
+  if (changed) state.catalogueChanged = 1;
+  return 1;
+}
+
+}  // namespace quz
