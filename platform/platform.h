@@ -181,7 +181,8 @@ std::string ExecutablePath();  // full path of the running program
 // and returns an empty string.
 std::string WindowsFolder();
 // Turns a path typed by the user (relative, or a Linux path on the posix
-// backend) into an absolute engine path; false when it has no engine form.
+// backend), given in engine text, into an absolute engine path; false when
+// it has no engine form.
 bool ToEnginePath(const std::string& userPath, std::string& enginePath);
 // Text from and to the console (UTF-8 on Linux, the ANSI code page on
 // Windows); false when the text cannot be converted.

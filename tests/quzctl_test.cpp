@@ -126,4 +126,40 @@ TEST_F(QuzctlTest, ConcurrentProcessesKeepEveryWrite) {
   }
 }
 
+TEST_F(QuzctlTest, AddListsTargetsAndListShowsThemAsTheTargetWindowDoes) {
+  ASSERT_TRUE(plat::CreateFolder(dir / "データ"));
+  ASSERT_TRUE(plat::CreateFolder(dir / "データ\\sub"));
+  quztest::WriteFile(dir / "データ\\表.txt", std::string(1024, 'x'));
+  quztest::WriteFile(dir / "mail.pst", "");
+  quztest::WriteFile(dir / "quz.ini",
+                     "[quz振り分け条件0-mode]0\r\n[quz振り分け条件0-mode2]1\r\n[quz振り分け条件0-ext]pst\r\n");
+  std::string out;
+  // The folder is given as the backend's shell knows it (a Linux path on
+  // the posix build) and is stored in the engine's form.
+  EXPECT_EQ(Run({"add", "--depth", "2", quztest::HostPath(dir / "データ"), dir / "mail.pst"}, &out), 0)
+      << Stderr();
+  EXPECT_EQ(out, "added: " + dir.path() + "データ\\\nadded: " + dir.path() + "mail.pst\n");
+  EXPECT_EQ(ReadFile(dir / "FileList.txt"),
+            dir.path() + "データ\\<0<12<0\r\n" + dir.path() + "mail.pst<0<1<0\r\n");
+
+  EXPECT_EQ(Run({"add", dir / "データ\\", dir / "missing.txt"}, &out), 1);
+  EXPECT_EQ(out, "already listed: " + dir.path() + "データ\\\n");
+  EXPECT_NE(Stderr().find("missing.txt"), std::string::npos);
+
+  quztest::WriteFile(dir / "FileList.txt",
+                     ReadFile(dir / "FileList.txt") + dir.path() + "データ\\表.txt<0<0<0\r\n" +
+                         dir.path() + "データ\\sub\\<0<10<0\r\n" + dir.path() + "gone.txt<-1<0<0\r\n");
+  EXPECT_EQ(Run({"list"}, &out), 0);
+  EXPECT_EQ(out, "データ\t" + dir.path() + "\t\t2階層まで検索\n"
+                 "mail.pst\t" + dir.path() + "\t0KB\t差分保存\n"
+                 "表.txt\t" + dir.path() + "データ\\\t2KB\t通常保存\n"
+                 "sub\t" + dir.path() + "データ\\\t\t保存しない\n");
+
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"add"}, {"add", "--depth", "0", "x"}, {"add", "--depth", "16", "x"}, {"add", "--depth"},
+           {"list", "x"}}) {
+    EXPECT_EQ(Run(bad), 2) << bad.size();
+  }
+}
+
 }  // namespace

@@ -678,7 +678,10 @@ bool ToEnginePath(const std::string& userPath, std::string& enginePath) {
     enginePath = userPath;
     return true;
   }
-  std::string absolute = userPath;
+  // The text arrives in the engine's encoding, as on Windows; the file
+  // system wants it as UTF-8.
+  std::string absolute;
+  if (!Cp932ToUtf8(userPath, absolute)) return false;
   if (absolute.empty() || absolute[0] != '/') {
     std::string cwd(PATH_MAX, '\0');
     if (!getcwd(cwd.data(), cwd.size())) return false;

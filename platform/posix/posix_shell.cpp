@@ -26,8 +26,8 @@ std::string ShellTypeName(const std::string& folder) {
     native = std::string(home) + "/.local/share";
   else
     return std::string();
-  std::string trash;
-  if (!ToEnginePath(native + "/Trash", trash)) return std::string();
+  std::string text, trash;
+  if (!ConsoleToEngine(native + "/Trash", text) || !ToEnginePath(text, trash)) return std::string();
   if (SameFolder(folder, trash) || SameFolder(folder, trash + "\\files")) return "ごみ箱";
   return std::string();
 }

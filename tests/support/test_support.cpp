@@ -80,8 +80,9 @@ std::string BuildPath(const std::string& hostPath) {
   }
   return hostPath;
 #else
-  std::string p;
-  EXPECT_TRUE(plat::ToEnginePath(hostPath, p));
+  std::string text, p;
+  EXPECT_TRUE(plat::ConsoleToEngine(hostPath, text));
+  EXPECT_TRUE(plat::ToEnginePath(text, p));
   return p;
 #endif
 }

@@ -1,0 +1,81 @@
+#include "targets/cell_text.h"
+
+#include <cstdio>
+
+#include "app/text.h"
+#include "platform/platform.h"
+
+namespace quz {
+
+namespace {
+bool IsFolderOnDisk(const std::string& path) {
+  uint32_t a = plat::GetAttributes(path);
+  return a != plat::kInvalidAttributes && (a & plat::kAttrDirectory) != 0;
+}
+}  // namespace
+
+void SplitForList(const std::string& path, bool isFolder, std::string* name, std::string* folder) {
+  std::string_view p(path);
+  if (isFolder && EndsWithChar(p, '\\')) p.remove_suffix(1);
+  size_t slash = LastCharPos(p, '\\');
+  size_t split = slash == kNone ? (p.size() >= 2 && p[1] == ':' ? 2 : 0) : slash + 1;
+  if (folder) folder->assign(p.substr(0, split));
+  if (name) name->assign(p.substr(split));
+}
+
+std::string SizeText(const std::string& path) {
+  plat::FileStatus status;
+  if (!plat::GetFileStatus(path, status) || status.isDirectory) return std::string();
+  long long kb = status.size == 0 ? 0 : status.size / 1024 + 1;
+  char text[32];
+  std::snprintf(text, sizeof text, "%lldKB", kb);
+  return text;
+}
+
+std::string SaveTypeText(int32_t saveType, bool isFolder) {
+  if (isFolder && saveType != NoSave && saveType != Search && saveType >= SearchDepthBase) {
+    if (saveType == SearchDepthBase) return "保存しない";
+    char text[32];
+    std::snprintf(text, sizeof text, "%d階層まで検索", static_cast<int>(saveType - SearchDepthBase));
+    return text;
+  }
+  // A folder the user gave a file's save type shows that type's label,
+  // never a negative depth.
+  switch (saveType) {
+    case Normal: return "通常保存";
+    case Differential: return "差分保存";
+    case NoSave: return "保存しない";
+    case Search: return "ファイル検索";
+    default: return std::string();
+  }
+}
+
+std::string LookedAtText(int32_t time) {
+  if (time < 0) time = 0;
+  plat::CalendarTime t = plat::BreakDownLocal(time);
+  char text[48];
+  std::snprintf(text, sizeof text, "%d/%02d/%02d %d:%02d", t.year, t.month, t.day, t.hour, t.minute);
+  return text;
+}
+
+std::string CellText(const FileEntry& entry, int column) {
+  bool folder = IsFolderOnDisk(entry.path);
+  switch (column) {
+    case kColumnName:
+    case kColumnFolder: {
+      std::string name, dir;
+      SplitForList(entry.path, folder, &name, &dir);
+      return column == kColumnName ? name : dir;
+    }
+    case kColumnSize:
+      return folder ? std::string() : SizeText(entry.path);
+    case kColumnLookedAt:
+      return LookedAtText(entry.lookedAtTime);
+    case kColumnSaveType:
+      return SaveTypeText(entry.saveType, folder);
+    default:
+      return std::string();
+  }
+}
+
+}  // namespace quz
