@@ -97,6 +97,13 @@ bool FileSink::Create(const std::string& path) {
   return file_ != nullptr;
 }
 
+void FileSink::Attach(std::FILE* file) {
+  if (file_) Close();
+  file_ = file;
+  pos_ = 0;
+  failed_ = false;
+}
+
 bool FileSink::Close() {
   if (!file_) return !failed_;
   bool ok = std::fflush(file_) == 0 && !std::ferror(file_);

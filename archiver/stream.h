@@ -105,6 +105,8 @@ class FileSink : public ByteSink {
   FileSink& operator=(const FileSink&) = delete;
   // Creates or empties the file.
   bool Create(const std::string& path);
+  // Takes over a file opened for writing elsewhere (closed with this sink).
+  void Attach(std::FILE* file);
   // Flushes and closes; false when buffered data could not be written.
   bool Close();
   bool isOpen() const { return file_ != nullptr; }

@@ -1,0 +1,325 @@
+// The archiver's command line on real folders: what quz sends, round trips
+// of every kind of file and name, results and messages.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "archiver/archive.h"
+#include "archiver/command.h"
+#include "tests/archiver/lzh_test_data.h"
+#include "tests/archiver/unlha_test_support.h"
+
+namespace {
+
+using namespace lzhtest;
+
+const std::string kSo = "\x83\x5C";   // ソ
+const std::string kHyo = "\x95\x5C";  // 表
+const std::string kNou = "\x94\x5C";  // 能
+
+std::string PackLine(const std::string& archive, const std::string& folder, const std::string& extra = "") {
+  return "a -d1 " + extra + Q(archive) + " " + Q(folder);
+}
+std::string UnpackLine(const std::string& archive, const std::string& folder) {
+  return "e -x -a1 -r2 -m1 " + Q(archive) + " " + Q(folder);
+}
+
+// The methods the archive holds, by entry path.
+std::map<std::string, std::string> Methods(const std::string& archive) {
+  std::string data = quztest::ReadFile(archive);
+  quz::lzh::MemorySource src(data);
+  quz::lzh::ArchiveReader reader(src);
+  std::map<std::string, std::string> methods;
+  for (;;) {
+    quz::lzh::Entry e;
+    bool atEnd = false;
+    EXPECT_EQ(reader.Next(e, atEnd), quz::lzh::Error::kOk);
+    if (atEnd) break;
+    methods[e.path] = std::string(e.methodId, 5);
+  }
+  return methods;
+}
+
+Tree Sample() {
+  Tree t;
+  t["empty.txt"] = "";
+  t["zeros.bin"] = std::string(100000, '\0');
+  t["random.bin"] = RandomBytes(70000, 7);
+  t["text.txt"] = Text(200000, 3);
+  t["sub\\"] = "";
+  t["sub\\empty folder\\"] = "";
+  t["sub\\inner\\deeper\\file.c"] = Text(5000, 9);
+  t[kSo + "\\" + kHyo + ".txt"] = "so/hyo";
+  t[kNou + kSo + "\\"] = "";
+  t[kNou + kSo + "\\" + kNou] = Repetitive(30000);
+  std::string deep;
+  for (int i = 0; i < 30; ++i) deep += "d" + std::to_string(i % 10) + "\\";
+  t[deep] = "";
+  t[deep + "leaf.txt"] = "deep";
+  return t;
+}
+
+// Adds the folders on the way of every entry, as reading a tree reports them.
+Tree WithFolders(const Tree& t) {
+  Tree out = t;
+  for (const auto& [name, data] : t) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      if (Lead(name[i]))
+        ++i;
+      else if (name[i] == '\\')
+        out[name.substr(0, i + 1)] = "";
+    }
+  }
+  return out;
+}
+
+TEST(CommandLine, RefusesWhatItDoesNotKnow) {
+  quztest::TempDir dir;
+  EXPECT_EQ(Unlha("").result, quz::lzh::kResultBadCommandLine);
+  EXPECT_EQ(Unlha("   ").result, quz::lzh::kResultBadCommandLine);
+  Outcome o = Unlha("x " + Q(dir / "a.lzh") + " " + Q(dir.path()));
+  EXPECT_EQ(o.result, quz::lzh::kResultBadCommandLine);
+  EXPECT_NE(o.message.find("不明なコマンド"), std::string::npos) << o.message;
+  EXPECT_EQ(Unlha("add " + Q(dir / "a.lzh")).result, quz::lzh::kResultBadCommandLine);
+  o = Unlha("e -x -a1 -r2 -m1 -q " + Q(dir / "a.lzh") + " " + Q(dir.path()));
+  EXPECT_EQ(o.result, quz::lzh::kResultBadCommandLine);
+  EXPECT_NE(o.message.find("-q"), std::string::npos) << o.message;
+  for (const char* sw : {"-d2", "-a0", "-o", "-o8", "-lh5", "-r", "-x2", "--"})
+    EXPECT_EQ(Unlha(std::string("a ") + sw + " " + Q(dir / "a.lzh") + " " + Q(dir.path())).result,
+              quz::lzh::kResultBadCommandLine)
+        << sw;
+  EXPECT_EQ(Unlha("a " + Q(dir / "a.lzh")).result, quz::lzh::kResultBadCommandLine);
+  EXPECT_EQ(Unlha("e " + Q(dir / "a.lzh") + " " + Q(dir.path()) + " extra").result, quz::lzh::kResultBadCommandLine);
+  EXPECT_EQ(Unlha("l " + Q(dir / "a.lzh") + " " + Q(dir.path())).result, quz::lzh::kResultBadCommandLine);
+  EXPECT_EQ(Unlha("t \"\"").result, quz::lzh::kResultBadCommandLine);
+  // Nothing was created by any of them.
+  EXPECT_TRUE(ReadTree(dir.path()).empty());
+}
+
+TEST(CommandLine, QuotedAndUnquotedPathsAndTheSwitchesQuzSends) {
+  quztest::TempDir dir;
+  WriteTree(dir / "in folder\\", {{"a.txt", "alpha"}, {"b\\c.txt", "gamma"}});
+  WriteTree(dir / "plain\\", {{"x.txt", "ex"}});
+  // Pack as the export does: quoted, the folder ending in "\" just before
+  // the closing quote.
+  Outcome o = Unlha("a -d1 \"" + dir / "my archive.lzh" + "\" \"" + dir / "in folder\\" + "\"");
+  ASSERT_EQ(o.result, 0) << o.message;
+  // Unpack as the import's line reads, unquoted, where no path has a space.
+  o = Unlha("a -d1 " + dir / "plain.lzh" + " " + dir / "plain\\");
+  ASSERT_EQ(o.result, 0) << o.message;
+  o = Unlha("e -x -a1 -r2 -m1 " + dir / "plain.lzh" + " " + dir / "out1\\");
+  ASSERT_EQ(o.result, 0) << o.message;
+  EXPECT_EQ(ReadTree(dir / "out1\\"), (Tree{{"x.txt", "ex"}}));
+  // And quoted, with spaces, as quz sends it.
+  o = Unlha(UnpackLine(dir / "my archive.lzh", dir / "save folder\\"));
+  ASSERT_EQ(o.result, 0) << o.message;
+  EXPECT_EQ(ReadTree(dir / "save folder\\"), (Tree{{"a.txt", "alpha"}, {"b\\", ""}, {"b\\c.txt", "gamma"}}));
+  EXPECT_NE(o.message.find("2 個のファイルを展開しました"), std::string::npos) << o.message;
+  // Tabs, upper-case commands and a folder without the final "\" do too.
+  o = Unlha("E\t-x\t\"" + dir / "my archive.lzh" + "\"\t\"" + dir / "second" + "\"");
+  ASSERT_EQ(o.result, 0) << o.message;
+  EXPECT_EQ(ReadTree(dir / "second\\").size(), 3u);
+}
+
+TEST(RoundTrip, EveryKindOfFileAndNameWithEveryMethod) {
+  quztest::TempDir dir;
+  const Tree sample = Sample();
+  WriteTree(dir / "src\\", sample);
+  const Tree expected = WithFolders(sample);
+  ASSERT_EQ(ReadTree(dir / "src\\"), expected);
+  struct Case {
+    const char* sw;
+    const char* method;
+  } cases[] = {{"", "-lh5-"}, {"-o5 ", "-lh5-"}, {"-o6 ", "-lh6-"}, {"-o7 ", "-lh7-"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sw);
+    std::string archive = dir / (std::string("m") + c.method + ".lzh");
+    Outcome o = Unlha(PackLine(archive, dir / "src\\", c.sw));
+    ASSERT_EQ(o.result, 0) << o.message;
+    EXPECT_NE(o.message.find("個のファイルを格納しました"), std::string::npos) << o.message;
+    auto methods = Methods(archive);
+    EXPECT_EQ(methods["text.txt"], c.method);
+    EXPECT_EQ(methods["random.bin"], "-lh0-");  // packing does not pay
+    EXPECT_EQ(methods["empty.txt"], "-lh0-");
+    EXPECT_EQ(methods["sub\\empty folder"], "-lhd-");
+    EXPECT_EQ(methods[kNou + kSo], "-lhd-");
+    std::string out = dir / (std::string("out") + c.method + "\\");
+    o = Unlha(UnpackLine(archive, out));
+    ASSERT_EQ(o.result, 0) << o.message;
+    EXPECT_EQ(ReadTree(out), expected);
+    o = Unlha("t " + Q(archive));
+    EXPECT_EQ(o.result, 0) << o.message;
+  }
+}
+
+TEST(RoundTrip, AHundredMebibyteFile) {
+  quztest::TempDir dir;
+  // Text with a run of random bytes now and then, so both coding paths run.
+  std::string big = Text(100 << 20, 11);
+  for (std::size_t at = 0; at + 4096 < big.size(); at += 7 << 20) {
+    std::string noise = RandomBytes(4096, static_cast<unsigned>(at));
+    big.replace(at, noise.size(), noise);
+  }
+  WriteTree(dir / "src\\", {{"big.txt", big}});
+  Outcome o = Unlha(PackLine(dir / "big.lzh", dir / "src\\"));
+  ASSERT_EQ(o.result, 0) << o.message;
+  plat::FileStatus st;
+  ASSERT_TRUE(plat::GetFileStatus(dir / "big.lzh", st));
+  EXPECT_LT(st.size, static_cast<std::int64_t>(big.size() / 2));
+  o = Unlha(UnpackLine(dir / "big.lzh", dir / "out\\"));
+  ASSERT_EQ(o.result, 0) << o.message;
+  std::string back = quztest::ReadFile(dir / "out\\big.txt");
+  EXPECT_EQ(back.size(), big.size());
+  EXPECT_TRUE(back == big);
+}
+
+TEST(Pack, NothingToPackWritesNoArchive) {
+  quztest::TempDir dir;
+  WriteTree(dir / "src\\", {{"a\\", ""}, {"a\\b\\", ""}});
+  Outcome o = Unlha(PackLine(dir / "x.lzh", dir / "src\\"));
+  EXPECT_EQ(o.result, 0) << o.message;
+  EXPECT_NE(o.message.find("格納するファイルがありません"), std::string::npos);
+  EXPECT_FALSE(quztest::Exists(dir / "x.lzh"));
+  EXPECT_EQ(ReadTree(dir.path()).size(), 3u);  // src, a, b: nothing else
+}
+
+TEST(Pack, ReplacesAnArchiveAndLeavesItselfOut) {
+  quztest::TempDir dir;
+  WriteTree(dir / "src\\", {{"one.txt", "1"}});
+  quztest::WriteFile(dir / "x.lzh", "old contents");
+  ASSERT_EQ(Unlha(PackLine(dir / "x.lzh", dir / "src\\")).result, 0);
+  EXPECT_EQ(Methods(dir / "x.lzh").size(), 1u);
+  // An archive written into the folder it packs does not hold itself.
+  ASSERT_EQ(Unlha(PackLine(dir / "src\\self.lzh", dir / "src\\")).result, 0);
+  auto methods = Methods(dir / "src\\self.lzh");
+  EXPECT_EQ(methods.size(), 1u);
+  EXPECT_EQ(methods.count("one.txt"), 1u);
+}
+
+TEST(Pack, FailuresLeaveNoArchive) {
+  quztest::TempDir dir;
+  WriteTree(dir / "src\\", {{"one.txt", "1"}});
+  Outcome o = Unlha(PackLine(dir / "x.lzh", dir / "missing\\"));
+  EXPECT_EQ(o.result, quz::lzh::kResultInputFailed);
+  EXPECT_NE(o.message.find("missing"), std::string::npos) << o.message;
+  o = Unlha(PackLine(dir / "no such folder\\x.lzh", dir / "src\\"));
+  EXPECT_EQ(o.result, quz::lzh::kResultWriteFailed);
+  plat::CreateFolder(dir / "taken.lzh");
+  EXPECT_EQ(Unlha(PackLine(dir / "taken.lzh", dir / "src\\")).result, quz::lzh::kResultWriteFailed);
+  // A file of 4 GiB cannot be stored: nothing is written at all.
+  {
+    plat::File f;
+    ASSERT_TRUE(f.Open(dir / "src\\huge.bin", plat::Access::Write, plat::Disposition::CreateNew));
+    ASSERT_TRUE(f.SetLength(int64_t{1} << 32));
+  }
+  o = Unlha(PackLine(dir / "huge.lzh", dir / "src\\"));
+  EXPECT_EQ(o.result, quz::lzh::kResultTooLarge);
+  EXPECT_NE(o.message.find("4GB"), std::string::npos) << o.message;
+  EXPECT_FALSE(quztest::Exists(dir / "huge.lzh"));
+  plat::DeleteFile(dir / "src\\huge.bin");
+  Tree left = ReadTree(dir.path());
+  for (const auto& [name, data] : left) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
+
+#ifndef _WIN32
+// A file that announces more bytes than it gives, met half-way through a
+// pack: the partial archive is removed.
+TEST(Pack, AFileThatCannotBeReadWholeRemovesThePartialArchive) {
+  const char* source = "/sys/kernel/mm/transparent_hugepage/enabled";
+  plat::FileStatus st;
+  std::string engine;
+  if (!plat::ToEnginePath(source, engine) || !plat::GetFileStatus(engine, st) || st.size != 4096)
+    GTEST_SKIP() << "no short sysfs file here";
+  quztest::TempDir dir;
+  WriteTree(dir / "src\\", {{"a.txt", Text(300000, 1)}});
+  ASSERT_EQ(quztest::RunCommand("ln -s " + std::string(source) + " " + quztest::Quote(quztest::HostPath(dir / "src\\b.txt"))),
+            0);
+  Outcome o = Unlha(PackLine(dir / "x.lzh", dir / "src\\"));
+  EXPECT_EQ(o.result, quz::lzh::kResultInputFailed) << o.message;
+  EXPECT_NE(o.message.find("b.txt"), std::string::npos) << o.message;
+  Tree left = ReadTree(dir.path());
+  EXPECT_EQ(left.count("x.lzh"), 0u);
+  for (const auto& [name, data] : left) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
+#endif
+
+TEST(Unpack, ReplacesFilesAndRestoresTimesAndAttributes) {
+  quztest::TempDir dir;
+  WriteTree(dir / "src\\", {{"a.txt", "new a"}, {"ro.txt", "read only"}});
+  ASSERT_TRUE(plat::SetFileTime(dir / "src\\a.txt", 1500000000));
+  ASSERT_TRUE(plat::SetAttributes(dir / "src\\ro.txt", plat::kAttrReadOnly));
+  ASSERT_EQ(Unlha(PackLine(dir / "x.lzh", dir / "src\\")).result, 0);
+  WriteTree(dir / "out\\", {{"a.txt", "old a, longer than the new one"}, {"ro.txt", "old"}});
+  ASSERT_TRUE(plat::SetAttributes(dir / "out\\ro.txt", plat::kAttrReadOnly));
+  Outcome o = Unlha(UnpackLine(dir / "x.lzh", dir / "out\\"));
+  ASSERT_EQ(o.result, 0) << o.message;
+  EXPECT_EQ(quztest::ReadFile(dir / "out\\a.txt"), "new a");
+  EXPECT_EQ(quztest::ReadFile(dir / "out\\ro.txt"), "read only");
+  plat::FileStatus st;
+  ASSERT_TRUE(plat::GetFileStatus(dir / "out\\a.txt", st));
+  EXPECT_EQ(st.mtime, 1500000000);
+  EXPECT_TRUE(plat::GetAttributes(dir / "out\\ro.txt") & plat::kAttrReadOnly);
+  EXPECT_FALSE(plat::GetAttributes(dir / "out\\a.txt") & plat::kAttrReadOnly);
+  // Without -a1 the attributes are left ordinary.
+  o = Unlha("e " + Q(dir / "x.lzh") + " " + Q(dir / "plain\\"));
+  ASSERT_EQ(o.result, 0) << o.message;
+  EXPECT_FALSE(plat::GetAttributes(dir / "plain\\ro.txt") & plat::kAttrReadOnly);
+  plat::SetAttributes(dir / "src\\ro.txt", 0);
+  plat::SetAttributes(dir / "out\\ro.txt", 0);
+  // A folder where the archive has a file is left alone and reported.
+  WriteTree(dir / "clash\\", {{"a.txt\\keep.txt", "keep"}});
+  o = Unlha(UnpackLine(dir / "x.lzh", dir / "clash\\"));
+  EXPECT_EQ(o.result, quz::lzh::kResultWriteFailed) << o.message;
+  EXPECT_EQ(quztest::ReadFile(dir / "clash\\a.txt\\keep.txt"), "keep");
+  EXPECT_EQ(quztest::ReadFile(dir / "clash\\ro.txt"), "read only");
+  plat::SetAttributes(dir / "clash\\ro.txt", 0);
+}
+
+TEST(ListAndTest, OneLinePerEntryAndMissingArchives) {
+  quztest::TempDir dir;
+  WriteTree(dir / "src\\", {{"a.txt", Text(10000, 2)}, {"f\\", ""}, {kSo + ".txt", "so"}});
+  ASSERT_EQ(Unlha(PackLine(dir / "x.lzh", dir / "src\\")).result, 0);
+  Outcome o = Unlha("l " + Q(dir / "x.lzh"));
+  ASSERT_EQ(o.result, 0) << o.message;
+  EXPECT_NE(o.message.find("-lh5-"), std::string::npos) << o.message;
+  EXPECT_NE(o.message.find(" a.txt\r\n"), std::string::npos) << o.message;
+  EXPECT_NE(o.message.find(" f\\\r\n"), std::string::npos) << o.message;
+  EXPECT_NE(o.message.find(" " + kSo + ".txt\r\n"), std::string::npos) << o.message;
+  o = Unlha("t " + Q(dir / "x.lzh"));
+  EXPECT_EQ(o.result, 0);
+  EXPECT_NE(o.message.find("2 個のファイルは正常です"), std::string::npos) << o.message;
+  for (const char* cmd : {"l ", "t ", "e "}) {
+    std::string line = cmd + Q(dir / "none.lzh") + (cmd[0] == 'e' ? " " + Q(dir / "o\\") : "");
+    o = Unlha(line);
+    EXPECT_EQ(o.result, quz::lzh::kResultInputFailed) << cmd;
+    EXPECT_NE(o.message.find("none.lzh"), std::string::npos) << o.message;
+  }
+  EXPECT_FALSE(quztest::Exists(dir / "o"));
+  quztest::WriteFile(dir / "empty.lzh", "");
+  EXPECT_EQ(Unlha("t " + Q(dir / "empty.lzh")).result, quz::lzh::kResultDamagedArchive);
+}
+
+TEST(Messages, CutToTheBufferWithoutSplittingACharacter) {
+  const std::string text = "ab" + kSo + "c" + kHyo + kNou;  // 2 + 2 + 1 + 2 + 2 bytes
+  // Allowed ends: after a, b, ソ, c, 表, 能.
+  const std::size_t ends[] = {0, 1, 2, 4, 5, 7, 9};
+  for (std::size_t size = 1; size <= text.size() + 2; ++size) {
+    char buffer[32];
+    std::memset(buffer, 'X', sizeof buffer);
+    quz::lzh::CopyToBuffer(text, buffer, size);
+    std::size_t n = std::strlen(buffer);
+    EXPECT_LT(n, size);
+    EXPECT_EQ(buffer[size], 'X') << "wrote past the buffer at size " << size;
+    std::size_t best = 0;
+    for (std::size_t e : ends)
+      if (e < size) best = e;
+    EXPECT_EQ(n, best) << size;
+    EXPECT_EQ(std::string(buffer, n), text.substr(0, n));
+  }
+  quz::lzh::CopyToBuffer(text, nullptr, 10);  // no buffer: nothing happens
+  char one = 'X';
+  quz::lzh::CopyToBuffer(text, &one, 0);
+  EXPECT_EQ(one, 'X');
+}
+
+}  // namespace
