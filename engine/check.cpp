@@ -35,7 +35,10 @@ struct CheckSetup {
 };
 
 void Prepare(CheckContext& context, CheckSetup& setup) {
-  setup.saveFolder = WithSeparator(context.state.saveFolder);
+  // The loader started at the end of the check works on the state's save
+  // folder too, so the "\\" goes there (it is normally there already).
+  if (!EndsWithChar(context.state.saveFolder, '\\')) context.state.saveFolder += '\\';
+  setup.saveFolder = context.state.saveFolder;
   setup.dateFolder = DateFolder(setup.saveFolder, plat::Now());
   CreateSaveFolder(setup.dateFolder);
   context.state.progress = 0;
@@ -48,7 +51,7 @@ bool Stopped(CheckContext& context) { return context.state.stopRequested.load() 
 // file entry costs no status call in the search pass.
 bool ShouldExpand(const FileEntry* e) {
   if (!e || !e->IsFolder()) return false;
-  uint32_t attributes = plat::GetAttributes(e->path);
+  uint32_t attributes = plat::GetAttributes(e->Path());
   return attributes == plat::kInvalidAttributes || (attributes & plat::kAttrDirectory) != 0;
 }
 
@@ -74,7 +77,7 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
                const std::string& dateFolder, int32_t& changed, int32_t& pruned) {
   FileEntry* e = context.list.EntryAt(i);
   if (!e) return 0;
-  const std::string& path = e->path;
+  const std::string path = e->Path();
   if (path.size() <= 3) return 0;  // a drive root
 
   plat::FileStatus status;
@@ -185,8 +188,8 @@ int FolderCheck(CheckContext& context, const std::string& folder, int kind) {
     if (i >= CFileList::kMaxEntries || Stopped(context)) break;
     FileEntry* e = context.list.EntryAt(i);
     if (!e) continue;
-    bool selected = kind == kWatchContents && i < start ? EqualNoCase(e->path, folder)
-                                                        : StartsWithNoCase(e->path, folder);
+    bool selected = kind == kWatchContents && i < start ? EqualNoCase(e->Path(), folder)
+                                                        : StartsWithNoCase(e->Path(), folder);
     if (selected && ShouldExpand(e)) ExpandFolder(context.list, i, setup.expand, setup.names);
   }
   setup.names = FolderNames();
@@ -199,9 +202,9 @@ int FolderCheck(CheckContext& context, const std::string& folder, int kind) {
   for (int32_t i = 0; i < context.list.Count() && !Stopped(context); ++i) {
     state.progress = i;
     FileEntry* e = context.list.EntryAt(i);
-    if (!e || !StartsWithNoCase(e->path, folder)) continue;
+    if (!e || !StartsWithNoCase(e->Path(), folder)) continue;
     if (kind == kWatchContents && i < start &&
-        FindChars(std::string_view(e->path).substr(folder.size()), "\\") != kNone)
+        FindChars(std::string_view(e->Path()).substr(folder.size()), "\\") != kNone)
       continue;
     CheckEntry(context, i, haveHistory ? &history : nullptr, setup.dateFolder, changed, pruned);
   }

@@ -133,6 +133,17 @@ std::string CopyListLine(const std::string& folder) {
   return line;
 }
 
+// The total length a fragment declares; -1 when it cannot be read.
+int64_t FragmentTotal(const std::string& path) {
+  plat::File fragment;
+  uint32_t total = 0;
+  if (!fragment.Open(path, plat::Access::Read, plat::Disposition::OpenExisting,
+                     plat::kShareRead | plat::kShareWrite) ||
+      !ReadU32(fragment, total))
+    return -1;
+  return total;
+}
+
 }  // namespace
 
 std::string FragmentPath(const std::string& folder, int32_t n) {
@@ -209,6 +220,8 @@ int SaveDifferential(const std::string& source, const std::string& saveFolder,
   if (n > kMaxFragmentNumber) return 0;
 
   const std::string imagePath = folder + kTempImageName;
+  plat::FileStatus before;
+  const bool imageExisted = plat::GetFileStatus(imagePath, before);
   plat::File image;
   if (!image.Open(imagePath, plat::Access::ReadWrite, plat::Disposition::OpenAlways,
                   plat::kShareRead))
@@ -222,8 +235,12 @@ int SaveDifferential(const std::string& source, const std::string& saveFolder,
   if (n == 0) {
     if (!image.SetLength(0)) return 0;
   } else {
+    // The times are seconds: an image made afresh a moment after the last
+    // fragment can carry its time, so a new image and one whose length is
+    // not the last fragment's T are rebuilt as well.
     plat::FileStatus status;
-    if (!image.GetStatus(status) || status.mtime != lastTime) {
+    if (!imageExisted || !image.GetStatus(status) || status.mtime != lastTime ||
+        status.size != FragmentTotal(FragmentPath(folder, n - 1))) {
       for (int32_t k = 0; k < n; ++k) {
         plat::File fragment;
         if (!fragment.Open(FragmentPath(folder, k), plat::Access::Read,

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/differential_save.h"
+#include "engine_test_util.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using enginetest::FragmentBuilder;
+using enginetest::IsFile;
+using enginetest::Pattern;
+using quz::FragmentPath;
+using quz::SaveDifferential;
+using quztest::ReadFile;
+using quztest::WriteFile;
+
+class DifferentialTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(plat::CreateFolder(dir / "Mail"));
+    ASSERT_TRUE(plat::CreateFolder(dir / "save"));
+    source = dir / "Mail\\InBox.mbx";
+    save = dir / "save\\";
+    folder = save + "InBox.mbx\\";
+  }
+
+  // Saves the source with the given contents; returns the new fragment.
+  std::string Save(const std::string& contents, int64_t* size = nullptr) {
+    WriteFile(source, contents);
+    // Every save is of a changed file: its time moves.
+    plat::SetFileTime(source, ++clock);
+    int64_t backup = -1;
+    EXPECT_EQ(SaveDifferential(source, save, backup, &stop), 1);
+    int32_t n = quz::CountFragments(folder);
+    std::string fragment = ReadFile(FragmentPath(folder, n - 1));
+    EXPECT_EQ(backup, static_cast<int64_t>(fragment.size()));
+    EXPECT_EQ(ReadFile(folder + "~temp.dat"), contents);
+    if (size) *size = backup;
+    return fragment;
+  }
+
+  // The file rebuilt from all fragments, without the image.
+  std::string Rebuild(const std::string& from) {
+    std::string path = dir / "rebuilt";
+    plat::File image;
+    EXPECT_TRUE(image.Open(path, plat::Access::ReadWrite, plat::Disposition::CreateAlways));
+    for (int32_t k = 0; k < quz::CountFragments(from); ++k) {
+      plat::File f;
+      EXPECT_TRUE(f.Open(FragmentPath(from, k), plat::Access::Read, plat::Disposition::OpenExisting));
+      EXPECT_EQ(quz::ApplyFragment(f, image), 1) << k;
+    }
+    image.Close();
+    return ReadFile(path);
+  }
+
+  quztest::TempDir dir;
+  std::string source, save, folder;
+  std::atomic<int32_t> stop{0};
+  plat::Time32 clock = 1000000000;
+};
+
+TEST_F(DifferentialTest, FirstSaveHoldsTheWholeFileAndAppendsHoldOnlyTheNewBytes) {
+  std::string v0 = Pattern(400);
+  int64_t size = 0;
+  EXPECT_EQ(Save(v0, &size), FragmentBuilder(400).Record(0, v0).bytes);
+  EXPECT_EQ(size, 412);
+  EXPECT_EQ(ReadFile(folder + "quzFileList.txt"), "<" + source + "\r\n");
+  std::string more = Pattern(100, 9);
+  EXPECT_EQ(Save(v0 + more), FragmentBuilder(500).Record(400, more).bytes);
+  EXPECT_EQ(Save(v0 + more), FragmentBuilder(500).bytes);  // touched, not changed
+  EXPECT_EQ(quz::CountFragments(folder), 3);
+
+  // The image carries the newest fragment's time.
+  plat::FileStatus image, last;
+  ASSERT_TRUE(plat::GetFileStatus(folder + "~temp.dat", image));
+  ASSERT_TRUE(plat::GetFileStatus(FragmentPath(folder, 2), last));
+  EXPECT_EQ(image.mtime, last.mtime);
+
+  // An empty file: fragment 0 is T = 0 alone.
+  std::string empty = dir / "Mail\\empty.dat";
+  WriteFile(empty, "");
+  int64_t backup = 0;
+  ASSERT_EQ(SaveDifferential(empty, save, backup, &stop), 1);
+  EXPECT_EQ(ReadFile(save + "empty.dat\\0000000.dat"), FragmentBuilder(0).bytes);
+  EXPECT_EQ(backup, 4);
+}
+
+TEST_F(DifferentialTest, DifferingRunsEndAtEightEqualWords) {
+  std::string base = Pattern(4000);  // 1000 words
+  Save(base);
+  auto with = [&](std::initializer_list<int> words) {
+    std::string s = base;
+    for (int w : words) s[4 * w + 1] ^= 0x5A;
+    return s;
+  };
+  std::string v = with({10}) + "appended";
+  EXPECT_EQ(Save(v), FragmentBuilder(4008).Record(40, v.substr(40, 4)).Record(4000, "appended").bytes);
+  Save(base);
+  // 5 words apart: one record over both and the 4 equal words between.
+  v = with({100, 105});
+  EXPECT_EQ(Save(v), FragmentBuilder(4000).Record(400, v.substr(400, 24)).bytes);
+  Save(base);
+  // 9 words apart: two records.
+  v = with({200, 209});
+  EXPECT_EQ(Save(v), FragmentBuilder(4000).Record(800, v.substr(800, 4)).Record(836, v.substr(836, 4)).bytes);
+  Save(base);
+  // A run that meets the end with 4 equal words after it takes in the first.
+  v = with({995});
+  EXPECT_EQ(Save(v), FragmentBuilder(4000).Record(3980, v.substr(3980, 8)).bytes);
+  Save(base);
+  v = with({999});
+  EXPECT_EQ(Save(v), FragmentBuilder(4000).Record(3996, v.substr(3996, 4)).bytes);
+  EXPECT_EQ(Rebuild(folder), v);
+}
+
+TEST_F(DifferentialTest, TheLastBytesOfALengthThatIsNoWholeNumberOfWords) {
+  std::string base = Pattern(4003);
+  Save(base);
+  // A change confined to the last 3 bytes is still saved.
+  std::string v = base;
+  v[4001] ^= 1;
+  EXPECT_EQ(Save(v), FragmentBuilder(4003).Record(4000, v.substr(4000, 3)).bytes);
+  // A run reaching the end without equal words takes in the last bytes.
+  std::string w = v;
+  w[3997] ^= 1;
+  EXPECT_EQ(Save(w), FragmentBuilder(4003).Record(3996, w.substr(3996, 7)).bytes);
+  EXPECT_EQ(Rebuild(folder), w);
+}
+
+TEST_F(DifferentialTest, BlocksAreComparedOnTheirOwnAndShrinkingCutsTheImage) {
+  std::string base = Pattern(2 * 512000 + 40);
+  Save(base);
+  std::string v = base;
+  v[511996] ^= 1;  // last word of the first block
+  v[512000] ^= 1;  // first word of the second
+  EXPECT_EQ(Save(v), FragmentBuilder(1024040).Record(511996, v.substr(511996, 4)).Record(512000, v.substr(512000, 4)).bytes);
+  std::string shorter = v.substr(0, 100);
+  EXPECT_EQ(Save(shorter), FragmentBuilder(100).bytes);
+  EXPECT_EQ(Rebuild(folder), shorter);
+}
+
+TEST_F(DifferentialTest, SourcesOfTheSameNameGetNumberedFolders) {
+  ASSERT_TRUE(plat::CreateFolder(dir / "Other"));
+  std::string other = dir / "Other\\InBox.mbx";
+  Save("mine");
+  WriteFile(other, "theirs");
+  int64_t backup = 0;
+  ASSERT_EQ(SaveDifferential(other, save, backup, &stop), 1);
+  EXPECT_EQ(ReadFile(save + "InBox.mbx(1)\\quzFileList.txt"), "<" + other + "\r\n");
+  EXPECT_EQ(ReadFile(save + "InBox.mbx(1)\\0000000.dat"), FragmentBuilder(6).Record(0, "theirs").bytes);
+  Save("mine, again");
+  EXPECT_EQ(quz::CountFragments(folder), 2);
+  // The owner is compared without regard to case.
+  std::string upper = dir / "MAIL\\InBox.mbx";
+  EXPECT_EQ(quz::ChooseFragmentFolder(upper, save), folder);
+}
+
+TEST_F(DifferentialTest, AMissingOrStaleImageIsRebuiltAndGivesTheSameFragment) {
+  std::string v0 = Pattern(300000), v1 = v0;
+  Save(v0);
+  v1[1234] ^= 7;
+  v1 += "tail";
+  std::string expected = Save(v1);
+  ASSERT_TRUE(plat::DeleteFile(FragmentPath(folder, 1)));
+
+  ASSERT_TRUE(plat::DeleteFile(folder + "~temp.dat"));
+  EXPECT_EQ(Save(v1), expected);
+  ASSERT_TRUE(plat::DeleteFile(FragmentPath(folder, 1)));
+
+  // An image whose time differs from the newest fragment's is not trusted.
+  WriteFile(folder + "~temp.dat", "garbage");
+  plat::SetFileTime(folder + "~temp.dat", 12345);
+  EXPECT_EQ(Save(v1), expected);
+}
+
+TEST_F(DifferentialTest, AStoppedSaveLeavesNoFragmentAndTheNextTakesItsNumber) {
+  std::string v0 = Pattern(1000);
+  Save(v0);
+  std::string v1 = v0 + Pattern(500000, 4);
+  WriteFile(source, v1);
+  stop = 1;
+  int64_t backup = 0;
+  EXPECT_EQ(SaveDifferential(source, save, backup, &stop), 0);
+  EXPECT_EQ(quz::CountFragments(folder), 1);
+  EXPECT_EQ(ReadFile(folder + "~temp.dat"), v0);
+  stop = 0;
+  EXPECT_EQ(Save(v1), FragmentBuilder(static_cast<uint32_t>(v1.size())).Record(1000, v1.substr(1000)).bytes);
+  EXPECT_EQ(Rebuild(folder), v1);
+}
+
+TEST_F(DifferentialTest, RandomEditsAlwaysRebuildToTheSavedFile) {
+  std::mt19937 rng(20261207);
+  std::string v = Pattern(700000, 5);
+  Save(v);
+  for (int round = 0; round < 25; ++round) {
+    int kind = static_cast<int>(rng() % 4);
+    if (kind == 0) {
+      v += Pattern(rng() % 300000, round);
+    } else if (kind == 1 && v.size() > 10) {
+      v.resize(rng() % v.size());
+    } else {
+      for (int k = static_cast<int>(rng() % 20); k >= 0 && !v.empty(); --k) {
+        size_t at = rng() % v.size();
+        size_t n = std::min<size_t>(rng() % 64 + 1, v.size() - at);
+        for (size_t i = 0; i < n; ++i) v[at + i] = static_cast<char>(rng());
+      }
+    }
+    Save(v);
+    ASSERT_EQ(Rebuild(folder), v) << round;
+  }
+}
+
+TEST_F(DifferentialTest, DamagedFragmentsAreRefused) {
+  std::string image = dir / "image";
+  auto apply = [&](const std::string& fragment) {
+    WriteFile(dir / "frag", fragment);
+    plat::File f, i;
+    EXPECT_TRUE(f.Open(dir / "frag", plat::Access::Read, plat::Disposition::OpenExisting));
+    EXPECT_TRUE(i.Open(image, plat::Access::ReadWrite, plat::Disposition::CreateAlways));
+    return quz::ApplyFragment(f, i);
+  };
+  EXPECT_EQ(apply(FragmentBuilder(10).Record(2, "abc").bytes), 1);
+  EXPECT_EQ(ReadFile(image), std::string("\0\0abc\0\0\0\0\0", 10));
+  std::string cut = FragmentBuilder(10).Record(2, "abc").bytes;
+  cut.pop_back();
+  EXPECT_EQ(apply(cut), 0);                                       // record cut short
+  EXPECT_EQ(apply(FragmentBuilder(4).Record(2, "abc").bytes), 0);  // past T
+  EXPECT_EQ(apply("\x01\x00"), 0);                                 // no header
+}
+
+TEST_F(DifferentialTest, FilesTooLargeForTheFormatAreRefused) {
+  {
+    plat::File f;
+    ASSERT_TRUE(f.Open(source, plat::Access::ReadWrite, plat::Disposition::CreateAlways));
+    ASSERT_TRUE(f.SetLength(quz::kMaxFragmentFileSize + 1));
+  }
+  int64_t backup = 0;
+  EXPECT_EQ(SaveDifferential(source, save, backup, &stop), 0);
+  EXPECT_FALSE(IsFile(FragmentPath(folder, 0)));
+}
+
+}  // namespace

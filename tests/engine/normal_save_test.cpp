@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/normal_save.h"
+#include "engine_test_util.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using enginetest::IsFile;
+using enginetest::Pattern;
+using quz::SaveNormal;
+using quz::SaveNormalResult;
+using quztest::ReadFile;
+using quztest::WriteFile;
+
+class SaveNormalTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(plat::CreateFolder(dir / "src"));
+    ASSERT_TRUE(plat::CreateFolder(dir / "other"));
+    ASSERT_TRUE(plat::CreateFolder(dir / "2026-12-7"));
+    date = dir / "2026-12-7\\";
+  }
+  std::string List() { return IsFile(date + "quzFileList.txt") ? ReadFile(date + "quzFileList.txt") : ""; }
+
+  quztest::TempDir dir;
+  std::string date;
+  std::atomic<int32_t> stop{0};
+};
+
+TEST_F(SaveNormalTest, SameNamesGetNumberedSuffixesBeforeTheExtensionAndListLines) {
+  std::string a = dir / "src\\report.doc", b = dir / "other\\report.doc";
+  WriteFile(a, "first");
+  WriteFile(b, "second");
+  SaveNormalResult r;
+  ASSERT_EQ(SaveNormal(a, date, &stop, r), 1);
+  EXPECT_EQ(r.copyPath, date + "report.doc");
+  ASSERT_EQ(SaveNormal(b, date, &stop, r), 1);
+  EXPECT_EQ(r.copyPath, date + "report(2).doc");
+  WriteFile(a, "third");
+  ASSERT_EQ(SaveNormal(a, date, &stop, r), 1);
+  EXPECT_EQ(r.copyPath, date + "report(3).doc");
+  EXPECT_EQ(r.size, 5);
+  EXPECT_EQ(ReadFile(date + "report.doc"), "first");
+  EXPECT_EQ(ReadFile(date + "report(2).doc"), "second");
+  EXPECT_EQ(ReadFile(date + "report(3).doc"), "third");
+  EXPECT_EQ(List(), "report.doc<" + a + "\r\nreport(2).doc<" + b + "\r\nreport(3).doc<" + a + "\r\n");
+
+  // No extension: the number goes at the end; an empty source gives an
+  // empty copy.
+  std::string readme = dir / "src\\README";
+  WriteFile(readme, "");
+  ASSERT_EQ(SaveNormal(readme, date, &stop, r), 1);
+  EXPECT_EQ(r.copyPath, date + "README");
+  ASSERT_EQ(SaveNormal(readme, date, &stop, r), 1);
+  EXPECT_EQ(r.copyPath, date + "README(2)");
+  EXPECT_EQ(ReadFile(date + "README(2)"), "");
+
+  // Double-byte names whose second byte is "\" (0x5C) keep their folder.
+  std::string sjis = dir / "src\\\x83\x5c\x83\x74\x83\x67.txt";
+  WriteFile(sjis, "soft");
+  ASSERT_EQ(SaveNormal(sjis, date, &stop, r), 1);
+  EXPECT_EQ(r.copyPath, date + "\x83\x5c\x83\x74\x83\x67.txt");
+  EXPECT_EQ(ReadFile(r.copyPath), "soft");
+}
+
+TEST_F(SaveNormalTest, AllNumbersTakenFailsWithoutOverwritingAnything) {
+  std::string a = dir / "src\\n.txt";
+  WriteFile(a, "new");
+  WriteFile(date + "n.txt", "old");
+  for (int n = 2; n <= 999; ++n) WriteFile(date + "n(" + std::to_string(n) + ").txt", "old");
+  SaveNormalResult r;
+  EXPECT_EQ(SaveNormal(a, date, &stop, r), 0);
+  EXPECT_EQ(ReadFile(date + "n(999).txt"), "old");
+  EXPECT_EQ(ReadFile(date + "n.txt"), "old");
+  EXPECT_FALSE(IsFile(date + "n(1000).txt"));
+  EXPECT_EQ(List(), "");
+
+  // One free slot in the middle is found.
+  ASSERT_TRUE(plat::DeleteFile(date + "n(500).txt"));
+  ASSERT_EQ(SaveNormal(a, date, &stop, r), 1);
+  EXPECT_EQ(r.copyPath, date + "n(500).txt");
+}
+
+TEST_F(SaveNormalTest, FailedSavesLeaveNoCopyAndNoLineSoTheNameStaysFree) {
+  SaveNormalResult r;
+  // A source that is gone.
+  EXPECT_EQ(SaveNormal(dir / "src\\missing.txt", date, &stop, r), 0);
+  EXPECT_FALSE(IsFile(date + "missing.txt"));
+  // A stop request during the copy of a large file.
+  std::string big = dir / "src\\big.bin";
+  std::string data = Pattern(1000000);
+  WriteFile(big, data);
+  stop = 1;
+  EXPECT_EQ(SaveNormal(big, date, &stop, r), 0);
+  EXPECT_FALSE(IsFile(date + "big.bin"));
+  EXPECT_EQ(List(), "");
+  stop = 0;
+  ASSERT_EQ(SaveNormal(big, date, &stop, r), 1);
+  EXPECT_EQ(r.copyPath, date + "big.bin");
+  EXPECT_EQ(ReadFile(r.copyPath), data);
+  EXPECT_EQ(List(), "big.bin<" + big + "\r\n");
+  // A copy that cannot be created (the date folder is gone).
+  EXPECT_EQ(SaveNormal(big, dir / "nowhere\\", &stop, r), 0);
+}
+
+TEST_F(SaveNormalTest, ASourceCutShortWhileCopiedGivesAWholeCopyOrNone) {
+  std::string src = dir / "src\\mail.mbx";
+  std::string data = Pattern(8 * 1024 * 1024, 3);
+  for (int round = 0; round < 6; ++round) {
+    WriteFile(src, data);
+    std::atomic<bool> go{false};
+    std::thread cutter([&] {
+      while (!go) std::this_thread::yield();
+      for (int spin = 0; spin < round * 200; ++spin) std::this_thread::yield();
+      plat::File f;
+      if (f.Open(src, plat::Access::ReadWrite, plat::Disposition::OpenExisting, plat::kShareAll))
+        f.SetLength(1000);
+    });
+    SaveNormalResult r;
+    go = true;
+    int ok = SaveNormal(src, date, &stop, r);
+    cutter.join();
+    if (ok) {
+      std::string copy = ReadFile(r.copyPath);
+      // Either all of what was there when the copy began, or what was left
+      // when it began after the cut: never padding.
+      EXPECT_TRUE(copy == data || copy == data.substr(0, 1000)) << round << " " << copy.size();
+    }
+    std::string list = List();
+    size_t lines = 0;
+    for (size_t at = 0; (at = list.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+    // Every line names a copy that exists whole.
+    std::vector<plat::DirEntry> entries;
+    ASSERT_TRUE(plat::ListDirectory(date, entries));
+    size_t copies = 0;
+    for (const auto& entry : entries)
+      if (entry.name != "." && entry.name != ".." && entry.name != "quzFileList.txt") ++copies;
+    EXPECT_EQ(copies, lines);
+  }
+}
+
+TEST(SaveNormalSplit, NamesAndExtensions) {
+  std::string n, e;
+  quz::SplitFileName("C:\\a.b\\report.final.doc", n, e);
+  EXPECT_EQ(n, "report.final");
+  EXPECT_EQ(e, ".doc");
+  quz::SplitFileName("C:\\a.b\\README", n, e);
+  EXPECT_EQ(n, "README");
+  EXPECT_EQ(e, "");
+}
+
+}  // namespace

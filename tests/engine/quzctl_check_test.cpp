@@ -1,0 +1,129 @@
+// quzctl check and quzctl history, run as their users run them: a copy of
+// quzctl in a folder of its own, with its state files beside it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/check.h"
+#include "engine_test_util.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+#ifndef QUZCTL_BUILT_AT
+#error "QUZCTL_BUILT_AT must name the built quzctl"
+#endif
+
+namespace {
+
+using enginetest::IsFile;
+using quztest::Quote;
+using quztest::ReadFile;
+using quztest::WriteFile;
+
+class QuzctlCheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string built = quztest::BuildPath(QUZCTL_BUILT_AT);
+    std::string program;
+    ASSERT_TRUE(plat::ReadWholeFile(built, program)) << built;
+    bool exeSuffix = built.size() > 4 && built.substr(built.size() - 4) == ".exe";
+    exe = dir / (exeSuffix ? "quzctl.exe" : "quzctl");
+    WriteFile(exe, program);
+#ifndef _WIN32
+    ASSERT_EQ(quztest::RunCommand("chmod +x " + Quote(quztest::HostPath(exe))), 0);
+#endif
+    ASSERT_TRUE(plat::CreateFolder(dir / "data"));
+    data = dir / "data\\";
+  }
+
+  int Run(const std::string& args, std::string* out) {
+    std::string output;
+    int rc = quztest::RunCommand(Quote(quztest::HostPath(exe)) + " " + args + " 2>" +
+                                     Quote(quztest::HostPath(dir / "stderr.txt")),
+                                 &output);
+    out->clear();
+    for (char c : output)
+      if (c != '\r') *out += c;
+    return rc;
+  }
+
+  quztest::TempDir dir;
+  std::string exe, data;
+};
+
+std::vector<std::string> Split(const std::string& text, char c) {
+  std::vector<std::string> parts;
+  size_t at = 0;
+  for (size_t end; (end = text.find(c, at)) != std::string::npos; at = end + 1)
+    parts.push_back(text.substr(at, end - at));
+  parts.push_back(text.substr(at));
+  return parts;
+}
+
+TEST_F(QuzctlCheckTest, CheckSavesTheTargetsAndHistoryListsTheRows) {
+  std::string save = dir / "バックアップ\\";
+  WriteFile(dir / "quz.ini", "[quz保存先フォルダ]" + save + "\r\n[世代間理数]2\r\n");
+  WriteFile(dir / "FileList.txt", data + "<0<3<0\r\n");
+  WriteFile(data + "a.txt", std::string(5000, 'a'));
+  WriteFile(data + "日本語.txt", "b");
+  plat::SetFileTime(data + "a.txt", 1052300000);
+
+  std::string out;
+  ASSERT_EQ(Run("check", &out), 0) << ReadFile(dir / "stderr.txt");
+  EXPECT_EQ(out, "2 files saved, 3 entries checked\n");
+  std::string date = quz::DateFolder(save, plat::Now());
+  EXPECT_EQ(ReadFile(date + "a.txt"), std::string(5000, 'a'));
+  EXPECT_EQ(ReadFile(date + "日本語.txt"), "b");
+  // The saved times were kept: the next check saves nothing.
+  EXPECT_NE(ReadFile(dir / "FileList.txt").find(data + "a.txt<1052300000<0<"), std::string::npos);
+  ASSERT_EQ(Run("check", &out), 0);
+  EXPECT_EQ(out, "0 files saved, 3 entries checked\n");
+
+  // Three more saves of a.txt with at most 2 generations kept.
+  for (int k = 1; k <= 3; ++k) {
+    plat::SetFileTime(data + "a.txt", 1052300000 + k);
+    ASSERT_EQ(Run("check", &out), 0);
+    EXPECT_EQ(out, "1 file saved, 3 entries checked\n");
+  }
+  int copies = 0;
+  for (const char* name : {"a.txt", "a(2).txt", "a(3).txt", "a(4).txt"}) copies += IsFile(date + name);
+  EXPECT_EQ(copies, 2);
+
+  ASSERT_EQ(Run("history", &out), 0);
+  auto rows = Split(out, '\n');
+  ASSERT_EQ(rows.size(), 6u);  // five rows and the empty rest
+  EXPECT_EQ(rows[5], "");
+  // The first check saved both files, in the order the folder listed them.
+  for (int r = 0; r < 5; ++r) {
+    auto cells = Split(rows[r], '\t');
+    ASSERT_EQ(cells.size(), 5u) << rows[r];
+    EXPECT_EQ(cells[1], data);
+    bool a = cells[0] == "a.txt";
+    if (r >= 2) {
+      EXPECT_TRUE(a) << r;
+    }
+    EXPECT_TRUE(a || cells[0] == "日本語.txt") << cells[0];
+    EXPECT_EQ(cells[2], a ? "5KB" : "1KB");
+    EXPECT_EQ(cells[3], cells[2]);
+    EXPECT_EQ(cells[4].size() >= 14u && cells[4][4] == '/', true) << cells[4];
+  }
+  EXPECT_NE(Split(rows[0], '\t')[0], Split(rows[1], '\t')[0]);
+}
+
+TEST_F(QuzctlCheckTest, AnEmptySaveFolderSettingUsesTheFolderBesideTheProgram) {
+  WriteFile(data + "a.txt", "a");
+  WriteFile(dir / "FileList.txt", data + "a.txt<0<0<0\r\n");
+  std::string out;
+  ASSERT_EQ(Run("check", &out), 0) << ReadFile(dir / "stderr.txt");
+  EXPECT_EQ(out, "1 file saved, 1 entries checked\n");
+  std::string save = dir / "Save\\";
+  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[quz保存先フォルダ]" + save + "\r\n");
+  EXPECT_EQ(ReadFile(quz::DateFolder(save, plat::Now()) + "a.txt"), "a");
+  ASSERT_EQ(Run("check extra", &out), 2);
+  ASSERT_EQ(Run("history", &out), 0);
+  EXPECT_EQ(Split(out, '\n').size(), 2u);
+}
+
+}  // namespace
