@@ -1,0 +1,481 @@
+// The restore engine over save folders written by hand in the engine's
+// formats: picking the copy for a candidate time, writing it in place or
+// elsewhere, rebuilding differential files, and what goes wrong.
+#include <gtest/gtest.h>
+
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+#include "app/paths.h"
+#include "app/settings.h"
+#include "restore/restore_engine.h"
+#include "tests/restore/save_fixture.h"
+#include "tests/support/test_support.h"
+
+using plat::OverwriteAnswer;
+using quz::RestoreSelectionRequest;
+using quztest::Exists;
+using quztest::ReadFile;
+using quztest::WriteFile;
+using restoretest::Fragment;
+using restoretest::Le32;
+using restoretest::Record;
+using restoretest::SaveFolder;
+using restoretest::Seconds;
+
+namespace {
+
+constexpr int32_t kJapan = -32400;
+const int64_t kDay = Seconds(2026, 12, 7);
+int64_t At(int h, int m = 0, int s = 0) { return kDay + h * 3600 + m * 60 + s; }
+
+class RestoreEngineTest : public ::testing::Test {
+ protected:
+  RestoreEngineTest() : save(dir / "save\\", kJapan), ctx(table, ui) {
+    ctx.timeZoneOffset = kJapan;
+    quz::OverrideProgramFolder(dir.path());
+    plat::CreateFolder(dir / "src");
+    src = dir / "src\\";
+    out = dir / "out";
+  }
+  ~RestoreEngineTest() override { quz::OverrideProgramFolder(""); }
+
+  void Load() { table.Load(save.root(), nullptr); }
+
+  RestoreSelectionRequest Request(const std::string& folder, std::vector<std::string> files, int64_t t) {
+    RestoreSelectionRequest r;
+    r.folder = folder;
+    r.files = std::move(files);
+    r.haveCandidate = true;
+    r.candidateTime = static_cast<int32_t>(t);
+    return r;
+  }
+
+  std::string Folder() const { return src.substr(0, src.size() - 1); }
+  std::string Setting(const char* key) { return quz::ReadSetting(quz::kSettingsFile, key); }
+  std::string ErrorLog() {
+    std::string text;
+    plat::ReadWholeFile(dir / "lasterror.txt", text);
+    return text;
+  }
+  // Files left under a folder whose names are the restore's temporary ones.
+  int Temporaries(const std::string& folder) {
+    std::vector<plat::DirEntry> entries;
+    plat::ListDirectory(folder, entries);
+    int n = 0;
+    for (const auto& e : entries) n += e.name.rfind("~qzr", 0) == 0;
+    return n;
+  }
+
+  quztest::TempDir dir;
+  SaveFolder save;
+  plat::ScriptedInteraction ui;
+  quz::CRestoreTable table;
+  quz::RestoreContext ctx;
+  std::string src, out;
+};
+
+TEST_F(RestoreEngineTest, PickCopyTakesTheNewestCopyUpToSixtySecondsAfterTheCandidate) {
+  std::string x = src + "x.txt";
+  std::string c1000 = save.SaveCopy(x, "ten", At(10));
+  std::string c1030 = save.SaveCopy(x, "half", At(10, 30));
+  // Around local midnight: 23:59:00 + 60 s takes 00:00:00 but not 00:00:01.
+  std::string y = src + "y.txt";
+  save.SaveCopy(y, "before", At(23, 58));
+  save.SaveCopy(y, "midnight", At(24));
+  save.SaveCopy(y, "after", At(24, 0, 1));
+  Load();
+
+  auto pick = [&](const std::string& s, int64_t t) {
+    quz::RestoreChoice c;
+    if (!quz::PickCopy(ctx, s, static_cast<int32_t>(t), &c)) return std::string("none");
+    return table.At(c.entry).location + "#" + std::to_string(c.fragment);
+  };
+  EXPECT_EQ(pick(x, At(10, 1)), c1000 + "#-1");
+  EXPECT_EQ(pick(x, At(10, 28, 59)), c1000 + "#-1");
+  EXPECT_EQ(pick(x, At(10, 29)), c1030 + "#-1");  // 10:30:00 is within 60 s
+  EXPECT_EQ(pick(x, quz::kAllNewestTime), c1030 + "#-1");
+  EXPECT_EQ(pick(x, At(9, 58, 59)), "none");
+  EXPECT_EQ(pick("C:\\nothing.txt", quz::kAllNewestTime), "none");
+  EXPECT_EQ(pick(y, At(23, 59)), save.root() + "2026-12-8\\y.txt#-1");
+  EXPECT_EQ(pick(y, At(23, 58, 59)), save.root() + "2026-12-7\\y.txt#-1");
+  EXPECT_EQ(pick(y, At(24, 0, 1) - 60), save.root() + "2026-12-8\\y(2).txt#-1");
+  // The same files under another offset: every time moves by an hour.
+  ctx.timeZoneOffset = kJapan + 3600;
+  EXPECT_EQ(pick(x, At(9, 1)), c1000 + "#-1");
+  EXPECT_EQ(pick(x, At(8, 58, 59)), "none");
+
+  // A differential file saved at 9:00, 10:00 and 11:00: 10:00 takes
+  // fragments 0 and 1.
+  ctx.timeZoneOffset = kJapan;
+  std::string m = src + "in.mbx";
+  save.SaveFragment(m, "aaaa", At(9));
+  save.SaveFragment(m, "aaaabbbb", At(10));
+  save.SaveFragment(m, "aaaabbbbcccc", At(11));
+  Load();
+  EXPECT_EQ(pick(m, At(10)), save.FragmentFolder(m) + "#1");
+  EXPECT_EQ(pick(m, At(8, 59)), save.FragmentFolder(m) + "#0");
+  EXPECT_EQ(pick(m, quz::kAllNewestTime), save.FragmentFolder(m) + "#2");
+}
+
+TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFilesLandDirectly) {
+  save.SaveCopy(src + "x.txt", "x at ten", At(10));
+  save.SaveCopy(src + "x.txt", "x at eleven", At(11));
+  save.SaveCopy(src + "sub\\y.txt", "y at ten", At(10));
+  save.SaveFragment(src + "in.mbx", "mail one", At(10));
+  save.SaveFragment(src + "in.mbx", "mail one two", At(11));
+  // A sibling folder whose name starts like the selected one.
+  save.SaveCopy(dir / "src2\\z.txt", "not selected", At(10));
+  Load();
+
+  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {}, At(10, 30)), out + "\\");
+  EXPECT_EQ(c.restored, 3);
+  EXPECT_EQ(c.failed, 0);
+  EXPECT_EQ(ReadFile(out + "\\src\\x.txt"), "x at ten");
+  EXPECT_EQ(ReadFile(out + "\\src\\sub\\y.txt"), "y at ten");
+  EXPECT_EQ(ReadFile(out + "\\src\\in.mbx"), "mail one");
+  EXPECT_FALSE(Exists(out + "\\src2"));
+  EXPECT_FALSE(Exists(out + "\\z.txt"));
+  EXPECT_EQ(Temporaries(out + "\\src"), 0);
+  // The restored file carries the copy's time.
+  plat::FileStatus st;
+  ASSERT_TRUE(plat::GetFileStatus(out + "\\src\\x.txt", st));
+  EXPECT_EQ(st.mtime, save.FileTime(At(10)));
+
+  auto shown = ui.Messages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].caption, "quz - 復元結果");
+  EXPECT_EQ(shown[0].text, "3個のファイルを復元しました\r\n復元処理は正常に終了しました");
+  auto progress = ui.ProgressReports();
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.front(), std::make_pair(0, std::string("処理中")));
+  EXPECT_EQ(progress.back(), std::make_pair(100, std::string("処理中")));
+
+  // Selected files go straight into the folder, newest first.
+  std::string flat = dir / "flat";
+  c = quz::RestoreToFolder(ctx, Request(Folder(), {src + "x.txt", src + "in.mbx"}, quz::kAllNewestTime), flat);
+  EXPECT_EQ(c.restored, 2);
+  EXPECT_EQ(ReadFile(flat + "\\x.txt"), "x at eleven");
+  EXPECT_EQ(ReadFile(flat + "\\in.mbx"), "mail one two");
+  EXPECT_EQ(Setting(quz::kRestoreFolderKey), flat);
+  // Under the root the selected files are full paths and land by name.
+  std::string named = dir / "named";
+  c = quz::RestoreSelection(ctx, Request("", {src + "sub\\y.txt"}, quz::kAllNewestTime), named);
+  EXPECT_EQ(c.restored, 1);
+  EXPECT_EQ(ReadFile(named + "\\y.txt"), "y at ten");
+  // The root with nothing selected restores nothing.
+  c = quz::RestoreSelection(ctx, Request("", {}, quz::kAllNewestTime), named);
+  EXPECT_EQ(c.restored + c.failed, 0);
+
+  // A file with no copy at the time fails.
+  c = quz::RestoreSelection(ctx, Request(Folder(), {src + "x.txt"}, At(9)), dir / "early");
+  EXPECT_EQ(c.restored, 0);
+  EXPECT_EQ(c.failed, 1);
+  EXPECT_EQ(ui.Messages().back().text, "0個のファイルを復元しました\r\n1個のファイルの復元に失敗したかキャンセルされました");
+}
+
+TEST_F(RestoreEngineTest, InPlaceWarnsAsksBeforeOverwritingAndOverwriteAllLastsOneRestore) {
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+    save.SaveCopy(src + name, std::string("saved ") + name, At(10));
+    WriteFile(src + name, std::string("current ") + name);
+  }
+  save.SaveFragment(src + "m.mbx", std::string(3000000, 'm'), At(10));
+  WriteFile(src + "m.mbx", "current mail");
+  Load();
+  auto request = Request(Folder(), {src + "a.txt", src + "b.txt", src + "m.mbx", src + "c.txt"}, quz::kAllNewestTime);
+
+  ui.QueueAnswer(plat::kAnswerCancel);
+  quz::RestoreCounts c;
+  EXPECT_FALSE(quz::RestoreToOriginalPlaces(ctx, request, &c));
+  EXPECT_EQ(ui.Messages()[0].caption, "元の場所に戻す - 警告");
+  EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsOkCancel | plat::kIconError);
+  EXPECT_TRUE(ui.OverwriteQuestions().empty());
+  EXPECT_EQ(ReadFile(src + "a.txt"), "current a.txt");
+
+  // はい, いいえ, 全て上書き: the last file is not asked about.
+  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);  // reset by the button
+  ui.QueueOverwrite(OverwriteAnswer::Yes);
+  ui.QueueOverwrite(OverwriteAnswer::No);
+  ui.QueueOverwrite(OverwriteAnswer::All);
+  EXPECT_TRUE(quz::RestoreToOriginalPlaces(ctx, request, &c));
+  EXPECT_EQ(c.restored, 3);
+  EXPECT_EQ(c.failed, 1);
+  auto questions = ui.OverwriteQuestions();
+  ASSERT_EQ(questions.size(), 3u);
+  EXPECT_EQ(Setting(quz::kOverwriteAllKey), "Yes");
+  EXPECT_EQ(ReadFile(src + "a.txt"), "saved a.txt");
+  EXPECT_EQ(ReadFile(src + "b.txt"), "current b.txt");
+  EXPECT_EQ(ReadFile(src + "m.mbx"), std::string(3000000, 'm'));
+  EXPECT_EQ(ReadFile(src + "c.txt"), "saved c.txt");
+  EXPECT_EQ(questions[0].path, src + "a.txt");
+  EXPECT_EQ(questions[0].currentSize, 13);
+  EXPECT_FALSE(questions[0].newUnknown);
+  EXPECT_EQ(questions[0].newSize, 11);
+  EXPECT_EQ(questions[0].newTime, save.FileTime(At(10)));
+  EXPECT_EQ(questions[2].path, src + "m.mbx");
+  EXPECT_TRUE(questions[2].newUnknown);
+  EXPECT_EQ(questions[2].currentSize, 12);
+
+  // The next restore asks again.
+  ui.QueueAnswer(plat::kAnswerOk);
+  ui.QueueOverwrite(OverwriteAnswer::No);
+  ui.SetDefaultOverwrite(OverwriteAnswer::No);
+  EXPECT_TRUE(quz::RestoreToOriginalPlaces(ctx, Request(Folder(), {src + "b.txt"}, quz::kAllNewestTime), &c));
+  EXPECT_EQ(ui.OverwriteQuestions().size(), 4u);
+  EXPECT_EQ(c.failed, 1);
+}
+
+TEST_F(RestoreEngineTest, OverwriteTexts) {
+  EXPECT_EQ(quz::OverwriteSizeText(1536, false), "サイズ : 1.50KB");
+  EXPECT_EQ(quz::OverwriteSizeText(1048576 * 3 / 2, false), "サイズ : 1.50MB");
+  EXPECT_EQ(quz::OverwriteSizeText(1048575, false), "サイズ : 1024.00KB");
+  EXPECT_EQ(quz::OverwriteSizeText(5, true), "サイズ : (差分保存のため不明)");
+  EXPECT_EQ(quz::OverwriteTimeText(0, true), "更新日時 : (差分保存のため不明)");
+  plat::CalendarTime c = plat::BreakDownLocal(1796601600 + 3723);
+  char expected[96];
+  std::snprintf(expected, sizeof expected, "更新日時 : %d年%d月%d日、%d:%d:%d", c.year, c.month, c.day, c.hour,
+                c.minute, c.second);
+  EXPECT_EQ(quz::OverwriteTimeText(1796601600 + 3723, false), expected);
+}
+
+TEST_F(RestoreEngineTest, WithoutACandidateOnlyAsksForOne) {
+  save.SaveCopy(src + "x.txt", "x", At(10));
+  Load();
+  RestoreSelectionRequest r = Request(Folder(), {}, 0);
+  r.haveCandidate = false;
+  quz::RestoreCounts c = quz::RestoreSelection(ctx, r, out);
+  EXPECT_EQ(c.restored + c.failed, 0);
+  ASSERT_EQ(ui.Messages().size(), 1u);
+  EXPECT_EQ(ui.Messages()[0].text, "復元するファイルまたはフォルダの最終更新日時を選んで下さい");
+  EXPECT_FALSE(Exists(out));
+}
+
+TEST_F(RestoreEngineTest, OpenFailuresAreReportedUntilTheUserDeclinesAndCountAsFailed) {
+  std::string gone = save.SaveCopy(src + "gone.txt", "g", At(10));
+  save.SaveCopy(src + "held.txt", "h", At(10));
+  WriteFile(src + "held.txt", "in use");
+  Load();
+  // A folder where the list names a copy: nothing to restore from.
+  ASSERT_TRUE(plat::DeleteFile(gone));
+  ASSERT_TRUE(plat::CreateFolder(gone));
+
+  // Another program holds the destination without sharing.
+  plat::File holder;
+  ASSERT_TRUE(holder.Open(src + "held.txt", plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
+  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
+
+  ui.QueueAnswer(plat::kAnswerNo);  // do not show this again
+  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {src + "held.txt"}, quz::kAllNewestTime), "");
+  EXPECT_EQ(c.failed, 1);
+  auto shown = ui.Messages();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].caption, src + "held.txt");
+  EXPECT_EQ(shown[0].text,
+            "ファイルを開けないか作成できません\r\nこのファイルの処理をスキップします\r\n\r\nこのダイアログを次回も表示しますか？");
+  EXPECT_EQ(shown[0].style, plat::kButtonsYesNo | plat::kIconWarning);
+  EXPECT_EQ(Setting(quz::kOpenFailureDialogKey), "No");
+  holder.Close();
+  EXPECT_EQ(ReadFile(src + "held.txt"), "in use");
+  EXPECT_EQ(Temporaries(src), 0);
+
+  // Declined: the next failure is silent but still fails.
+  quz::DeleteSetting(quz::kSettingsFile, quz::kOpenFailureDialogKey);
+  quz::WriteSetting(quz::kSettingsFile, "No", quz::kOpenFailureDialogKey);
+  c = quz::RestoreSelection(ctx, Request(Folder(), {src + "held.txt"}, quz::kAllNewestTime), "");
+  EXPECT_EQ(c.restored, 1);  // no longer held
+  ASSERT_TRUE(holder.Open(src + "held.txt", plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
+  c = quz::RestoreSelection(ctx, Request(Folder(), {src + "held.txt"}, quz::kAllNewestTime), "");
+  EXPECT_EQ(c.failed, 1);
+  EXPECT_EQ(ui.Messages().size(), 4u);  // two result messages, no open-failure message
+  holder.Close();
+
+  // The copy that is a folder is passed over, so the file fails.
+  c = quz::RestoreSelection(ctx, Request(Folder(), {src + "gone.txt"}, quz::kAllNewestTime), out);
+  EXPECT_EQ(c.failed, 1);
+  EXPECT_FALSE(Exists(out + "\\gone.txt"));
+}
+
+TEST_F(RestoreEngineTest, FragmentsRebuildTheFileAtEveryStep) {
+  std::string m = src + "in.mbx";
+  std::vector<std::string> versions = {
+      std::string(1000, 'a'),                              // fragment 0: the whole file
+      std::string(1000, 'a') + std::string(600000, 'b'),   // grew past one comparison block
+      std::string(300, 'a'),                               // shrank
+      std::string(300, 'a') + "tail",                      // grew again
+      std::string(300, 'a') + "tail",                      // touched only: no records
+      std::string(100, 'a') + "X" + std::string(199, 'a') + "tailmore",
+  };
+  for (size_t i = 0; i < versions.size(); ++i) save.SaveFragment(m, versions[i], At(9 + static_cast<int>(i)));
+  ASSERT_EQ(ReadFile(restoretest::SaveFolder::FragmentPath(save.FragmentFolder(m), 4)).size(), 4u);
+  // The temp image is never used: a wrong one changes nothing.
+  WriteFile(save.FragmentFolder(m) + "~temp.dat", "stale");
+  Load();
+  for (size_t i = 0; i < versions.size(); ++i) {
+    std::string to = dir / ("v" + std::to_string(i));
+    quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m}, At(9 + static_cast<int>(i))), to);
+    EXPECT_EQ(c.restored, 1) << i;
+    EXPECT_EQ(ReadFile(to + "\\in.mbx"), versions[i]) << i;
+    plat::FileStatus st;
+    ASSERT_TRUE(plat::GetFileStatus(to + "\\in.mbx", st));
+    EXPECT_EQ(st.mtime, save.FileTime(At(9 + static_cast<int>(i))));
+  }
+}
+
+TEST_F(RestoreEngineTest, AMissingFragmentStopsTheRestoreAndKeepsTheFileThatWasThere) {
+  std::string m = src + "in.mbx";
+  save.SaveFragment(m, "first", At(9));
+  std::string second = save.SaveFragment(m, "first second", At(10));
+  save.SaveFragment(m, "first second third", At(11));
+  ASSERT_TRUE(plat::DeleteFile(second));
+  Load();
+  plat::CreateFolder(out);
+  WriteFile(out + "\\in.mbx", "what was there");
+  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
+
+  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m}, quz::kAllNewestTime), out);
+  EXPECT_EQ(c.restored, 0);
+  EXPECT_EQ(c.failed, 1);
+  auto shown = ui.Messages();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].caption, second);
+  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "what was there");
+  EXPECT_EQ(Temporaries(out), 0);
+
+  // Fragment 0 alone still restores.
+  c = quz::RestoreSelection(ctx, Request(Folder(), {m}, At(9)), out);
+  EXPECT_EQ(c.restored, 1);
+  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "first");
+}
+
+TEST_F(RestoreEngineTest, ADamagedFragmentFailsWithALineInTheErrorLog) {
+  std::string m = src + "in.mbx";
+  save.SaveFragment(m, "0123456789", At(9));
+  // A record that claims more bytes than the fragment holds.
+  std::string bad = save.WriteFragment(m, 1, Le32(12) + Le32(8) + Le32(4) + "AB", At(10));
+  Load();
+  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m}, quz::kAllNewestTime), out);
+  EXPECT_EQ(c.failed, 1);
+  EXPECT_FALSE(Exists(out + "\\in.mbx"));
+  EXPECT_EQ(Temporaries(out), 0);
+  std::string log = ErrorLog();
+  // "Www Mmm dd hh:mm:ss yyyy\n", the path, the reason, one line.
+  ASSERT_GT(log.size(), 26u);
+  EXPECT_EQ(log[3], ' ');
+  EXPECT_EQ(log[7], ' ');
+  EXPECT_EQ(log[13], ':');
+  EXPECT_EQ(log[16], ':');
+  EXPECT_EQ(log.substr(24, 2 + bad.size() + 1), "\n " + bad + " ");
+  EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+  EXPECT_EQ(log.find('\r'), log.size() - 2);
+
+  // Before the damaged fragment the file restores.
+  c = quz::RestoreSelection(ctx, Request(Folder(), {m}, At(9, 30)), out);
+  EXPECT_EQ(c.restored, 1);
+  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "0123456789");
+  // A fragment without its total length is damaged as well.
+  save.WriteFragment(m, 1, "\x01", At(10));
+  c = quz::RestoreSelection(ctx, Request(Folder(), {m}, quz::kAllNewestTime), dir / "other");
+  EXPECT_EQ(c.failed, 1);
+}
+
+TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSays) {
+  std::string folder = save.root() + "2026-12-7\\";
+  plat::CreateFolder(folder);
+  WriteFile(folder + "a.txt", "payload");
+  plat::SetFileTime(folder + "a.txt", save.FileTime(At(10)));
+  // A foreign or damaged list: sources that climb out of their folder.
+  WriteFile(folder + "quzFileList.txt", "a.txt<" + src + "..\\..\\escaped.txt\r\n" + "a.txt<" + src +
+                                            "d\\..\\..\\up.txt\r\n" + "a.txt<" + src + "d\\x/../../y.txt\r\n" +
+                                            "a.txt<" + src + "ok.txt\r\n" + "a.txt<relative.txt\r\n" +
+                                            "a.txt<" + src + "dots\\..\r\n");
+  Load();
+  ASSERT_EQ(table.Count(), 6);
+  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
+
+  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {}, quz::kAllNewestTime), out);
+  EXPECT_EQ(c.restored, 1);
+  EXPECT_EQ(c.failed, 4);
+  EXPECT_EQ(ReadFile(out + "\\src\\ok.txt"), "payload");
+  EXPECT_FALSE(Exists(dir / "escaped.txt"));
+  EXPECT_FALSE(Exists(dir / "up.txt"));
+  EXPECT_FALSE(Exists(out + "\\up.txt"));
+  EXPECT_FALSE(Exists(dir / "y.txt"));
+  EXPECT_NE(ErrorLog().find("復元先フォルダの外を指すパスのため復元しません"), std::string::npos);
+
+  // In place, a source must be a plain full path too.
+  c = quz::RestoreSelection(ctx, Request("", {"relative.txt", src + "..\\..\\escaped.txt", src + "ok.txt"},
+                                         quz::kAllNewestTime),
+                            "");
+  EXPECT_EQ(c.restored, 1);
+  EXPECT_EQ(c.failed, 2);
+  EXPECT_FALSE(Exists(dir / "escaped.txt"));
+  EXPECT_FALSE(Exists(plat::TempFolder() + "escaped.txt"));
+  EXPECT_EQ(ReadFile(src + "ok.txt"), "payload");
+}
+
+TEST_F(RestoreEngineTest, ADriveRestoredElsewhereKeepsItsFoldersUnderTheDestination) {
+  save.SaveCopy(src + "x.txt", "x", At(10));
+  save.SaveCopy(src + "sub\\y.txt", "y", At(10));
+  Load();
+  std::string drive = src.substr(0, 2);
+  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(drive, {}, quz::kAllNewestTime), out);
+  EXPECT_EQ(c.restored, 2);
+  EXPECT_EQ(ReadFile(out + (src + "x.txt").substr(2)), "x");
+  EXPECT_EQ(ReadFile(out + (src + "sub\\y.txt").substr(2)), "y");
+}
+
+TEST_F(RestoreEngineTest, AFileRestoredOverItsOwnCopyStaysWhole) {
+  // A source that lies in the save folder is its own copy.
+  plat::CreateFolder(save.root() + "2026-12-7");
+  std::string copy = save.root() + "2026-12-7\\self.txt";
+  WriteFile(copy, "keep me");
+  plat::SetFileTime(copy, save.FileTime(At(10)));
+  WriteFile(save.root() + "2026-12-7\\quzFileList.txt", "self.txt<" + copy + "\r\n");
+  Load();
+  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
+  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request("", {copy}, quz::kAllNewestTime), "");
+  EXPECT_EQ(c.restored, 1);
+  EXPECT_EQ(ReadFile(copy), "keep me");
+}
+
+#ifndef _WIN32
+TEST_F(RestoreEngineTest, ACopyThatStopsAtAFailedWriteFailsAndLeavesTheOldFile) {
+  std::string big(300000, 'z');
+  save.SaveCopy(src + "big.txt", big, At(10));
+  save.SaveFragment(src + "big.mbx", big, At(10));
+  Load();
+  plat::CreateFolder(out);
+  WriteFile(out + "\\big.txt", "old");
+  WriteFile(out + "\\big.mbx", "old mail");
+  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
+
+  // Writes past 100 KB fail as on a full disk.
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limited = saved;
+  limited.rlim_cur = 100000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  quz::RestoreCounts c =
+      quz::RestoreSelection(ctx, Request(Folder(), {src + "big.txt", src + "big.mbx"}, quz::kAllNewestTime), out);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_EQ(c.restored, 0);
+  EXPECT_EQ(c.failed, 2);
+  EXPECT_EQ(ReadFile(out + "\\big.txt"), "old");
+  EXPECT_EQ(ReadFile(out + "\\big.mbx"), "old mail");
+  EXPECT_EQ(Temporaries(out), 0);
+  EXPECT_NE(ErrorLog().find(save.root()), std::string::npos);
+
+  c = quz::RestoreSelection(ctx, Request(Folder(), {src + "big.txt", src + "big.mbx"}, quz::kAllNewestTime), out);
+  EXPECT_EQ(c.restored, 2);
+  EXPECT_EQ(ReadFile(out + "\\big.txt"), big);
+  EXPECT_EQ(ReadFile(out + "\\big.mbx"), big);
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,257 @@
+// The restore entry table read from the copy lists of a save folder, the
+// folder tree, the file list of a folder and the candidate times.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "restore/restore_table.h"
+#include "tests/restore/save_fixture.h"
+#include "tests/support/test_support.h"
+
+using quz::CCandidateList;
+using quz::CRestoreTable;
+using quz::CRestoreTree;
+using restoretest::SaveFolder;
+using restoretest::Seconds;
+
+namespace {
+
+constexpr int32_t kJapan = -32400;
+
+std::vector<std::string> Texts(const std::vector<quz::RestoreCandidate>& c) {
+  std::vector<std::string> t;
+  for (const auto& x : c) t.push_back(x.text);
+  return t;
+}
+
+std::vector<std::string> Texts(const std::vector<quz::RestoreFileItem>& items) {
+  std::vector<std::string> t;
+  for (const auto& x : items) t.push_back(x.text);
+  return t;
+}
+
+TEST(RestoreTable, ReadsEveryCopyListOfDateAndFragmentFolders) {
+  quztest::TempDir dir;
+  SaveFolder save(dir / "save\\", kJapan);
+  int64_t day = Seconds(2026, 12, 7);
+  std::string x1 = save.SaveCopy("C:\\a\\x.txt", "one", day + 10 * 3600);
+  std::string x2 = save.SaveCopy("C:\\a\\x.txt", "two", day + 11 * 3600);
+  std::string x3 = save.SaveCopy("C:\\a\\x.txt", "three", day + 86400 + 3600);
+  save.SaveFragment("C:\\m\\in.mbx", "mail", day + 9 * 3600);
+  // A folder without a list and a loose file are not part of the table.
+  plat::CreateFolder(save.root() + "empty");
+  quztest::WriteFile(save.root() + "quzFileList.txt", "x.txt<C:\\loose.txt\r\n");
+
+  CRestoreTable table;
+  CRestoreTree tree;
+  int after = 0;
+  EXPECT_EQ(table.Load(save.root(), &tree, [&] { ++after; }), 3);
+  EXPECT_EQ(after, 3);
+  ASSERT_EQ(table.Count(), 4);
+  std::vector<std::string> locations;
+  for (const auto& e : table.Entries()) locations.push_back(e.location);
+  EXPECT_NE(std::find(locations.begin(), locations.end(), x1), locations.end());
+  EXPECT_NE(std::find(locations.begin(), locations.end(), x2), locations.end());
+  EXPECT_NE(std::find(locations.begin(), locations.end(), x3), locations.end());
+  EXPECT_NE(std::find(locations.begin(), locations.end(), save.FragmentFolder("C:\\m\\in.mbx")), locations.end());
+  EXPECT_EQ(x2, save.root() + "2026-12-7\\x(2).txt");
+  EXPECT_EQ(table.EntriesOf("c:\\A\\X.TXT").size(), 3u);
+  EXPECT_TRUE(table.HasSource("C:\\m\\in.mbx"));
+  EXPECT_FALSE(table.HasSource("C:\\loose.txt"));
+
+  // Loading again starts over.
+  EXPECT_EQ(table.Load(save.root(), &tree), 3);
+  EXPECT_EQ(table.Count(), 4);
+  EXPECT_EQ(table.Load(dir / "nothere\\", &tree), 0);
+  EXPECT_EQ(table.Count(), 0);
+  EXPECT_EQ(tree.Count(), 1);
+}
+
+TEST(RestoreTable, ListLinesEndAtTheFirstMalformedLineAndUnsafeNamesAreSkipped) {
+  CRestoreTable table;
+  CRestoreTree tree;
+  const std::string folder = "Z:\\save\\2026-12-7\\";
+  EXPECT_TRUE(table.AddList(folder,
+                            "a.txt<C:\\a\\a.txt\r\n"
+                            "..\\..\\evil.txt<C:\\a\\evil.txt\r\n"  // a name with a path in it
+                            "b.txt<C:\\a\\b.txt<junk\r\n"          // a second "<" ends the source
+                            "c.txt<\r\n"                           // no source
+                            "d.txt<C:\\a\\d.txt\r\n"
+                            "no separator\r\n"
+                            "e.txt<C:\\a\\e.txt\r\n",
+                            &tree));
+  ASSERT_EQ(table.Count(), 3);
+  EXPECT_EQ(table.At(0).location, folder + "a.txt");
+  EXPECT_EQ(table.At(1).source, "C:\\a\\b.txt");
+  EXPECT_EQ(table.At(2).location, folder + "d.txt");
+
+  table.Clear();
+  EXPECT_TRUE(table.AddList(folder, "a.txt<C:\\a.txt\r\nb.txt<C:\\b.txt", &tree));  // last line unended
+  EXPECT_EQ(table.Count(), 1);
+  table.Clear();
+  EXPECT_TRUE(table.AddList("Z:\\save\\in.mbx\\", "<C:\\m\\in.mbx\r\n", &tree));
+  ASSERT_EQ(table.Count(), 1);
+  EXPECT_EQ(table.At(0).location, "Z:\\save\\in.mbx\\");
+}
+
+TEST(RestoreTable, StopsAtTheEntryLimit) {
+  CRestoreTable table;
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += "f" + std::to_string(i) + ".txt<C:\\d\\f" + std::to_string(i) + ".txt\r\n";
+  int lists = 0;
+  while (table.AddList("Z:\\s\\" + std::to_string(lists) + "\\", text, nullptr)) ++lists;
+  EXPECT_EQ(table.Count(), quz::kMaxRestoreEntries);
+  EXPECT_EQ(lists, quz::kMaxRestoreEntries / 1000);
+  EXPECT_FALSE(table.Add("Z:\\x", "C:\\x"));
+}
+
+TEST(RestoreTree, FolderChainsCaseInsensitiveWithDrivesBelowTheRoot) {
+  CRestoreTree tree;
+  tree.AddChain("C:\\a\\b\\x.txt");
+  tree.AddChain("c:\\A\\y.txt");  // the same folders in another case
+  tree.AddChain("C:\\m\\in.mbx");
+  tree.AddChain("D:\\z.txt");
+  tree.AddChain("C:\\データ\\表.txt");  // 表 ends with the byte of "\"
+  tree.AddChain("\\\\server\\share\\s.txt");
+
+  EXPECT_EQ(tree.At(0).label, "全体");
+  EXPECT_EQ(tree.At(0).path, "");
+  int32_t c = tree.Find("C:");
+  int32_t a = tree.Find("c:\\a");
+  int32_t b = tree.Find("C:\\a\\b");
+  ASSERT_GT(c, 0);
+  ASSERT_GT(a, 0);
+  ASSERT_GT(b, 0);
+  EXPECT_TRUE(tree.At(c).isDrive);
+  EXPECT_FALSE(tree.At(a).isDrive);
+  EXPECT_EQ(tree.At(c).parent, 0);
+  EXPECT_EQ(tree.At(a).parent, c);
+  EXPECT_EQ(tree.At(b).parent, a);
+  EXPECT_EQ(tree.At(a).label, "a");
+  EXPECT_EQ(tree.At(c).label, "C:");
+  EXPECT_EQ(tree.At(a).path, "C:\\a");  // the first spelling stays
+  EXPECT_EQ(tree.Find("C:\\a\\b\\x.txt"), -1);  // files are no nodes
+  ASSERT_GT(tree.Find("C:\\データ"), 0);
+  EXPECT_TRUE(tree.At(tree.Find("C:\\データ")).children.empty());
+  EXPECT_EQ(tree.Find("C:\\データ\\表.txt"), -1);
+
+  std::vector<std::string> drives;
+  for (int32_t child : tree.At(0).children) drives.push_back(tree.At(child).label);
+  EXPECT_EQ(drives, (std::vector<std::string>{"C:", "D:", "\\\\server"}));
+  std::vector<std::string> underC;
+  for (int32_t child : tree.At(c).children) underC.push_back(tree.At(child).label);
+  EXPECT_EQ(underC, (std::vector<std::string>{"a", "m", "データ"}));
+  int32_t share = tree.Find("\\\\server\\share");
+  ASSERT_GT(share, 0);
+  EXPECT_EQ(tree.At(share).label, "share");
+  // 1 root, C: a b m データ, D:, \\server share
+  EXPECT_EQ(tree.Count(), 9);
+}
+
+TEST(RestoreFileList, FilesOfAFolderOncePerSourceAndEverySourceUnderTheRoot) {
+  CRestoreTable table;
+  table.Add("Z:\\s\\1\\x.txt", "C:\\a\\x.txt");
+  table.Add("Z:\\s\\1\\y.txt", "C:\\a\\y.txt");
+  table.Add("Z:\\s\\2\\x.txt", "c:\\A\\X.txt");  // the same source again
+  table.Add("Z:\\s\\2\\z.txt", "C:\\a\\sub\\z.txt");
+  table.Add("Z:\\s\\2\\w.txt", "C:\\ab\\w.txt");
+
+  auto files = quz::FilesOfFolder(table, "c:\\a");
+  EXPECT_EQ(Texts(files), (std::vector<std::string>{"x.txt", "y.txt"}));
+  EXPECT_EQ(files[0].entry, 0);
+  EXPECT_EQ(Texts(quz::FilesOfFolder(table, "C:\\a\\sub")), (std::vector<std::string>{"z.txt"}));
+  auto all = quz::AllSources(table);
+  EXPECT_EQ(Texts(all), (std::vector<std::string>{"C:\\a\\x.txt", "C:\\a\\y.txt", "C:\\a\\sub\\z.txt", "C:\\ab\\w.txt"}));
+
+  std::atomic<int32_t> stop{1};
+  EXPECT_TRUE(quz::FilesOfFolder(table, "C:\\a", &stop).empty());
+
+  EXPECT_TRUE(quz::IsInFolder("C:\\a\\sub\\z.txt", "C:\\A"));
+  EXPECT_TRUE(quz::IsInFolder("C:\\a", "C:\\a"));
+  EXPECT_FALSE(quz::IsInFolder("C:\\ab\\w.txt", "C:\\a"));
+  // "表" is 0x95 0x5C: its second byte is no separator.
+  EXPECT_FALSE(quz::IsInFolder("C:\\表x", std::string("C:\\\x95")));
+}
+
+TEST(RestoreCandidates, OnePerFiveMinuteSlotAroundALocalDayBoundary) {
+  quztest::TempDir dir;
+  SaveFolder save(dir / "save\\", kJapan);
+  int64_t midnight = Seconds(2026, 12, 8);  // local midnight: 15:00 UTC the day before
+  save.SaveCopy("C:\\a\\x.txt", "1", midnight - 30);       // 23:59:30
+  save.SaveCopy("C:\\a\\x.txt", "2", midnight - 1);        // 23:59:59, same slot
+  save.SaveCopy("C:\\a\\x.txt", "3", midnight);            // 00:00:00, next slot
+  save.SaveCopy("C:\\a\\x.txt", "4", midnight + 299);      // 00:04:59, same slot
+  save.SaveCopy("C:\\a\\x.txt", "5", midnight + 300);      // 00:05:00
+  save.SaveCopy("C:\\a\\sub\\y.txt", "6", midnight + 3600);
+  save.SaveCopy("C:\\ab\\w.txt", "7", midnight + 7200);     // another folder
+
+  CRestoreTable table;
+  CRestoreTree tree;
+  table.Load(save.root(), &tree);
+  ASSERT_EQ(table.Count(), 7);
+
+  CCandidateList list;
+  list.AddAllNewest();
+  std::string folder = "C:\\a";
+  for (int32_t i = 0; i < table.Count(); ++i) list.AddEntryTimes(table, i, &folder, kJapan);
+  EXPECT_EQ(Texts(list.Sorted()), (std::vector<std::string>{"全ての最新ファイル", "2026年12月08日01時00分",
+                                                            "2026年12月08日00時05分", "2026年12月08日00時00分",
+                                                            "2026年12月07日23時59分"}));
+  // The first copy found in a slot gives its time.
+  for (const auto& c : list.Items()) {
+    if (c.text == "2026年12月07日23時59分") {
+      EXPECT_EQ(c.time, midnight - 30);
+    }
+    if (c.text == "全ての最新ファイル") {
+      EXPECT_EQ(c.time, quz::kAllNewestTime);
+    }
+  }
+
+  // The same files read with the offset of Greenwich fall nine hours earlier.
+  CCandidateList utc;
+  for (int32_t i = 0; i < table.Count(); ++i) utc.AddEntryTimes(table, i, &folder, 0);
+  EXPECT_EQ(Texts(utc.Sorted()).back(), "2026年12月07日14時59分");
+
+  // Under the root every entry counts.
+  CCandidateList root;
+  for (int32_t i = 0; i < table.Count(); ++i) root.AddEntryTimes(table, i, nullptr, kJapan);
+  EXPECT_EQ(root.Items().size(), 5u);
+}
+
+TEST(RestoreCandidates, FragmentsAndTheFragmentFolderItselfGiveTimes) {
+  quztest::TempDir dir;
+  SaveFolder save(dir / "save\\", kJapan);
+  int64_t day = Seconds(2026, 12, 7);
+  save.SaveFragment("C:\\m\\in.mbx", "aaaa", day + 9 * 3600);
+  save.SaveFragment("C:\\m\\in.mbx", "aaaabbbb", day + 10 * 3600);
+  save.SaveFragment("C:\\m\\in.mbx", "aaaabbbbcccc", day + 10 * 3600 + 120);  // same slot as 10:00
+  save.SetTime(save.FragmentFolder("C:\\m\\in.mbx"), day + 11 * 3600);
+
+  CRestoreTable table;
+  table.Load(save.root(), nullptr);
+  ASSERT_EQ(table.Count(), 1);
+  CCandidateList list;
+  std::string folder = "C:\\m";
+  list.AddEntryTimes(table, 0, &folder, kJapan);
+  EXPECT_EQ(Texts(list.Sorted()),
+            (std::vector<std::string>{"2026年12月07日11時00分", "2026年12月07日10時00分", "2026年12月07日09時00分"}));
+  std::string other = "C:\\a";
+  CCandidateList none;
+  none.AddEntryTimes(table, 0, &other, kJapan);
+  EXPECT_TRUE(none.Items().empty());
+}
+
+TEST(RestoreCandidates, TextsAndSlots) {
+  EXPECT_EQ(quz::CandidateText(static_cast<int32_t>(Seconds(2026, 1, 2, 3, 4, 59))), "2026年01月02日03時04分");
+  CCandidateList list;
+  EXPECT_TRUE(list.AddTime(600));
+  EXPECT_FALSE(list.AddTime(899));
+  EXPECT_TRUE(list.AddTime(900));
+  EXPECT_TRUE(list.AddTime(-1));  // before 1970 still has a slot of its own
+  EXPECT_FALSE(list.AddTime(-300));
+  EXPECT_TRUE(list.AddTime(-301));
+  list.Clear();
+  EXPECT_TRUE(list.AddTime(899));
+}
+
+}  // namespace

@@ -1,0 +1,159 @@
+// Save folders written by hand, byte for byte in the layout the engine
+// writes: date folders with copies and their "quzFileList.txt" lines, and
+// fragment folders with "%07d.dat" fragments, "~temp.dat" and the one-line
+// list.  Times are given as local seconds and a time-zone offset, so that
+// tests do not depend on the zone of the machine.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+namespace restoretest {
+
+// Seconds since 1970 of a calendar date read as UTC (local seconds when the
+// date is a local one).
+inline int64_t Seconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+  y -= mo <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const int64_t days = era * 146097 + doe - 719468;
+  return days * 86400 + h * 3600 + mi * 60 + s;
+}
+
+inline std::string Le32(uint32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  return s;
+}
+
+struct Record {
+  uint32_t offset;
+  std::string data;
+};
+
+// One fragment: total length, then records.
+inline std::string Fragment(uint32_t total, const std::vector<Record>& records) {
+  std::string f = Le32(total);
+  for (const Record& r : records) f += Le32(r.offset) + Le32(static_cast<uint32_t>(r.data.size())) + r.data;
+  return f;
+}
+
+// The records that turn `before` into `after`: each run of differing bytes
+// in the common length, and the appended tail.
+inline std::vector<Record> Differences(const std::string& before, const std::string& after) {
+  std::vector<Record> records;
+  size_t common = std::min(before.size(), after.size());
+  size_t i = 0;
+  while (i < common) {
+    if (before[i] == after[i]) {
+      ++i;
+      continue;
+    }
+    size_t j = i;
+    while (j < common && before[j] != after[j]) ++j;
+    records.push_back(Record{static_cast<uint32_t>(i), after.substr(i, j - i)});
+    i = j;
+  }
+  if (after.size() > common) records.push_back(Record{static_cast<uint32_t>(common), after.substr(common)});
+  return records;
+}
+
+class SaveFolder {
+ public:
+  // root ends with "\"; tz is the offset the restore will be told.
+  SaveFolder(std::string root, int32_t tz) : root_(std::move(root)), tz_(tz) { plat::CreateFolder(root_); }
+  const std::string& root() const { return root_; }
+
+  // The file time that reads as `local` with the offset.
+  plat::Time32 FileTime(int64_t local) const { return static_cast<plat::Time32>(local + tz_); }
+
+  // A normal copy of source with contents data, saved at local time
+  // `local` into the date folder of that day; returns the copy's path.
+  std::string SaveCopy(const std::string& source, const std::string& data, int64_t local) {
+    plat::CalendarTime c = plat::BreakDownUtc(local);
+    std::string folder = root_ + std::to_string(c.year) + "-" + std::to_string(c.month) + "-" +
+                         std::to_string(c.day) + "\\";
+    plat::CreateFolder(folder);
+    std::string name = source.substr(source.rfind('\\') + 1);
+    std::string stem = name, ext;
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos) {
+      stem = name.substr(0, dot);
+      ext = name.substr(dot);
+    }
+    std::string saved = name;
+    for (int n = 2; quztest::Exists(folder + saved); ++n) saved = stem + "(" + std::to_string(n) + ")" + ext;
+    AppendLine(folder + "quzFileList.txt", saved + "<" + source + "\r\n");
+    quztest::WriteFile(folder + saved, data);
+    EXPECT_TRUE(plat::SetFileTime(folder + saved, FileTime(local)));
+    return folder + saved;
+  }
+
+  // The next differential save of source: one fragment with the differences
+  // from the previous contents; returns the fragment's path.
+  std::string SaveFragment(const std::string& source, const std::string& data, int64_t local,
+                           const std::string& folderName = "") {
+    std::string folder = FragmentFolder(source, folderName);
+    plat::CreateFolder(folder);
+    quztest::WriteFile(folder + "quzFileList.txt", "<" + source + "\r\n");
+    int n = 0;
+    while (quztest::Exists(FragmentPath(folder, n))) ++n;
+    std::string previous;
+    if (n > 0) previous = quztest::ReadFile(folder + "~temp.dat");
+    std::string path = FragmentPath(folder, n);
+    quztest::WriteFile(path, Fragment(static_cast<uint32_t>(data.size()), Differences(previous, data)));
+    EXPECT_TRUE(plat::SetFileTime(path, FileTime(local)));
+    quztest::WriteFile(folder + "~temp.dat", data);
+    EXPECT_TRUE(plat::SetFileTime(folder + "~temp.dat", FileTime(local)));
+    return path;
+  }
+
+  // Writes a fragment as given (for damaged or unusual ones).
+  std::string WriteFragment(const std::string& source, int n, const std::string& bytes, int64_t local,
+                            const std::string& folderName = "") {
+    std::string folder = FragmentFolder(source, folderName);
+    plat::CreateFolder(folder);
+    quztest::WriteFile(folder + "quzFileList.txt", "<" + source + "\r\n");
+    std::string path = FragmentPath(folder, n);
+    quztest::WriteFile(path, bytes);
+    EXPECT_TRUE(plat::SetFileTime(path, FileTime(local)));
+    return path;
+  }
+
+  // Gives a folder (or file) the time that reads as `local`.
+  void SetTime(const std::string& path, int64_t local) {
+    std::string p = path;
+    if (p.size() > 3 && p.back() == '\\') p.pop_back();
+    EXPECT_TRUE(plat::SetFileTime(p, FileTime(local))) << p;
+  }
+
+  std::string FragmentFolder(const std::string& source, const std::string& folderName = "") const {
+    return root_ + (folderName.empty() ? source.substr(source.rfind('\\') + 1) : folderName) + "\\";
+  }
+  static std::string FragmentPath(const std::string& folder, int n) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%07d.dat", n);
+    return folder + name;
+  }
+
+  static void AppendLine(const std::string& path, const std::string& line) {
+    std::string text;
+    plat::ReadWholeFile(path, text);
+    quztest::WriteFile(path, text + line);
+  }
+
+ private:
+  std::string root_;
+  int32_t tz_;
+};
+
+}  // namespace restoretest
