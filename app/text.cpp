@@ -44,7 +44,10 @@ size_t LastCharPos(std::string_view text, char c) {
 }
 
 bool EndsWithChar(std::string_view text, char c) {
-  return !text.empty() && LastCharPos(text, c) == text.size() - 1;
+  // Most texts end with another byte; only a match needs the walk that
+  // tells a character from a trail byte.
+  if (text.empty() || text.back() != c) return false;
+  return LastCharPos(text, c) == text.size() - 1;
 }
 
 }  // namespace quz

@@ -1,6 +1,9 @@
 #include "catalogue/file_list.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "app/text.h"
 
 namespace quz {
 
@@ -20,13 +23,15 @@ int32_t SubfolderType(int32_t folderType) {
 }
 }  // namespace
 
+std::string FileEntry::Path() const {
+  std::string path;
+  if (map_) map_->PathAt(handle_, &path);
+  return path;
+}
+
 CFileList::CFileList(RunState* state) : state_(state) { entryIndex.InitBuckets(77777); }
 
-CFileList::~CFileList() {
-  int32_t position = entryIndex.FirstPosition();
-  int64_t value;
-  while (entryIndex.Next(position, nullptr, &value)) delete AsEntry(value);
-}
+CFileList::~CFileList() = default;
 
 void CFileList::SetClassifier(Classifier classifier) {
   plat::LockGuard guard(lock_);
@@ -45,7 +50,14 @@ int32_t& CFileList::Slot(int32_t i) const {
 FileEntry* CFileList::FindEntry(const std::string& path) const {
   int64_t value = 0;
   if (entryIndex.Find(path, &value) && value != 0) return AsEntry(value);
-  if (entryIndex.Find(path + "\\", &value) && value != 0) return AsEntry(value);
+  // The second look is for a folder entry named without its "\\"; a
+  // path that long cannot be held by the index anyway.
+  char withSeparator[2 * kMaxKeyBytes + 2];
+  if (path.size() + 1 >= sizeof withSeparator) return nullptr;
+  std::memcpy(withSeparator, path.data(), path.size());
+  withSeparator[path.size()] = '\\';
+  if (entryIndex.Find(std::string_view(withSeparator, path.size() + 1), &value) && value != 0)
+    return AsEntry(value);
   return nullptr;
 }
 
@@ -62,16 +74,40 @@ int32_t CFileList::Count() const {
   return count;
 }
 
-bool CFileList::Append(FileEntry* e) {
-  if (count >= kMaxEntries) return false;
-  int32_t handle = entryIndex.Insert(e->path, AsValue(e));
-  if (handle < 0) return false;
+FileEntry* CFileList::NewEntry() {
+  if (!free_.empty()) {
+    FileEntry* e = free_.back();
+    free_.pop_back();
+    return e;
+  }
+  if (blockUsed_ == kBlockSize) {
+    blocks_.push_back(std::make_unique<FileEntry[]>(kBlockSize));
+    blockUsed_ = 0;
+  }
+  return &blocks_.back()[blockUsed_++];
+}
+
+FileEntry* CFileList::Append(std::string_view path) {
+  if (count >= kMaxEntries) return nullptr;
+  FileEntry* e = NewEntry();
+  bool listed = false;
+  int32_t handle = entryIndex.InsertUnlessListed(path, AsValue(e), &listed);
+  if (handle < 0) {
+    free_.push_back(e);
+    return nullptr;
+  }
   std::unique_ptr<int32_t[]>& chunk = chunks_[count >> kChunkBits];
   if (!chunk) chunk = std::make_unique<int32_t[]>(kChunkSize);
+  e->map_ = &entryIndex;
+  e->handle_ = handle;
+  e->folder_ = EndsWithChar(path, '\\');
+  e->savedTime = 0;
+  e->saveType = Normal;
+  e->lookedAtTime = 0;
   Slot(count) = handle;
   e->index = count;
   ++count;
-  return true;
+  return e;
 }
 
 void CFileList::TellWatcher(bool revived) {
@@ -98,15 +134,15 @@ bool CFileList::AddEntry(const std::string& path, int32_t folderType) {
       existing->saveType = folder ? SubfolderType(folderType) : Classify(path);
       revived = true;
     } else {
-      auto e = std::make_unique<FileEntry>();
-      e->path = path;
-      e->saveType = Classify(path);
+      std::string listed = path;
+      int32_t type = Classify(path);
       if (folder) {
-        if (e->path.empty() || e->path.back() != '\\') e->path += '\\';
-        e->saveType = SubfolderType(folderType);
+        if (!EndsWithChar(listed, '\\')) listed += '\\';
+        type = SubfolderType(folderType);
       }
-      if (FindEntry(e->path) || !Append(e.get())) return false;
-      e.release();
+      FileEntry* e = Append(listed);
+      if (!e) return false;
+      e->saveType = type;
     }
   }
   // The watcher's lock is taken only after the list's, never inside it.
@@ -114,17 +150,14 @@ bool CFileList::AddEntry(const std::string& path, int32_t folderType) {
   return true;
 }
 
-bool CFileList::AddLoaded(const std::string& path, int32_t savedTime, int32_t saveType,
+bool CFileList::AddLoaded(std::string_view path, int32_t savedTime, int32_t saveType,
                           int32_t lookedAtTime) {
   plat::LockGuard guard(lock_);
-  if (FindEntry(path)) return false;
-  auto e = std::make_unique<FileEntry>();
-  e->path = path;
+  FileEntry* e = Append(path);
+  if (!e) return false;
   e->savedTime = savedTime;
   e->saveType = saveType;
   e->lookedAtTime = lookedAtTime;
-  if (!Append(e.get())) return false;
-  e.release();
   return true;
 }
 
@@ -139,7 +172,7 @@ void CFileList::Reclassify() {
       plat::LockGuard guard(lock_);
       e = EntryAt(i);
       if (!e) continue;
-      path = e->path;
+      path = e->Path();
     }
     plat::FileStatus status;
     if (!plat::GetFileStatus(path, status) || status.isDirectory) continue;
@@ -153,11 +186,11 @@ bool CFileList::RemoveDuringCheck(int32_t index) {
   plat::LockGuard guard(lock_);
   FileEntry* e = EntryAt(index);
   if (!e) return false;
-  entryIndex.Remove(e->path);
+  entryIndex.Remove(e->Path());
   removeList.push_back(index);
   // A reader may still hold the entry it got a moment ago; it stays valid
   // until the slot itself goes at the end of the check.
-  retired_.emplace_back(e);
+  retired_.push_back(e);
   return true;
 }
 
@@ -186,6 +219,7 @@ void CFileList::ApplyRemovals() {
     FileEntry* e = EntryAt(i);
     if (e) e->index = i;
   }
+  free_.insert(free_.end(), retired_.begin(), retired_.end());
   retired_.clear();
 }
 

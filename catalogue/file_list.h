@@ -29,15 +29,28 @@ enum SaveType : int32_t {
 
 constexpr int32_t kWithdrawnTime = -1;
 
+class CFileList;
+
+// One catalogue entry.  Its path is not kept here but in the catalogue's
+// path map, where the folder part is stored once for all the entries of a
+// folder; that is what lets a quarter of a million entries fit in memory.
 struct FileEntry {
   std::atomic<int32_t> index{0};
-  std::string path;  // immutable once the entry is listed
   std::atomic<int32_t> savedTime{0};
   std::atomic<int32_t> saveType{Normal};
   std::atomic<int32_t> lookedAtTime{0};
 
+  // The full path; a folder's ends with "\".  Unchanged for the life of
+  // the entry, and still readable after a check removed it.
+  std::string Path() const;
   bool IsWithdrawn() const { return savedTime.load() == kWithdrawnTime; }
-  bool IsFolder() const { return !path.empty() && path.back() == '\\'; }
+  bool IsFolder() const { return folder_; }
+
+ private:
+  friend class CFileList;
+  const CPathMap* map_ = nullptr;
+  int32_t handle_ = -1;
+  bool folder_ = false;
 };
 
 // Gives a found file its save type; without one every file is Normal.
@@ -68,7 +81,7 @@ class CFileList {
   // Lists an entry as read from the catalogue file, without looking at the
   // file system; false when it is listed already, the list is full or the
   // path cannot be held.
-  bool AddLoaded(const std::string& path, int32_t savedTime, int32_t saveType,
+  bool AddLoaded(std::string_view path, int32_t savedTime, int32_t saveType,
                  int32_t lookedAtTime);
 
   // Gives every file entry the current classification result; folders and
@@ -87,7 +100,10 @@ class CFileList {
   static constexpr int32_t kChunks = (kMaxEntries + kChunkSize - 1) / kChunkSize;
 
   int32_t& Slot(int32_t i) const;
-  bool Append(FileEntry* e);  // with lock_ held
+  // Lists path with a fresh entry (with lock_ held); null when it is listed
+  // already, the list is full or the path cannot be held.
+  FileEntry* Append(std::string_view path);
+  FileEntry* NewEntry();
   void TellWatcher(bool revived);
 
   RunState* state_;
@@ -99,8 +115,14 @@ class CFileList {
   std::unique_ptr<int32_t[]> chunks_[kChunks];
   int32_t count = 0;
   std::vector<int32_t> removeList;
-  // Entries removed during a check; freed when their slots go.
-  std::vector<std::unique_ptr<FileEntry>> retired_;
+  // Entries are made in blocks and reused: one allocation per block instead
+  // of one per entry.  Entries removed during a check are reused only once
+  // their slots have gone.
+  static constexpr int32_t kBlockSize = 4096;
+  std::vector<std::unique_ptr<FileEntry[]>> blocks_;
+  int32_t blockUsed_ = kBlockSize;
+  std::vector<FileEntry*> free_;
+  std::vector<FileEntry*> retired_;
 };
 
 }  // namespace quz

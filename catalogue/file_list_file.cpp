@@ -52,11 +52,10 @@ bool LoadFileList(CFileList& list, const std::string& file) {
     char* third = second ? std::strchr(second + 1, '<') : nullptr;
     if (!third) break;
     *first = *second = *third = '\0';
-    std::string path(text);
     // A path already listed keeps its first line; one the index cannot hold
     // is passed over.
-    if (!list.FindEntry(path))
-      list.AddLoaded(path, ParseField(first + 1), ParseField(second + 1), ParseField(third + 1));
+    list.AddLoaded(std::string_view(text, static_cast<size_t>(first - text)), ParseField(first + 1),
+                   ParseField(second + 1), ParseField(third + 1));
     at = end + 2;
   }
   return true;
@@ -73,7 +72,7 @@ bool SaveFileList(const CFileList& list, const std::string& file) {
     if (!e || e->IsWithdrawn()) continue;
     std::snprintf(fields, sizeof fields, "<%d<%d<%d\r\n", static_cast<int>(e->savedTime.load()),
                   static_cast<int>(e->saveType.load()), static_cast<int>(e->lookedAtTime.load()));
-    out += e->path;
+    out += e->Path();
     out += fields;
   }
   std::string temporary = file + ".new";

@@ -26,6 +26,20 @@ class CPagedStore {
   // Highest offset written so far, plus one.
   int32_t Size() const { return size_; }
 
+  // The bytes at [offset, offset + size) in place, when they were written
+  // and lie within one page; null otherwise (read them with Read then).
+  const char* Span(int32_t offset, int32_t size) const {
+    if (offset < 0 || size < 0 || static_cast<int64_t>(offset) + size > size_) return nullptr;
+    int32_t page = offset / kPageSize;
+    int32_t within = offset - page * kPageSize;
+    if (within + size > kPageSize || static_cast<size_t>(page) >= pages_.size() || !pages_[page])
+      return nullptr;
+    return pages_[page].get() + within;
+  }
+  char* MutableSpan(int32_t offset, int32_t size) {
+    return const_cast<char*>(static_cast<const CPagedStore*>(this)->Span(offset, size));
+  }
+
  private:
   std::vector<std::unique_ptr<char[]>> pages_;
   int32_t size_ = 0;

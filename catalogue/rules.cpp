@@ -160,7 +160,7 @@ void ExpandFolder(CFileList& list, int32_t index, const ExpandContext& context,
                   FolderNames& buffers) {
   FileEntry* e = list.EntryAt(index);
   if (!e) return;
-  const std::string& path = e->path;
+  const std::string path = e->Path();
   if ((context.skipRecycleBin && IsRecycleBin(path)) ||
       (context.skipSaveFolder && SameFolderPrefix(path, context.saveFolder)) ||
       (context.skipOwnFolder && SameFolderPrefix(path, context.exeFolder)) ||

@@ -58,7 +58,7 @@ int RunAdd(const std::vector<std::string>& args) {
       added = true;
       // A folder's entry has gained its trailing "\".
       quz::FileEntry* e = list.FindEntry(path);
-      PrintLine("added: " + (e ? e->path : path));
+      PrintLine("added: " + (e ? e->Path() : path));
     } else if (list.FindEntry(path)) {
       PrintLine("already listed: " + path);
     } else {

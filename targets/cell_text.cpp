@@ -59,16 +59,17 @@ std::string LookedAtText(int32_t time) {
 }
 
 std::string CellText(const FileEntry& entry, int column) {
-  bool folder = IsFolderOnDisk(entry.path);
+  const std::string path = entry.Path();
+  bool folder = IsFolderOnDisk(path);
   switch (column) {
     case kColumnName:
     case kColumnFolder: {
       std::string name, dir;
-      SplitForList(entry.path, folder, &name, &dir);
+      SplitForList(path, folder, &name, &dir);
       return column == kColumnName ? name : dir;
     }
     case kColumnSize:
-      return folder ? std::string() : SizeText(entry.path);
+      return folder ? std::string() : SizeText(path);
     case kColumnLookedAt:
       return LookedAtText(entry.lookedAtTime);
     case kColumnSaveType:

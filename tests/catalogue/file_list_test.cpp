@@ -30,7 +30,7 @@ TEST(FileList, FolderEntriesGetSeparatorTypeAndWakeTheWatcher) {
   EXPECT_TRUE(state.watchEvent.IsSet());
   FileEntry* e = list.FindEntry(folder);
   ASSERT_NE(e, nullptr);
-  EXPECT_EQ(e->path, folder + "\\");
+  EXPECT_EQ(e->Path(), folder + "\\");
   EXPECT_EQ(e->saveType, 11);
   EXPECT_EQ(list.FindEntry(folder + "\\"), e);
   EXPECT_EQ(e->savedTime, 0);
@@ -40,7 +40,7 @@ TEST(FileList, FolderEntriesGetSeparatorTypeAndWakeTheWatcher) {
   EXPECT_FALSE(list.AddEntry(folder, 3));
 
   ASSERT_TRUE(list.AddEntry(dir / "sub", 3));  // not on disk: a file entry
-  EXPECT_EQ(list.FindEntry(dir / "sub")->path, dir / "sub");
+  EXPECT_EQ(list.FindEntry(dir / "sub")->Path(), dir / "sub");
   ASSERT_TRUE(list.AddEntry(dir / "note.txt", 3));
   EXPECT_EQ(list.FindEntry(dir / "NOTE.TXT")->saveType, quz::Differential);
   EXPECT_FALSE(list.AddEntry(dir / "Note.Txt", 3));
@@ -92,7 +92,7 @@ TEST(FileList, HoldsAtMostTheLimit) {
   EXPECT_EQ(list.FindEntry("C:\\another\\file.txt"), nullptr);
   FileEntry* last = list.EntryAt(CFileList::kMaxEntries - 1);
   ASSERT_NE(last, nullptr);
-  EXPECT_EQ(last->path, "C:\\f4999\\n249999");
+  EXPECT_EQ(last->Path(), "C:\\f4999\\n249999");
 }
 
 TEST(FileList, RemovalsCompactTheOrderAtTheEndOfACheck) {
@@ -106,7 +106,7 @@ TEST(FileList, RemovalsCompactTheOrderAtTheEndOfACheck) {
   EXPECT_EQ(list.Count(), 10);
   EXPECT_EQ(list.EntryAt(3), nullptr);
   EXPECT_EQ(list.FindEntry("C:\\d\\7"), nullptr);
-  EXPECT_EQ(list.EntryAt(8)->path, "C:\\d\\8");
+  EXPECT_EQ(list.EntryAt(8)->Path(), "C:\\d\\8");
   list.ApplyRemovals();
   EXPECT_EQ(list.PendingRemovals(), 0);
   ASSERT_EQ(list.Count(), 8);
@@ -115,8 +115,8 @@ TEST(FileList, RemovalsCompactTheOrderAtTheEndOfACheck) {
     FileEntry* e = list.EntryAt(i);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->index, i);
-    EXPECT_EQ(e->path, std::string("C:\\d\\") + expected[i]);
-    EXPECT_EQ(list.FindEntry(e->path), e);
+    EXPECT_EQ(e->Path(), std::string("C:\\d\\") + expected[i]);
+    EXPECT_EQ(list.FindEntry(e->Path()), e);
   }
   // A removed path can be listed again.
   EXPECT_TRUE(list.AddLoaded("C:\\d\\3", 1, 0, 0));
@@ -132,7 +132,7 @@ TEST(FileList, PathsTheIndexCannotHoldAreRefused) {
   EXPECT_FALSE(list.AddLoaded(longFolder + "\\a.txt", 1, 0, 0));
   EXPECT_EQ(list.Count(), 1);
   EXPECT_EQ(list.FindEntry(longFolder + "\\a.txt"), nullptr);
-  EXPECT_EQ(list.EntryAt(0)->path, longFolder.substr(0, 254) + "\\a.txt");
+  EXPECT_EQ(list.EntryAt(0)->Path(), longFolder.substr(0, 254) + "\\a.txt");
 }
 
 // The user-interface thread reads the list while a check thread adds to it;
@@ -150,10 +150,10 @@ TEST(FileList, ReadersSeeAConsistentListWhileAnotherThreadAdds) {
       FileEntry* e = list.EntryAt(n - 1);
       ASSERT_NE(e, nullptr);
       EXPECT_EQ(e->index, n - 1);
-      EXPECT_EQ(e->path, "C:\\w" + std::to_string((n - 1) / 40) + "\\f" + std::to_string(n - 1));
-      EXPECT_EQ(list.FindEntry(e->path), e);
+      EXPECT_EQ(e->Path(), "C:\\w" + std::to_string((n - 1) / 40) + "\\f" + std::to_string(n - 1));
+      EXPECT_EQ(list.FindEntry(e->Path()), e);
       if (!first) first = list.EntryAt(0);
-      EXPECT_EQ(first->path, "C:\\w0\\f0");
+      EXPECT_EQ(first->Path(), "C:\\w0\\f0");
       reads.fetch_add(1);
     }
   });
