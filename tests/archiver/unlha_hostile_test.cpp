@@ -1,0 +1,201 @@
+// Broken and malicious archives given to the unpack command: nothing is
+// ever written outside the destination, and a damaged entry leaves no file
+// that looks whole.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "archiver/archive.h"
+#include "tests/archiver/lzh_test_data.h"
+#include "tests/archiver/unlha_test_support.h"
+
+namespace {
+
+using namespace lzhtest;
+
+void Put16(std::string& s, unsigned v) {
+  s += static_cast<char>(v & 0xFF);
+  s += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, std::uint32_t v) {
+  Put16(s, v & 0xFFFF);
+  Put16(s, v >> 16);
+}
+
+// A level-0 entry, as old archivers write it, with any name at all.
+std::string Level0(const std::string& method, const std::string& name, const std::string& packed,
+                   std::uint32_t originalSize, std::uint16_t crc) {
+  std::string h = method;
+  Put32(h, static_cast<std::uint32_t>(packed.size()));
+  Put32(h, originalSize);
+  Put32(h, 0x5A2B6C3Du);
+  h += '\x20';
+  h += '\0';
+  h += static_cast<char>(name.size());
+  h += name;
+  Put16(h, crc);
+  unsigned sum = 0;
+  for (unsigned char c : h) sum += c;
+  std::string out;
+  out += static_cast<char>(h.size());
+  out += static_cast<char>(sum & 0xFF);
+  return out + h + packed;
+}
+
+std::string Stored(const std::string& name, const std::string& data) {
+  return Level0("-lh0-", name, data, static_cast<std::uint32_t>(data.size()), quz::lzh::Crc16(data.data(), data.size()));
+}
+
+// The -lh5- bytes of some data, as our writer packs them.
+std::string PackedLh5(const std::string& data) {
+  quz::lzh::MemorySink sink;
+  quz::lzh::ArchiveWriter writer(sink);
+  quz::lzh::Entry e;
+  e.path = "x";
+  quz::lzh::MemorySource src(data);
+  EXPECT_EQ(writer.AddFile(e, src, data.size(), quz::lzh::Method::kLh5), quz::lzh::Error::kOk);
+  quz::lzh::MemorySource back(sink.data());
+  quz::lzh::ArchiveReader reader(back);
+  bool atEnd = false;
+  EXPECT_EQ(reader.Next(e, atEnd), quz::lzh::Error::kOk);
+  EXPECT_EQ(e.method, quz::lzh::Method::kLh5);
+  return sink.data().substr(e.dataOffset, e.packedSize);
+}
+
+// Unpacks `archive` below sandbox\dest\ and returns the result; the
+// sandbox then holds the archive and what is below dest\, nothing else.
+struct Sandbox {
+  quztest::TempDir dir;
+  Outcome Unpack(const std::string& archive) {
+    quztest::WriteFile(dir / "a.lzh", archive);
+    return Unlha("e -x -a1 -r2 -m1 " + Q(dir / "a.lzh") + " " + Q(dir / "dest\\"));
+  }
+  Tree Dest() { return ReadTree(dir / "dest\\"); }
+  void ExpectNothingOutside() {
+    for (const auto& [name, data] : ReadTree(dir.path()))
+      EXPECT_TRUE(name == "a.lzh" || name.compare(0, 5, "dest\\") == 0) << "written outside: " << name;
+    for (const auto& [name, data] : Dest()) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+  }
+};
+
+TEST(Hostile, NamesThatWouldLeaveTheFolderAreRefused) {
+  const char* const names[] = {"../evil.txt",      "..\\evil.txt",      "a\\..\\..\\evil.txt", "a/../../evil.txt",
+                               "\xFF..\xFF" "evil.txt", "/tmp/evil.txt",  "\\evil.txt",          "C:evil.txt",
+                               "C:\\evil.txt",     "evil.txt:stream",   "...",                 "a\\ . \\evil.txt",
+                               "CON",              "nul.txt",           "sub\\COM1.log",       "a\x01" "b",
+                               "",                 "..",                "a\\..",               "ab\\ \\x"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    Sandbox box;
+    std::string archive = Stored("ok1.txt", "first") + Stored(name, "evil") + Stored("ok2.txt", "second") + '\0';
+    Outcome o = box.Unpack(archive);
+    EXPECT_EQ(o.result, quz::lzh::kResultUnsafePath) << o.message;
+    // The sound entries around it are still written.
+    EXPECT_EQ(box.Dest(), (Tree{{"ok1.txt", "first"}, {"ok2.txt", "second"}}));
+    box.ExpectNothingOutside();
+  }
+  EXPECT_FALSE(quztest::Exists(plat::TempFolder() + "evil.txt"));
+}
+
+TEST(Hostile, DamagedEntriesLeaveNoFileBehind) {
+  const std::string text = Text(60000, 5);
+  const std::string lh5 = PackedLh5(text);
+  const std::uint16_t crc = quz::lzh::Crc16(text.data(), text.size());
+  const std::string after = Stored("after.txt", "after") + '\0';
+  const std::uint32_t size = static_cast<std::uint32_t>(text.size());
+  struct Case {
+    const char* what;
+    std::string archive;
+  };
+  std::string badTable = lh5;
+  for (int i = 2; i < 8; ++i) badTable[i] = '\xFF';
+  std::string flipped = lh5;
+  flipped[lh5.size() / 2] ^= 0x10;
+  std::string lying = Level0("-lh5-", "good.txt", lh5, size, crc);
+  lying[7] = '\x7F';  // packed size far beyond the archive
+  {
+    unsigned sum = 0;
+    for (int i = 2; i < static_cast<unsigned char>(lying[0]) + 2; ++i) sum += static_cast<unsigned char>(lying[i]);
+    lying[1] = static_cast<char>(sum);
+  }
+  const Case cases[] = {
+      {"CRC mismatch", Level0("-lh5-", "good.txt", lh5, size, static_cast<std::uint16_t>(crc ^ 1)) + after},
+      {"original size too large", Level0("-lh5-", "good.txt", lh5, size + 100, crc) + after},
+      {"original size too small", Level0("-lh5-", "good.txt", lh5, size - 100, crc) + after},
+      {"packed size too small", Level0("-lh5-", "good.txt", lh5.substr(0, lh5.size() / 2), size, crc) + after},
+      {"packed size beyond the archive", lying},
+      {"truncated stream", Level0("-lh5-", "good.txt", lh5, size, crc).substr(0, 40 + lh5.size() / 3)},
+      {"bad tables", Level0("-lh5-", "good.txt", badTable, size, crc) + after},
+      {"flipped bit", Level0("-lh5-", "good.txt", flipped, size, crc) + after},
+      {"stored data cut short", Stored("good.txt", text).substr(0, 5000)},
+      {"header cut short", Stored("good.txt", text).substr(0, 12)},
+      {"garbage", RandomBytes(3000, 4)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Sandbox box;
+    Outcome o = box.Unpack(c.archive);
+    EXPECT_EQ(o.result, quz::lzh::kResultDamagedArchive) << o.message;
+    EXPECT_FALSE(o.message.empty());
+    EXPECT_EQ(box.Dest().count("good.txt"), 0u);
+    box.ExpectNothingOutside();
+    // The test command agrees.
+    EXPECT_NE(Unlha("t " + Q(box.dir / "a.lzh")).result, 0);
+  }
+  // A good copy of the same entry unpacks, and replaces nothing on failure.
+  Sandbox box;
+  ASSERT_EQ(box.Unpack(Level0("-lh5-", "good.txt", lh5, size, crc) + after).result, 0);
+  EXPECT_EQ(box.Dest()["good.txt"], text);
+  EXPECT_NE(box.Unpack(Level0("-lh5-", "good.txt", flipped, size, crc) + after).result, 0);
+  EXPECT_EQ(box.Dest()["good.txt"], text);  // the earlier file is untouched
+}
+
+TEST(Hostile, UnknownMethodsAreRefusedPerEntry) {
+  Sandbox box;
+  std::string archive = Stored("a.txt", "a") + Level0("-lh9-", "odd.bin", "xxxxxx", 6, 0) +
+                        Level0("-lzs-", "old.bin", "yyyy", 8, 0) + Stored("b.txt", "b") + '\0';
+  Outcome o = box.Unpack(archive);
+  EXPECT_EQ(o.result, quz::lzh::kResultUnknownMethod);
+  EXPECT_NE(o.message.find("-lh9-"), std::string::npos) << o.message;
+  EXPECT_EQ(box.Dest(), (Tree{{"a.txt", "a"}, {"b.txt", "b"}}));
+  EXPECT_EQ(Unlha("t " + Q(box.dir / "a.lzh")).result, quz::lzh::kResultUnknownMethod);
+}
+
+// Mutations of a sound archive, with a fixed seed: every run is the same.
+TEST(Hostile, MutatedArchivesNeverEscapeOrCrash) {
+  quztest::TempDir src;
+  WriteTree(src / "in\\", {{"a.txt", Text(3000, 1)},
+                           {"sub\\b.bin", RandomBytes(500, 2)},
+                           {"sub\\c.txt", Repetitive(4000)},
+                           {"empty\\", ""}});
+  ASSERT_EQ(Unlha("a -d1 " + Q(src / "x.lzh") + " " + Q(src / "in\\")).result, 0);
+  const std::string seed = quztest::ReadFile(src / "x.lzh");
+  std::mt19937 rng(20261207);
+  Sandbox box;
+  int failures = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::string s = seed;
+    int edits = 1 + static_cast<int>(rng() % 3);
+    for (int k = 0; k < edits; ++k) {
+      std::size_t at = rng() % 2 ? rng() % s.size() : rng() % std::min<std::size_t>(s.size(), 100);
+      switch (rng() % 5) {
+        case 0: s[at] = static_cast<char>(s[at] ^ (1 << (rng() % 8))); break;
+        case 1: s[at] = static_cast<char>(rng()); break;
+        case 2: s[at] = rng() % 2 ? '.' : '\\'; break;  // toward traversal names
+        case 3: s.resize(at + 1); break;
+        case 4: s.erase(at, 1 + rng() % 8); break;
+      }
+    }
+    Outcome o = box.Unpack(s);
+    EXPECT_TRUE(o.result >= 0 && o.result <= quz::lzh::kResultUnknownMethod) << o.result;
+    if (o.result != 0) {
+      ++failures;
+      EXPECT_FALSE(o.message.empty());
+    }
+    box.ExpectNothingOutside();
+    quztest::RemoveTree(box.dir / "dest");
+  }
+  EXPECT_GT(failures, 200);
+}
+
+}  // namespace
