@@ -1,0 +1,152 @@
+// The archiver interface: the library found beside the program by its bare
+// name, both command lines, the window disabled for the call, and every
+// failure text for the export and the import.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/interaction.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+#include "transfer/archiver.h"
+
+namespace {
+
+using quz::transfer::ArchiverUse;
+using quz::transfer::CArchiver;
+
+class RecordingWindow : public quz::transfer::IArchiverWindow {
+ public:
+  void EnableWindow(bool enable) override { calls.push_back(enable); }
+  std::vector<bool> calls;
+};
+
+std::string Beside(const std::string& name) {
+  std::string exe = plat::ExecutablePath();
+  std::size_t cut = exe.find_last_of('\\');
+  return exe.substr(0, cut + 1) + name;
+}
+
+#ifdef _WIN32
+const char* const kLibraryFile = "UNLHA32.DLL";
+const char* const kStubFile = "unlha32_stub.dll";
+#else
+const char* const kLibraryFile = "libunlha32.so";
+const char* const kStubFile = "libunlha32_stub.so";
+#endif
+
+// Moves the archiver away from beside the program for the test's length,
+// optionally putting another library in its place.
+class LibraryReplaced {
+ public:
+  explicit LibraryReplaced(const char* replacement) {
+    EXPECT_TRUE(plat::MoveFile(Beside(kLibraryFile), Beside(std::string(kLibraryFile) + ".away")));
+    if (replacement) {
+      std::string data = quztest::ReadFile(Beside(replacement));
+      quztest::WriteFile(Beside(kLibraryFile), data);
+    }
+  }
+  ~LibraryReplaced() {
+    plat::DeleteFile(Beside(kLibraryFile));
+    EXPECT_TRUE(plat::MoveFile(Beside(std::string(kLibraryFile) + ".away"), Beside(kLibraryFile)));
+  }
+};
+
+// First of all: on Linux a library once loaded may stay mapped after it is
+// unloaded (C++ libraries often do), so the archiver must not have been
+// loaded by this process before its file is moved away.
+TEST(ArchiverInterface, AMissingLibraryOrEntryIsToldWithTheTextsOfEachUse) {
+  quztest::TempDir dir;
+  {
+    LibraryReplaced gone(nullptr);
+    plat::ScriptedInteraction ui;
+    RecordingWindow window;
+    CArchiver exporter(ui, ArchiverUse::Export);
+    EXPECT_EQ(exporter.Load(), 0);
+    CArchiver importer(ui, ArchiverUse::Import);
+    EXPECT_EQ(importer.Run(quz::transfer::UnpackCommandLine(dir / "x.lzh", dir.path()), &window), 0);
+    EXPECT_TRUE(window.calls.empty());  // never called, never disabled
+    EXPECT_FALSE(quz::transfer::ArchiverPresent(ui));
+    auto shown = ui.Messages();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0].text,
+              "UNLHA32.DLLがロードできません。\r\nこの機能を利用するためには実行ファイルと同じフォルダにUNLHA32.DLLを置く必要があります。");
+    EXPECT_EQ(shown[1].text,
+              "UNLHA32.DLLがロードできません。\r\nLZHファイルを解凍するためには実行ファイルと同じフォルダにUNLHA32.DLLを置く必要があります。");
+    EXPECT_EQ(shown[2].text, shown[0].text);
+    for (const auto& s : shown) EXPECT_EQ(s.caption, "quz");
+  }
+  {
+    LibraryReplaced stub(kStubFile);
+    plat::ScriptedInteraction ui;
+    CArchiver exporter(ui, ArchiverUse::Export);
+    EXPECT_EQ(exporter.Load(), 0);
+    EXPECT_FALSE(exporter.IsLoaded());
+    CArchiver importer(ui, ArchiverUse::Import);
+    EXPECT_EQ(importer.Load(), 0);
+    auto shown = ui.Messages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "Unlha関数をUNLHA32.DLLに発見できません。");
+    EXPECT_EQ(shown[1].text, "Unlha関数をUNLHA32.DLLに発見できません。\r\nUNLHA32.DLLが壊れている可能性があります");
+  }
+  // Back in place, it loads again.
+  plat::ScriptedInteraction ui;
+  CArchiver archiver(ui, ArchiverUse::Export);
+  EXPECT_EQ(archiver.Load(), 1);
+}
+
+TEST(ArchiverInterface, CommandLinesQuoteBothPaths) {
+  EXPECT_EQ(quz::transfer::PackCommandLine("Z:\\w\\2601011200.lzh", "Z:\\w\\2601011200\\"),
+            "a -d1 \"Z:\\w\\2601011200.lzh\" \"Z:\\w\\2601011200\\\"");
+  EXPECT_EQ(quz::transfer::UnpackCommandLine("Z:\\a b\\x.lzh", "Z:\\Program Files\\save\\"),
+            "e -x -a1 -r2 -m1 \"Z:\\a b\\x.lzh\" \"Z:\\Program Files\\save\\\"");
+}
+
+TEST(ArchiverInterface, PacksAndUnpacksWithTheWindowDisabled) {
+  quztest::TempDir dir;
+  plat::CreateFolder(dir / "export 1");
+  plat::CreateFolder(dir / "export 1\\sub");
+  quztest::WriteFile(dir / "export 1\\a.txt", "alpha");
+  quztest::WriteFile(dir / "export 1\\sub\\\x95\x5C.txt", "hyo");
+  plat::ScriptedInteraction ui;
+  RecordingWindow window;
+  {
+    CArchiver archiver(ui, ArchiverUse::Export);
+    ASSERT_EQ(archiver.Load(), 1);
+    EXPECT_EQ(archiver.Run(quz::transfer::PackCommandLine(dir / "x y.lzh", dir / "export 1\\"), &window), 1);
+    EXPECT_EQ(archiver.lastResult(), 0);
+    EXPECT_FALSE(archiver.lastOutput().empty());
+  }
+  EXPECT_EQ(window.calls, (std::vector<bool>{false, true}));
+  {
+    CArchiver archiver(ui, ArchiverUse::Import);
+    // Loaded at need by the call itself.
+    EXPECT_EQ(archiver.Run(quz::transfer::UnpackCommandLine(dir / "x y.lzh", dir / "save folder\\"), &window), 1);
+    archiver.Unload();
+    EXPECT_FALSE(archiver.IsLoaded());
+  }
+  EXPECT_TRUE(ui.Messages().empty());
+  EXPECT_EQ(quztest::ReadFile(dir / "save folder\\a.txt"), "alpha");
+  EXPECT_EQ(quztest::ReadFile(dir / "save folder\\sub\\\x95\x5C.txt"), "hyo");
+  EXPECT_TRUE(quz::transfer::ArchiverPresent(ui));
+}
+
+TEST(ArchiverInterface, AFailedCallIsToldAndTheWindowEnabledAgain) {
+  quztest::TempDir dir;
+  for (ArchiverUse use : {ArchiverUse::Export, ArchiverUse::Import}) {
+    plat::ScriptedInteraction ui;
+    RecordingWindow window;
+    CArchiver archiver(ui, use);
+    EXPECT_EQ(archiver.Run(quz::transfer::UnpackCommandLine(dir / "none.lzh", dir / "out\\"), &window), 0);
+    EXPECT_NE(archiver.lastResult(), 0);
+    EXPECT_EQ(window.calls, (std::vector<bool>{false, true}));
+    auto shown = ui.Messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Unlha関数は失敗しました。");
+    EXPECT_EQ(shown[0].caption, "quz");
+    EXPECT_EQ(shown[0].style, plat::kButtonsOk);
+  }
+}
+
+}  // namespace
