@@ -1,0 +1,227 @@
+// Files saved by real checks at several moments, normal and differential,
+// growing and shrinking, come back byte for byte as they were at every
+// candidate time: in place and elsewhere, whole folders and single files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/paths.h"
+#include "app/run_state.h"
+#include "app/settings.h"
+#include "catalogue/file_list.h"
+#include "catalogue/generation_index.h"
+#include "engine/check.h"
+#include "platform/interaction.h"
+#include "restore/restore_engine.h"
+#include "tests/support/test_support.h"
+
+using quztest::Exists;
+using quztest::ReadFile;
+using quztest::WriteFile;
+
+namespace {
+
+std::string Pattern(size_t n, unsigned seed) {
+  std::string s(n, '\0');
+  uint32_t x = seed * 2654435761u + 7;
+  for (size_t i = 0; i < n; ++i) {
+    x = x * 1103515245u + 12345u;
+    s[i] = static_cast<char>(x >> 24);
+  }
+  return s;
+}
+
+// Every file below folder (ending with "\") whose time is later than
+// `after` gets `time`: the checks of one test run within seconds, and this
+// spreads them over moments ten minutes apart, as if the checks had run then.
+void Retime(const std::string& folder, plat::Time32 after, plat::Time32 time) {
+  std::vector<plat::DirEntry> entries;
+  plat::ListDirectory(folder, entries);
+  for (const auto& e : entries) {
+    if (e.name == "." || e.name == "..") continue;
+    if (e.isDirectory) {
+      Retime(folder + e.name + "\\", after, time);
+    } else if (e.mtime > after && e.name != "quzFileList.txt" && e.name != "~temp.dat") {
+      ASSERT_TRUE(plat::SetFileTime(folder + e.name, time));
+    }
+  }
+}
+
+class RoundTripTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    quz::OverrideProgramFolder(dir.path());
+    for (const char* f : {"data", "data\\sub", "save"}) ASSERT_TRUE(plat::CreateFolder(dir / f));
+    data = dir / "data\\";
+    state.saveFolder = dir / "save\\";
+    context = std::make_unique<quz::CheckContext>(list, index, state, &ui);
+    context->catalogueFile = dir / "FileList.txt";
+    context->historyFile = dir / "Rireki.txt";
+    context->settingsFile = dir / "quz.ini";
+    start = plat::Now() - 5;
+    first = start - 86400;  // the first moment, a day back
+  }
+  void TearDown() override {
+    context.reset();
+    quz::OverrideProgramFolder("");
+  }
+
+  // Writes the files of moment k, runs a full check and moves what it
+  // saved to that moment.
+  void Check(int k, const std::map<std::string, std::string>& files) {
+    for (const auto& [name, contents] : files) {
+      WriteFile(data + name, contents);
+      ASSERT_TRUE(plat::SetFileTime(data + name, first + 600 * k - 100));  // a time of its own
+      versions[k][name] = contents;
+      // A file target that does not exist leaves the catalogue at a check,
+      // so each is added when it first exists; ".mbx" files are saved
+      // differentially.
+      if (!list.FindEntry(data + name)) {
+        bool mail = name.size() > 4 && name.substr(name.size() - 4) == ".mbx";
+        ASSERT_TRUE(list.AddLoaded(data + name, 0, mail ? quz::Differential : quz::Normal, 0));
+      }
+    }
+    if (k > 0)
+      for (const auto& [name, contents] : versions[k - 1])
+        if (!versions[k].count(name)) versions[k][name] = contents;
+    ASSERT_EQ(quz::FullCheck(*context), 1);
+    Retime(state.saveFolder, start, MomentTime(k));
+  }
+  plat::Time32 MomentTime(int k) const { return first + 600 * k; }
+  int32_t Local(int k) const { return MomentTime(k) - plat::TimeZoneOffset(); }
+
+  void Load() { table.Load(state.saveFolder, &tree); }
+
+  quztest::TempDir dir;
+  std::string data;
+  quz::RunState state;
+  quz::CFileList list{&state};
+  quz::CGenerationIndex index;
+  plat::ScriptedInteraction ui;
+  std::unique_ptr<quz::CheckContext> context;
+  plat::Time32 start = 0, first = 0;
+  std::map<int, std::map<std::string, std::string>> versions;  // moment -> name -> contents
+  quz::CRestoreTable table;
+  quz::CRestoreTree tree;
+};
+
+TEST_F(RoundTripTest, EveryCandidateRestoresEveryFileAsItWas) {
+  const std::string mail0 = Pattern(700000, 1);
+  std::string mail1 = mail0 + Pattern(1000, 2);  // appended
+  std::string mail2 = mail1;
+  mail2.replace(100000, 4, "WXYZ");  // a changed word, and more appended
+  mail2 += Pattern(3, 3);
+  std::string mail3 = mail2.substr(0, 300001);  // shrank
+  std::string mail4 = mail3 + Pattern(600000, 4);  // grew past a comparison block
+  Check(0, {{"a.txt", "a zero"}, {"mail.mbx", mail0}, {"sub\\log.mbx", "log"}});
+  Check(1, {{"a.txt", "a one, longer"}, {"mail.mbx", mail1}, {"sub\\b.txt", Pattern(250000, 5)}});
+  Check(2, {{"a.txt", "a2"}, {"mail.mbx", mail2}, {"sub\\log.mbx", "log grew"}});
+  Check(3, {{"mail.mbx", mail3}, {"sub\\b.txt", "b shrank"}, {"sub\\log.mbx", "lo"}});
+  Check(4, {{"a.txt", "a four"}, {"mail.mbx", mail4}});
+
+  Load();
+  int32_t folderItem = tree.Find(data.substr(0, data.size() - 1));
+  ASSERT_GT(folderItem, 0);
+  ASSERT_GT(tree.Find(data + "sub"), 0);
+  std::vector<std::string> files;
+  for (const auto& f : quz::FilesOfFolder(table, data.substr(0, data.size() - 1))) files.push_back(f.text);
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"a.txt", "mail.mbx"}));
+
+  quz::CCandidateList candidates;
+  candidates.AddAllNewest();
+  std::string folder = data.substr(0, data.size() - 1);
+  for (int32_t i = 0; i < table.Count(); ++i) candidates.AddEntryTimes(table, i, &folder, plat::TimeZoneOffset());
+  std::vector<quz::RestoreCandidate> sorted = candidates.Sorted();
+  // "全ての最新ファイル" and one per moment (the fragment folders' own times
+  // fall on the moment of their last save or on the real time of the test).
+  ASSERT_GE(sorted.size(), 6u);
+  EXPECT_EQ(sorted[0].text, "全ての最新ファイル");
+  for (int k = 0; k < 5; ++k) {
+    bool found = false;
+    for (const auto& c : sorted) found |= c.time == Local(k);
+    EXPECT_TRUE(found) << k;
+  }
+
+  quz::RestoreContext ctx(table, ui);
+  for (int k = 0; k <= 5; ++k) {
+    SCOPED_TRACE(k);
+    int moment = k == 5 ? 4 : k;
+    quz::RestoreSelectionRequest r;
+    r.folder = folder;
+    r.haveCandidate = true;
+    r.candidateTime = k == 5 ? quz::kAllNewestTime : Local(k);
+    std::string out = dir / ("out" + std::to_string(k));
+    quz::RestoreCounts c = quz::RestoreToFolder(ctx, r, out);
+    int expectedFiles = static_cast<int>(versions[moment].size());
+    EXPECT_EQ(c.restored, expectedFiles);
+    EXPECT_EQ(c.failed, 4 - expectedFiles);  // files not yet saved then
+    for (const char* name : {"a.txt", "sub\\b.txt", "mail.mbx", "sub\\log.mbx"}) {
+      std::string restored = out + "\\data\\" + name;
+      if (versions[moment].count(name)) {
+        std::string got = ReadFile(restored);
+        EXPECT_TRUE(got == versions[moment][name]) << name << ": " << got.size() << " bytes, expected "
+                                                   << versions[moment][name].size();
+      } else {
+        EXPECT_FALSE(Exists(restored)) << name;
+      }
+    }
+  }
+
+  // One file elsewhere, at moment 3: straight into the folder.
+  quz::RestoreSelectionRequest one;
+  one.folder = folder;
+  one.files = {data + "mail.mbx"};
+  one.haveCandidate = true;
+  one.candidateTime = Local(3);
+  quz::RestoreCounts c = quz::RestoreToFolder(ctx, one, dir / "single");
+  EXPECT_EQ(c.restored, 1);
+  EXPECT_TRUE(ReadFile(dir / "single\\mail.mbx") == mail3);
+
+  // In place at moment 1, answering 全て上書き once.
+  ui.QueueAnswer(plat::kAnswerOk);
+  ui.QueueOverwrite(plat::OverwriteAnswer::All);
+  quz::RestoreSelectionRequest back;
+  back.folder = folder;
+  back.haveCandidate = true;
+  back.candidateTime = Local(1);
+  ASSERT_TRUE(quz::RestoreToOriginalPlaces(ctx, back, &c));
+  EXPECT_EQ(c.restored, 4);
+  EXPECT_EQ(c.failed, 0);
+  for (const auto& [name, contents] : versions[1]) EXPECT_TRUE(ReadFile(data + name) == contents) << name;
+  size_t asked = ui.OverwriteQuestions().size();
+  EXPECT_EQ(asked, 1u);
+}
+
+TEST_F(RoundTripTest, AGapInTheFragmentsFailsAtTheGapAndEarlierStatesStillRestore) {
+  Check(0, {{"mail.mbx", Pattern(5000, 1)}});
+  Check(1, {{"mail.mbx", Pattern(6000, 1)}});
+  Check(2, {{"mail.mbx", Pattern(7000, 2)}});
+  Load();
+  std::vector<int32_t> entries = table.EntriesOf(data + "mail.mbx");
+  ASSERT_EQ(entries.size(), 1u);
+  std::string fragments = table.At(entries[0]).location;
+  ASSERT_TRUE(plat::DeleteFile(fragments + "0000001.dat"));
+
+  quz::RestoreContext ctx(table, ui);
+  quz::RestoreSelectionRequest r;
+  r.files = {data + "mail.mbx"};
+  r.haveCandidate = true;
+  r.candidateTime = quz::kAllNewestTime;
+  quz::RestoreCounts c = quz::RestoreToFolder(ctx, r, dir / "out");
+  EXPECT_EQ(c.failed, 1);
+  EXPECT_FALSE(Exists(dir / "out\\mail.mbx"));
+  ASSERT_GE(ui.Messages().size(), 2u);
+  EXPECT_EQ(ui.Messages()[0].caption, fragments + "0000001.dat");
+
+  r.candidateTime = Local(0);
+  c = quz::RestoreToFolder(ctx, r, dir / "out");
+  EXPECT_EQ(c.restored, 1);
+  EXPECT_TRUE(ReadFile(dir / "out\\mail.mbx") == versions[0]["mail.mbx"]);
+}
+
+}  // namespace
