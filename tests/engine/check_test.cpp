@@ -170,7 +170,7 @@ TEST_F(CheckTest, GenerationsBeyondTheMaximumAreDeletedAndLeaveTheCopyList) {
   context->maxGenerations = 2;
   ASSERT_TRUE(list.AddLoaded(data + "a.txt", 0, quz::Normal, 0));
   for (int k = 0; k < 3; ++k) {
-    Put("a.txt", "v" + std::to_string(k), 100000 + k);
+    Put("a.txt", std::to_string(k) + "v", 100000 + k);
     EXPECT_EQ(quz::FullCheck(*context), 1);
     EXPECT_EQ(context->savedCount, 1);
   }
