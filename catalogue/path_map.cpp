@@ -162,11 +162,19 @@ bool CPathMap::Compress(std::string_view path, bool add, Key* key, uint32_t* fol
     return true;
   }
   if (folder.size() > kMaxKeyBytes || tail.size() + 3 > kMaxKeyBytes) return false;
-  uint32_t hash = Hash(folder, false);
-  if (folderHash) *folderHash = hash;
-  // A folder the dictionary lacks cannot be part of any stored key, so a
-  // lookup never grows the dictionary.
-  int32_t id = DictionaryId(folder, hash, add);
+  // Consecutive paths mostly share their folder: then its hash and code
+  // are known without hashing it again.
+  int32_t id;
+  if (lastFolderId_ >= 0 && folder == lastFolder_) {
+    id = lastFolderId_;
+    if (folderHash) *folderHash = lastFolderHash_;
+  } else {
+    uint32_t hash = Hash(folder, false);
+    if (folderHash) *folderHash = hash;
+    // A folder the dictionary lacks cannot be part of any stored key, so a
+    // lookup never grows the dictionary.
+    id = DictionaryId(folder, hash, add);
+  }
   if (id < 0) return false;
   PutCode(key->bytes, id);
   std::memcpy(key->bytes + 3, tail.data(), tail.size());
