@@ -1,0 +1,155 @@
+// quzctl restore as its users run it: a copy of the program in a folder of
+// its own, over a save folder written in the engine's formats.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "tests/restore/save_fixture.h"
+#include "tests/support/test_support.h"
+
+#ifndef QUZCTL_BUILT_AT
+#error "QUZCTL_BUILT_AT must name the built quzctl"
+#endif
+
+using quztest::Exists;
+using quztest::Quote;
+using quztest::ReadFile;
+using quztest::WriteFile;
+using restoretest::SaveFolder;
+using restoretest::Seconds;
+
+namespace {
+
+const int64_t kDay = Seconds(2026, 12, 7);
+int64_t At(int h, int m = 0) { return kDay + h * 3600 + m * 60; }
+
+class QuzctlRestoreTest : public ::testing::Test {
+ protected:
+  QuzctlRestoreTest() : save(dir / "save\\", plat::TimeZoneOffset()) {}
+
+  void SetUp() override {
+    std::string built = quztest::BuildPath(QUZCTL_BUILT_AT);
+    std::string data;
+    ASSERT_TRUE(plat::ReadWholeFile(built, data)) << built;
+    exe = dir / (built.size() > 4 && built.substr(built.size() - 4) == ".exe" ? "quzctl.exe" : "quzctl");
+    WriteFile(exe, data);
+#ifndef _WIN32
+    ASSERT_EQ(quztest::RunCommand("chmod +x " + Quote(quztest::HostPath(exe))), 0);
+#endif
+    src = dir / "src\\";
+    plat::CreateFolder(src);
+    // The save folder quzctl finds by default.
+    WriteFile(dir / "quz.ini", "[quz保存先フォルダ]" + save.root() + "\r\n");
+    save.SaveCopy(src + "x.txt", "x at ten", At(10));
+    save.SaveCopy(src + "x.txt", "x at half past", At(10, 30));
+    save.SaveCopy(src + "sub\\y.txt", "y at ten", At(10, 2));
+    save.SaveFragment(src + "m.mbx", "mail", At(9));
+    save.SaveFragment(src + "m.mbx", "mail and more", At(11));
+    save.SetTime(save.FragmentFolder(src + "m.mbx"), At(11));
+  }
+
+  // Runs quzctl with the given arguments and stdin text; returns its status.
+  int Run(const std::vector<std::string>& args, std::string* out = nullptr, const std::string& input = "") {
+    std::string line = Quote(quztest::HostPath(exe));
+    for (const auto& a : args) line += " " + Quote(a);
+    std::string in = dir / ("stdin" + std::to_string(++runs) + ".txt");
+    WriteFile(in, input);
+    errors = dir / ("stderr" + std::to_string(runs) + ".txt");
+    std::string output;
+    int rc = quztest::RunCommand(
+        line + " <" + Quote(quztest::HostPath(in)) + " 2>" + Quote(quztest::HostPath(errors)), &output);
+    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+    if (out) *out = output;
+    return rc;
+  }
+  // What the last run wrote on stderr, in engine text.
+  std::string Stderr() {
+    std::string raw = ReadFile(errors), text;
+    return plat::ConsoleToEngine(raw, text) ? text : raw;
+  }
+  std::string Folder() const { return src.substr(0, src.size() - 1); }
+
+  quztest::TempDir dir;
+  SaveFolder save;
+  std::string exe, src, errors;
+  int runs = 0;
+};
+
+TEST_F(QuzctlRestoreTest, ListShowsCandidatesFoldersAndFilesAsTheWindowOffersThem) {
+  std::string out;
+  ASSERT_EQ(Run({"restore", "--list", Folder()}, &out), 0) << ReadFile(errors);
+  EXPECT_EQ(out, "folder: " + Folder() +
+                     "\ncandidates:\n  全ての最新ファイル\n  2026年12月07日11時00分\n  2026年12月07日10時30分\n"
+                     "  2026年12月07日10時00分\n  2026年12月07日09時00分\nfolders:\n  sub\nfiles:\n  m.mbx\n  x.txt\n");
+  ASSERT_EQ(Run({"restore", "--list", "--from", save.root(), src + "x.txt"}, &out), 0);
+  EXPECT_EQ(out, "folder: " + src + "x.txt\ncandidates:\n  2026年12月07日10時30分\n  2026年12月07日10時00分\nfolders:\nfiles:\n  x.txt\n");
+  ASSERT_EQ(Run({"restore", "--list"}, &out), 0);
+  EXPECT_NE(out.find("folder: 全体\ncandidates:\nfolders:\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("  " + src + "sub\\y.txt\n"), std::string::npos) << out;
+  EXPECT_EQ(Run({"restore", "--list", src + "nothing.txt"}, &out), 1);
+}
+
+TEST_F(QuzctlRestoreTest, AFolderOrFilesElsewhereAtATime) {
+  std::string out;
+  std::string to = dir / "out";
+  ASSERT_EQ(Run({"restore", "--at", "2026-12-07 10:05", "--to", to, Folder()}, &out), 0) << ReadFile(errors);
+  EXPECT_EQ(out, "3個のファイルを復元しました\n復元処理は正常に終了しました\n");
+  EXPECT_EQ(ReadFile(to + "\\src\\x.txt"), "x at ten");
+  EXPECT_EQ(ReadFile(to + "\\src\\sub\\y.txt"), "y at ten");
+  EXPECT_EQ(ReadFile(to + "\\src\\m.mbx"), "mail");  // the 9:00 fragment; the next is 11:00
+  // Before any copy: every file fails.
+  ASSERT_EQ(Run({"restore", "--at", "2026-12-07 08:00", "--to", dir / "early", Folder()}, &out), 1);
+  EXPECT_EQ(out, "0個のファイルを復元しました\n3個のファイルの復元に失敗したかキャンセルされました\n");
+
+  std::string flat = dir / "flat";
+  ASSERT_EQ(Run({"restore", "--to", flat, src + "x.txt", src + "m.mbx"}, &out), 0) << ReadFile(errors);
+  EXPECT_EQ(out, "2個のファイルを復元しました\n復元処理は正常に終了しました\n");
+  EXPECT_EQ(ReadFile(flat + "\\x.txt"), "x at half past");
+  EXPECT_EQ(ReadFile(flat + "\\m.mbx"), "mail and more");
+  EXPECT_EQ(ReadFile(dir / "quz.ini").find("[復元先フォルダ]" + flat + "\r\n") != std::string::npos, true);
+
+  EXPECT_EQ(Run({"restore", "--to", flat, src + "nothing.txt"}, &out), 1);
+}
+
+TEST_F(QuzctlRestoreTest, InPlaceAsksOnTheConsoleUnlessYes) {
+  WriteFile(src + "x.txt", "current x");
+  WriteFile(src + "m.mbx", "current mail");
+  std::string out;
+  // いいえ for the first file, はい for the second (the order of the lists).
+  int rc = Run({"restore", src + "x.txt", src + "m.mbx"}, &out, "n\ny\n");
+  EXPECT_EQ(rc, 1);
+  EXPECT_EQ(out, "1個のファイルを復元しました\n1個のファイルの復元に失敗したかキャンセルされました\n");
+  EXPECT_EQ(ReadFile(src + "x.txt"), "current x");
+  EXPECT_EQ(ReadFile(src + "m.mbx"), "mail and more");
+  EXPECT_NE(Stderr().find("ファイルの上書きの確認"), std::string::npos);
+
+  // No answers at all: nothing is overwritten.
+  WriteFile(src + "m.mbx", "current mail");
+  EXPECT_EQ(Run({"restore", src + "m.mbx"}, &out), 1);
+  EXPECT_EQ(ReadFile(src + "m.mbx"), "current mail");
+
+  EXPECT_EQ(Run({"restore", "--yes", "--at", "2026-12-07 10:01", Folder()}, &out), 0);
+  EXPECT_EQ(ReadFile(src + "x.txt"), "x at ten");
+  EXPECT_EQ(ReadFile(src + "m.mbx"), "mail");
+  EXPECT_EQ(ReadFile(src + "sub\\y.txt"), "y at ten");
+  EXPECT_EQ(Stderr().find("ファイルの上書きの確認"), std::string::npos);
+}
+
+TEST_F(QuzctlRestoreTest, AFragmentGapFailsAndUsageErrorsExitWithTwo) {
+  ASSERT_TRUE(plat::DeleteFile(SaveFolder::FragmentPath(save.FragmentFolder(src + "m.mbx"), 0)));
+  std::string out;
+  EXPECT_EQ(Run({"restore", "--yes", "--to", dir / "out", src + "m.mbx"}, &out), 1);
+  EXPECT_EQ(out, "0個のファイルを復元しました\n1個のファイルの復元に失敗したかキャンセルされました\n");
+  EXPECT_FALSE(Exists(dir / "out\\m.mbx"));
+
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"restore"}, {"restore", "--at", "yesterday", src}, {"restore", "--bogus", src},
+           {"restore", "--list", "a", "b"}, {"restore", "--to"}}) {
+    EXPECT_EQ(Run(args), 2) << args.back();
+  }
+}
+
+}  // namespace
