@@ -462,6 +462,10 @@ void Unpack(const Options& o, Outcome& out) {
       out.Fail(kResultWriteFailed, "この名前のファイルは作れません: " + e.path);
       continue;
     }
+    if (files::LinkOnTheWay(nativeFolder, native)) {
+      out.Fail(kResultUnsafePath, "リンクを通る名前のため展開しません: " + e.path);
+      continue;
+    }
     if (!e.knownMethod) {
       out.Fail(kResultUnknownMethod, std::string("未対応の圧縮方式です: ") + e.methodId + " " + e.path);
       continue;

@@ -56,6 +56,10 @@ bool SetTimes(const std::string& native, std::int64_t unixTime, std::uint64_t cr
               std::uint64_t accessed);
 bool SetAttributes(const std::string& native, std::uint16_t attributes);
 
+// True when a folder on the way from `folder` down to `path` (both native,
+// `path` below `folder`) is a link or junction, which could lead outside.
+bool LinkOnTheWay(const std::string& folder, const std::string& path);
+
 // The native separator, and one native path below another.
 char Separator();
 std::string Join(const std::string& folder, const std::string& name);

@@ -182,6 +182,16 @@ bool SetAttributes(const std::string& native, std::uint16_t attributes) {
   return mode == (st.st_mode & 07777) || chmod(native.c_str(), mode) == 0;
 }
 
+bool LinkOnTheWay(const std::string& folder, const std::string& path) {
+  for (std::size_t at = path.find('/', folder.size()); at != std::string::npos; at = path.find('/', at + 1)) {
+    if (at <= folder.size()) continue;
+    struct stat st;
+    if (lstat(path.substr(0, at).c_str(), &st) != 0) return false;  // nothing further exists yet
+    if (S_ISLNK(st.st_mode)) return true;
+  }
+  return false;
+}
+
 char Separator() { return '/'; }
 
 std::string Join(const std::string& folder, const std::string& name) {

@@ -168,6 +168,21 @@ bool SetAttributes(const std::string& native, std::uint16_t attributes) {
   return SetFileAttributesA(native.c_str(), a ? a : FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
+bool LinkOnTheWay(const std::string& folder, const std::string& path) {
+  for (std::size_t i = folder.size(); i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (IsLeadByte(c) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if ((c != '\\' && c != '/') || i <= folder.size()) continue;
+    DWORD a = GetFileAttributesA(path.substr(0, i).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return false;
+    if (a & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+  }
+  return false;
+}
+
 char Separator() { return '\\'; }
 
 std::string Join(const std::string& folder, const std::string& name) {

@@ -97,6 +97,24 @@ TEST(Hostile, NamesThatWouldLeaveTheFolderAreRefused) {
   EXPECT_FALSE(quztest::Exists(plat::TempFolder() + "evil.txt"));
 }
 
+#ifndef _WIN32
+// A link already inside the destination could lead anywhere: names through
+// it are refused.
+TEST(Hostile, NamesThroughALinkInTheDestinationAreRefused) {
+  Sandbox box;
+  plat::CreateFolder(box.dir / "dest");
+  plat::CreateFolder(box.dir / "elsewhere");
+  ASSERT_EQ(quztest::RunCommand("ln -s " + quztest::Quote(quztest::HostPath(box.dir / "elsewhere")) + " " +
+                                quztest::Quote(quztest::HostPath(box.dir / "dest\\out"))),
+            0);
+  Outcome o = box.Unpack(Stored("out\\x.txt", "evil") + Stored("out\\deeper\\y.txt", "evil") +
+                         Stored("ok.txt", "ok") + '\0');
+  EXPECT_EQ(o.result, quz::lzh::kResultUnsafePath) << o.message;
+  EXPECT_TRUE(ReadTree(box.dir / "elsewhere\\").empty());
+  EXPECT_EQ(quztest::ReadFile(box.dir / "dest\\ok.txt"), "ok");
+}
+#endif
+
 TEST(Hostile, DamagedEntriesLeaveNoFileBehind) {
   const std::string text = Text(60000, 5);
   const std::string lh5 = PackedLh5(text);
