@@ -136,7 +136,7 @@ void ListFolder(const std::string& folder, FolderNames& buffers) {
   std::string prefix = WithSeparator(folder);
   plat::DirReader reader;
   plat::DirEntry entry;
-  if (!reader.Open(prefix)) return;
+  if (!reader.Open(prefix, true)) return;
   while (reader.Next(entry)) {
     if (entry.name == "." || entry.name == "..") continue;
     if (buffers.count >= CFileList::kMaxEntries) break;

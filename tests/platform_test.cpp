@@ -330,6 +330,26 @@ TEST(PlatformFolders, DoubleByteNamesWithBackslashTrailBytesAreRealNames) {
 #endif
 }
 
+TEST(PlatformFolders, NamesOnlyListingAgreesWithTheFullOne) {
+  TempDir dir;
+  ASSERT_TRUE(plat::CreateFolder(dir / "sub"));
+  ASSERT_TRUE(plat::CreateFolder(dir / "\x95\x5c"));
+  WriteFile(dir / "a.txt", "abc");
+  WriteFile(dir / "\x83\x5c.dat", "");
+  auto list = [&](bool namesOnly) {
+    std::vector<std::pair<std::string, bool>> names;
+    plat::DirReader reader;
+    plat::DirEntry entry;
+    EXPECT_TRUE(reader.Open(dir.path(), namesOnly));
+    while (reader.Next(entry)) names.emplace_back(entry.name, entry.isDirectory);
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  std::vector<std::pair<std::string, bool>> full = list(false);
+  EXPECT_EQ(full.size(), 6u);
+  EXPECT_EQ(list(true), full);
+}
+
 TEST(PlatformFolders, CreateRemoveMoveAndReplace) {
   TempDir dir;
   EXPECT_TRUE(plat::CreateFolder(dir / "f"));

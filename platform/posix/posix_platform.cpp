@@ -476,14 +476,16 @@ struct DirReader::Impl {
   std::string native;
   DIR* dir = nullptr;
   int stage = 0;  // 0: ".", 1: "..", 2: the folder's own entries
+  bool namesOnly = false;
 };
 
 DirReader::DirReader() = default;
 DirReader::~DirReader() { Close(); }
 
-bool DirReader::Open(const std::string& folder) {
+bool DirReader::Open(const std::string& folder, bool namesOnly) {
   Close();
   auto impl = std::make_unique<Impl>();
+  impl->namesOnly = namesOnly;
   if (!ToNative(folder, impl->native, true)) return false;
   impl->dir = opendir(impl->native.c_str());
   if (!impl->dir) return FailErrno();
@@ -498,16 +500,28 @@ bool DirReader::Next(DirEntry& entry) {
   std::string base = impl_->native == "/" ? "" : impl_->native;
   for (;;) {
     std::string name;
+    unsigned char type = DT_UNKNOWN;
     if (impl_->stage < 2) {
       name = impl_->stage == 0 ? "." : "..";
       ++impl_->stage;
+      type = DT_DIR;
     } else {
       errno = 0;
       struct dirent* d = readdir(impl_->dir);
       if (!d) return false;
       name = d->d_name;
+      type = d->d_type;
       if (name == "." || name == "..") continue;
     }
+    if (impl_->namesOnly && (type == DT_DIR || type == DT_REG)) {
+      std::string cp;
+      if (!Utf8ToCp932(name, cp)) continue;
+      entry = DirEntry();
+      entry.name = std::move(cp);
+      entry.isDirectory = type == DT_DIR;
+      return true;
+    }
+    // Links and file systems that give no type are looked at.
     struct stat st;
     if (stat((base + "/" + name).c_str(), &st) != 0) continue;  // a dangling link
     std::string cp;

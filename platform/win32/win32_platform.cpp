@@ -295,7 +295,7 @@ struct DirReader::Impl {
 DirReader::DirReader() = default;
 DirReader::~DirReader() { Close(); }
 
-bool DirReader::Open(const std::string& folder) {
+bool DirReader::Open(const std::string& folder, bool /*namesOnly*/) {
   Close();
   auto impl = std::make_unique<Impl>();
   std::string pattern = StripTrailingSeparator(folder);
