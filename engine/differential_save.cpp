@@ -24,21 +24,6 @@ struct CompareBuffers {
   std::unique_ptr<char[]> image{new char[kCompareBlock]};
 };
 
-// Made once per thread and kept: no allocation per save.
-CompareBuffers& Buffers() {
-  thread_local CompareBuffers buffers;
-  return buffers;
-}
-
-bool ReadFully(plat::File& file, char* buffer, int64_t count) {
-  int64_t done = 0;
-  while (done < count) {
-    int64_t got = file.Read(buffer + done, count - done);
-    if (got <= 0) return false;
-    done += got;
-  }
-  return true;
-}
 
 void PutU32(char* at, uint32_t v) {
   at[0] = static_cast<char>(v & 0xFF);
@@ -290,7 +275,7 @@ int SaveDifferential(const std::string& source, const std::string& saveFolder,
   if (fragment.Write(header, 4) != 4) return writeFailed();
 
   const int64_t common = std::min(total, imageLength);
-  CompareBuffers& buffers = Buffers();
+  CompareBuffers buffers;  // per save, not per thread: see CopyFileData
   for (int64_t start = 0; start < common; start += kCompareBlock) {
     int64_t length = std::min(kCompareBlock, common - start);
     if (!ReadFully(in, buffers.file.get(), length) ||

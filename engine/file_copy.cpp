@@ -8,18 +8,6 @@ const char kDiskFullText[] =
     "ディスクの空き容量が足りません\r\n保存場所を変更するか、不要なファイルを削除してください";
 const char kDiskFullCaption[] = "ファイル書きこみエラー";
 
-namespace {
-
-// A copy may run on the check thread and on the user-interface thread at
-// the same moment, so the buffer is per thread; it is made once per thread
-// and reused by every copy on it.
-char* CopyBuffer() {
-  thread_local std::unique_ptr<char[]> buffer;
-  if (!buffer) buffer = std::make_unique<char[]>(kCopyBlock);
-  return buffer.get();
-}
-
-// Reads exactly count bytes unless the file ends or fails first.
 bool ReadFully(plat::File& file, char* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {
@@ -29,8 +17,6 @@ bool ReadFully(plat::File& file, char* buffer, int64_t count) {
   }
   return true;
 }
-
-}  // namespace
 
 void ReportWriteFailure(std::atomic<int32_t>* stop, plat::IUserInteraction* ui) {
   if (!stop) return;
@@ -48,7 +34,11 @@ int CopyFileData(plat::File& source, plat::File& destination, int64_t limit,
   if (position < 0 || size < 0) return 0;
   int64_t length = size > position ? size - position : 0;
   if (limit != kCopyAll && limit >= 0 && limit < length) length = limit;
-  char* buffer = CopyBuffer();
+  // One buffer per copy: copies run on several threads, and thread-local
+  // buffers with destructors crash at thread exit in the static Windows
+  // build; the allocation is nothing next to the copy.
+  std::unique_ptr<char[]> block(new char[kCopyBlock]);
+  char* buffer = block.get();
   int64_t blocks = length / kCopyBlock;
   int64_t rest = length % kCopyBlock;
   for (int64_t k = 0; k < blocks; ++k) {

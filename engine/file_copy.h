@@ -10,7 +10,7 @@
 
 namespace quz {
 
-// Size of the copy buffer; each thread has its own.
+// Size of the copy buffer; each copy has its own.
 constexpr int64_t kCopyBlock = 102400;
 // The byte limit that means "up to the end of the source".
 constexpr int64_t kCopyAll = -1;
@@ -27,6 +27,10 @@ constexpr int64_t kCopyAll = -1;
 // silent.  A failed read is always silent.
 int CopyFileData(plat::File& source, plat::File& destination, int64_t limit,
                  std::atomic<int32_t>* stop, plat::IUserInteraction* ui = nullptr);
+
+// Reads exactly count bytes from the current position; false when the file
+// ends or fails first.
+bool ReadFully(plat::File& file, char* buffer, int64_t count);
 
 // The write-failure rule on its own, for engine writes made outside
 // CopyFileData (fragment records): sets the stop flag and warns once.
