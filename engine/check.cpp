@@ -188,8 +188,9 @@ int FolderCheck(CheckContext& context, const std::string& folder, int kind) {
     if (i >= CFileList::kMaxEntries || Stopped(context)) break;
     FileEntry* e = context.list.EntryAt(i);
     if (!e) continue;
-    bool selected = kind == kWatchContents && i < start ? EqualNoCase(e->Path(), folder)
-                                                        : StartsWithNoCase(e->Path(), folder);
+    const std::string path = e->Path();
+    bool selected = kind == kWatchContents && i < start ? EqualNoCase(path, folder)
+                                                        : StartsWithNoCase(path, folder);
     if (selected && ShouldExpand(e)) ExpandFolder(context.list, i, setup.expand, setup.names);
   }
   setup.names = FolderNames();
@@ -202,9 +203,12 @@ int FolderCheck(CheckContext& context, const std::string& folder, int kind) {
   for (int32_t i = 0; i < context.list.Count() && !Stopped(context); ++i) {
     state.progress = i;
     FileEntry* e = context.list.EntryAt(i);
-    if (!e || !StartsWithNoCase(e->Path(), folder)) continue;
+    if (!e) continue;
+    // The path is rebuilt from the catalogue's index on every call: once.
+    const std::string path = e->Path();
+    if (!StartsWithNoCase(path, folder)) continue;
     if (kind == kWatchContents && i < start &&
-        FindChars(std::string_view(e->Path()).substr(folder.size()), "\\") != kNone)
+        FindChars(std::string_view(path).substr(folder.size()), "\\") != kNone)
       continue;
     CheckEntry(context, i, haveHistory ? &history : nullptr, setup.dateFolder, changed, pruned);
   }
