@@ -1,7 +1,7 @@
 // The archiver against the usual tools on a mixed corpus of about 100 MiB
 // (text, source code, executables, already-compressed data):
 //   pack with -lh5- against gzip -6 of the same files (size and time),
-//   unpack against lhasa's "lha x" of the same archive (time).
+//   unpack against lhasa's "x" of the same archive (time).
 // Usage: lzh_bench [work folder]   (default: the temporary folder)
 #include <chrono>
 #include <cstdio>
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
   }
   Shell("mkdir -p '" + work + "/lhasa'");
   t0 = std::chrono::steady_clock::now();
-  int lr = Shell("cd '" + work + "/lhasa' && lha xq '" + work + "/x.lzh'");
+  int lr = Shell("cd '" + work + "/lhasa' && lhasa xq '" + work + "/x.lzh'");
   double lhaTime = Seconds(t0);
   int same = Shell("diff -r '" + work + "/ours' '" + work + "/lhasa' >/dev/null && diff -r '" + corpus + "' '" + work +
                    "/ours' >/dev/null");
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
   std::printf("  size  %.3f x gzip (target at most 1.10)\n", packSize / double(gzipSize));
   std::printf("  time  %.3f x gzip (target at most 1.5)\n", packTime / gzipTime);
   std::printf("unpack ours    %7.2f s\n", unpackTime);
-  std::printf("lha x (lhasa)  %7.2f s%s\n", lhaTime, lr == 0 ? "" : " (failed)");
+  std::printf("lhasa x       %7.2f s%s\n", lhaTime, lr == 0 ? "" : " (failed)");
   std::printf("  time  %.3f x lhasa (target at most 1.0)\n", unpackTime / lhaTime);
   std::printf("extracted trees identical to the corpus: %s\n", same == 0 ? "yes" : "NO");
   Shell("rm -rf '" + work + "'");

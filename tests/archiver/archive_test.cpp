@@ -515,13 +515,13 @@ TEST(Archive, RealFilesOnDisk) {
   EXPECT_TRUE(atEnd);
 }
 
-// --- An independent reader: lhasa's "lha" -----------------------------
+// --- An independent reader: lhasa -----------------------------
 
 bool HaveLha() {
 #ifdef _WIN32
   return false;  // a Linux tool; not reachable from a Windows program
 #else
-  return quztest::RunCommand("command -v lha >/dev/null 2>&1") == 0;
+  return quztest::RunCommand("command -v lhasa >/dev/null 2>&1") == 0;
 #endif
 }
 
@@ -536,7 +536,7 @@ std::string ReadHostFile(const std::string& hostPath) {
 }
 
 TEST(Lhasa, TestsAndExtractsOurArchivesByteForByte) {
-  if (!HaveLha()) GTEST_SKIP() << "lha (lhasa) is not installed";
+  if (!HaveLha()) GTEST_SKIP() << "lhasa is not installed";
   quztest::TempDir dir;
   const std::string archive = quztest::HostPath(dir / "ours.lzh");
   std::map<std::string, std::string> files;  // host-relative path -> data
@@ -571,9 +571,9 @@ TEST(Lhasa, TestsAndExtractsOurArchivesByteForByte) {
     ASSERT_TRUE(sink.Close());
   }
   std::string out;
-  EXPECT_EQ(quztest::RunCommand("lha t " + quztest::Quote(archive) + " 2>&1", &out), 0) << out;
+  EXPECT_EQ(quztest::RunCommand("lhasa t " + quztest::Quote(archive) + " 2>&1", &out), 0) << out;
   const std::string target = quztest::HostPath(dir / "x");
-  EXPECT_EQ(quztest::RunCommand("mkdir " + quztest::Quote(target) + " && cd " + quztest::Quote(target) + " && lha xq " +
+  EXPECT_EQ(quztest::RunCommand("mkdir " + quztest::Quote(target) + " && cd " + quztest::Quote(target) + " && lhasa xq " +
                                     quztest::Quote(archive) + " 2>&1",
                                 &out),
             0)

@@ -41,7 +41,7 @@ std::string ReadRaw(const std::string& path) {
 }
 
 TEST(Tools, LhasaAndBsdtarReadWhatWePack) {
-  if (!Have("lha")) GTEST_SKIP() << "lha (lhasa) is not installed";
+  if (!Have("lhasa")) GTEST_SKIP() << "lhasa is not installed";
   quztest::TempDir dir;
   Tree tree{{"empty.txt", ""},
             {"zeros.bin", std::string(50000, '\0')},
@@ -57,10 +57,10 @@ TEST(Tools, LhasaAndBsdtarReadWhatWePack) {
     Outcome o = Unlha(std::string("a -d1 ") + sw + " " + Q(archive) + " " + Q(dir / "src\\"));
     ASSERT_EQ(o.result, 0) << o.message;
     std::string out;
-    EXPECT_EQ(quztest::RunCommand("lha t " + quztest::Quote(quztest::HostPath(archive)) + " 2>&1", &out), 0) << out;
+    EXPECT_EQ(quztest::RunCommand("lhasa t " + quztest::Quote(quztest::HostPath(archive)) + " 2>&1", &out), 0) << out;
     std::string target = dir / (std::string("lha") + sw);
     EXPECT_EQ(quztest::RunCommand("mkdir " + quztest::Quote(quztest::HostPath(target)) + " && cd " +
-                                  quztest::Quote(quztest::HostPath(target)) + " && lha xq " +
+                                  quztest::Quote(quztest::HostPath(target)) + " && lhasa xq " +
                                   quztest::Quote(quztest::HostPath(archive)) + " 2>&1",
                                   &out),
               0)
