@@ -349,11 +349,14 @@ void ReadFailure(Error err, const std::string& archive, const std::string& name,
 
 std::string DisplayName(const Entry& e) { return e.isFolder() ? e.path + "\\" : e.path; }
 
-void List(const Options& o, Outcome& out) {
+// Opens the archive named by the command and hands every entry to visit,
+// in archive order, until visit returns false or the archive ends.  A read
+// failure of the walk itself is the command's result.
+template <typename Visit>
+void ForEachEntry(const Options& o, Outcome& out, Visit visit) {
   FileSource src;
   if (!OpenArchive(o.args[0], src, out)) return;
   ArchiveReader reader(src);
-  std::string text;
   for (;;) {
     Entry e;
     bool atEnd = false;
@@ -362,42 +365,39 @@ void List(const Options& o, Outcome& out) {
       ReadFailure(err, o.args[0], "", out);
       return;
     }
-    if (atEnd) break;
+    if (atEnd || !visit(reader, e)) return;
+  }
+}
+
+void List(const Options& o, Outcome& out) {
+  std::string text;
+  ForEachEntry(o, out, [&](ArchiveReader&, const Entry& e) {
     char line[64];
     std::snprintf(line, sizeof line, "%.5s %10llu %10llu %04X ", e.methodId,
                   static_cast<unsigned long long>(e.originalSize), static_cast<unsigned long long>(e.packedSize),
                   e.crc);
     text += line + DisplayName(e) + "\r\n";
-  }
-  out.message = text;
+    return true;
+  });
+  if (out.result == kResultOk) out.message = text;
 }
 
 void Test(const Options& o, Outcome& out) {
-  FileSource src;
-  if (!OpenArchive(o.args[0], src, out)) return;
-  ArchiveReader reader(src);
   std::size_t count = 0;
-  for (;;) {
-    Entry e;
-    bool atEnd = false;
-    Error err = reader.Next(e, atEnd);
-    if (err != Error::kOk) {
-      ReadFailure(err, o.args[0], "", out);
-      return;
-    }
-    if (atEnd) break;
+  ForEachEntry(o, out, [&](ArchiveReader& reader, const Entry& e) {
     if (!e.knownMethod) {
       out.Fail(kResultUnknownMethod, std::string("未対応の圧縮方式です: ") + e.methodId + " " + e.path);
-      continue;
+      return true;
     }
     DiscardSink sink;
-    err = reader.Extract(e, sink);
+    Error err = reader.Extract(e, sink);
     if (err != Error::kOk) {
       ReadFailure(err, o.args[0], e.path, out);
-      return;
+      return false;
     }
     if (!e.isFolder()) ++count;
-  }
+    return true;
+  });
   if (out.result == kResultOk) out.message = std::to_string(count) + " 個のファイルは正常です";
 }
 
