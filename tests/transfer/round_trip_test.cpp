@@ -54,7 +54,7 @@ class RoundTripTest : public TransferTest {
   }
 
   // Restores every source, newest copies, from the rebuilt save folder.
-  void ExpectRestoresExactly() {
+  void ExpectRestoresExactly(const std::string& outName = "out") {
     quz::CRestoreTable table;
     quz::CRestoreTree tree;
     table.Load(rebuilt, &tree);
@@ -64,7 +64,7 @@ class RoundTripTest : public TransferTest {
     for (const char* f : {"report.doc", "sub\\notes.txt", "空白 の 名前.txt", "mail.mbx"}) r.files.push_back(src + f);
     r.haveCandidate = true;
     r.candidateTime = quz::kAllNewestTime;
-    const std::string out = dir / "out\\";
+    const std::string out = dir / (outName + "\\");
     quz::RestoreCounts c = quz::RestoreToFolder(ctx, r, out);
     EXPECT_EQ(c.restored, 4);
     EXPECT_EQ(c.failed, 0);
@@ -178,6 +178,15 @@ TEST_F(RoundTripTest, PiecesSpreadOverTwoMediaAreGatheredJoinedAndRestored) {
   EXPECT_EQ(ui.Messages()[2].text, "この分割ファイルは正常に結合・復元されました");
   EXPECT_TRUE(ReadFile(work + "2612071030.lzh") == ReadFile(e.archivePath));
   ExpectRestoresExactly();
+
+  // Importing from the work folder itself: the pieces there are not copied
+  // onto themselves (which would empty them), and the set joins again.
+  const std::string first = ReadFile(work + "b001_2612071030.lzh");
+  r = Import(work);
+  EXPECT_EQ(r.problems, 0);
+  EXPECT_TRUE(ReadFile(work + "b001_2612071030.lzh") == first);
+  EXPECT_TRUE(ReadFile(work + "2612071030.lzh") == ReadFile(e.archivePath));
+  ExpectRestoresExactly("again");
 }
 
 TEST_F(RoundTripTest, APieceThatCannotBeWrittenFailsThePackedExport) {
