@@ -213,6 +213,10 @@ ExportResult RunExport(ExportContext& ctx) {
       failed = true;
       continue;
     }
+    // The copy keeps the saved file's time: the restore orders the copies
+    // of a source by their times, so a save folder rebuilt by the import
+    // must carry them, not the time of the export.
+    plat::SetFileTime(copyPath, st.mtime);
     ++result.files;
     result.bytes += st.size;
   }

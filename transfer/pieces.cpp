@@ -26,14 +26,6 @@ void Report(const ProgressFunction& progress, plat::IUserInteraction* ui, int pe
     ui->Progress(percent, kBusyCaption);
 }
 
-// The drive part of a destination ("D:\" of "D:\backup\"), or the whole
-// path when it has no drive letter (a share, or a path of the posix
-// backend): the free space of the folder itself is then the best figure.
-std::string DrivePart(const std::string& path) {
-  if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2) + "\\";
-  return path;
-}
-
 std::string Format3(const char* format, int number, const std::string& text) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, format, number);
@@ -86,7 +78,9 @@ int WritePieces(PieceWriterContext& ctx, plat::File& archive, const std::string&
     Report(ctx.progress, ui, static_cast<int>(position * 100 / length));
     if (written > 0 && ui) ui->Message(kNextMediumText, ctx.caption, plat::kButtonsOk | plat::kIconInformation);
     const std::string path = destination + PieceName(false, written + 1, archiveName);
-    const int64_t free = freeSpace(DrivePart(destination));
+    // The folder itself rather than its drive: a volume mounted in a
+    // folder, and paths without a drive letter, report their own space.
+    const int64_t free = freeSpace(destination);
     int64_t pieceSize = nominal;
     int answer = 0;
     if (untilFull) {

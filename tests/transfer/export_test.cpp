@@ -115,6 +115,10 @@ TEST_F(TransferTest, SelectionByTimeAndAFileChangedAfterTheExportIsTakenNext) {
   EXPECT_EQ(ReadFile(first + "equal.txt"), "equal");  // equal to the last export time: taken again
   EXPECT_EQ(ReadFile(first + "sub\\new.txt"), "new");
   EXPECT_EQ(r.files, 2);
+  // The copies carry the saved files' times, which the restore orders by.
+  plat::FileStatus copied;
+  ASSERT_TRUE(plat::GetFileStatus(first + "sub\\new.txt", copied));
+  EXPECT_EQ(copied.mtime, kT0 + 10);
   EXPECT_EQ(ctx.lastExportTime, kT0 + 60);
 
   // Changed after the export: the next export takes it, and only it.
