@@ -1,0 +1,312 @@
+// The export's settings, stamp, selection and plain form, and what a write
+// that fails does to it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/settings.h"
+#include "archiver/lzh.h"
+#include "tests/transfer/transfer_fixture.h"
+
+using quztest::Exists;
+using quztest::ReadFile;
+using quztest::WriteFile;
+using transfertest::kT0;
+using transfertest::Noise;
+using transfertest::TransferTest;
+using transfertest::WriteTree;
+namespace t = quz::transfer;
+
+namespace {
+
+TEST_F(TransferTest, SettingsAreStoredAsTheWindowsStoreThem) {
+  t::ExportSettings s = t::LoadExportSettings(settings);
+  EXPECT_EQ(s.lastExportTime, 0);
+  EXPECT_EQ(s.destination, "");
+  EXPECT_EQ(s.splitMode, 0);
+  EXPECT_EQ(s.pieceSize, 0.0);
+  // A missing work folder is the temporary folder, written back at once.
+  EXPECT_EQ(s.workFolder, plat::TempFolder());
+  EXPECT_EQ(quz::ReadSetting(settings, "作業フォルダ"), plat::TempFolder());
+
+  ASSERT_TRUE(t::SaveSplitSettings(settings, 1, 1.44));
+  EXPECT_EQ(quz::ReadSetting(settings, "分割詳細設定1"), "1");
+  EXPECT_EQ(quz::ReadSetting(settings, "分割詳細設定2"), "1.44");
+  s = t::LoadExportSettings(settings);
+  EXPECT_EQ(s.splitMode, 1);
+  EXPECT_DOUBLE_EQ(s.pieceSize, 1.44);
+
+  quz::WriteSetting(settings, "12345", "最終書き出し日時");
+  EXPECT_EQ(t::LoadExportSettings(settings).lastExportTime, 12345);
+  ASSERT_TRUE(t::ResetLastExportTime(settings));
+  EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "0");
+
+  // The split-size window's field and reference list.
+  EXPECT_EQ(t::PieceSizeFromText("abc"), 0.0);
+  EXPECT_DOUBLE_EQ(t::PieceSizeFromText("650"), 650.0);
+  EXPECT_EQ(t::PieceSizeText(1.2), "1.20");
+  ASSERT_EQ(std::string(t::kReferenceSizes[0].line), "01:フロッピーディスク(1.44MB)");
+  EXPECT_EQ(t::kReferenceSizes[0].size, 1.44);
+  EXPECT_EQ(std::string(t::kReferenceSizes[1].line), "02:フロッピーディスク(1.2MB)");
+  EXPECT_EQ(t::kReferenceSizes[1].size, 1.2);
+  EXPECT_EQ(std::string(t::kReferenceSizes[2].line), "03:CD-R/RW(650MB)");
+  EXPECT_EQ(t::kReferenceSizes[2].size, 650);
+  EXPECT_EQ(std::string(t::kReferenceSizes[3].line), "04:CD-R/RW(700MB)");
+  EXPECT_EQ(t::kReferenceSizes[3].size, 700);
+}
+
+TEST_F(TransferTest, StampIsLocalStandardTimeInTenDigits) {
+  EXPECT_EQ(t::ExportStamp(kT0, 0), "2612071030");
+  // Japan: nine hours ahead of UTC, the next day after 15:00 UTC.
+  EXPECT_EQ(t::ExportStamp(kT0, -32400), "2612071930");
+  EXPECT_EQ(t::ExportStamp(kT0 + 5 * 3600, -32400), "2612080030");
+  EXPECT_EQ(t::ExportStamp(0, 0), "7001010000");
+  EXPECT_EQ(t::LastExportTimeText(0, 0), "1970年01月01日00時00分");
+  EXPECT_EQ(t::LastExportTimeText(kT0, -32400), "2026年12月07日19時30分");
+}
+
+TEST_F(TransferTest, FirstPlainExportCopiesEveryFileButTheTempImage) {
+  WriteTree(save, "2026-12-7\\a.txt", "alpha");
+  WriteTree(save, "2026-12-7\\quzFileList.txt", "a.txt<C:\\a.txt\r\n");
+  WriteTree(save, "mail.mbx\\0000000.dat", Noise(3000, 1));
+  WriteTree(save, "mail.mbx\\~temp.dat", "combined image");
+  WriteTree(save, "upper\\~TEMP.DAT", "same name in capitals");
+  WriteTree(save, "deep\\er\\still\\c.bin", Noise(1048576, 2));
+  plat::CreateFolder(save + "empty");
+
+  t::ExportContext ctx = Context();
+  now = kT0;
+  t::ExportResult r = t::RunExport(ctx);
+  EXPECT_EQ(r.ok, 1);
+  EXPECT_EQ(ctx.destination, dest);  // given its "\"
+  const std::string folder = dest + "2612071030\\";
+  EXPECT_EQ(r.exportFolder, folder);
+  EXPECT_EQ(r.files, 5);
+  EXPECT_EQ(r.bytes, 5 + 16 + 3000 + 21 + 1048576);
+  EXPECT_EQ(r.text, "5個1.00MBのファイルを" + folder + "に書き出しました");
+  EXPECT_EQ(ReadFile(folder + "2026-12-7\\a.txt"), "alpha");
+  EXPECT_TRUE(ReadFile(folder + "mail.mbx\\0000000.dat") == Noise(3000, 1));
+  EXPECT_FALSE(Exists(folder + "mail.mbx\\~temp.dat"));
+  EXPECT_EQ(ReadFile(folder + "upper\\~TEMP.DAT"), "same name in capitals");
+  EXPECT_TRUE(ReadFile(folder + "deep\\er\\still\\c.bin") == Noise(1048576, 2));
+  EXPECT_TRUE(ui.Messages().empty());
+  // The walk reports 0-9 %, the copy 10-99 %.
+  ASSERT_FALSE(ui.ProgressReports().empty());
+  for (const auto& [percent, caption] : ui.ProgressReports()) {
+    EXPECT_LT(percent, 100);
+    EXPECT_EQ(caption, "処理中");
+  }
+
+  EXPECT_EQ(ctx.lastExportTime, kT0);
+  EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), std::to_string(kT0));
+}
+
+TEST_F(TransferTest, SelectionByTimeAndAFileChangedAfterTheExportIsTakenNext) {
+  WriteTree(save, "old.txt", "old", kT0 - 100);
+  WriteTree(save, "equal.txt", "equal", kT0);
+  WriteTree(save, "sub\\new.txt", "new", kT0 + 10);
+  t::ExportContext ctx = Context();
+  ctx.lastExportTime = kT0;
+  now = kT0 + 60;
+  t::ExportResult r = t::RunExport(ctx);
+  ASSERT_EQ(r.ok, 1);
+  const std::string first = dest + "2612071031\\";
+  EXPECT_FALSE(Exists(first + "old.txt"));
+  EXPECT_EQ(ReadFile(first + "equal.txt"), "equal");  // equal to the last export time: taken again
+  EXPECT_EQ(ReadFile(first + "sub\\new.txt"), "new");
+  EXPECT_EQ(r.files, 2);
+  // The copies carry the saved files' times, which the restore orders by.
+  plat::FileStatus copied;
+  ASSERT_TRUE(plat::GetFileStatus(first + "sub\\new.txt", copied));
+  EXPECT_EQ(copied.mtime, kT0 + 10);
+  EXPECT_EQ(ctx.lastExportTime, kT0 + 60);
+
+  // Changed after the export: the next export takes it, and only it.
+  WriteTree(save, "old.txt", "changed", kT0 + 90);
+  now = kT0 + 120;
+  r = t::RunExport(ctx);
+  ASSERT_EQ(r.ok, 1);
+  const std::string second = dest + "2612071032\\";
+  EXPECT_EQ(ReadFile(second + "old.txt"), "changed");
+  EXPECT_FALSE(Exists(second + "equal.txt"));
+  EXPECT_FALSE(Exists(second + "sub"));
+  EXPECT_EQ(r.files, 1);
+
+  // Nothing changed: an empty export folder, 0 files, and the time moves.
+  now = kT0 + 180;
+  r = t::RunExport(ctx);
+  EXPECT_EQ(r.ok, 1);
+  EXPECT_EQ(r.text, "0個0.00MBのファイルを" + dest + "2612071033\\に書き出しました");
+  plat::FileStatus st;
+  EXPECT_TRUE(plat::GetFileStatus(dest + "2612071033", st) && st.isDirectory);
+  EXPECT_EQ(ctx.lastExportTime, kT0 + 180);
+}
+
+TEST_F(TransferTest, ACopyThatCannotBeWrittenFailsTheExportAndKeepsTheLastExportTime) {
+  WriteTree(save, "a.txt", "alpha");
+  // A destination that cannot hold folders (a file stands in its place),
+  // as a medium removed or write-protected.
+  WriteFile(dir / "blocked", "a file");
+  t::ExportContext ctx = Context();
+  ctx.destination = dir / "blocked\\inner";
+  ctx.lastExportTime = 100;
+  quz::WriteSetting(settings, "100", "最終書き出し日時");
+  t::ExportResult r = t::RunExport(ctx);
+  EXPECT_EQ(r.ok, 0);
+  EXPECT_EQ(r.files, 0);
+  EXPECT_EQ(r.failedCopies, 1);
+  EXPECT_EQ(ctx.lastExportTime, 100);
+  EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "100");
+  // The next export takes the same file again.
+  ctx.destination = dest;
+  r = t::RunExport(ctx);
+  EXPECT_EQ(r.ok, 1);
+  EXPECT_EQ(r.files, 1);
+}
+
+#ifndef _WIN32
+// A medium that fills up in the middle of a copy: the device that is
+// always full stands in the copy's place.
+TEST_F(TransferTest, ACopyThatBreaksOffIsRemovedAndFailsTheExport) {
+  WriteTree(save, "a.txt", "alpha");
+  WriteTree(save, "b.txt", "beta");
+  plat::CreateFolder(dest + "2612071030");
+  ASSERT_EQ(quztest::RunCommand("ln -s /dev/full " + quztest::Quote(quztest::HostPath(dest + "2612071030\\a.txt"))), 0);
+  t::ExportContext ctx = Context();
+  t::ExportResult r = t::RunExport(ctx);
+  EXPECT_EQ(r.ok, 0);
+  EXPECT_EQ(r.files, 1);
+  EXPECT_EQ(r.failedCopies, 1);
+  EXPECT_FALSE(Exists(dest + "2612071030\\a.txt"));
+  EXPECT_EQ(ReadFile(dest + "2612071030\\b.txt"), "beta");
+  EXPECT_EQ(ctx.lastExportTime, 0);
+  EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "");
+}
+#endif
+
+TEST_F(TransferTest, ExportItemsFollowTheStampAndPieceNameRules) {
+  const std::string media = dir / "media\\";
+  plat::CreateFolder(media);
+  plat::CreateFolder(media + "0312011230");
+  for (const char* name : {"0312011230.lzh", "b001_0312011230.lzh", "e002_0312011230.lzh", "0313011230",
+                           "031201123", "x001_0312011230.lzh", "0312321230.lzh", "9912312460.txt", "9912312461"})
+    WriteFile(media + name, "x");
+  std::vector<std::string> items = t::ListExportItems(media.substr(0, media.size() - 1));
+  std::sort(items.begin(), items.end());
+  std::vector<std::string> expected{media + "0312011230", media + "0312011230.lzh", media + "9912312460.txt",
+                                    media + "b001_0312011230.lzh", media + "e002_0312011230.lzh"};
+  EXPECT_EQ(items, expected);
+
+  EXPECT_TRUE(t::IsValidExportStamp("0001010000"));
+  EXPECT_TRUE(t::IsValidExportStamp("9912312460"));
+  EXPECT_FALSE(t::IsValidExportStamp("0300011230"));  // day 0
+  EXPECT_FALSE(t::IsValidExportStamp("0312012500"));  // hour 25
+  EXPECT_FALSE(t::IsValidExportStamp("03120112300"));
+  EXPECT_TRUE(t::IsExportItemName("e999_0312011230"));
+  EXPECT_FALSE(t::IsExportItemName("B001_0312011230"));  // the letters are lower case
+
+  // The window's list: ascending ignoring case; the placeholder when empty.
+  std::vector<std::string> lines = t::ImportListLines(media);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], media + "0312011230");
+  EXPECT_EQ(lines[4], media + "e002_0312011230.lzh");
+  EXPECT_EQ(t::ImportListLines(dir / "missing"), std::vector<std::string>{"現在のフォルダに対象となるファイルはありません"});
+
+  // A list holding only the placeholder imports nothing and says nothing.
+  t::ImportContext ictx;
+  ictx.saveFolder = save;
+  ictx.lines = t::ImportListLines(dir / "missing");
+  ictx.settingsFile = settings;
+  ictx.ui = &ui;
+  t::ImportResult ir = t::RunImport(ictx);
+  EXPECT_FALSE(ir.ran);
+  EXPECT_TRUE(ui.Messages().empty());
+}
+
+TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {
+  const std::string folder = dest + "2612071030\\";
+  WriteTree(folder, "2026-12-7\\a.txt", "exported a", kT0 - 3600);
+  WriteTree(folder, "mail.mbx\\0000001.dat", "fragment", kT0 - 7200);
+  WriteTree(save, "2026-12-7\\a.txt", "older a", kT0 - 99999);
+  WriteTree(save, "2026-12-7\\keep.txt", "untouched");
+  quz::WriteSetting(settings, work, "作業フォルダ");
+
+  t::ImportContext ctx;
+  ctx.saveFolder = save;
+  ctx.lines = t::ImportListLines(dest);
+  ASSERT_EQ(ctx.lines, std::vector<std::string>{dest + "2612071030"});
+  ctx.lines.push_back(dir / "vanished\\2612071031");  // a medium changed without refreshing
+  ctx.settingsFile = settings;
+  ctx.ui = &ui;
+  t::ImportResult r = t::RunImport(ctx);
+  EXPECT_EQ(r.filesCopied, 2);
+  EXPECT_EQ(r.problems, 0);
+  EXPECT_EQ(ReadFile(save + "2026-12-7\\a.txt"), "exported a");
+  EXPECT_EQ(ReadFile(save + "2026-12-7\\keep.txt"), "untouched");
+  EXPECT_EQ(ReadFile(save + "mail.mbx\\0000001.dat"), "fragment");
+  plat::FileStatus st;
+  ASSERT_TRUE(plat::GetFileStatus(save + "2026-12-7\\a.txt", st));
+  EXPECT_EQ(st.mtime, kT0 - 3600);
+  ASSERT_TRUE(plat::GetFileStatus(save + "mail.mbx\\0000001.dat", st));
+  EXPECT_EQ(st.mtime, kT0 - 7200);
+  EXPECT_FALSE(Exists(save + "2026-12-7\\a.txt.quzimport.tmp"));
+  auto shown = ui.Messages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "完了しました");
+  EXPECT_EQ(shown[0].caption, "ファイル組込み");
+}
+
+// A stored (-lh0-) level-0 entry with any name, as a hostile archive holds.
+std::string StoredEntry(const std::string& name, const std::string& data) {
+  auto put16 = [](std::string& s, unsigned v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>((v >> 8) & 0xFF);
+  };
+  auto put32 = [&](std::string& s, uint32_t v) {
+    put16(s, v & 0xFFFF);
+    put16(s, v >> 16);
+  };
+  std::string h = "-lh0-";
+  put32(h, static_cast<uint32_t>(data.size()));
+  put32(h, static_cast<uint32_t>(data.size()));
+  put32(h, 0x5A2B6C3Du);
+  h += '\x20';
+  h += '\0';
+  h += static_cast<char>(name.size());
+  h += name;
+  put16(h, quz::lzh::Crc16(data.data(), data.size()));
+  unsigned sum = 0;
+  for (unsigned char c : h) sum += c;
+  std::string out;
+  out += static_cast<char>(h.size());
+  out += static_cast<char>(sum & 0xFF);
+  return out + h + data;
+}
+
+TEST_F(TransferTest, AnImportedArchiveNeverWritesOutsideTheSaveFolder) {
+  // A save folder whose path has blanks: the unpack line quotes it.
+  const std::string saveWithBlanks = dir / "save folder\\";
+  plat::CreateFolder(saveWithBlanks);
+  const std::string media = dir / "media\\";
+  plat::CreateFolder(media);
+  WriteFile(media + "2612071030.lzh", StoredEntry("ok.txt", "sound") + StoredEntry("..\\..\\evil.txt", "evil") +
+                                          StoredEntry("sub\\ok2.txt", "also sound") + '\0');
+  quz::WriteSetting(settings, work, "作業フォルダ");
+  t::ImportContext ctx;
+  ctx.saveFolder = saveWithBlanks;
+  ctx.lines = t::ImportListLines(media);
+  ctx.settingsFile = settings;
+  ctx.ui = &ui;
+  t::ImportResult r = t::RunImport(ctx);
+  EXPECT_EQ(r.problems, 1);
+  EXPECT_EQ(ReadFile(saveWithBlanks + "ok.txt"), "sound");
+  EXPECT_EQ(ReadFile(saveWithBlanks + "sub\\ok2.txt"), "also sound");
+  EXPECT_FALSE(Exists(dir / "evil.txt"));
+  EXPECT_FALSE(Exists(plat::TempFolder() + "evil.txt"));
+  auto shown = ui.Messages();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text, "Unlha関数は失敗しました。");
+  EXPECT_EQ(shown[1].text, "完了しました");
+}
+
+}  // namespace

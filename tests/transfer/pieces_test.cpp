@@ -1,0 +1,223 @@
+// The piece writer and the joiner over real files, with the medium's free
+// space made small where a case needs it.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/transfer/transfer_fixture.h"
+
+using quztest::Exists;
+using quztest::ReadFile;
+using quztest::WriteFile;
+using transfertest::Noise;
+using transfertest::TransferTest;
+namespace t = quz::transfer;
+
+namespace {
+
+const std::string kName = "2612071030.lzh";
+
+class PiecesTest : public TransferTest {
+ protected:
+  PiecesTest() : data(Noise(3000000, 7)) { WriteFile(work + kName, data); }
+
+  int Write(t::PieceWriterContext& ctx, int* pieces = nullptr) {
+    plat::File archive;
+    EXPECT_TRUE(archive.Open(work + kName, plat::Access::Read, plat::Disposition::OpenExisting));
+    ctx.ui = &ui;
+    return t::WritePieces(ctx, archive, kName, dest, pieces);
+  }
+  int64_t SizeOf(const std::string& path) {
+    plat::FileStatus st;
+    return plat::GetFileStatus(path, st) ? st.size : -1;
+  }
+  std::vector<std::string> Texts() {
+    std::vector<std::string> texts;
+    for (const auto& m : ui.Messages()) texts.push_back(m.text);
+    return texts;
+  }
+
+  std::string data;
+};
+
+TEST_F(PiecesTest, FixedSizeOf144MegabytesMakesThreePiecesThatJoinBack) {
+  t::PieceWriterContext ctx;
+  ctx.splitEnabled = true;
+  ctx.splitMode = t::kSplitFixedSize;
+  ctx.pieceSize = 1.44;
+  EXPECT_EQ(t::NominalPieceSize(1.44, true, 3000000), 1440000);
+  int pieces = 0;
+  ASSERT_EQ(Write(ctx, &pieces), 1);
+  EXPECT_EQ(pieces, 3);
+  EXPECT_EQ(SizeOf(dest + "b001_2612071030.lzh"), 1440000);
+  EXPECT_EQ(SizeOf(dest + "b002_2612071030.lzh"), 1440000);
+  EXPECT_EQ(SizeOf(dest + "e003_2612071030.lzh"), 120000);
+  EXPECT_FALSE(Exists(dest + "b003_2612071030.lzh"));
+  // The next medium is asked for before the second and the third piece.
+  EXPECT_EQ(Texts(), std::vector<std::string>(2, "次のメディアを挿入してください\r\n準備ができたらOKを押してください"));
+  EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsOk | plat::kIconInformation);
+
+  ASSERT_EQ(t::JoinPieces(dest, "2612071030", dir / "joined.lzh", ui), 1);
+  EXPECT_TRUE(ReadFile(dir / "joined.lzh") == data);
+  // The pieces stay; joining again rebuilds the same archive.
+  ASSERT_EQ(t::JoinPieces(dest, "2612071030", dir / "joined.lzh", ui), 1);
+  EXPECT_TRUE(ReadFile(dir / "joined.lzh") == data);
+
+  // A missing middle piece: no archive, no message.
+  ASSERT_TRUE(plat::DeleteFile(dest + "b002_2612071030.lzh"));
+  size_t before = ui.Messages().size();
+  EXPECT_EQ(t::JoinPieces(dest, "2612071030", dir / "again.lzh", ui), 0);
+  EXPECT_EQ(ui.Messages().size(), before);
+  EXPECT_FALSE(Exists(dir / "again.lzh"));
+  EXPECT_EQ(t::JoinPieces(dest, "2612071031", dir / "other.lzh", ui), 0);
+}
+
+TEST_F(PiecesTest, WithoutSplittingTheArchiveIsOnePieceIfTheMediumHoldsIt) {
+  t::PieceWriterContext ctx;
+  ctx.splitMode = t::kSplitFixedSize;
+  ctx.pieceSize = 1.44;
+  ctx.freeSpace = [](const std::string&) { return int64_t{3000000}; };
+  ASSERT_EQ(Write(ctx), 1);
+  EXPECT_EQ(SizeOf(dest + "e001_2612071030.lzh"), 3000000);
+  EXPECT_TRUE(ui.Messages().empty());
+
+  // One byte short: the question, and a cancel fails the writer.
+  ctx.freeSpace = [](const std::string&) { return int64_t{2999999}; };
+  ui.QueueAnswer(plat::kAnswerCancel);
+  EXPECT_EQ(Write(ctx), 0);
+  ASSERT_EQ(ui.Messages().size(), 1u);
+  EXPECT_EQ(ui.Messages()[0].text, "指定された空き容量がありません\r\n別のメディアを挿入してください");
+  EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsRetryCancel | plat::kIconInformation);
+}
+
+TEST_F(PiecesTest, FixedSizeComparesTheNominalSizeAlsoForTheLastPiece) {
+  t::PieceWriterContext ctx;
+  ctx.splitEnabled = true;
+  ctx.splitMode = t::kSplitFixedSize;
+  ctx.pieceSize = 1.44;
+  int calls = 0;
+  // Room for two pieces, then a medium with 500,000 bytes while 120,000
+  // remain: asked all the same; Retry with a larger medium goes on.
+  ctx.freeSpace = [&](const std::string&) {
+    ++calls;
+    return calls <= 2 ? int64_t{1440000} : calls == 3 ? int64_t{500000} : int64_t{1440000};
+  };
+  ui.QueueAnswer(plat::kAnswerOk);     // next medium
+  ui.QueueAnswer(plat::kAnswerOk);     // next medium
+  ui.QueueAnswer(plat::kAnswerRetry);  // not enough free space
+  ui.QueueAnswer(plat::kAnswerOk);     // next medium, asked again
+  int pieces = 0;
+  ASSERT_EQ(Write(ctx, &pieces), 1);
+  EXPECT_EQ(pieces, 3);
+  std::vector<std::string> expected{t::kNextMediumText, t::kNextMediumText, t::kNotEnoughFreeSpaceText,
+                                    t::kNextMediumText};
+  EXPECT_EQ(Texts(), expected);
+  EXPECT_EQ(SizeOf(dest + "e003_2612071030.lzh"), 120000);
+
+  // Cancelled at the third piece: the written pieces keep their "b" names.
+  TransferTest::ui.SetDefaultAnswer(plat::kAnswerCancel);
+  calls = 0;
+  for (const char* n : {"b001_", "b002_", "e003_"}) plat::DeleteFile(dest + n + kName);
+  ui.QueueAnswer(plat::kAnswerOk);
+  ui.QueueAnswer(plat::kAnswerOk);
+  ui.QueueAnswer(plat::kAnswerCancel);
+  EXPECT_EQ(Write(ctx, &pieces), 0);
+  EXPECT_EQ(pieces, 2);
+  EXPECT_TRUE(Exists(dest + "b001_" + kName));
+  EXPECT_TRUE(Exists(dest + "b002_" + kName));
+  EXPECT_FALSE(Exists(dest + "b003_" + kName));
+  EXPECT_FALSE(Exists(dest + "e003_" + kName));
+  EXPECT_FALSE(Exists(dest + "e002_" + kName));
+}
+
+TEST_F(PiecesTest, UntilFullFillsEachSmallMediumAndIgnoresThePieceSize) {
+  t::PieceWriterContext ctx;
+  ctx.splitMode = t::kSplitUntilFull;
+  ctx.pieceSize = 1.44;  // ignored
+  std::vector<int64_t> media{1000000, 0, 1200000, 5000000};
+  size_t medium = 0;
+  ctx.freeSpace = [&](const std::string& path) {
+    EXPECT_EQ(path, dest);
+    return media[medium++];
+  };
+  ui.QueueAnswer(plat::kAnswerOk);     // next medium
+  ui.QueueAnswer(plat::kAnswerRetry);  // a full medium
+  ui.QueueAnswer(plat::kAnswerOk);     // next medium, asked again
+  ui.QueueAnswer(plat::kAnswerOk);     // next medium
+  int pieces = 0;
+  ASSERT_EQ(Write(ctx, &pieces), 1);
+  EXPECT_EQ(pieces, 3);
+  EXPECT_EQ(SizeOf(dest + "b001_" + kName), 1000000);
+  EXPECT_EQ(SizeOf(dest + "b002_" + kName), 1200000);
+  EXPECT_EQ(SizeOf(dest + "e003_" + kName), 800000);
+  std::vector<std::string> expected{t::kNextMediumText, t::kNoFreeSpaceText, t::kNextMediumText, t::kNextMediumText};
+  EXPECT_EQ(Texts(), expected);
+  EXPECT_EQ(ui.Messages()[1].style, plat::kButtonsRetryCancel | plat::kIconError);
+  ASSERT_EQ(t::JoinPieces(dest, "2612071030", dir / "joined.lzh", ui), 1);
+  EXPECT_TRUE(ReadFile(dir / "joined.lzh") == data);
+}
+
+TEST_F(PiecesTest, AMediumThatIsGoneIsAskedForAgainAndNoBytesAreLost) {
+  t::PieceWriterContext ctx;
+  ctx.splitEnabled = true;
+  ctx.splitMode = t::kSplitFixedSize;
+  ctx.pieceSize = 2;
+  ctx.freeSpace = [](const std::string&) { return int64_t{1} << 40; };  // far beyond 32 bits
+  // The destination vanishes: the piece cannot be created.
+  const std::string gone = dest;
+  quztest::RemoveTree(gone);
+  struct Restorer : plat::ScriptedInteraction {
+    std::string folder;
+    int Message(const std::string& text, const std::string& caption, unsigned style) override {
+      if (text == t::kCannotCreatePieceText) plat::CreateFolder(folder);  // the user inserts a medium
+      return ScriptedInteraction::Message(text, caption, style);
+    }
+  } restorer;
+  restorer.folder = gone;
+  restorer.QueueAnswer(plat::kAnswerRetry);
+  restorer.SetDefaultAnswer(plat::kAnswerCancel);
+  plat::File archive;
+  ASSERT_TRUE(archive.Open(work + kName, plat::Access::Read, plat::Disposition::OpenExisting));
+  ctx.ui = &restorer;
+  ASSERT_EQ(t::WritePieces(ctx, archive, kName, dest), 1);
+  ASSERT_GE(restorer.Messages().size(), 1u);
+  EXPECT_EQ(restorer.Messages()[0].text, "ファイルを作れません\r\n別のメディアを挿入してください");
+  EXPECT_EQ(restorer.Messages()[0].style, plat::kButtonsRetryCancel | plat::kIconError);
+  EXPECT_EQ(SizeOf(dest + "b001_" + kName), 2000000);
+  EXPECT_EQ(SizeOf(dest + "e002_" + kName), 1000000);
+  ASSERT_EQ(t::JoinPieces(dest, "2612071030", dir / "joined.lzh", restorer), 1);
+  EXPECT_TRUE(ReadFile(dir / "joined.lzh") == data);
+}
+
+#ifndef _WIN32
+// The free space says there is room, but the medium fills up inside the
+// piece: the broken piece is removed, the question asked, and the retry
+// writes the same bytes again.
+TEST_F(PiecesTest, APieceThatBreaksOffIsRemovedAndWrittenAgain) {
+  ASSERT_EQ(quztest::RunCommand("ln -s /dev/full " + quztest::Quote(quztest::HostPath(dest + "b001_" + kName))), 0);
+  t::PieceWriterContext ctx;
+  ctx.splitEnabled = true;
+  ctx.splitMode = t::kSplitFixedSize;
+  ctx.pieceSize = 2;
+  ctx.freeSpace = [](const std::string&) { return int64_t{1} << 40; };
+  ui.QueueAnswer(plat::kAnswerRetry);
+  ASSERT_EQ(Write(ctx), 1);
+  ASSERT_GE(ui.Messages().size(), 1u);
+  EXPECT_EQ(ui.Messages()[0].text, "空き容量がありません\r\n別のメディアを挿入してください");
+  EXPECT_EQ(SizeOf(dest + "b001_" + kName), 2000000);
+  EXPECT_EQ(SizeOf(dest + "e002_" + kName), 1000000);
+  ASSERT_EQ(t::JoinPieces(dest, "2612071030", dir / "joined.lzh", ui), 1);
+  EXPECT_TRUE(ReadFile(dir / "joined.lzh") == data);
+
+  // Cancelled instead: the writer fails and no broken piece is left.
+  ASSERT_EQ(quztest::RunCommand("rm -f " + quztest::Quote(quztest::HostPath(dest + "b001_" + kName)) + " && ln -s /dev/full " +
+                                quztest::Quote(quztest::HostPath(dest + "b001_" + kName))),
+            0);
+  plat::DeleteFile(dest + "e002_" + kName);
+  ui.QueueAnswer(plat::kAnswerCancel);
+  EXPECT_EQ(Write(ctx), 0);
+  EXPECT_FALSE(Exists(dest + "b001_" + kName));
+}
+#endif
+
+}  // namespace

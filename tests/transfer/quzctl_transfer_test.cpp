@@ -1,0 +1,166 @@
+// quzctl export and import as their users run them: a copy of the program
+// with the archiver beside it, a save folder in the engine's formats,
+// exported plain and packed in pieces, imported into empty save folders
+// and restored from there with quzctl restore.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "platform/platform.h"
+#include "tests/restore/save_fixture.h"
+#include "tests/support/test_support.h"
+#include "tests/transfer/transfer_fixture.h"
+
+#ifndef QUZCTL_BUILT_AT
+#error "QUZCTL_BUILT_AT must name the built quzctl"
+#endif
+#ifndef UNLHA32_BUILT_AT
+#error "UNLHA32_BUILT_AT must name the built archiver"
+#endif
+
+using quztest::Exists;
+using quztest::Quote;
+using quztest::ReadFile;
+using quztest::WriteFile;
+using restoretest::SaveFolder;
+using restoretest::Seconds;
+using transfertest::Noise;
+
+namespace {
+
+class QuzctlTransferTest : public ::testing::Test {
+ protected:
+  QuzctlTransferTest() : save(dir / "save\\", plat::TimeZoneOffset()) {}
+
+  void SetUp() override {
+    for (const char* built : {QUZCTL_BUILT_AT, UNLHA32_BUILT_AT}) {
+      std::string path = quztest::BuildPath(built), data;
+      ASSERT_TRUE(plat::ReadWholeFile(path, data)) << path;
+      std::string name = path.substr(path.rfind('\\') + 1);
+      WriteFile(dir / name, data);
+      if (std::string(built) == QUZCTL_BUILT_AT) exe = dir / name;
+    }
+#ifndef _WIN32
+    ASSERT_EQ(quztest::RunCommand("chmod +x " + Quote(quztest::HostPath(exe))), 0);
+#endif
+    src = dir / "src\\";
+    UseSaveFolder(save.root());
+    const int64_t day = Seconds(2026, 12, 6);
+    save.SaveCopy(src + "a.txt", "first a", day + 9 * 3600);
+    save.SaveCopy(src + "a.txt", "second a, " + Noise(90000, 21), day + 10 * 3600);
+    save.SaveCopy(src + "sub\\b.bin", Noise(120000, 22), day + 11 * 3600);
+    save.SaveFragment(src + "m.mbx", Noise(60000, 23), day + 8 * 3600);
+    save.SaveFragment(src + "m.mbx", Noise(60000, 23) + "appended", day + 12 * 3600);
+    // The copy lists were written just now, within the second an export
+    // ends in, and a file as new as the last export is taken again.
+    for (const char* list : {"2026-12-6\\quzFileList.txt", "m.mbx\\quzFileList.txt"})
+      EXPECT_TRUE(plat::SetFileTime(save.root() + list, save.FileTime(day + 12 * 3600)));
+    expected = {{"a.txt", "second a, " + Noise(90000, 21)},
+                {"b.bin", Noise(120000, 22)},
+                {"m.mbx", Noise(60000, 23) + "appended"}};
+  }
+
+  void UseSaveFolder(const std::string& folder) {
+    quz::WriteSetting(dir / "quz.ini", folder, "quz保存先フォルダ");
+  }
+
+  int Run(const std::vector<std::string>& args, std::string* out = nullptr) {
+    std::string line = Quote(quztest::HostPath(exe));
+    for (const auto& a : args) line += " " + Quote(a);
+    std::string in = dir / ("stdin" + std::to_string(++runs) + ".txt");
+    WriteFile(in, "");
+    errors = dir / ("stderr" + std::to_string(runs) + ".txt");
+    std::string output;
+    int rc = quztest::RunCommand(
+        line + " <" + Quote(quztest::HostPath(in)) + " 2>" + Quote(quztest::HostPath(errors)), &output);
+    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+    if (out) *out = output;
+    return rc;
+  }
+  std::string Stderr() {
+    std::string raw = ReadFile(errors), text;
+    return plat::ConsoleToEngine(raw, text) ? text : raw;
+  }
+  std::string Setting(const char* key) { return quz::ReadSetting(dir / "quz.ini", key); }
+
+  // quzctl restore of every source from `folder` into a fresh folder.
+  void ExpectRestoresExactly(const std::string& folder, const std::string& out) {
+    std::string output;
+    ASSERT_EQ(Run({"restore", "--from", folder, "--to", out, "--yes", src + "a.txt", src + "sub\\b.bin", src + "m.mbx"},
+                  &output),
+              0)
+        << output << Stderr();
+    for (const auto& [name, contents] : expected) EXPECT_TRUE(ReadFile(out + "\\" + name) == contents) << name;
+  }
+
+  quztest::TempDir dir;
+  SaveFolder save;
+  std::string exe, src, errors;
+  std::map<std::string, std::string> expected;
+  int runs = 0;
+};
+
+TEST_F(QuzctlTransferTest, PlainAndSplitExportsImportIntoEmptySaveFoldersAndRestore) {
+  // Plain.
+  const std::string dest = dir / "dest";
+  std::string out;
+  ASSERT_EQ(Run({"export", "--to", dest}, &out), 0) << out << Stderr();
+  EXPECT_NE(out.find("quz - 書き出し結果: 7個"), std::string::npos) << out;
+  EXPECT_EQ(Setting("書き出し先フォルダ"), dest + "\\");
+  EXPECT_NE(Setting("最終書き出し日時"), "");
+  std::vector<std::string> items = quz::transfer::ListExportItems(dest);
+  ASSERT_EQ(items.size(), 1u);
+
+  const std::string rebuilt = dir / "rebuilt\\";
+  UseSaveFolder(rebuilt);
+  ASSERT_EQ(Run({"import", dest}, &out), 0) << out << Stderr();
+  EXPECT_NE(Stderr().find("ファイル組込み: 完了しました"), std::string::npos) << Stderr();
+  ExpectRestoresExactly(rebuilt, dir / "out1");
+
+  // Nothing changed since: the next export takes nothing until the reset.
+  UseSaveFolder(save.root());
+  ASSERT_EQ(Run({"export", "--to", dir / "dest2"}, &out), 0) << Stderr();
+  EXPECT_NE(out.find("quz - 書き出し結果: 0個0.00MB"), std::string::npos) << out;
+  ASSERT_EQ(Run({"export", "--reset"}, &out), 0) << Stderr();
+  EXPECT_EQ(Setting("最終書き出し日時"), "0");
+
+  // Packed in pieces of 50,000 bytes; the medium questions are passed at
+  // the end of the input.
+  const std::string pieces = dir / "pieces";
+  const std::string work = dir / "work";
+  plat::CreateFolder(work);
+  plat::CreateFolder(pieces);  // the medium
+  ASSERT_EQ(Run({"export", "--to", pieces, "--pack", "--work", work, "--split", "0.05"}, &out), 0) << out << Stderr();
+  EXPECT_EQ(Setting("分割詳細設定1"), "1");
+  EXPECT_EQ(Setting("分割詳細設定2"), "0.05");
+  EXPECT_EQ(Setting("作業フォルダ"), work);
+  EXPECT_NE(Stderr().find("次のメディアを挿入してください"), std::string::npos);
+  std::vector<std::string> lines = quz::transfer::ImportListLines(pieces);
+  ASSERT_GE(lines.size(), 3u);
+  for (size_t i = 0; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i].substr(pieces.size() + 1, 1), "b") << lines[i];
+  EXPECT_EQ(lines.back().substr(pieces.size() + 1, 1), "e");
+
+  const std::string rebuilt2 = dir / "rebuilt2\\";
+  UseSaveFolder(rebuilt2);
+  ASSERT_EQ(Run({"import", pieces}, &out), 0) << out << Stderr();
+  EXPECT_NE(Stderr().find("この分割ファイルは正常に結合・復元されました"), std::string::npos) << Stderr();
+  ExpectRestoresExactly(rebuilt2, dir / "out2");
+}
+
+TEST_F(QuzctlTransferTest, UsageErrors) {
+  EXPECT_EQ(Run({"export", "--split", "1.44", "--to", dir / "d"}), 2);  // pieces need --pack
+  EXPECT_EQ(Run({"export", "--pack", "--split", "abc", "--to", dir / "d"}), 2);
+  EXPECT_EQ(Run({"export", "--pack", "--split", "1", "--until-full", "--to", dir / "d"}), 2);
+  EXPECT_EQ(Run({"export"}), 2);  // no destination stored yet
+  EXPECT_EQ(Run({"import"}), 2);
+  // A folder without export items imports nothing.
+  std::string out;
+  EXPECT_EQ(Run({"import", dir / "nothing"}, &out), 0);
+  EXPECT_NE(out.find("現在のフォルダに対象となるファイルはありません"), std::string::npos) << out;
+}
+
+}  // namespace
