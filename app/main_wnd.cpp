@@ -277,11 +277,13 @@ LRESULT CMainWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CMainWnd::Shutdown() {
-  if (trayAdded_) NotifyTray(kTrayRemove, nullptr, nullptr);
-  trayAdded_ = false;
+  // The threads are told first: removing the icon can take the shell a
+  // while, and a check should not save on meanwhile.
   state_.stopEvent.Set();
   state_.stopRequested = 1;
   state_.watchEvent.Set();
+  if (trayAdded_) NotifyTray(kTrayRemove, nullptr, nullptr);
+  trayAdded_ = false;
   checkAbandoned_ = !WaitForCheck(*context_, checkWaitMs_);
   StopWatcher();
   // The catalogue is written only once nothing changes it: a check left
