@@ -4,6 +4,7 @@
 // windows.  Message boxes are answered by a scripted responder.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "app/backup_app.h"
 // After windows.h, which the window layer brings.
 #include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include "app/dialogs.h"
 #include "app/main_wnd.h"
@@ -613,6 +616,70 @@ TEST_F(Resident, ProgressBarIsPaintedAsSpecified) {
   EXPECT_EQ(PixelOf(bar, 80 * w / 100, mid), white);
   EXPECT_EQ(progress.ItemText(IDC_PROGRESS_PERCENT), "70%");
   progress.Destroy();
+}
+
+}  // namespace
+
+namespace {
+
+// A drop of files as the shell hands it over: DROPFILES and the names.
+HDROP MakeDrop(const std::vector<std::string>& names) {
+  size_t size = sizeof(DROPFILES) + 1;
+  for (const auto& name : names) size += name.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, size);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = FALSE;
+  char* at = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
+  for (const auto& name : names) {
+    std::memcpy(at, name.c_str(), name.size() + 1);
+    at += name.size() + 1;
+  }
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+// A dialog whose folder field takes dropped paths, counting the changes
+// its owner hears.
+class DropDialog : public quz::CSetupDlg {
+ public:
+  int changes = 0;
+
+ protected:
+  bool OnInitDialog() override {
+    quz::CSetupDlg::OnInitDialog();
+    plat::AcceptDroppedPath(Item(IDC_SAVE_FOLDER));
+    return true;
+  }
+  bool OnCommand(int id, int code, HWND control) override {
+    if (id == IDC_SAVE_FOLDER && code == EN_CHANGE) ++changes;
+    return quz::CSetupDlg::OnCommand(id, code, control);
+  }
+};
+
+TEST(ShellHelpers, DroppedPathReplacesTheFieldText) {
+  DropDialog dialog;
+  dialog.saveFolder = "C:\\before";
+  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  HWND edit = dialog.Item(IDC_SAVE_FOLDER);
+  EXPECT_TRUE(GetWindowLongA(edit, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  int before = dialog.changes;
+  std::string first = "C:\\データ\\保存先", second = "C:\\other";
+  SendMessageA(edit, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second})), 0);
+  EXPECT_EQ(dialog.ItemText(IDC_SAVE_FOLDER), first);
+  EXPECT_GT(dialog.changes, before);
+  dialog.Destroy();
+}
+
+TEST(ShellHelpers, ShellLinkIsWritten) {
+  quztest::TempDir dir;
+  std::string exe = plat::ExecutablePath();
+  std::string link = dir / "quz.lnk";
+  EXPECT_EQ(plat::CreateShellLink(exe, link, "", "", dir.path(), exe, 0), 0);
+  EXPECT_TRUE(quztest::Exists(link));
+  // Written again over the first.
+  EXPECT_EQ(plat::CreateShellLink(exe, link, "", "", dir.path(), exe, 0), 0);
+  EXPECT_FALSE(plat::SpecialFolder(0x0007).empty());  // the Startup folder
 }
 
 }  // namespace
