@@ -554,7 +554,7 @@ COLORREF PixelOf(HWND window, int x, int y) {
   return colour;
 }
 
-TEST_F(Resident, ProgressBarIsPaintedAsSpecified) {
+TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
   // Into a bitmap: every pixel of a 100 x 8 bar at 40%.
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
