@@ -4,6 +4,7 @@
 // windows.  Message boxes are answered by a scripted responder.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -116,6 +117,8 @@ class TestMainWnd : public CMainWnd {
 class Resident : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr)
+        << "these tests drive real windows: run them with a display (scripts/test starts Xvfb)";
     quz::OverrideProgramFolder(dir.path());
     plat::SetMessageResponder([this](HWND, const std::string& text, const std::string& caption, unsigned style) {
       shown.push_back({text, caption, style});
