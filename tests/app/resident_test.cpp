@@ -280,6 +280,23 @@ TEST_F(Resident, TooltipShowsProgressAndIdle) {
   state.generationReady = 1;
 }
 
+TEST_F(Resident, ChangedCatalogueIsWrittenOnTheAnimationTick) {
+  WriteSettings(300, 0);
+  auto window = Start();
+  ASSERT_TRUE(window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, 0, 0));
+  // Not while a change check still works on it.
+  window->State().catalogueChanged = 1;
+  window->State().changeCheckRunning = 1;
+  Timer(*window, quz::kAnimationTimer);
+  EXPECT_EQ(window->State().catalogueChanged.load(), 1);
+  EXPECT_EQ(quztest::ReadFile(dir / quz::kFileListName).find("by a folder check"), std::string::npos);
+  window->State().changeCheckRunning = 0;
+  Timer(*window, quz::kAnimationTimer);
+  EXPECT_EQ(window->State().catalogueChanged.load(), 0);
+  EXPECT_NE(quztest::ReadFile(dir / quz::kFileListName).find("C:\\changed\\by a folder check.txt<"),
+            std::string::npos);
+}
+
 TEST_F(Resident, SchedulerTimersFollowTheSettings) {
   WriteCatalogue(1, 100);
   {
