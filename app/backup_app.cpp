@@ -1,0 +1,62 @@
+#include "app/backup_app.h"
+
+#include <shlobj.h>
+
+#include "app/dialogs.h"
+#include "app/paths.h"
+#include "app/settings.h"
+#include "app/text.h"
+#include "platform/platform.h"
+
+namespace quz {
+
+CBackupApp::~CBackupApp() { ExitInstance(); }
+
+bool CBackupApp::InitInstance() {
+  if (ReadSetting(kSettingsFile, "quz保存先フォルダ").size() < 2 && !RunSetup()) return false;
+  mainWnd_ = std::make_unique<CMainWnd>();
+  mainWnd_->Create();
+  return true;
+}
+
+bool CBackupApp::RunSetup() {
+  std::string startup = plat::SpecialFolder(CSIDL_STARTUP);
+  // Without a Startup folder the default has no drive; the user types one.
+  std::string drive = startup.size() >= 2 && startup[1] == ':' ? startup.substr(0, 2) : std::string();
+  CSetupDlg setup;
+  setup.saveFolder = drive + "\\QUZ_BACKUP";
+  if (setup.DoModal(nullptr) != IDOK) return false;
+  WriteSetting(kSettingsFile, setup.saveFolder, "quz保存先フォルダ");
+  if (setup.registerStartup && !startup.empty()) {
+    std::string exe = plat::ExecutablePath();
+    size_t slash = LastCharPos(exe, '\\');
+    std::string folder = slash == kNone ? std::string() : exe.substr(0, slash + 1);
+    plat::CreateShellLink(exe, startup + "\\quz.lnk", "", "", folder, exe, 0);
+  }
+  return true;
+}
+
+int CBackupApp::Run() {
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+void CBackupApp::ExitInstance() {
+  if (!mainWnd_) return;
+  if (mainWnd_->Handle()) DestroyWindow(mainWnd_->Handle());
+  if (mainWnd_->CheckAbandoned()) {
+    // A check that did not stop within the wait still works on the
+    // catalogue the main window owns: the window is left to the end of the
+    // process, which is near.
+    mainWnd_->WriteSettings();
+    mainWnd_.release();
+    return;
+  }
+  mainWnd_.reset();
+}
+
+}  // namespace quz

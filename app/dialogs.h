@@ -1,0 +1,77 @@
+// The dialogs of the resident program: first-run setup, version, progress
+// and the backup history.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace quz {
+
+// First-run setup ("セットアップ"): the save folder and start-up
+// registration.
+class CSetupDlg : public plat::Dialog {
+ public:
+  CSetupDlg();
+  std::string saveFolder;
+  bool registerStartup = false;
+
+ protected:
+  bool OnInitDialog() override;
+  bool OnCommand(int id, int code, HWND control) override;
+};
+
+// The program's name and version.
+class CVersionDlg : public plat::Dialog {
+ public:
+  CVersionDlg();
+
+ protected:
+  bool OnInitDialog() override;
+};
+
+// How far a long operation has come: a caption, the percentage and a bar
+// the window paints itself.  Always on top; no title bar, no cancel.
+class CProgressDlg : public plat::Dialog {
+ public:
+  static constexpr UINT_PTR kRepaintTimer = 145;
+  CProgressDlg();
+  // Creates it modeless, owned by `owner`, and shows it.
+  bool Open(HWND owner);
+  // Shows both texts and paints the bar at once.
+  void SetProgress(int percent, const std::string& caption);
+  // Paints the bar of a w x h client area at `percent`.
+  static void PaintBar(HDC dc, int w, int h, int percent);
+
+ protected:
+  bool OnInitDialog() override;
+  bool OnCommand(int id, int code, HWND control) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+ private:
+  void PaintBarNow();
+  int lastPercent_ = 0;
+  std::string lastCaption_ = "処理中";
+};
+
+// The backup history ("quz - バックアップ履歴"): the history file as a
+// five-column virtual list, rows made when shown.
+class CRirekiDlg : public plat::Dialog {
+ public:
+  static constexpr int kListId = 1100;
+  explicit CRirekiDlg(std::string historyFile);
+  HWND List() const { return list_; }
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+
+ protected:
+  bool OnInitDialog() override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+ private:
+  std::string historyFile_;
+  std::vector<std::string> rows_;
+  HWND list_ = nullptr;
+};
+
+}  // namespace quz

@@ -1,0 +1,295 @@
+#include "app/main_wnd.h"
+
+#include <cstdio>
+
+#include "app/dialogs.h"
+#include "app/paths.h"
+#include "app/settings.h"
+#include "app/status_text.h"
+#include "catalogue/file_list_file.h"
+#include "engine/generations.h"
+#include "engine/history.h"
+#include "resources/resource.h"
+
+namespace quz {
+
+namespace {
+const char kSaveFolderKey[] = "quz保存先フォルダ";
+const char kIntervalKey[] = "チェック間隔";
+const char kAtStartOnlyKey[] = "全体チェックは起動時のみ";
+const char kChangeWatcherKey[] = "TidemarkTechnologyの利用";
+const char kMinimumTimeKey[] = "最小管理時間";
+const char kMinimumTimeOnKey[] = "最小管理時間有効";
+}  // namespace
+
+CMainWnd::CMainWnd() : list_(&state_) {
+  LoadRules(rules_, kSettingsFile);
+  list_.SetClassifier([this](const std::string& path) { return Classify(rules_, path); });
+  context_ = std::make_unique<CheckContext>(list_, index_, state_, &ui_);
+
+  std::string saveFolder = ReadSetting(kSettingsFile, kSaveFolderKey);
+  if (saveFolder.empty()) {
+    saveFolder = ProgramFolder() + "Save\\";
+    WriteSetting(kSettingsFile, saveFolder, kSaveFolderKey);
+  }
+  // The index loader reads the folder as it is in memory: with its "\".
+  if (!saveFolder.empty() && saveFolder.back() != '\\') saveFolder += '\\';
+  state_.saveFolder = saveFolder;
+  StartIndexLoader(index_, state_, context_->loader);
+  CreateSaveFolder(state_.saveFolder);
+
+  std::string interval = ReadSetting(kSettingsFile, kIntervalKey);
+  checkInterval_ = interval.empty() ? 300 : SettingToInt(interval);
+  checkAtStartOnly_ = ReadIntSetting(kSettingsFile, kAtStartOnlyKey);
+  useChangeWatcher_ = ReadIntSetting(kSettingsFile, kChangeWatcherKey);
+  maxGenerations_ = ReadIntSetting(kSettingsFile, kMaxGenerationsKey);
+  minimumTime_ = ReadIntSetting(kSettingsFile, kMinimumTimeKey);
+  minimumTimeOn_ = ReadIntSetting(kSettingsFile, kMinimumTimeOnKey);
+  context_->maxGenerations = maxGenerations_;
+  state_.stopRequested = 0;
+  state_.progress = -1;
+}
+
+CMainWnd::~CMainWnd() {
+  Destroy();
+  WriteSettings();
+  // The context waits for the index loader; the check thread was stopped
+  // (or the caller kept this object alive because it was not).
+  context_.reset();
+  for (HICON icon : trayIcons_)
+    if (icon) DestroyIcon(icon);
+}
+
+void CMainWnd::WriteSettings() {
+  WriteIntSetting(kSettingsFile, checkInterval_, kIntervalKey);
+  WriteSetting(kSettingsFile, state_.saveFolder, kSaveFolderKey);
+  const std::pair<const char*, int32_t> generationValues[] = {
+      {kMaxGenerationsKey, maxGenerations_}, {kMinimumTimeKey, minimumTime_}, {kMinimumTimeOnKey, minimumTimeOn_}};
+  for (const auto& [key, value] : generationValues)
+    if (ReadIntSetting(kSettingsFile, key) != value) WriteIntSetting(kSettingsFile, value, key);
+}
+
+bool CMainWnd::Create() {
+  if (!CTrayIconWnd::Create()) return false;
+  ui_.SetOwner(Handle());
+  InitialiseTray();
+  LoadFileList(list_);
+  StartTimers();
+  if (useChangeWatcher_) StartWatcher();
+  return true;
+}
+
+void CMainWnd::InitialiseTray() {
+  int size = GetSystemMetrics(SM_CXSMICON);
+  for (int i = 0; i < 9; ++i) {
+    int id = i < 8 ? IDI_ANIMATION_FIRST + i : IDI_IDLE;
+    trayIcons_[i] = static_cast<HICON>(
+        LoadImageA(plat::ResourceInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+  }
+  for (;;) {
+    BOOL result = NotifyTray(kTrayAdd, trayIcons_[8], "quz - 初期化処理中...");
+    if (result) {
+      trayAdded_ = true;
+      return;
+    }
+    char text[80];
+    std::snprintf(text, sizeof text, "%d,%d,%d", static_cast<int>(reinterpret_cast<intptr_t>(Handle())),
+                  static_cast<int>(reinterpret_cast<intptr_t>(trayIcons_[8])), static_cast<int>(result));
+    if (plat::ShowMessage(Handle(), text, "アイコン登録失敗", plat::kButtonsRetryCancel | plat::kIconWarning) !=
+        plat::kAnswerRetry)
+      return;
+  }
+}
+
+void CMainWnd::StartTimers() {
+  if (checkInterval_ != 0 && !checkAtStartOnly_) StartTimer(kIntervalTimer, static_cast<UINT>(checkInterval_) * 1000);
+  if (checkAtStartOnly_) StartTimer(kStartCheckTimer, 10000);
+  StartTimer(kAnimationTimer, 100);
+  StartTimer(kEmptyListTimer, 300);
+}
+
+// The change watcher runs on its own thread from here while the program
+// runs, when "TidemarkTechnologyの利用" was on at start; StopWatcher waits
+// for it within the shutdown bound.
+void CMainWnd::StartWatcher() {}
+void CMainWnd::StopWatcher() {}
+
+bool CMainWnd::CheckNow() {
+  state_.stopRequested = 0;
+  return StartCheck();
+}
+
+bool CMainWnd::StartCheck() {
+  if (state_.modalState.load() > kModalVersion) return false;
+  return StartFullCheck(*context_);
+}
+
+void CMainWnd::OnTimer(UINT_PTR id) {
+  switch (id) {
+    case kIntervalTimer:
+      CheckNow();
+      break;
+    case kAnimationTimer:
+      Animate();
+      break;
+    case kEmptyListTimer:
+      StopTimer(kEmptyListTimer);
+      if (list_.Count() == 0) ShowTargets();
+      break;
+    case kStartCheckTimer:
+      StopTimer(kStartCheckTimer);
+      CheckNow();
+      break;
+  }
+}
+
+void CMainWnd::Animate() {
+  // A folder check leaves the catalogue changed; it is written here, on
+  // this thread, once no check is changing it any more.
+  if (state_.catalogueChanged.load() && context_->checkRunning.load() == 0 &&
+      state_.changeCheckRunning.load() == 0) {
+    state_.catalogueChanged = 0;
+    SaveFileList(list_);
+  }
+
+  int32_t progress = state_.progress.load();
+  int32_t ready = state_.generationReady.load();
+  if (progress == -1 && animationStep_ % 8 == 0 && ready == 1) {
+    if (!idleShown_) {
+      NotifyTray(kTrayModify, trayIcons_[8], IdleTrayText().c_str());
+      idleShown_ = 1;
+    }
+    return;
+  }
+  idleShown_ = 0;
+  std::string text = BusyTrayText(progress, list_.Count(), ready);
+  NotifyTray(kTrayModify, trayIcons_[animationStep_ % 8], text.c_str());
+  ++animationStep_;
+}
+
+void CMainWnd::OnTrayRightClick() {
+  POINT at{};
+  GetCursorPos(&at);
+  HMENU menu = LoadMenuA(plat::ResourceInstance(), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+  if (!menu) return;
+  HMENU commands = GetSubMenu(menu, 0);
+  SetMenuDefaultItem(commands, ID_SHOW_TARGETS, FALSE);
+  // In the foreground, so that the menu closes when the user clicks
+  // elsewhere.
+  SetForegroundWindow(Handle());
+  TrackCommandMenu(commands, at);
+  DestroyMenu(menu);
+}
+
+void CMainWnd::TrackCommandMenu(HMENU menu, POINT at) {
+  TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, Handle(), nullptr);
+  PostMessageA(Handle(), WM_NULL, 0, 0);
+}
+
+void CMainWnd::OnTrayDoubleClick() {
+  SetForegroundWindow(Handle());
+  ShowTargets();
+}
+
+void CMainWnd::ShowTargets() {
+  // The target window is modeless; modalState says "being opened" only
+  // while it is made visible.
+  if (state_.modalState.load() != kModalNone) return;
+  state_.modalState = kModalOpeningTargets;
+  state_.modalState = kModalNone;
+}
+
+INT_PTR CMainWnd::RunDialog(plat::Dialog& dialog) { return dialog.DoModal(Handle()); }
+
+void CMainWnd::RunModal(int32_t state, plat::Dialog* dialog) {
+  if (state_.modalState.load() != kModalNone) return;
+  state_.modalState = state;
+  if (dialog) RunDialog(*dialog);
+  state_.modalState = kModalNone;
+}
+
+void CMainWnd::OnCommand(int id) {
+  switch (id) {
+    case ID_HISTORY: {
+      if (state_.modalState.load() != kModalNone) return;
+      CRirekiDlg history(HistoryPath());
+      RunModal(kModalHistory, &history);
+      break;
+    }
+    case ID_SHOW_TARGETS:
+      ShowTargets();
+      break;
+    case ID_RESTORE:
+      RunModal(kModalRestore, nullptr);
+      break;
+    case ID_EXPORT:
+      RunModal(kModalExport, nullptr);
+      break;
+    case ID_IMPORT:
+      RunModal(kModalImport, nullptr);
+      break;
+    case ID_SETTINGS:
+      RunModal(kModalSettings, nullptr);
+      break;
+    case ID_OPEN_SAVE_FOLDER:
+      plat::ShellOpen(state_.saveFolder);
+      break;
+    case ID_OPEN_PROGRAM_FOLDER:
+      plat::ShellOpen(ProgramFolder());
+      break;
+    case ID_HELP_README:
+      plat::ShellOpen(ExePath("readme.htm"));
+      break;
+    case ID_APP_ABOUT: {
+      CVersionDlg version;
+      RunModal(kModalVersion, &version);
+      break;
+    }
+    case ID_CHECK_NOW:
+      CheckNow();
+      break;
+    case ID_APP_EXIT_RESIDENT:
+      if (state_.modalState.load() == kModalNone) PostMessageA(Handle(), WM_CLOSE, 0, 0);
+      break;
+  }
+}
+
+LRESULT CMainWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  static const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam));
+      return 0;
+    case WM_CLOSE:
+      if (state_.modalState.load() == kModalNone) DestroyWindow(Handle());
+      return 0;
+    case WM_DESTROY:
+      Shutdown();
+      if (quitOnDestroy_) PostQuitMessage(0);
+      return 0;
+  }
+  if (message == taskbarCreated && trayAdded_) {
+    // The notification area was restarted and forgot our icon.
+    NotifyTray(kTrayAdd, LastTrayIcon(), LastTrayText().c_str());
+    return 0;
+  }
+  return CTrayIconWnd::OnMessage(message, wParam, lParam);
+}
+
+void CMainWnd::Shutdown() {
+  // The threads are told first: removing the icon can take the shell a
+  // while, and a check should not save on meanwhile.
+  state_.stopEvent.Set();
+  state_.stopRequested = 1;
+  state_.watchEvent.Set();
+  if (trayAdded_) NotifyTray(kTrayRemove, nullptr, nullptr);
+  trayAdded_ = false;
+  checkAbandoned_ = !WaitForCheck(*context_, checkWaitMs_);
+  StopWatcher();
+  // The catalogue is written only once nothing changes it: a check left
+  // running after the wait would change it while it is written.  Its saved
+  // times are then lost, and the files are simply saved again next time.
+  if (!checkAbandoned_ && state_.changeCheckRunning.load() == 0) SaveFileList(list_);
+}
+
+}  // namespace quz

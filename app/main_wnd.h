@@ -1,0 +1,114 @@
+// The hidden main window of the resident program: it owns the catalogue,
+// the generation index, the rules, the run-time state and the check
+// context for the whole run, shows the tray icon and its command menu, and
+// runs the check scheduler on its timers.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/run_state.h"
+#include "app/tray_icon_wnd.h"
+#include "catalogue/file_list.h"
+#include "catalogue/generation_index.h"
+#include "catalogue/rules.h"
+#include "engine/check.h"
+#include "platform/window.h"
+
+namespace quz {
+
+// Timers of the main window.
+inline constexpr UINT_PTR kIntervalTimer = 3;
+inline constexpr UINT_PTR kAnimationTimer = 6;
+inline constexpr UINT_PTR kEmptyListTimer = 7;
+inline constexpr UINT_PTR kStartCheckTimer = 8;
+
+class CMainWnd : public CTrayIconWnd {
+ public:
+  // Reads the settings, settles the save folder and starts the generation
+  // index loader.
+  CMainWnd();
+  // Writes the settings kept in memory.
+  ~CMainWnd() override;
+
+  // Creates the hidden window, then adds the tray icon, loads the
+  // catalogue, starts the timers and (when switched on) the change watcher.
+  bool Create() override;
+
+  // Clears stopRequested and starts a check when allowed.
+  bool CheckNow();
+  // Starts a whole check on its own thread unless a blocking window is
+  // open, a check runs or the change watcher checks changed files.
+  bool StartCheck();
+
+  void OnTrayRightClick() override;
+  void OnTrayDoubleClick() override;
+
+  // Writes "チェック間隔", "quz保存先フォルダ" and the generation values
+  // that differ from the file.
+  void WriteSettings();
+
+  RunState& State() { return state_; }
+  CFileList& FileList() { return list_; }
+  CheckContext& Context() { return *context_; }
+  int32_t CheckInterval() const { return checkInterval_; }
+  // Whether the last shutdown had to leave a check running.
+  bool CheckAbandoned() const { return checkAbandoned_; }
+  // How long shutdown waits for the check thread and for the watcher.
+  void SetShutdownWaits(uint32_t checkMs, uint32_t watcherMs) {
+    checkWaitMs_ = checkMs;
+    watcherWaitMs_ = watcherMs;
+  }
+  // Whether the window's destruction ends the message loop.
+  void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
+
+ protected:
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void OnTimer(UINT_PTR id) override;
+  virtual void OnCommand(int id);
+  // Tracks the command menu at the cursor; the chosen command arrives as a
+  // command message.
+  virtual void TrackCommandMenu(HMENU menu, POINT at);
+  // Runs a window opened from the menu.
+  virtual INT_PTR RunDialog(plat::Dialog& dialog);
+  // Opens a window that blocks checks and exit: nothing while another one
+  // is open; modalState holds `state` while it is open.
+  void RunModal(int32_t state, plat::Dialog* dialog);
+  // Shows the target window (command 32772).
+  void ShowTargets();
+
+  // The change watcher runs while the program runs when "TidemarkTechnology
+  // の利用" was on at start.
+  void StartWatcher();
+  void StopWatcher();
+
+ private:
+  void InitialiseTray();
+  void StartTimers();
+  void Animate();
+  void Shutdown();
+
+  RunState state_;
+  CFileList list_;
+  CRuleTable rules_;
+  CGenerationIndex index_;
+  plat::WindowInteraction ui_;
+  std::unique_ptr<CheckContext> context_;
+
+  HICON trayIcons_[9] = {};
+  int32_t checkInterval_ = 300;
+  int32_t checkAtStartOnly_ = 0;
+  int32_t useChangeWatcher_ = 0;
+  int32_t maxGenerations_ = 0;
+  int32_t minimumTime_ = 0;
+  int32_t minimumTimeOn_ = 0;
+  int32_t animationStep_ = 0;
+  int32_t idleShown_ = 0;
+  bool trayAdded_ = false;
+  bool checkAbandoned_ = false;
+  bool quitOnDestroy_ = true;
+  uint32_t checkWaitMs_ = 30000;
+  uint32_t watcherWaitMs_ = 30000;
+};
+
+}  // namespace quz

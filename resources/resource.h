@@ -1,0 +1,47 @@
+// Resource ids of quz.exe: dialogs, controls, menus, icons and commands.
+#pragma once
+
+// Icons.
+#define IDR_MAINFRAME 128
+#define IDI_ANIMATION_FIRST 131  // eight frames, 131 to 138
+#define IDI_IDLE 139
+#define IDI_LIST_FOLDER 192
+#define IDI_LIST_RESERVED 193
+#define IDI_LIST_DRIVE 194
+
+// Menus.
+#define IDR_TRAY_MENU 129
+
+// Dialogs.
+#define IDD_ABOUTBOX 100
+#define IDD_SETUP 102
+#define IDD_PROGRESS 167
+#define IDD_RIREKI 177
+
+// Setup dialog controls.
+#define IDC_REGISTER_STARTUP 1020
+#define IDC_BROWSE 1024
+#define IDC_SAVE_FOLDER 1028
+
+// History window: the placeholder the list is laid over.
+#define IDC_HISTORY_PLACE 1000
+// Progress window.
+#define IDC_PROGRESS_CAPTION 1001
+#define IDC_PROGRESS_PERCENT 1002
+#define IDC_PROGRESS_BAR 1003
+// Version window.
+#define IDC_VERSION_TEXT 1010
+
+// Commands.
+#define ID_APP_EXIT_RESIDENT 32771
+#define ID_SHOW_TARGETS 32772
+#define ID_CHECK_NOW 32773
+#define ID_APP_ABOUT 32774
+#define ID_OPEN_SAVE_FOLDER 32776
+#define ID_OPEN_PROGRAM_FOLDER 32777
+#define ID_RESTORE 32781
+#define ID_EXPORT 32783
+#define ID_HISTORY 32784
+#define ID_IMPORT 32785
+#define ID_SETTINGS 32786
+#define ID_HELP_README 32793

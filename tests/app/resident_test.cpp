@@ -1,0 +1,705 @@
+// The resident program's windows, driven through their real messages: the
+// tray notifications, the command menu, the scheduler's timers, modalState,
+// first-run setup, shutdown during a check, and the progress and history
+// windows.  Message boxes are answered by a scripted responder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/backup_app.h"
+// After windows.h, which the window layer brings.
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "app/dialogs.h"
+#include "app/main_wnd.h"
+#include "app/paths.h"
+#include "app/settings.h"
+#include "catalogue/file_list_file.h"
+#include "engine/history.h"
+#include "platform/platform.h"
+#include "resources/resource.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using quz::CMainWnd;
+
+// Dispatches every waiting message of this thread (a WM_QUIT from a
+// destroyed main window too, which must not end a later modal loop).
+void Pump() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+// Pumps until `done` holds or a minute has passed (a hung window fails the
+// test instead of hanging it).
+bool PumpUntil(const std::function<bool()>& done) {
+  uint32_t start = plat::TickCount();
+  while (!done()) {
+    if (plat::TickCount() - start > 60000) return false;
+    Pump();
+    plat::Sleep(5);
+  }
+  return true;
+}
+
+// Runs `action` from inside the next modal loop of this thread: a thread
+// timer's message is dispatched by the dialog's own loop.
+std::function<void()> pendingAction;
+bool actionRan = false;
+void CALLBACK RunPendingAction(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  auto action = std::move(pendingAction);
+  pendingAction = nullptr;
+  actionRan = true;
+  if (action) action();
+}
+void WhileModal(std::function<void()> action) {
+  pendingAction = std::move(action);
+  actionRan = false;
+  SetTimer(nullptr, 0, 20, RunPendingAction);
+}
+
+std::string WindowText(HWND window) {
+  char text[512] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+// The main window with the tray operations counted and the command menu
+// recorded instead of tracked (tracking would wait for a user).
+class TestMainWnd : public CMainWnd {
+ public:
+  TestMainWnd() { SetQuitOnDestroy(false); }
+  void OnTraySingleClick() override {
+    ++singleClicks;
+    CMainWnd::OnTraySingleClick();
+  }
+  void OnTrayDoubleClick() override {
+    ++doubleClicks;
+    CMainWnd::OnTrayDoubleClick();
+  }
+  void OnTrayRightClick() override {
+    ++rightClicks;
+    CMainWnd::OnTrayRightClick();
+  }
+  void TrackCommandMenu(HMENU menu, POINT) override {
+    ++menusShown;
+    menuDefault = GetMenuDefaultItem(menu, FALSE, 0);
+    items.clear();
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      char text[128] = {};
+      GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+      items.push_back(text);
+    }
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STATE;
+    GetMenuItemInfoA(menu, ID_SHOW_TARGETS, FALSE, &info);
+    defaultDrawnBold = (info.fState & MFS_DEFAULT) != 0;
+  }
+  int singleClicks = 0, doubleClicks = 0, rightClicks = 0, menusShown = 0;
+  UINT menuDefault = 0;
+  bool defaultDrawnBold = false;
+  std::vector<std::string> items;
+};
+
+class Resident : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr)
+        << "these tests drive real windows: run them with a display (scripts/test starts Xvfb)";
+    quz::OverrideProgramFolder(dir.path());
+    plat::SetMessageResponder([this](HWND, const std::string& text, const std::string& caption, unsigned style) {
+      shown.push_back({text, caption, style});
+      return plat::FirstButtonAnswer(style);
+    });
+  }
+  void TearDown() override {
+    Pump();
+    plat::SetMessageResponder(nullptr);
+    quz::OverrideProgramFolder("");
+  }
+
+  // quz.ini with a save folder in the temporary folder and the scheduler
+  // settings.
+  void WriteSettings(int interval, int atStartOnly) {
+    ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, dir / "Save\\", "quz保存先フォルダ"));
+    ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, interval, "チェック間隔"));
+    ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, atStartOnly, "全体チェックは起動時のみ"));
+  }
+  // A catalogue of `count` files of `size` bytes in a source folder.
+  void WriteCatalogue(int count, size_t size) {
+    std::string source = dir / "source\\";
+    ASSERT_TRUE(plat::CreateFolder(source));
+    std::string lines;
+    for (int i = 0; i < count; ++i) {
+      std::string path = source + "file" + std::to_string(i) + ".dat";
+      quztest::WriteFile(path, std::string(size, static_cast<char>('a' + i % 26)));
+      lines += path + "<0<0<0\r\n";
+    }
+    quztest::WriteFile(dir / quz::kFileListName, lines);
+  }
+  // Creates the main window and waits for the generation index loader, so
+  // that the tray shows what a check does, not the loading.
+  std::unique_ptr<TestMainWnd> Start() {
+    auto window = std::make_unique<TestMainWnd>();
+    EXPECT_TRUE(window->Create());
+    if (window->Context().loader) window->Context().loader->Join();
+    return window;
+  }
+  void Tray(CMainWnd& window, UINT mouse, UINT icon = quz::kTrayIconId) {
+    SendMessageA(window.Handle(), quz::kTrayMessage, icon, mouse);
+  }
+  void Command(CMainWnd& window, int id) { SendMessageA(window.Handle(), WM_COMMAND, id, 0); }
+  void Timer(CMainWnd& window, UINT_PTR id) { SendMessageA(window.Handle(), WM_TIMER, id, 0); }
+  bool CheckRan(CMainWnd& window) {
+    EXPECT_TRUE(quz::WaitForCheck(window.Context(), 60000));
+    return window.Context().savedCount.load() > 0;
+  }
+
+  struct Box {
+    std::string text, caption;
+    unsigned style;
+  };
+  quztest::TempDir dir;
+  std::vector<Box> shown;
+};
+
+TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClick) {
+  WriteSettings(300, 0);
+  auto window = Start();
+
+  // A press starts the click timer with the system's double-click time; a
+  // release alone does nothing yet; when the time is over, one single click.
+  Tray(*window, WM_LBUTTONDOWN);
+  EXPECT_EQ(window->TimerPeriod(quz::kClickTimer), GetDoubleClickTime());
+  Tray(*window, WM_LBUTTONUP);
+  Pump();
+  EXPECT_EQ(window->doubleClicks, 0);
+  ASSERT_TRUE(PumpUntil([&] { return window->singleClicks == 1; }));
+  EXPECT_EQ(window->TimerPeriod(quz::kClickTimer), 0u);
+
+  // A double click acts once, when its button is released, and no single
+  // click follows.
+  Tray(*window, WM_LBUTTONDOWN);
+  Tray(*window, WM_LBUTTONUP);
+  Tray(*window, WM_LBUTTONDBLCLK);
+  EXPECT_EQ(window->TimerPeriod(quz::kClickTimer), 0u);
+  Pump();
+  EXPECT_EQ(window->doubleClicks, 0);
+  Tray(*window, WM_LBUTTONUP);
+  ASSERT_TRUE(PumpUntil([&] { return window->doubleClicks == 1; }));
+  plat::Sleep(GetDoubleClickTime() + 100);
+  Pump();
+  EXPECT_EQ(window->doubleClicks, 1);
+  EXPECT_EQ(window->singleClicks, 1);
+  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+
+  // The right button's release shows the command menu.
+  Tray(*window, WM_RBUTTONDOWN);
+  Pump();
+  EXPECT_EQ(window->rightClicks, 0);
+  Tray(*window, WM_RBUTTONUP);
+  ASSERT_TRUE(PumpUntil([&] { return window->rightClicks == 1; }));
+  EXPECT_EQ(window->menusShown, 1);
+
+  // Notifications of another icon are not ours.
+  Tray(*window, WM_RBUTTONUP, quz::kTrayIconId + 1);
+  Tray(*window, WM_LBUTTONDOWN, quz::kTrayIconId + 1);
+  Pump();
+  EXPECT_EQ(window->rightClicks, 1);
+  EXPECT_EQ(window->TimerPeriod(quz::kClickTimer), 0u);
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(Resident, CommandMenuHasEveryItemWithTargetsAsDefault) {
+  WriteSettings(300, 0);
+  auto window = Start();
+  Tray(*window, WM_RBUTTONUP);
+  ASSERT_TRUE(PumpUntil([&] { return window->menusShown == 1; }));
+  EXPECT_EQ(window->menuDefault, static_cast<UINT>(ID_SHOW_TARGETS));
+  EXPECT_TRUE(window->defaultDrawnBold);
+  std::vector<std::string> expected = {"バックアップ履歴(&R)", "対象設定(&S)", "ファイル復元(&F)",
+                                       "書き出し関係", "フォルダを開く(&O)", "設定全般", "",
+                                       "ヘルプ(&H)", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "終了(&X)"};
+  EXPECT_EQ(window->items, expected);
+
+  // The sub-menus and their commands.
+  HMENU menu = LoadMenuA(plat::ResourceInstance(), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+  ASSERT_NE(menu, nullptr);
+  HMENU commands = GetSubMenu(menu, 0);
+  HMENU exports = GetSubMenu(commands, 3), folders = GetSubMenu(commands, 4);
+  EXPECT_EQ(GetMenuItemID(exports, 0), static_cast<UINT>(ID_EXPORT));
+  EXPECT_EQ(GetMenuItemID(exports, 1), static_cast<UINT>(ID_IMPORT));
+  EXPECT_EQ(GetMenuItemID(folders, 0), static_cast<UINT>(ID_OPEN_SAVE_FOLDER));
+  EXPECT_EQ(GetMenuItemID(folders, 1), static_cast<UINT>(ID_OPEN_PROGRAM_FOLDER));
+  const UINT ids[] = {32784, 32772, 32781, 0xFFFFFFFF, 0xFFFFFFFF, 32786, 0, 32793, 32774, 32771};
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(GetMenuItemID(commands, i), ids[i]) << i;
+  DestroyMenu(menu);
+}
+
+TEST_F(Resident, TooltipShowsProgressAndIdle) {
+  WriteSettings(300, 0);
+  auto window = Start();
+  EXPECT_EQ(window->LastTrayText(), "quz - 初期化処理中...");
+  for (int i = 0; i < 1000; ++i)
+    ASSERT_TRUE(window->FileList().AddLoaded("C:\\data\\f" + std::to_string(i) + ".txt", 0, 0, 0));
+
+  quz::RunState& state = window->State();
+  state.progress = 250;
+  Timer(*window, quz::kAnimationTimer);
+  EXPECT_EQ(window->LastTrayText(), "quz - 処理中(25%  : 250/1000)");
+  state.progress = 0;
+  Timer(*window, quz::kAnimationTimer);
+  EXPECT_EQ(window->LastTrayText(), "quz - ファイル調査中");
+
+  // The frames finish their cycle of eight before the idle picture returns.
+  state.progress = -1;
+  int ticks = 0;
+  while (window->LastTrayText() != "quz - 待機中" && ticks < 20) {
+    Timer(*window, quz::kAnimationTimer);
+    ++ticks;
+  }
+  EXPECT_EQ(window->LastTrayText(), "quz - 待機中");
+  EXPECT_EQ(ticks, 7);  // steps 2 to 7, then the idle tick at step 8
+
+  state.generationReady = 0;
+  Timer(*window, quz::kAnimationTimer);
+  EXPECT_EQ(window->LastTrayText(), "quz - 世代管理システム準備中");
+  state.generationReady = 1;
+}
+
+TEST_F(Resident, ChangedCatalogueIsWrittenOnTheAnimationTick) {
+  WriteSettings(300, 0);
+  auto window = Start();
+  ASSERT_TRUE(window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, 0, 0));
+  // Not while a change check still works on it.
+  window->State().catalogueChanged = 1;
+  window->State().changeCheckRunning = 1;
+  Timer(*window, quz::kAnimationTimer);
+  EXPECT_EQ(window->State().catalogueChanged.load(), 1);
+  EXPECT_EQ(quztest::ReadFile(dir / quz::kFileListName).find("by a folder check"), std::string::npos);
+  window->State().changeCheckRunning = 0;
+  Timer(*window, quz::kAnimationTimer);
+  EXPECT_EQ(window->State().catalogueChanged.load(), 0);
+  EXPECT_NE(quztest::ReadFile(dir / quz::kFileListName).find("C:\\changed\\by a folder check.txt<"),
+            std::string::npos);
+}
+
+TEST_F(Resident, SchedulerTimersFollowTheSettings) {
+  WriteCatalogue(1, 100);
+  {
+    WriteSettings(300, 0);
+    auto window = Start();
+    EXPECT_EQ(window->TimerPeriod(quz::kIntervalTimer), 300000u);
+    EXPECT_EQ(window->TimerPeriod(quz::kStartCheckTimer), 0u);
+    EXPECT_EQ(window->TimerPeriod(quz::kAnimationTimer), 100u);
+    EXPECT_EQ(window->TimerPeriod(quz::kEmptyListTimer), 300u);
+    // Timer 3 checks now: stopRequested is cleared first.
+    window->State().stopRequested = 1;
+    Timer(*window, quz::kIntervalTimer);
+    EXPECT_TRUE(CheckRan(*window));
+    EXPECT_EQ(window->TimerPeriod(quz::kIntervalTimer), 300000u);
+  }
+  {
+    WriteSettings(300, 1);
+    auto window = Start();
+    EXPECT_EQ(window->TimerPeriod(quz::kIntervalTimer), 0u);
+    EXPECT_EQ(window->TimerPeriod(quz::kStartCheckTimer), 10000u);
+    quztest::WriteFile(dir / "source\\file0.dat", "changed");
+    plat::SetFileTime(dir / "source\\file0.dat", 1000000000);
+    Timer(*window, quz::kStartCheckTimer);
+    EXPECT_EQ(window->TimerPeriod(quz::kStartCheckTimer), 0u);
+    EXPECT_TRUE(CheckRan(*window));
+  }
+  {
+    WriteSettings(0, 0);
+    auto window = Start();
+    EXPECT_EQ(window->TimerPeriod(quz::kIntervalTimer), 0u);
+    EXPECT_EQ(window->TimerPeriod(quz::kStartCheckTimer), 0u);
+    EXPECT_EQ(window->TimerPeriod(quz::kAnimationTimer), 100u);
+  }
+  // The interval in memory is written back at the end.
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "チェック間隔"), "0");
+}
+
+TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
+  WriteSettings(300, 0);
+  WriteCatalogue(1, 100);
+  auto window = Start();
+  HWND handle = window->Handle();
+
+  // While the settings sheet is open, timer 3 fires but no check starts.
+  window->State().modalState = quz::kModalSettings;
+  Timer(*window, quz::kIntervalTimer);
+  Command(*window, ID_CHECK_NOW);
+  EXPECT_TRUE(quz::WaitForCheck(window->Context(), 60000));
+  EXPECT_EQ(window->Context().savedCount.load(), 0);
+  window->State().modalState = quz::kModalNone;
+
+  // The history window holds modalState 6: other windows, checks and exit
+  // wait for it.
+  bool checked = false;
+  WhileModal([&] {
+    checked = true;
+    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    ASSERT_NE(plat::Dialog::Current(), nullptr);
+    Command(*window, ID_APP_ABOUT);
+    Command(*window, ID_SETTINGS);
+    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    Timer(*window, quz::kIntervalTimer);
+    Command(*window, ID_CHECK_NOW);
+    EXPECT_FALSE(window->StartCheck());
+    EXPECT_EQ(window->Context().checkRunning.load(), 0);
+    Command(*window, ID_APP_EXIT_RESIDENT);
+    SendMessageA(handle, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(handle));
+    SendMessageA(plat::Dialog::Current()->Handle(), WM_COMMAND, IDOK, 0);
+  });
+  Command(*window, ID_HISTORY);
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->Context().savedCount.load(), 0);
+
+  // The version window (2) lets checks run but still refuses exit.
+  checked = false;
+  WhileModal([&] {
+    checked = true;
+    EXPECT_EQ(window->State().modalState.load(), quz::kModalVersion);
+    EXPECT_TRUE(window->CheckNow());
+    EXPECT_TRUE(quz::WaitForCheck(window->Context(), 60000));
+    SendMessageA(handle, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(handle));
+    SendMessageA(plat::Dialog::Current()->Handle(), WM_COMMAND, IDOK, 0);
+  });
+  Command(*window, ID_APP_ABOUT);
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(window->Context().savedCount.load(), 1);
+
+  // The windows that come later open nothing yet and leave modalState 0.
+  for (int id : {ID_RESTORE, ID_EXPORT, ID_IMPORT, ID_SETTINGS, ID_SHOW_TARGETS}) {
+    Command(*window, id);
+    EXPECT_EQ(window->State().modalState.load(), quz::kModalNone) << id;
+  }
+  // With nothing open, exit closes the main window.
+  Command(*window, ID_APP_EXIT_RESIDENT);
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindow(handle); }));
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(Resident, ExitDuringALongCheckStopsItAndWritesTheCatalogue) {
+  WriteSettings(300, 0);
+  WriteCatalogue(100, 1 << 20);
+  auto window = Start();
+  HWND handle = window->Handle();
+  quztest::WriteFile(dir / quz::kFileListName, "");  // so that its rewrite shows
+  // Exit as soon as the check has started.
+  ASSERT_TRUE(window->CheckNow());
+  Command(*window, ID_APP_EXIT_RESIDENT);
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindow(handle); }));
+  EXPECT_FALSE(window->CheckAbandoned());
+  EXPECT_EQ(window->Context().checkRunning.load(), 0);
+  EXPECT_EQ(window->State().stopRequested.load(), 1);
+  EXPECT_TRUE(window->State().stopEvent.IsSet());
+  // The check stopped before its end, and the catalogue was written after
+  // it stopped: every entry is there.
+  EXPECT_LT(window->Context().savedCount.load(), 100);
+  std::string catalogue = quztest::ReadFile(dir / quz::kFileListName);
+  EXPECT_NE(catalogue.find("file99.dat<"), std::string::npos);
+  window.reset();
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "チェック間隔"), "300");
+}
+
+TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
+  // "終了": the program ends and nothing is written.
+  {
+    quz::CBackupApp app;
+    WhileModal([&] {
+      auto* setup = dynamic_cast<quz::CSetupDlg*>(plat::Dialog::Current());
+      ASSERT_NE(setup, nullptr);
+      EXPECT_EQ(WindowText(setup->Handle()), "セットアップ");
+      std::string folder = setup->ItemText(IDC_SAVE_FOLDER);
+      EXPECT_EQ(folder.substr(folder.size() - 11), "\\QUZ_BACKUP");
+      EXPECT_EQ(IsDlgButtonChecked(setup->Handle(), IDC_REGISTER_STARTUP), BST_UNCHECKED);
+      SendMessageA(setup->Handle(), WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_TRUE(actionRan);
+    EXPECT_FALSE(quztest::Exists(dir / "quz.ini"));
+  }
+  // A value of one byte counts as missing; OK with an empty field is
+  // refused with a message, then OK with a folder writes it.
+  quztest::WriteFile(dir / "quz.ini", "[quz保存先フォルダ]C\r\n");
+  {
+    quz::CBackupApp app;
+    std::string chosen = dir / "バックアップ";
+    WhileModal([&] {
+      auto* setup = dynamic_cast<quz::CSetupDlg*>(plat::Dialog::Current());
+      ASSERT_NE(setup, nullptr);
+      setup->SetItemText(IDC_SAVE_FOLDER, "");
+      SendMessageA(setup->Handle(), WM_COMMAND, IDOK, 0);
+      ASSERT_EQ(shown.size(), 1u);
+      EXPECT_EQ(shown[0].text, "保存先を正しく入力して下さい    ");
+      EXPECT_EQ(shown[0].caption, "quzセットアップ");
+      EXPECT_EQ(shown[0].style, plat::kButtonsOk | plat::kIconWarning);
+      EXPECT_EQ(plat::Dialog::Current(), setup);
+      setup->SetItemText(IDC_SAVE_FOLDER, chosen);
+      SendMessageA(setup->Handle(), WM_COMMAND, IDOK, 0);
+    });
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_TRUE(actionRan);
+    EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ"), chosen);
+    ASSERT_NE(app.MainWnd(), nullptr);
+    EXPECT_TRUE(IsWindow(app.MainWnd()->Handle()));
+    // Every level of the folder exists, and it ends with "\" in memory.
+    EXPECT_EQ(app.MainWnd()->State().saveFolder, chosen + "\\");
+    EXPECT_TRUE(quztest::Exists(chosen));
+    app.ExitInstance();
+  }
+  Pump();
+  // The folder as it is in memory is written at the end.
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ"), dir / "バックアップ\\");
+  // With a folder set, start-up shows no setup.
+  {
+    quz::CBackupApp app;
+    WhileModal([] { ADD_FAILURE() << "a dialog was shown"; });
+    ASSERT_TRUE(app.InitInstance());
+    Pump();
+    KillTimer(nullptr, 0);
+    app.ExitInstance();
+  }
+  pendingAction = nullptr;
+}
+
+TEST_F(Resident, HistoryWindowListsTheRows) {
+  WriteSettings(300, 0);
+  quztest::WriteFile(dir / "Rireki.txt",
+                     "1052300000 0 0 C:\\a b\\c d.txt\r\n"
+                     "1052300000 5000 1200 C:\\x\\y.dat\r\n"
+                     "broken\r\n"
+                     "1 2 3 C:\\not\\ended.txt");
+  auto window = Start();
+  bool checked = false;
+  WhileModal([&] {
+    checked = true;
+    auto* history = dynamic_cast<quz::CRirekiDlg*>(plat::Dialog::Current());
+    ASSERT_NE(history, nullptr);
+    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    EXPECT_EQ(WindowText(history->Handle()), "quz - バックアップ履歴");
+    HWND list = history->List();
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(GetWindowLongA(list, GWL_STYLE) & LVS_OWNERDATA);
+    ASSERT_EQ(ListView_GetItemCount(list), 3);
+    auto cell = [&](int row, int column) {
+      char text[300] = {};
+      LVITEMA item{};
+      item.iSubItem = column;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+      return std::string(text);
+    };
+    EXPECT_EQ(cell(0, 0), "c d.txt");
+    EXPECT_EQ(cell(0, 1), "C:\\a b\\");
+    EXPECT_EQ(cell(0, 2), "0KB");
+    EXPECT_EQ(cell(0, 3), "0KB");
+    plat::CalendarTime local = plat::BreakDownLocal(1052300000);
+    char when[40];
+    std::snprintf(when, sizeof when, "%d/%02d/%02d %d:%02d", local.year, local.month, local.day, local.hour,
+                  local.minute);
+    EXPECT_EQ(cell(0, 4), when);
+    EXPECT_EQ(cell(1, 0), "y.dat");
+    EXPECT_EQ(cell(1, 2), "5KB");
+    EXPECT_EQ(cell(1, 3), "2KB");
+    EXPECT_EQ(cell(2, 0), "");
+    EXPECT_EQ(cell(2, 4), "");
+    // The headers, as wide as their text plus 15 pixels.
+    for (int column = 0; column < quz::kHistoryColumns; ++column) {
+      char text[100] = {};
+      LVCOLUMNA header{};
+      header.mask = LVCF_TEXT | LVCF_WIDTH;
+      header.pszText = text;
+      header.cchTextMax = sizeof text;
+      ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&header)));
+      EXPECT_STREQ(text, quz::kHistoryHeaders[column]);
+      int width = static_cast<int>(
+          SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(quz::kHistoryHeaders[column])));
+      EXPECT_EQ(header.cx, width + 15);
+    }
+    // Laid over the placeholder, 10 pixels right and down.
+    RECT place{}, shown{};
+    GetWindowRect(history->Item(IDC_HISTORY_PLACE), &place);
+    GetWindowRect(list, &shown);
+    EXPECT_EQ(shown.left - place.left, 10);
+    EXPECT_EQ(shown.top - place.top, 10);
+    SendMessageA(history->Handle(), WM_COMMAND, IDOK, 0);
+  });
+  Command(*window, ID_HISTORY);
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+}
+
+TEST_F(Resident, VersionWindowShowsNameAndVersion) {
+  WriteSettings(300, 0);
+  auto window = Start();
+  bool checked = false;
+  WhileModal([&] {
+    checked = true;
+    auto* version = dynamic_cast<quz::CVersionDlg*>(plat::Dialog::Current());
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(WindowText(version->Handle()), "バージョン情報");
+    EXPECT_EQ(version->ItemText(IDC_VERSION_TEXT).rfind("quz バージョン ", 0), 0u);
+    SendMessageA(version->Handle(), WM_COMMAND, IDOK, 0);
+  });
+  Command(*window, ID_APP_ABOUT);
+  EXPECT_TRUE(checked);
+}
+
+// The colour of a pixel of a window's client area, as shown.
+COLORREF PixelOf(HWND window, int x, int y) {
+  HDC dc = GetDC(window);
+  COLORREF colour = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return colour;
+}
+
+TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
+  // Into a bitmap: every pixel of a 100 x 8 bar at 40%.
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 100, 8);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  quz::CProgressDlg::PaintBar(memory, 100, 8, 40);
+  const COLORREF green = RGB(0, 255, 0), white = RGB(255, 255, 255), dark = RGB(80, 80, 80),
+                 light = RGB(200, 200, 200);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 100; ++x) {
+      COLORREF expected;
+      if (x == 99 || y == 7)
+        expected = light;
+      else if (x == 0 || y == 0)
+        expected = dark;
+      else
+        expected = x < 40 ? green : white;
+      ASSERT_EQ(GetPixel(memory, x, y), expected) << x << "," << y;
+    }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+
+  // On the window: the texts and the bar at 0, 40 and 100.
+  quz::CProgressDlg progress;
+  ASSERT_TRUE(progress.Open(nullptr));
+  Pump();
+  EXPECT_TRUE(GetWindowLongA(progress.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_NE(GetWindowLongA(progress.Handle(), GWL_STYLE) & WS_CAPTION, WS_CAPTION);  // no title bar
+  HWND bar = progress.Item(IDC_PROGRESS_BAR);
+  RECT client{};
+  GetClientRect(bar, &client);
+  int w = client.right, h = client.bottom;
+  ASSERT_GT(w, 10);
+  ASSERT_GT(h, 2);
+  int mid = h / 2;
+  progress.SetProgress(40, "処理中(1/2)");
+  EXPECT_EQ(progress.ItemText(IDC_PROGRESS_CAPTION), "処理中(1/2)");
+  EXPECT_EQ(progress.ItemText(IDC_PROGRESS_PERCENT), "40%");
+  EXPECT_EQ(PixelOf(bar, 1, mid), green);
+  EXPECT_EQ(PixelOf(bar, 40 * w / 100 - 1, mid), green);
+  EXPECT_EQ(PixelOf(bar, 40 * w / 100, mid), white);
+  EXPECT_EQ(PixelOf(bar, w - 2, mid), white);
+  EXPECT_EQ(PixelOf(bar, 0, mid), dark);
+  EXPECT_EQ(PixelOf(bar, w - 1, mid), light);
+  progress.SetProgress(0, "処理中");
+  for (int x = 1; x < w - 1; ++x) ASSERT_EQ(PixelOf(bar, x, mid), white) << x;
+  progress.SetProgress(100, "処理中");
+  for (int x = 1; x < w - 1; ++x) ASSERT_EQ(PixelOf(bar, x, mid), green) << x;
+
+  // Repainted by the system: the bar comes back with the last percentage
+  // and the caption "処理中".
+  progress.SetProgress(70, "ファイル調査中");
+  RedrawWindow(progress.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  ASSERT_TRUE(PumpUntil([&] { return progress.ItemText(IDC_PROGRESS_CAPTION) == "処理中"; }));
+  Pump();
+  EXPECT_EQ(PixelOf(bar, 60 * w / 100, mid), green);
+  EXPECT_EQ(PixelOf(bar, 80 * w / 100, mid), white);
+  EXPECT_EQ(progress.ItemText(IDC_PROGRESS_PERCENT), "70%");
+  progress.Destroy();
+}
+
+}  // namespace
+
+namespace {
+
+// A drop of files as the shell hands it over: DROPFILES and the names.
+HDROP MakeDrop(const std::vector<std::string>& names) {
+  size_t size = sizeof(DROPFILES) + 1;
+  for (const auto& name : names) size += name.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, size);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = FALSE;
+  char* at = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
+  for (const auto& name : names) {
+    std::memcpy(at, name.c_str(), name.size() + 1);
+    at += name.size() + 1;
+  }
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+// A dialog whose folder field takes dropped paths, counting the changes
+// its owner hears.
+class DropDialog : public quz::CSetupDlg {
+ public:
+  int changes = 0;
+
+ protected:
+  bool OnInitDialog() override {
+    quz::CSetupDlg::OnInitDialog();
+    plat::AcceptDroppedPath(Item(IDC_SAVE_FOLDER));
+    return true;
+  }
+  bool OnCommand(int id, int code, HWND control) override {
+    if (id == IDC_SAVE_FOLDER && code == EN_CHANGE) ++changes;
+    return quz::CSetupDlg::OnCommand(id, code, control);
+  }
+};
+
+TEST(ShellHelpers, DroppedPathReplacesTheFieldText) {
+  DropDialog dialog;
+  dialog.saveFolder = "C:\\before";
+  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  HWND edit = dialog.Item(IDC_SAVE_FOLDER);
+  EXPECT_TRUE(GetWindowLongA(edit, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  int before = dialog.changes;
+  std::string first = "C:\\データ\\保存先", second = "C:\\other";
+  SendMessageA(edit, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second})), 0);
+  EXPECT_EQ(dialog.ItemText(IDC_SAVE_FOLDER), first);
+  EXPECT_GT(dialog.changes, before);
+  dialog.Destroy();
+}
+
+TEST(ShellHelpers, ShellLinkIsWritten) {
+  quztest::TempDir dir;
+  std::string exe = plat::ExecutablePath();
+  std::string link = dir / "quz.lnk";
+  EXPECT_EQ(plat::CreateShellLink(exe, link, "", "", dir.path(), exe, 0), 0);
+  EXPECT_TRUE(quztest::Exists(link));
+  // Written again over the first.
+  EXPECT_EQ(plat::CreateShellLink(exe, link, "", "", dir.path(), exe, 0), 0);
+  EXPECT_FALSE(plat::SpecialFolder(0x0007).empty());  // the Startup folder
+}
+
+}  // namespace
