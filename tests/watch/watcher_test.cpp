@@ -68,6 +68,11 @@ class WatcherTest : public ::testing::Test {
     ASSERT_TRUE(Eventually([this] { return watcher.Builds() >= 1; }));
   }
 
+  std::string LastChecked() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return checked.empty() ? std::string() : checked.back();
+  }
+
   int Checks() {
     std::lock_guard<std::mutex> lock(mutex);
     return static_cast<int>(checked.size());
@@ -84,6 +89,12 @@ class WatcherTest : public ::testing::Test {
     ASSERT_TRUE(plat::SetFileTime(path, mtime));
   }
 
+  void TearDown() override { watcher.Stop(); }
+
+  // Before the watcher, so that they outlive its threads.
+  std::mutex mutex;
+  std::vector<std::string> checked;
+  std::vector<int> savedCounts;
   quztest::TempDir dir;
   std::string data;
   quz::RunState state;
@@ -91,9 +102,6 @@ class WatcherTest : public ::testing::Test {
   quz::CGenerationIndex index;
   quz::CheckContext context{list, index, state};
   quz::CChangeWatcher watcher{context};
-  std::mutex mutex;
-  std::vector<std::string> checked;
-  std::vector<int> savedCounts;
 };
 
 TEST_F(WatcherTest, TenChangesWithinASecondCauseOneFolderCheck) {
@@ -112,8 +120,11 @@ TEST_F(WatcherTest, TenChangesWithinASecondCauseOneFolderCheck) {
   // Long enough for a second check to have followed, had one been queued.
   plat::Sleep(3500);
   EXPECT_EQ(Checks(), 1);
-  EXPECT_EQ(checked[0], data);
-  EXPECT_EQ(savedCounts[0], 1);
+  EXPECT_EQ(LastChecked(), data);
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(savedCounts[0], 1);
+  }
   EXPECT_EQ(SavedTime(data + "mail.box"), 1100000009);
   EXPECT_EQ(state.changeCheckRunning.load(), 0);
 }
@@ -161,8 +172,8 @@ TEST_F(WatcherTest, ANewFolderEntryRebuildsTheWatchList) {
 
   // The new folder is watched: a file made in it is found and saved.
   WriteFile(data + "B\\new.txt", "new");
-  ASSERT_TRUE(Eventually([this] { return SavedTime(data + "B\\new.txt") != 0; }));
-  EXPECT_EQ(checked.back(), data + "B\\");
+  ASSERT_TRUE(Eventually([this] { return LastChecked() == data + "B\\"; }));
+  EXPECT_NE(SavedTime(data + "B\\new.txt"), 0);
 }
 
 TEST_F(WatcherTest, ShutdownEndsBothThreadsAndMayBeRepeated) {
