@@ -159,6 +159,13 @@ bool StartFullCheck(CheckContext& context) {
   if (state.modalState.load() >= kModalRestore || state.changeCheckRunning.load() != 0) return false;
   int32_t idle = 0;
   if (!context.checkRunning.compare_exchange_strong(idle, 1)) return false;
+  // The change worker claims changeCheckRunning before it looks at
+  // checkRunning; looking again after claiming checkRunning means that of
+  // a folder check and a full check starting together one always gives way.
+  if (state.changeCheckRunning.load() != 0) {
+    context.checkRunning = 0;
+    return false;
+  }
   context.checkThread.Join();  // the last one has ended: checkRunning was 0
   CheckContext* c = &context;
   if (!context.checkThread.Start(

@@ -296,6 +296,62 @@ class FileLock {
   intptr_t handle_ = -1;
 };
 
+// ---------------------------------------------------------------- change notifications
+
+// What a folder's change notification reports (the Windows
+// FILE_NOTIFY_CHANGE_* bits).
+enum : uint32_t {
+  kNotifyFileName = 0x01,
+  kNotifyDirName = 0x02,
+  kNotifyAttributes = 0x04,
+  kNotifySize = 0x08,
+  kNotifyLastWrite = 0x10,
+};
+// A wait takes at most 64 handles; one of them is the caller's event.
+constexpr int kMaxWatchedFolders = 63;
+constexpr int kWaitTimedOut = -2;
+constexpr int kWaitFailed = -1;
+
+// Change notifications on up to 63 folders and one wait on all of them
+// together with an event, used by one thread.  A folder that reported a
+// change stays signalled until it is re-armed.
+//
+// Windows: FindFirstChangeNotification and WaitForMultipleObjects.  The
+// posix backend builds the same on inotify: a folder watched with its
+// subfolders also covers subfolders created (or moved in) later.
+class ChangeWatchSet {
+ public:
+  ChangeWatchSet();
+  ~ChangeWatchSet();
+  ChangeWatchSet(const ChangeWatchSet&) = delete;
+  ChangeWatchSet& operator=(const ChangeWatchSet&) = delete;
+
+  // Requests notifications for folder (with or without the trailing ""),
+  // with subtree also for everything below it.  False when the folder
+  // cannot be watched (missing, no rights) or the set holds 63 folders.
+  bool Add(const std::string& folder, bool subtree, uint32_t filter);
+  int Count() const;
+  // Waits until event is set (returns 0) or a folder reports a change
+  // (returns its number, 1 for the first one added); the lowest number wins
+  // when several are signalled.  kWaitTimedOut when the time ran out,
+  // kWaitFailed when waiting itself failed.
+  int Wait(Event& event, uint32_t timeoutMs = kInfinite);
+  // Arms folder n (from 1) again after it reported a change.
+  bool Rearm(int n);
+  // Closes every notification.
+  void Clear();
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// Ctrl-C, Ctrl-Break and closing the console (Windows), SIGINT and SIGTERM
+// (Linux) set event instead of ending the program; null restores the
+// default handling.  The event must outlive its installation.
+void SetInterruptEvent(Event* event);
+
 // ---------------------------------------------------------------- libraries
 
 // A library loaded at run time.  On the posix backend a bare Windows name

@@ -8,6 +8,7 @@
 #include <sched.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -801,6 +802,15 @@ struct Event::Impl {
   std::condition_variable cv;
   bool manual;
   bool set;
+  // Made on first use by a wait that polls descriptors (the change
+  // notifications): readable exactly while the event is set.
+  int fd = -1;
+
+  void Drain() {
+    uint64_t value;
+    while (fd >= 0 && ::read(fd, &value, sizeof value) > 0) {
+    }
+  }
 };
 
 Event::Event(bool manualReset, bool initiallySet) : impl_(new Impl) {
@@ -808,11 +818,19 @@ Event::Event(bool manualReset, bool initiallySet) : impl_(new Impl) {
   impl_->set = initiallySet;
 }
 
-Event::~Event() { delete impl_; }
+Event::~Event() {
+  if (impl_->fd >= 0) ::close(impl_->fd);
+  delete impl_;
+}
 
 void Event::Set() {
   {
     std::lock_guard<std::mutex> lock(impl_->mutex);
+    if (!impl_->set && impl_->fd >= 0) {
+      uint64_t one = 1;
+      ssize_t written = ::write(impl_->fd, &one, sizeof one);
+      (void)written;
+    }
     impl_->set = true;
   }
   impl_->cv.notify_all();
@@ -821,6 +839,7 @@ void Event::Set() {
 void Event::Reset() {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   impl_->set = false;
+  impl_->Drain();
 }
 
 bool Event::Wait(uint32_t timeoutMs) {
@@ -830,7 +849,10 @@ bool Event::Wait(uint32_t timeoutMs) {
     impl_->cv.wait(lock, ready);
   else if (!impl_->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
     return false;
-  if (!impl_->manual) impl_->set = false;
+  if (!impl_->manual) {
+    impl_->set = false;
+    impl_->Drain();
+  }
   return true;
 }
 
@@ -924,5 +946,27 @@ void Library::Unload() {
     handle_ = nullptr;
   }
 }
+
+namespace detail {
+
+bool EngineToNativePath(const std::string& path, std::string& native) {
+  return ToNative(path, native, true);
+}
+
+int EventDescriptor(Event& event) {
+  Event::Impl* impl = static_cast<Event::Impl*>(event.NativeHandle());
+  std::lock_guard<std::mutex> lock(impl->mutex);
+  if (impl->fd < 0) {
+    impl->fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (impl->fd >= 0 && impl->set) {
+      uint64_t one = 1;
+      ssize_t written = ::write(impl->fd, &one, sizeof one);
+      (void)written;
+    }
+  }
+  return impl->fd;
+}
+
+}  // namespace detail
 
 }  // namespace plat

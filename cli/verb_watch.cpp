@@ -1,0 +1,134 @@
+// quzctl watch: the change watcher and its worker in the foreground, on the
+// state beside the executable, as the resident program runs them with
+// change-driven checks on.
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+#include "app/paths.h"
+#include "app/run_state.h"
+#include "app/settings.h"
+#include "catalogue/file_list.h"
+#include "catalogue/file_list_file.h"
+#include "catalogue/generation_index.h"
+#include "catalogue/rules.h"
+#include "cli/verbs.h"
+#include "engine/check.h"
+#include "engine/generations.h"
+#include "engine/watcher.h"
+#include "platform/interaction.h"
+#include "platform/platform.h"
+
+namespace quzctl {
+namespace {
+
+int RunWatch(const std::vector<std::string>& args);
+
+const Verb kWatch{"watch", "watch [--seconds N]", RunWatch};
+VerbRegistration registration(kWatch);
+
+// The disk-full warning goes to the console; nobody is there to answer.
+class ConsoleInteraction : public plat::IUserInteraction {
+ public:
+  int Message(const std::string& text, const std::string& caption, unsigned style) override {
+    std::string flat;
+    for (char c : text)
+      if (c != '\r') flat += c == '\n' ? ' ' : c;
+    PrintError(caption + ": " + flat);
+    return plat::FirstButtonAnswer(style);
+  }
+  plat::OverwriteAnswer AskOverwrite(const plat::OverwriteQuestion&) override {
+    return plat::OverwriteAnswer::No;
+  }
+  void Progress(int, const std::string&) override {}
+};
+
+int RunWatch(const std::vector<std::string>& args) {
+  long seconds = -1;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--seconds" && i + 1 < args.size()) {
+      char* end = nullptr;
+      seconds = std::strtol(args[++i].c_str(), &end, 10);
+      if (!end || *end || seconds < 0 || seconds > 24L * 3600 * 365) return UsageError(kWatch);
+    } else {
+      return UsageError(kWatch);
+    }
+  }
+
+  std::string saveFolder = quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ");
+  if (saveFolder.empty()) {
+    saveFolder = quz::ProgramFolder() + "Save\\";
+    quz::WriteSetting(quz::kSettingsFile, saveFolder, "quz保存先フォルダ");
+  }
+  if (!quz::CreateSaveFolder(saveFolder)) {
+    PrintError("cannot create the save folder " + saveFolder);
+    return kExitFailed;
+  }
+
+  quz::RunState state;
+  state.saveFolder = saveFolder;
+  quz::CFileList list(&state);
+  quz::CRuleTable rules;
+  quz::LoadRules(rules, quz::kSettingsFile);
+  list.SetClassifier([&rules](const std::string& path) { return quz::Classify(rules, path); });
+  if (!quz::LoadFileList(list)) {
+    PrintError("cannot read " + quz::ExePath(quz::kFileListName));
+    return kExitFailed;
+  }
+  quz::CGenerationIndex index;
+  index.LoadSaveFolder(saveFolder);
+
+  plat::Event interrupted(true, false);
+  plat::SetInterruptEvent(&interrupted);
+  {
+    ConsoleInteraction ui;
+    quz::CheckContext context(list, index, state, &ui);
+    context.maxGenerations = quz::ReadIntSetting(quz::kSettingsFile, quz::kMaxGenerationsKey);
+    quz::CChangeWatcher watcher(context);
+    std::mutex printing;
+    watcher.onFolderChecked = [&printing](const std::string& folder, int saved) {
+      std::lock_guard<std::mutex> lock(printing);
+      char count[40];
+      std::snprintf(count, sizeof count, "\t%d", saved);
+      PrintLine(folder + count);
+      std::fflush(stdout);
+    };
+    watcher.onWatching = [](int folders) {
+      std::fprintf(stderr, "watching %d folder%s\n", folders, folders == 1 ? "" : "s");
+      std::fflush(stderr);
+    };
+    if (!watcher.Start()) {
+      plat::SetInterruptEvent(nullptr);
+      PrintError("cannot start the change watcher");
+      return kExitFailed;
+    }
+    // Once a second: the end of the run, and the catalogue after a folder
+    // check changed it, as the resident program's timer does.
+    const uint32_t start = plat::TickCount();
+    for (;;) {
+      uint32_t wait = 1000;
+      if (seconds >= 0) {
+        uint32_t spent = plat::TickCount() - start;
+        uint32_t total = static_cast<uint32_t>(seconds) * 1000u;
+        if (spent >= total) break;
+        if (total - spent < wait) wait = total - spent;
+      }
+      if (interrupted.Wait(wait)) break;
+      // A failed write is tried again at exit.
+      if (state.catalogueChanged.exchange(0) != 0) quz::SaveFileList(list);
+    }
+    watcher.Stop();
+  }  // waits for a running check and the index loader
+  plat::SetInterruptEvent(nullptr);
+
+  // The catalogue at exit, as the resident program writes it, so that the
+  // saved times are kept.
+  if (!quz::SaveFileList(list)) {
+    PrintError("cannot write " + quz::ExePath(quz::kFileListName));
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+}  // namespace quzctl

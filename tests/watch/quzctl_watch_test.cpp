@@ -1,0 +1,107 @@
+// quzctl watch run as its users run it: a copy of quzctl in a folder of its
+// own with its state beside it, a file changed while it watches.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
+#include "engine/check.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+#ifndef QUZCTL_BUILT_AT
+#error "QUZCTL_BUILT_AT must name the built quzctl"
+#endif
+
+namespace {
+
+using quztest::Quote;
+using quztest::ReadFile;
+using quztest::WriteFile;
+
+bool Contains(const std::string& path, const std::string& text) {
+  std::string content;
+  return plat::ReadWholeFile(path, content) && content.find(text) != std::string::npos;
+}
+
+class QuzctlWatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string built = quztest::BuildPath(QUZCTL_BUILT_AT);
+    std::string program;
+    ASSERT_TRUE(plat::ReadWholeFile(built, program)) << built;
+    bool exeSuffix = built.size() > 4 && built.substr(built.size() - 4) == ".exe";
+    exe = dir / (exeSuffix ? "quzctl.exe" : "quzctl");
+    WriteFile(exe, program);
+#ifndef _WIN32
+    ASSERT_EQ(quztest::RunCommand("chmod +x " + Quote(quztest::HostPath(exe))), 0);
+#endif
+    ASSERT_TRUE(plat::CreateFolder(dir / "data"));
+    data = dir / "data\\";
+    save = dir / "保存\\";
+    WriteFile(dir / "quz.ini", "[quz保存先フォルダ]" + save + "\r\n");
+    WriteFile(dir / "FileList.txt", data + "<0<3<0\r\n");
+  }
+
+  quztest::TempDir dir;
+  std::string exe, data, save;
+};
+
+TEST_F(QuzctlWatchTest, AChangedFileIsSavedWhileItWatchesAndTheCatalogueIsWrittenAtExit) {
+  const std::string err = dir / "stderr.txt";
+  const std::string pidFile = dir / "pid.txt";
+#ifdef _WIN32
+  // Ends by itself; long enough for a slow start.
+  const std::string line = Quote(quztest::HostPath(exe)) + " watch --seconds 25 2>" +
+                           Quote(quztest::HostPath(err));
+#else
+  // Runs until interrupted, as from a terminal.
+  const std::string line = Quote(quztest::HostPath(exe)) + " watch 2>" +
+                           Quote(quztest::HostPath(err)) + " & echo $! >" +
+                           Quote(quztest::HostPath(pidFile)) + "; wait $!";
+#endif
+  std::string output;
+  int rc = -1;
+  plat::Thread run;
+  ASSERT_TRUE(run.Start([&] { rc = quztest::RunCommand(line, &output); }));
+
+  const uint32_t limit = 20000;
+  uint32_t start = plat::TickCount();
+  while (!Contains(err, "watching 1 folder") && plat::TickCount() - start < limit) plat::Sleep(20);
+  ASSERT_TRUE(Contains(err, "watching 1 folder")) << (quztest::Exists(err) ? ReadFile(err) : "");
+
+  WriteFile(data + "report.txt", "changed while watched");
+  const uint32_t written = plat::TickCount();
+  const std::string copy = quz::DateFolder(save, plat::Now()) + "report.txt";
+  while (!quztest::Exists(copy) && plat::TickCount() - written < limit) plat::Sleep(20);
+  const uint32_t delay = plat::TickCount() - written;
+  ASSERT_TRUE(quztest::Exists(copy));
+  std::printf("saved %u ms after the write\n", static_cast<unsigned>(delay));
+  RecordProperty("delay_ms", static_cast<int>(delay));
+
+#ifndef _WIN32
+  // Wait until the saved time can be kept at exit, then interrupt it.
+  plat::Sleep(500);
+  std::string pid = ReadFile(pidFile);
+  ASSERT_EQ(kill(static_cast<pid_t>(std::atoi(pid.c_str())), SIGINT), 0);
+#endif
+  ASSERT_TRUE(run.Join(60000));
+  EXPECT_EQ(rc, 0) << ReadFile(err);
+  std::string lines;
+  for (char c : output)
+    if (c != '\r') lines += c;
+  EXPECT_EQ(lines, data + "\t1\n");
+  EXPECT_EQ(ReadFile(copy), "changed while watched");
+  // The catalogue now holds the found file with its saved time.
+  plat::FileStatus status;
+  ASSERT_TRUE(plat::GetFileStatus(data + "report.txt", status));
+  EXPECT_TRUE(Contains(dir / "FileList.txt",
+                       data + "report.txt<" + std::to_string(status.mtime) + "<0<"));
+}
+
+}  // namespace

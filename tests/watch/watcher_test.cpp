@@ -1,0 +1,208 @@
+// The change watcher and its worker on real folders and threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/run_state.h"
+#include "catalogue/file_list.h"
+#include "catalogue/generation_index.h"
+#include "engine/check.h"
+#include "engine/watcher.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using quztest::ReadFile;
+using quztest::WriteFile;
+
+// Waits for a condition that another thread makes true; false when it did
+// not come within the (generous) limit.
+template <typename Condition>
+bool Eventually(Condition condition, uint32_t limitMs = 30000) {
+  const uint32_t start = plat::TickCount();
+  while (!condition()) {
+    if (plat::TickCount() - start > limitMs) return false;
+    plat::Sleep(20);
+  }
+  return true;
+}
+
+class WatcherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(plat::CreateFolder(dir / "data"));
+    ASSERT_TRUE(plat::CreateFolder(dir / "save"));
+    data = dir / "data\\";
+    state.saveFolder = dir / "save\\";
+    context.settingsFile = dir / "quz.ini";
+    context.catalogueFile = dir / "FileList.txt";
+    context.historyFile = dir / "Rireki.txt";
+  }
+
+  // A searched folder target holding one file, saved once by a full check.
+  void MakeTarget(const std::string& folder, const std::string& file) {
+    if (!quztest::Exists(folder)) {
+      ASSERT_TRUE(plat::CreateFolder(folder));
+    }
+    WriteFile(folder + file, "first");
+    ASSERT_TRUE(list.AddEntry(folder, quz::Search));
+    quz::FullCheck(context);
+    quz::FileEntry* e = list.FindEntry(folder + file);
+    ASSERT_NE(e, nullptr);
+    ASSERT_NE(e->savedTime.load(), 0);
+  }
+
+  // Starts the watcher and waits until it watches its folders.
+  void StartWatching() {
+    state.watchEvent.Reset();
+    watcher.onFolderChecked = [this](const std::string& folder, int saved) {
+      std::lock_guard<std::mutex> lock(mutex);
+      checked.push_back(folder);
+      savedCounts.push_back(saved);
+    };
+    ASSERT_TRUE(watcher.Start());
+    ASSERT_TRUE(Eventually([this] { return watcher.Builds() >= 1; }));
+  }
+
+  std::string LastChecked() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return checked.empty() ? std::string() : checked.back();
+  }
+
+  int Checks() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return static_cast<int>(checked.size());
+  }
+
+  int32_t SavedTime(const std::string& path) {
+    quz::FileEntry* e = list.FindEntry(path);
+    return e ? e->savedTime.load() : 0;
+  }
+
+  // Rewrites a file with a modification time of its own.
+  void Change(const std::string& path, const std::string& text, plat::Time32 mtime) {
+    WriteFile(path, text);
+    ASSERT_TRUE(plat::SetFileTime(path, mtime));
+  }
+
+  void TearDown() override { watcher.Stop(); }
+
+  // Before the watcher, so that they outlive its threads.
+  std::mutex mutex;
+  std::vector<std::string> checked;
+  std::vector<int> savedCounts;
+  quztest::TempDir dir;
+  std::string data;
+  quz::RunState state;
+  quz::CFileList list{&state};
+  quz::CGenerationIndex index;
+  quz::CheckContext context{list, index, state};
+  quz::CChangeWatcher watcher{context};
+};
+
+TEST_F(WatcherTest, TenChangesWithinASecondCauseOneFolderCheck) {
+  MakeTarget(data, "mail.box");
+  StartWatching();
+  std::vector<quz::WatchedFolder> watched = watcher.Watched();
+  ASSERT_EQ(watched.size(), 1u);
+  EXPECT_EQ(watched[0].path, data);
+  EXPECT_EQ(watched[0].kind, quz::kWatchContents);
+
+  for (int i = 0; i < 10; ++i) {
+    Change(data + "mail.box", "burst " + std::to_string(i), 1100000000 + i);
+    plat::Sleep(50);
+  }
+  ASSERT_TRUE(Eventually([this] { return Checks() >= 1; }));
+  // Long enough for a second check to have followed, had one been queued.
+  plat::Sleep(3500);
+  EXPECT_EQ(Checks(), 1);
+  EXPECT_EQ(LastChecked(), data);
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(savedCounts[0], 1);
+  }
+  EXPECT_EQ(SavedTime(data + "mail.box"), 1100000009);
+  EXPECT_EQ(state.changeCheckRunning.load(), 0);
+}
+
+TEST_F(WatcherTest, AChangeDuringAFullCheckIsHandledAfterIt) {
+  MakeTarget(data, "a.txt");
+  StartWatching();
+  // What StartFullCheck claims for a running full check.
+  context.checkRunning = 1;
+  Change(data + "a.txt", "second", 1100000100);
+  plat::Sleep(3500);
+  EXPECT_EQ(Checks(), 0);
+  EXPECT_EQ(state.changeCheckRunning.load(), 0);
+  EXPECT_NE(SavedTime(data + "a.txt"), 1100000100);
+
+  context.checkRunning = 0;
+  ASSERT_TRUE(Eventually([this] { return Checks() >= 1; }));
+  EXPECT_EQ(SavedTime(data + "a.txt"), 1100000100);
+}
+
+TEST_F(WatcherTest, AFullCheckDoesNotStartWhileAFolderCheckRuns) {
+  MakeTarget(data, "a.txt");
+  state.changeCheckRunning = 1;
+  EXPECT_FALSE(quz::StartFullCheck(context));
+  EXPECT_EQ(context.checkRunning.load(), 0);
+  state.changeCheckRunning = 0;
+  EXPECT_TRUE(quz::StartFullCheck(context));
+  EXPECT_TRUE(quz::WaitForCheck(context));
+}
+
+TEST_F(WatcherTest, ANewFolderEntryRebuildsTheWatchList) {
+  MakeTarget(data + "A\\", "a.txt");
+  StartWatching();
+  ASSERT_EQ(watcher.Watched().size(), 1u);
+  EXPECT_EQ(watcher.Watched()[0].path, data + "A\\");
+
+  ASSERT_TRUE(plat::CreateFolder(data + "B"));
+  WriteFile(data + "B\\b.txt", "b");
+  ASSERT_TRUE(list.AddEntry(data + "B\\", quz::Search));  // signals watchEvent
+  ASSERT_TRUE(Eventually([this] { return watcher.Builds() >= 2; }));
+  std::vector<quz::WatchedFolder> watched = watcher.Watched();
+  ASSERT_EQ(watched.size(), 2u);
+  EXPECT_EQ(watched[1].path, data + "B\\");
+  EXPECT_EQ(state.watchListChanged.load(), 0);
+
+  // The new folder is watched: a file made in it is found and saved.
+  WriteFile(data + "B\\new.txt", "new");
+  ASSERT_TRUE(Eventually([this] { return LastChecked() == data + "B\\"; }));
+  EXPECT_NE(SavedTime(data + "B\\new.txt"), 0);
+}
+
+TEST_F(WatcherTest, ShutdownEndsBothThreadsAndMayBeRepeated) {
+  MakeTarget(data, "a.txt");
+  StartWatching();
+  EXPECT_TRUE(watcher.WatcherRunning());
+  EXPECT_TRUE(Eventually([this] { return watcher.WorkerRunning(); }));
+  // A folder waits at the head behind a full check when shutdown comes.
+  context.checkRunning = 1;
+  Change(data + "a.txt", "late", 1100000200);
+  plat::Sleep(1500);
+  watcher.Stop();
+  EXPECT_FALSE(watcher.WatcherRunning());
+  EXPECT_FALSE(watcher.WorkerRunning());
+  EXPECT_EQ(state.stopRequested.load(), 1);
+  EXPECT_EQ(Checks(), 0);
+  watcher.Stop();
+  context.checkRunning = 0;
+}
+
+TEST_F(WatcherTest, AWatcherThatIsNotStartedWatchesNothing) {
+  MakeTarget(data, "a.txt");
+  Change(data + "a.txt", "unwatched", 1100000300);
+  plat::Sleep(1500);
+  EXPECT_TRUE(watcher.Watched().empty());
+  EXPECT_EQ(watcher.Builds(), 0);
+  EXPECT_FALSE(watcher.WorkerRunning());
+  watcher.Stop();  // nothing to stop
+  EXPECT_EQ(state.stopRequested.load(), 0);
+}
+
+}  // namespace
