@@ -111,8 +111,20 @@ void CMainWnd::StartTimers() {
 // The change watcher runs on its own thread from here while the program
 // runs, when "TidemarkTechnologyの利用" was on at start; StopWatcher waits
 // for it within the shutdown bound.
-void CMainWnd::StartWatcher() {}
-void CMainWnd::StopWatcher() {}
+void CMainWnd::StartWatcher() {
+  if (watcher_) return;
+  watcher_ = std::make_unique<CChangeWatcher>(*context_);
+  watcher_->watcherWaitMs = watcherWaitMs_;
+  if (!watcher_->Start()) watcher_.reset();
+}
+
+void CMainWnd::StopWatcher() {
+  if (!watcher_) return;
+  watcher_->Stop();
+  // Threads that outlived the wait still use the check context: the main
+  // window must then stay, as after an abandoned check.
+  if (watcher_->WatcherRunning() || watcher_->WorkerRunning()) checkAbandoned_ = true;
+}
 
 bool CMainWnd::CheckNow() {
   state_.stopRequested = 0;

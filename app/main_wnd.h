@@ -13,6 +13,7 @@
 #include "catalogue/generation_index.h"
 #include "catalogue/rules.h"
 #include "engine/check.h"
+#include "engine/watcher.h"
 #include "platform/window.h"
 
 namespace quz {
@@ -52,8 +53,11 @@ class CMainWnd : public CTrayIconWnd {
   CFileList& FileList() { return list_; }
   CheckContext& Context() { return *context_; }
   int32_t CheckInterval() const { return checkInterval_; }
-  // Whether the last shutdown had to leave a check running.
+  // Whether the last shutdown had to leave a check (or the change watcher)
+  // running.
   bool CheckAbandoned() const { return checkAbandoned_; }
+  // The change watcher; none when the setting was off at start.
+  CChangeWatcher* Watcher() { return watcher_.get(); }
   // How long shutdown waits for the check thread and for the watcher.
   void SetShutdownWaits(uint32_t checkMs, uint32_t watcherMs) {
     checkWaitMs_ = checkMs;
@@ -94,6 +98,7 @@ class CMainWnd : public CTrayIconWnd {
   CGenerationIndex index_;
   plat::WindowInteraction ui_;
   std::unique_ptr<CheckContext> context_;
+  std::unique_ptr<CChangeWatcher> watcher_;
 
   HICON trayIcons_[9] = {};
   int32_t checkInterval_ = 300;

@@ -20,6 +20,7 @@
 #include "app/main_wnd.h"
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/text.h"
 #include "catalogue/file_list_file.h"
 #include "engine/history.h"
 #include "platform/platform.h"
@@ -419,6 +420,39 @@ TEST_F(Resident, ExitDuringALongCheckStopsItAndWritesTheCatalogue) {
   EXPECT_NE(catalogue.find("file99.dat<"), std::string::npos);
   window.reset();
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "チェック間隔"), "300");
+}
+
+TEST_F(Resident, ChangeWatcherRunsOnlyWhenSwitchedOnAndSavesChangedFiles) {
+  WriteSettings(300, 0);
+  WriteCatalogue(3, 100);
+  {
+    auto window = Start();
+    EXPECT_EQ(window->Watcher(), nullptr);
+  }
+  ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, 1, "TidemarkTechnologyの利用"));
+  auto window = Start();
+  quz::CChangeWatcher* watcher = window->Watcher();
+  ASSERT_NE(watcher, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return watcher->Builds() >= 1; }));
+  std::vector<quz::WatchedFolder> watched = watcher->Watched();
+  ASSERT_EQ(watched.size(), 1u);
+  EXPECT_TRUE(quz::EqualNoCase(watched[0].path, dir / "source\\"));
+
+  // A changed file is saved by a folder check while the window runs its
+  // own timers; the catalogue written at exit holds its new time.
+  std::string path = dir / "source\\file1.dat";
+  quztest::WriteFile(path, "changed while watched");
+  ASSERT_TRUE(plat::SetFileTime(path, 1100000100));
+  quz::FileEntry* entry = window->FileList().FindEntry(path);
+  ASSERT_NE(entry, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return entry->savedTime.load() == 1100000100; }));
+  HWND handle = window->Handle();
+  Command(*window, ID_APP_EXIT_RESIDENT);
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindow(handle); }));
+  EXPECT_FALSE(watcher->WatcherRunning());
+  EXPECT_FALSE(watcher->WorkerRunning());
+  EXPECT_FALSE(window->CheckAbandoned());
+  EXPECT_NE(quztest::ReadFile(dir / quz::kFileListName).find("file1.dat<1100000100<"), std::string::npos);
 }
 
 TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
