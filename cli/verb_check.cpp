@@ -2,16 +2,12 @@
 #include <cstdio>
 
 #include "app/paths.h"
-#include "app/run_state.h"
 #include "app/settings.h"
-#include "catalogue/file_list.h"
 #include "catalogue/file_list_file.h"
-#include "catalogue/generation_index.h"
-#include "catalogue/rules.h"
+#include "cli/engine_state.h"
 #include "cli/verbs.h"
 #include "engine/check.h"
 #include "engine/generations.h"
-#include "platform/interaction.h"
 #include "platform/platform.h"
 
 namespace quzctl {
@@ -22,56 +18,17 @@ int RunCheck(const std::vector<std::string>& args);
 const Verb kCheck{"check", "check", RunCheck};
 VerbRegistration registration(kCheck);
 
-// Messages of the engine (the disk-full warning) go to the console; there
-// is nobody to ask, so every box takes its first button.
-class ConsoleInteraction : public plat::IUserInteraction {
- public:
-  int Message(const std::string& text, const std::string& caption, unsigned style) override {
-    std::string flat;
-    for (char c : text)
-      if (c != '\r') flat += c == '\n' ? ' ' : c;
-    PrintError(caption + ": " + flat);
-    ++shown;
-    return plat::FirstButtonAnswer(style);
-  }
-  plat::OverwriteAnswer AskOverwrite(const plat::OverwriteQuestion&) override {
-    return plat::OverwriteAnswer::No;
-  }
-  void Progress(int, const std::string&) override {}
-  int shown = 0;
-};
-
 int RunCheck(const std::vector<std::string>& args) {
   if (!args.empty()) return UsageError(kCheck);
-  // The save folder as the resident program settles it at start.
-  std::string saveFolder = quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ");
-  if (saveFolder.empty()) {
-    saveFolder = quz::ProgramFolder() + "Save\\";
-    quz::WriteSetting(quz::kSettingsFile, saveFolder, "quz保存先フォルダ");
-  }
-  if (!quz::CreateSaveFolder(saveFolder)) {
-    PrintError("cannot create the save folder " + saveFolder);
-    return kExitFailed;
-  }
+  EngineState engine;
+  if (!engine.Load()) return kExitFailed;
+  quz::RunState& state = engine.state;
+  quz::CFileList& list = engine.list;
 
-  quz::RunState state;
-  state.saveFolder = saveFolder;
-  quz::CFileList list(&state);
-  quz::CRuleTable rules;
-  quz::LoadRules(rules, quz::kSettingsFile);
-  list.SetClassifier([&rules](const std::string& path) { return quz::Classify(rules, path); });
-  if (!quz::LoadFileList(list)) {
-    PrintError("cannot read " + quz::ExePath(quz::kFileListName));
-    return kExitFailed;
-  }
-  // The index is complete before the check, so that pruning sees every copy.
-  quz::CGenerationIndex index;
-  index.LoadSaveFolder(saveFolder);
-
-  ConsoleInteraction ui;
+  ReportingInteraction ui;
   int32_t saved = 0;
   {
-    quz::CheckContext context(list, index, state, &ui);
+    quz::CheckContext context(list, engine.index, state, &ui);
     context.maxGenerations = quz::ReadIntSetting(quz::kSettingsFile, quz::kMaxGenerationsKey);
     if (!quz::StartFullCheck(context)) {
       PrintError("cannot start the check");

@@ -6,17 +6,13 @@
 #include <mutex>
 
 #include "app/paths.h"
-#include "app/run_state.h"
 #include "app/settings.h"
-#include "catalogue/file_list.h"
 #include "catalogue/file_list_file.h"
-#include "catalogue/generation_index.h"
-#include "catalogue/rules.h"
+#include "cli/engine_state.h"
 #include "cli/verbs.h"
 #include "engine/check.h"
 #include "engine/generations.h"
 #include "engine/watcher.h"
-#include "platform/interaction.h"
 #include "platform/platform.h"
 
 namespace quzctl {
@@ -26,22 +22,6 @@ int RunWatch(const std::vector<std::string>& args);
 
 const Verb kWatch{"watch", "watch [--seconds N]", RunWatch};
 VerbRegistration registration(kWatch);
-
-// The disk-full warning goes to the console; nobody is there to answer.
-class ConsoleInteraction : public plat::IUserInteraction {
- public:
-  int Message(const std::string& text, const std::string& caption, unsigned style) override {
-    std::string flat;
-    for (char c : text)
-      if (c != '\r') flat += c == '\n' ? ' ' : c;
-    PrintError(caption + ": " + flat);
-    return plat::FirstButtonAnswer(style);
-  }
-  plat::OverwriteAnswer AskOverwrite(const plat::OverwriteQuestion&) override {
-    return plat::OverwriteAnswer::No;
-  }
-  void Progress(int, const std::string&) override {}
-};
 
 int RunWatch(const std::vector<std::string>& args) {
   long seconds = -1;
@@ -55,34 +35,16 @@ int RunWatch(const std::vector<std::string>& args) {
     }
   }
 
-  std::string saveFolder = quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ");
-  if (saveFolder.empty()) {
-    saveFolder = quz::ProgramFolder() + "Save\\";
-    quz::WriteSetting(quz::kSettingsFile, saveFolder, "quz保存先フォルダ");
-  }
-  if (!quz::CreateSaveFolder(saveFolder)) {
-    PrintError("cannot create the save folder " + saveFolder);
-    return kExitFailed;
-  }
-
-  quz::RunState state;
-  state.saveFolder = saveFolder;
-  quz::CFileList list(&state);
-  quz::CRuleTable rules;
-  quz::LoadRules(rules, quz::kSettingsFile);
-  list.SetClassifier([&rules](const std::string& path) { return quz::Classify(rules, path); });
-  if (!quz::LoadFileList(list)) {
-    PrintError("cannot read " + quz::ExePath(quz::kFileListName));
-    return kExitFailed;
-  }
-  quz::CGenerationIndex index;
-  index.LoadSaveFolder(saveFolder);
+  EngineState engine;
+  if (!engine.Load()) return kExitFailed;
+  quz::RunState& state = engine.state;
+  quz::CFileList& list = engine.list;
 
   plat::Event interrupted(true, false);
   plat::SetInterruptEvent(&interrupted);
   {
-    ConsoleInteraction ui;
-    quz::CheckContext context(list, index, state, &ui);
+    ReportingInteraction ui;
+    quz::CheckContext context(list, engine.index, state, &ui);
     context.maxGenerations = quz::ReadIntSetting(quz::kSettingsFile, quz::kMaxGenerationsKey);
     quz::CChangeWatcher watcher(context);
     std::mutex printing;
