@@ -49,28 +49,6 @@ std::string Megabytes(int64_t bytes) {
   return buffer;
 }
 
-// Progress at most once per 50 ms.
-class Throttle {
- public:
-  Throttle(const ProgressFunction& progress, plat::IUserInteraction* ui) : progress_(progress), ui_(ui) {}
-  void Update(int percent) {
-    uint32_t now = plat::TickCount();
-    if (started_ && now - last_ <= 50) return;
-    started_ = true;
-    last_ = now;
-    if (progress_)
-      progress_(percent, kBusyCaption);
-    else if (ui_)
-      ui_->Progress(percent, kBusyCaption);
-  }
-
- private:
-  const ProgressFunction& progress_;
-  plat::IUserInteraction* ui_;
-  bool started_ = false;
-  uint32_t last_ = 0;
-};
-
 }  // namespace
 
 std::string ReadWorkFolder(const std::string& settingsFile) {
@@ -164,7 +142,7 @@ ExportResult RunExport(ExportContext& ctx) {
   result.exportFolder = (ctx.pack ? ctx.workFolder : ctx.destination) + result.stamp + "\\";
 
   // 3-4: the breadth-first walk, 0 to 9 %.
-  Throttle throttle(ctx.progress, &ui);
+  ProgressThrottle throttle(ctx.progress, &ui);
   std::vector<std::string> entries = WalkBreadthFirst(saveFolder, [&](int percent, const std::string&) {
     throttle.Update(percent);
   });

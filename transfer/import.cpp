@@ -54,27 +54,6 @@ bool LessNoCase(const std::string& a, const std::string& b) {
   });
 }
 
-class Throttle {
- public:
-  Throttle(const ProgressFunction& progress, plat::IUserInteraction* ui) : progress_(progress), ui_(ui) {}
-  void Update(int percent) {
-    uint32_t now = plat::TickCount();
-    if (started_ && now - last_ <= 50) return;
-    started_ = true;
-    last_ = now;
-    if (progress_)
-      progress_(percent, kBusyCaption);
-    else if (ui_)
-      ui_->Progress(percent, kBusyCaption);
-  }
-
- private:
-  const ProgressFunction& progress_;
-  plat::IUserInteraction* ui_;
-  bool started_ = false;
-  uint32_t last_ = 0;
-};
-
 // Copies one file of an export folder into the save folder.  The copy is
 // written beside its target and put in place only when whole, so a failed
 // copy never destroys the saved file it was to replace.
@@ -141,7 +120,7 @@ ImportResult RunImport(ImportContext& ctx) {
   // with its "\".
   const std::string work = WithSeparator(ReadWorkFolder(ctx.settingsFile));
   const std::string saveFolder = WithSeparator(ctx.saveFolder);
-  Throttle throttle(ctx.progress, &ui);
+  ProgressThrottle throttle(ctx.progress, &ui);
   const size_t n = ctx.lines.size();
 
   for (size_t i = 0; i < n; ++i) {

@@ -156,14 +156,10 @@ int JoinPieces(const std::string& folder, const std::string& stamp, const std::s
     ui.Message(kCannotCreateText, output, plat::kButtonsOk | plat::kIconError);
     return 0;
   }
-  uint32_t last = plat::TickCount();
+  ProgressThrottle throttle(progress, &ui);
   bool whole = true;
   for (int k = 1; k <= count; ++k) {
-    uint32_t now = plat::TickCount();
-    if (k == 1 || now - last > 50) {
-      last = now;
-      Report(progress, &ui, k * 100 / count);
-    }
+    throttle.Update(k * 100 / count);
     const std::string& path = pieces[k - 1];
     plat::File piece;
     if (!piece.Open(path, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareRead)) {

@@ -32,6 +32,29 @@ extern const char kCannotCreateText[];  // "ファイルを作れません"
 extern const char kCannotOpenText[];    // "ファイルを開けません"
 extern const char kBusyCaption[];       // "処理中"
 
+// Reports progress at most once per 50 ms, to `progress` or, when that is
+// empty, to the interaction, with the caption "処理中".
+class ProgressThrottle {
+ public:
+  ProgressThrottle(const ProgressFunction& progress, plat::IUserInteraction* ui) : progress_(progress), ui_(ui) {}
+  void Update(int percent) {
+    uint32_t now = plat::TickCount();
+    if (started_ && now - last_ <= 50) return;
+    started_ = true;
+    last_ = now;
+    if (progress_)
+      progress_(percent, kBusyCaption);
+    else if (ui_)
+      ui_->Progress(percent, kBusyCaption);
+  }
+
+ private:
+  const ProgressFunction& progress_;
+  plat::IUserInteraction* ui_;
+  bool started_ = false;
+  uint32_t last_ = 0;
+};
+
 struct PieceWriterContext {
   plat::IUserInteraction* ui = nullptr;
   std::string caption = "quz";  // caption of the writer's message boxes
