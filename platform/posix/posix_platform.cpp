@@ -365,14 +365,17 @@ bool File::Open(const std::string& path, Access access, Disposition disposition,
 }
 
 void File::Close() {
-  if (handle_ >= 0) {
-    ::close(static_cast<int>(handle_));
-    handle_ = -1;
-  }
+  // The record goes first: once the descriptor is closed, the system may
+  // give its inode number to a file created at that moment, which a
+  // record left behind would wrongly show as open here.
   if (registration_ >= 0) {
     std::lock_guard<std::mutex> lock(registryMutex);
     registry.erase(registration_);
     registration_ = -1;
+  }
+  if (handle_ >= 0) {
+    ::close(static_cast<int>(handle_));
+    handle_ = -1;
   }
 }
 
@@ -631,17 +634,27 @@ bool MoveFile(const std::string& from, const std::string& to) {
 bool ReplaceFile(const std::string& from, const std::string& to) {
   std::string src, dst;
   if (!ToNative(from, src, true) || !ToNative(to, dst, true)) return false;
-  if (!CheckDeletable(src)) return false;
-  struct stat st;
-  if (lstat(dst.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      SetLastError(ErrorKind::AccessDenied, EISDIR);
-      return false;
+  // As on Windows, a handle without delete sharing on either file refuses
+  // the replace; such a handle is usually a reader that is about to close
+  // it, so try a few times before giving up.
+  for (int attempt = 0;; ++attempt) {
+    bool blocked = false;
+    struct stat st;
+    if (lstat(src.c_str(), &st) != 0) return FailErrno();
+    if (!S_ISLNK(st.st_mode) && DeleteBlocked(st)) blocked = true;
+    if (!blocked && lstat(dst.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) {
+        SetLastError(ErrorKind::AccessDenied, EISDIR);
+        return false;
+      }
+      blocked = DeleteBlocked(st);
     }
-    if (DeleteBlocked(st)) {
+    if (!blocked) break;
+    if (attempt >= 50) {
       SetLastError(ErrorKind::SharingViolation, EBUSY);
       return false;
     }
+    Sleep(10);
   }
   if (rename(src.c_str(), dst.c_str()) != 0) return FailErrno();
   return true;
