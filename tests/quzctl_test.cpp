@@ -25,14 +25,7 @@ namespace {
 class QuzctlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string built = quztest::BuildPath(QUZCTL_BUILT_AT);
-    std::string data;
-    ASSERT_TRUE(plat::ReadWholeFile(built, data)) << built;
-    exe = dir / (built.size() > 4 && built.substr(built.size() - 4) == ".exe" ? "quzctl.exe" : "quzctl");
-    quztest::WriteFile(exe, data);
-#ifndef _WIN32
-    ASSERT_EQ(quztest::RunCommand("chmod +x " + Quote(quztest::HostPath(exe))), 0);
-#endif
+    exe = quzctl.exe();
   }
 
   // Runs quzctl with the given arguments (engine text); returns its exit status.
@@ -62,6 +55,7 @@ class QuzctlTest : public ::testing::Test {
   }
 
   TempDir dir;
+  quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
   std::string exe;
   std::atomic<int> runs{0};
   std::mutex mutex;

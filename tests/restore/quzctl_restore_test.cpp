@@ -31,14 +31,6 @@ class QuzctlRestoreTest : public ::testing::Test {
   QuzctlRestoreTest() : save(dir / "save\\", plat::TimeZoneOffset()) {}
 
   void SetUp() override {
-    std::string built = quztest::BuildPath(QUZCTL_BUILT_AT);
-    std::string data;
-    ASSERT_TRUE(plat::ReadWholeFile(built, data)) << built;
-    exe = dir / (built.size() > 4 && built.substr(built.size() - 4) == ".exe" ? "quzctl.exe" : "quzctl");
-    WriteFile(exe, data);
-#ifndef _WIN32
-    ASSERT_EQ(quztest::RunCommand("chmod +x " + Quote(quztest::HostPath(exe))), 0);
-#endif
     src = dir / "src\\";
     plat::CreateFolder(src);
     // The save folder quzctl finds by default.
@@ -51,36 +43,21 @@ class QuzctlRestoreTest : public ::testing::Test {
     save.SetTime(save.FragmentFolder(src + "m.mbx"), At(11));
   }
 
-  // Runs quzctl with the given arguments and stdin text; returns its status.
   int Run(const std::vector<std::string>& args, std::string* out = nullptr, const std::string& input = "") {
-    std::string line = Quote(quztest::HostPath(exe));
-    for (const auto& a : args) line += " " + Quote(a);
-    std::string in = dir / ("stdin" + std::to_string(++runs) + ".txt");
-    WriteFile(in, input);
-    errors = dir / ("stderr" + std::to_string(runs) + ".txt");
-    std::string output;
-    int rc = quztest::RunCommand(
-        line + " <" + Quote(quztest::HostPath(in)) + " 2>" + Quote(quztest::HostPath(errors)), &output);
-    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
-    if (out) *out = output;
-    return rc;
+    return quzctl.Run(args, out, input);
   }
-  // What the last run wrote on stderr, in engine text.
-  std::string Stderr() {
-    std::string raw = ReadFile(errors), text;
-    return plat::ConsoleToEngine(raw, text) ? text : raw;
-  }
+  std::string Stderr() { return quzctl.Stderr(); }
   std::string Folder() const { return src.substr(0, src.size() - 1); }
 
   quztest::TempDir dir;
+  quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
   SaveFolder save;
-  std::string exe, src, errors;
-  int runs = 0;
+  std::string src;
 };
 
 TEST_F(QuzctlRestoreTest, ListShowsCandidatesFoldersAndFilesAsTheWindowOffersThem) {
   std::string out;
-  ASSERT_EQ(Run({"restore", "--list", Folder()}, &out), 0) << ReadFile(errors);
+  ASSERT_EQ(Run({"restore", "--list", Folder()}, &out), 0) << Stderr();
   EXPECT_EQ(out, "folder: " + Folder() +
                      "\ncandidates:\n  全ての最新ファイル\n  2026年12月07日11時00分\n  2026年12月07日10時30分\n"
                      "  2026年12月07日10時00分\n  2026年12月07日09時00分\nfolders:\n  sub\nfiles:\n  m.mbx\n  x.txt\n");
@@ -95,7 +72,7 @@ TEST_F(QuzctlRestoreTest, ListShowsCandidatesFoldersAndFilesAsTheWindowOffersThe
 TEST_F(QuzctlRestoreTest, AFolderOrFilesElsewhereAtATime) {
   std::string out;
   std::string to = dir / "out";
-  ASSERT_EQ(Run({"restore", "--at", "2026-12-07 10:05", "--to", to, Folder()}, &out), 0) << ReadFile(errors);
+  ASSERT_EQ(Run({"restore", "--at", "2026-12-07 10:05", "--to", to, Folder()}, &out), 0) << Stderr();
   EXPECT_EQ(out, "3個のファイルを復元しました\n復元処理は正常に終了しました\n");
   EXPECT_EQ(ReadFile(to + "\\src\\x.txt"), "x at ten");
   EXPECT_EQ(ReadFile(to + "\\src\\sub\\y.txt"), "y at ten");
@@ -105,7 +82,7 @@ TEST_F(QuzctlRestoreTest, AFolderOrFilesElsewhereAtATime) {
   EXPECT_EQ(out, "0個のファイルを復元しました\n3個のファイルの復元に失敗したかキャンセルされました\n");
 
   std::string flat = dir / "flat";
-  ASSERT_EQ(Run({"restore", "--to", flat, src + "x.txt", src + "m.mbx"}, &out), 0) << ReadFile(errors);
+  ASSERT_EQ(Run({"restore", "--to", flat, src + "x.txt", src + "m.mbx"}, &out), 0) << Stderr();
   EXPECT_EQ(out, "2個のファイルを復元しました\n復元処理は正常に終了しました\n");
   EXPECT_EQ(ReadFile(flat + "\\x.txt"), "x at half past");
   EXPECT_EQ(ReadFile(flat + "\\m.mbx"), "mail and more");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <random>
@@ -141,6 +142,38 @@ int RunCommand(const std::string& commandLine, std::string* output) {
 #else
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
+}
+
+Quzctl::Quzctl(const TempDir& dir, const std::string& builtAt) : dir_(dir) {
+  std::string built = BuildPath(builtAt), program;
+  if (!plat::ReadWholeFile(built, program)) {
+    ADD_FAILURE() << "cannot read " << built;
+    return;
+  }
+  exe_ = dir / built.substr(built.rfind('\\') + 1);
+  WriteFile(exe_, program);
+#ifndef _WIN32
+  EXPECT_EQ(RunCommand("chmod +x " + Quote(HostPath(exe_))), 0);
+#endif
+}
+
+int Quzctl::Run(const std::vector<std::string>& args, std::string* out, const std::string& input) {
+  std::string line = Quote(HostPath(exe_));
+  for (const auto& a : args) line += " " + Quote(a);
+  std::string in = dir_ / ("stdin" + std::to_string(++runs_) + ".txt");
+  WriteFile(in, input);
+  errors_ = dir_ / ("stderr" + std::to_string(runs_) + ".txt");
+  std::string output;
+  int rc = RunCommand(line + " <" + Quote(HostPath(in)) + " 2>" + Quote(HostPath(errors_)), &output);
+  output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+  if (out) *out = output;
+  return rc;
+}
+
+std::string Quzctl::Stderr() const {
+  std::string raw, text;
+  if (errors_.empty() || !plat::ReadWholeFile(errors_, raw)) return "";
+  return plat::ConsoleToEngine(raw, text) ? text : raw;
 }
 
 }  // namespace quztest

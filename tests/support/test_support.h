@@ -45,4 +45,26 @@ int RunCommand(const std::string& commandLine, std::string* output = nullptr);
 // The quoting the shell of this backend needs around one argument.
 std::string Quote(const std::string& argument);
 
+// quzctl copied into a test's folder, so that the state files beside it
+// ("quz.ini", "FileList.txt", ...) are the test's own, and run there.
+class Quzctl {
+ public:
+  // builtAt: the built program as CMake names it.  A failed copy fails the
+  // current test.
+  Quzctl(const TempDir& dir, const std::string& builtAt);
+  const std::string& exe() const { return exe_; }
+  // Runs it with each argument quoted, `input` on stdin and stderr kept
+  // for Stderr(); returns its exit status.  out receives stdout without
+  // its carriage returns.
+  int Run(const std::vector<std::string>& args, std::string* out = nullptr, const std::string& input = "");
+  // What the last run wrote on stderr, in engine text.
+  std::string Stderr() const;
+  const std::string& StderrPath() const { return errors_; }
+
+ private:
+  const TempDir& dir_;
+  std::string exe_, errors_;
+  int runs_ = 0;
+};
+
 }  // namespace quztest

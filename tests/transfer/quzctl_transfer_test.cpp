@@ -37,16 +37,10 @@ class QuzctlTransferTest : public ::testing::Test {
   QuzctlTransferTest() : save(dir / "save\\", plat::TimeZoneOffset()) {}
 
   void SetUp() override {
-    for (const char* built : {QUZCTL_BUILT_AT, UNLHA32_BUILT_AT}) {
-      std::string path = quztest::BuildPath(built), data;
-      ASSERT_TRUE(plat::ReadWholeFile(path, data)) << path;
-      std::string name = path.substr(path.rfind('\\') + 1);
-      WriteFile(dir / name, data);
-      if (std::string(built) == QUZCTL_BUILT_AT) exe = dir / name;
-    }
-#ifndef _WIN32
-    ASSERT_EQ(quztest::RunCommand("chmod +x " + Quote(quztest::HostPath(exe))), 0);
-#endif
+    // The archiver beside quzctl, where the library search finds it.
+    std::string archiver = quztest::BuildPath(UNLHA32_BUILT_AT), data;
+    ASSERT_TRUE(plat::ReadWholeFile(archiver, data)) << archiver;
+    WriteFile(dir / archiver.substr(archiver.rfind('\\') + 1), data);
     src = dir / "src\\";
     UseSaveFolder(save.root());
     const int64_t day = Seconds(2026, 12, 6);
@@ -68,23 +62,8 @@ class QuzctlTransferTest : public ::testing::Test {
     quz::WriteSetting(dir / "quz.ini", folder, "quz保存先フォルダ");
   }
 
-  int Run(const std::vector<std::string>& args, std::string* out = nullptr) {
-    std::string line = Quote(quztest::HostPath(exe));
-    for (const auto& a : args) line += " " + Quote(a);
-    std::string in = dir / ("stdin" + std::to_string(++runs) + ".txt");
-    WriteFile(in, "");
-    errors = dir / ("stderr" + std::to_string(runs) + ".txt");
-    std::string output;
-    int rc = quztest::RunCommand(
-        line + " <" + Quote(quztest::HostPath(in)) + " 2>" + Quote(quztest::HostPath(errors)), &output);
-    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
-    if (out) *out = output;
-    return rc;
-  }
-  std::string Stderr() {
-    std::string raw = ReadFile(errors), text;
-    return plat::ConsoleToEngine(raw, text) ? text : raw;
-  }
+  int Run(const std::vector<std::string>& args, std::string* out = nullptr) { return quzctl.Run(args, out); }
+  std::string Stderr() { return quzctl.Stderr(); }
   std::string Setting(const char* key) { return quz::ReadSetting(dir / "quz.ini", key); }
 
   // quzctl restore of every source from `folder` into a fresh folder.
@@ -98,10 +77,10 @@ class QuzctlTransferTest : public ::testing::Test {
   }
 
   quztest::TempDir dir;
+  quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
   SaveFolder save;
-  std::string exe, src, errors;
+  std::string src;
   std::map<std::string, std::string> expected;
-  int runs = 0;
 };
 
 TEST_F(QuzctlTransferTest, PlainAndSplitExportsImportIntoEmptySaveFoldersAndRestore) {

@@ -32,15 +32,7 @@ bool Contains(const std::string& path, const std::string& text) {
 class QuzctlWatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string built = quztest::BuildPath(QUZCTL_BUILT_AT);
-    std::string program;
-    ASSERT_TRUE(plat::ReadWholeFile(built, program)) << built;
-    bool exeSuffix = built.size() > 4 && built.substr(built.size() - 4) == ".exe";
-    exe = dir / (exeSuffix ? "quzctl.exe" : "quzctl");
-    WriteFile(exe, program);
-#ifndef _WIN32
-    ASSERT_EQ(quztest::RunCommand("chmod +x " + Quote(quztest::HostPath(exe))), 0);
-#endif
+    exe = quzctl.exe();
     ASSERT_TRUE(plat::CreateFolder(dir / "data"));
     data = dir / "data\\";
     save = dir / "保存\\";
@@ -49,6 +41,7 @@ class QuzctlWatchTest : public ::testing::Test {
   }
 
   quztest::TempDir dir;
+  quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
   std::string exe, data, save;
 };
 
