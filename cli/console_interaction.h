@@ -14,67 +14,71 @@
 
 namespace quzctl {
 
+// Console text of a message box: its lines joined by spaces.
+inline std::string FlattenMessage(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') continue;
+    out += c == '\n' ? ' ' : c;
+  }
+  return out;
+}
+// Engine text on stderr as it is, without a line end of its own.
+inline void PrintPrompt(const std::string& engineText) {
+  std::string t = plat::EngineToConsole(engineText);
+  std::fwrite(t.data(), 1, t.size(), stderr);
+  std::fflush(stderr);
+}
+// One answer line from stdin without its line end; false at the end of the
+// input.
+inline bool ReadAnswer(std::string* line) {
+  if (!std::getline(std::cin, *line)) {
+    PrintPrompt("\n");
+    return false;
+  }
+  if (!line->empty() && line->back() == '\r') line->pop_back();
+  return true;
+}
+// The first letter of an answer, in lower case; ' ' for an empty one.
+inline char AnswerLetter(const std::string& line) {
+  return line.empty() ? ' ' : static_cast<char>(line[0] | 0x20);
+}
+
 class MediaConsoleInteraction : public plat::IUserInteraction {
  public:
   // Texts of OK boxes after which the user must act before going on.
   explicit MediaConsoleInteraction(std::string waitText = std::string()) : waitText_(std::move(waitText)) {}
 
   int Message(const std::string& text, const std::string& caption, unsigned style) override {
-    std::string shown = caption + ": " + Flatten(text);
+    std::string shown = caption + ": " + FlattenMessage(text);
     unsigned buttons = style & plat::kButtonsMask;
     if (buttons == plat::kButtonsOk) {
       if (!waitText_.empty() && text == waitText_) {
-        PrintErr(shown + " [Enter] ");
+        PrintPrompt(shown + " [Enter] ");
         std::string line;
-        ReadLine(&line);
+        ReadAnswer(&line);
         return plat::kAnswerOk;
       }
-      PrintErr(shown + "\n");
+      PrintPrompt(shown + "\n");
       return plat::kAnswerOk;
     }
     std::string line;
     if (buttons == plat::kButtonsRetryCancel) {
-      PrintErr(shown + " [r/c] ");
-      if (!ReadLine(&line)) return plat::kAnswerCancel;
-      return FirstLetter(line) == 'r' ? plat::kAnswerRetry : plat::kAnswerCancel;
+      PrintPrompt(shown + " [r/c] ");
+      if (!ReadAnswer(&line)) return plat::kAnswerCancel;
+      return AnswerLetter(line) == 'r' ? plat::kAnswerRetry : plat::kAnswerCancel;
     }
     bool yesNo = buttons == plat::kButtonsYesNo || buttons == plat::kButtonsYesNoCancel;
-    PrintErr(shown + (yesNo ? " [y/n] " : " [o/c] "));
-    if (!ReadLine(&line)) return yesNo ? plat::kAnswerNo : plat::kAnswerCancel;
-    if (yesNo) return FirstLetter(line) == 'y' ? plat::kAnswerYes : plat::kAnswerNo;
-    return FirstLetter(line) == 'o' ? plat::kAnswerOk : plat::kAnswerCancel;
+    PrintPrompt(shown + (yesNo ? " [y/n] " : " [o/c] "));
+    if (!ReadAnswer(&line)) return yesNo ? plat::kAnswerNo : plat::kAnswerCancel;
+    if (yesNo) return AnswerLetter(line) == 'y' ? plat::kAnswerYes : plat::kAnswerNo;
+    return AnswerLetter(line) == 'o' ? plat::kAnswerOk : plat::kAnswerCancel;
   }
 
   plat::OverwriteAnswer AskOverwrite(const plat::OverwriteQuestion&) override { return plat::OverwriteAnswer::No; }
   void Progress(int, const std::string&) override {}
 
-  static void PrintErr(const std::string& engineText) {
-    std::string t = plat::EngineToConsole(engineText);
-    std::fwrite(t.data(), 1, t.size(), stderr);
-    std::fflush(stderr);
-  }
-
  private:
-  static char FirstLetter(const std::string& line) {
-    return line.empty() ? ' ' : static_cast<char>(line[0] | 0x20);
-  }
-  static std::string Flatten(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-      if (c == '\r') continue;
-      out += c == '\n' ? ' ' : c;
-    }
-    return out;
-  }
-  static bool ReadLine(std::string* line) {
-    if (!std::getline(std::cin, *line)) {
-      PrintErr("\n");
-      return false;
-    }
-    if (!line->empty() && line->back() == '\r') line->pop_back();
-    return true;
-  }
-
   std::string waitText_;
 };
 

@@ -13,6 +13,7 @@
 #include "catalogue/file_list_file.h"
 #include "catalogue/generation_index.h"
 #include "catalogue/rules.h"
+#include "cli/console_interaction.h"
 #include "cli/verbs.h"
 #include "platform/interaction.h"
 
@@ -21,10 +22,7 @@ namespace quzctl {
 class ReportingInteraction : public plat::IUserInteraction {
  public:
   int Message(const std::string& text, const std::string& caption, unsigned style) override {
-    std::string flat;
-    for (char c : text)
-      if (c != '\r') flat += c == '\n' ? ' ' : c;
-    PrintError(caption + ": " + flat);
+    PrintError(caption + ": " + FlattenMessage(text));
     ++shown;
     return plat::FirstButtonAnswer(style);
   }

@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <iostream>
 
 #include "app/paths.h"
 #include "app/settings.h"
 #include "app/text.h"
+#include "cli/console_interaction.h"
 #include "cli/verbs.h"
 #include "restore/restore_engine.h"
 
@@ -31,58 +31,35 @@ VerbRegistration registration(kRestore);
 class ConsoleInteraction : public plat::IUserInteraction {
  public:
   int Message(const std::string& text, const std::string& caption, unsigned style) override {
-    std::string shown = caption + ": " + Flatten(text);
+    std::string shown = caption + ": " + FlattenMessage(text);
     unsigned buttons = style & plat::kButtonsMask;
     if (buttons == plat::kButtonsOk) {
-      PrintErr(shown + "\n");
+      PrintPrompt(shown + "\n");
       return plat::kAnswerOk;
     }
     bool yesNo = buttons == plat::kButtonsYesNo || buttons == plat::kButtonsYesNoCancel;
-    PrintErr(shown + (yesNo ? " [y/n] " : " [o/c] "));
+    PrintPrompt(shown + (yesNo ? " [y/n] " : " [o/c] "));
     std::string line;
-    if (!ReadLine(&line)) return plat::FirstButtonAnswer(style);
-    char c = line.empty() ? ' ' : static_cast<char>(line[0] | 0x20);
+    if (!ReadAnswer(&line)) return plat::FirstButtonAnswer(style);
+    char c = AnswerLetter(line);
     if (yesNo) return c == 'y' ? plat::kAnswerYes : plat::kAnswerNo;
     return c == 'o' ? plat::kAnswerOk : plat::kAnswerCancel;
   }
 
   plat::OverwriteAnswer AskOverwrite(const plat::OverwriteQuestion& q) override {
-    PrintErr("ファイルの上書きの確認: " + q.path + "\n  現在のファイル " + quz::OverwriteSizeText(q.currentSize, false) +
-             "  " + quz::OverwriteTimeText(q.currentTime, false) + "\n  新しいファイル " +
-             quz::OverwriteSizeText(q.newSize, q.newUnknown) + "  " + quz::OverwriteTimeText(q.newTime, q.newUnknown) +
-             "\n[y]はい [n]いいえ [a]全て上書き: ");
+    PrintPrompt("ファイルの上書きの確認: " + q.path + "\n  現在のファイル " + quz::OverwriteSizeText(q.currentSize, false) +
+                "  " + quz::OverwriteTimeText(q.currentTime, false) + "\n  新しいファイル " +
+                quz::OverwriteSizeText(q.newSize, q.newUnknown) + "  " +
+                quz::OverwriteTimeText(q.newTime, q.newUnknown) + "\n[y]はい [n]いいえ [a]全て上書き: ");
     std::string line;
-    if (!ReadLine(&line)) return plat::OverwriteAnswer::No;
-    char c = line.empty() ? ' ' : static_cast<char>(line[0] | 0x20);
+    if (!ReadAnswer(&line)) return plat::OverwriteAnswer::No;
+    char c = AnswerLetter(line);
     if (c == 'y') return plat::OverwriteAnswer::Yes;
     if (c == 'a') return plat::OverwriteAnswer::All;
     return plat::OverwriteAnswer::No;
   }
 
   void Progress(int, const std::string&) override {}
-
- private:
-  static std::string Flatten(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\r') continue;
-      out += text[i] == '\n' ? ' ' : text[i];
-    }
-    return out;
-  }
-  static void PrintErr(const std::string& engineText) {
-    std::string t = plat::EngineToConsole(engineText);
-    std::fwrite(t.data(), 1, t.size(), stderr);
-    std::fflush(stderr);
-  }
-  static bool ReadLine(std::string* line) {
-    if (!std::getline(std::cin, *line)) {
-      PrintErr("\n");
-      return false;
-    }
-    if (!line->empty() && line->back() == '\r') line->pop_back();
-    return true;
-  }
 };
 
 // "YYYY-MM-DD HH:MM" (or with ":SS") as local seconds.
