@@ -65,10 +65,12 @@ void CALLBACK RunPendingAction(HWND, UINT, UINT_PTR id, DWORD) {
   actionRan = true;
   if (action) action();
 }
-void WhileModal(std::function<void()> action) {
+// Returns the thread timer, which the caller kills when no modal loop
+// is to come.
+UINT_PTR WhileModal(std::function<void()> action) {
   pendingAction = std::move(action);
   actionRan = false;
-  SetTimer(nullptr, 0, 20, RunPendingAction);
+  return SetTimer(nullptr, 0, 20, RunPendingAction);
 }
 
 std::string WindowText(HWND window) {
@@ -507,10 +509,12 @@ TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
   // With a folder set, start-up shows no setup.
   {
     quz::CBackupApp app;
-    WhileModal([] { ADD_FAILURE() << "a dialog was shown"; });
+    UINT_PTR timer = WhileModal([] { ADD_FAILURE() << "a dialog was shown"; });
     ASSERT_TRUE(app.InitInstance());
+    // Only a modal loop inside the start-up may run the action; the pump
+    // below must not.
+    KillTimer(nullptr, timer);
     Pump();
-    KillTimer(nullptr, 0);
     app.ExitInstance();
   }
   pendingAction = nullptr;
