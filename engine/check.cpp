@@ -59,6 +59,27 @@ std::string HistoryFileOf(const CheckContext& context) {
   return context.historyFile.empty() ? HistoryPath() : context.historyFile;
 }
 
+// The check pass both checks share: every entry select() takes is checked,
+// with the history file open once, and removals applied at the end.
+// Returns whether a generation was pruned.
+template <class Select>
+int32_t CheckPass(CheckContext& context, const CheckSetup& setup, int32_t& changed,
+                  Select select) {
+  plat::File history;
+  bool haveHistory = OpenHistory(history, HistoryFileOf(context));
+  int32_t pruned = 0;
+  for (int32_t i = 0; i < context.list.Count() && !Stopped(context); ++i) {
+    context.state.progress = i;
+    const FileEntry* e = context.list.EntryAt(i);
+    if (!e || !select(i, e)) continue;
+    CheckEntry(context, i, haveHistory ? &history : nullptr, setup.dateFolder, changed, pruned);
+  }
+  history.Close();
+  context.list.ApplyRemovals();
+  context.state.progress = -1;
+  return pruned;
+}
+
 }  // namespace
 
 CheckContext::~CheckContext() {
@@ -130,18 +151,7 @@ int FullCheck(CheckContext& context) {
   setup.names = FolderNames();
   int32_t changed = context.list.Count() != before ? 1 : 0;
 
-  plat::File history;
-  bool haveHistory = OpenHistory(history, HistoryFileOf(context));
-
-  int32_t pruned = 0;
-  for (int32_t i = 0; i < context.list.Count() && !Stopped(context); ++i) {
-    state.progress = i;
-    CheckEntry(context, i, haveHistory ? &history : nullptr, setup.dateFolder, changed, pruned);
-  }
-  history.Close();
-  context.list.ApplyRemovals();
-
-  state.progress = -1;
+  int32_t pruned = CheckPass(context, setup, changed, [](int32_t, const FileEntry*) { return true; });
   if (changed) {
     if (context.catalogueFile.empty())
       SaveFileList(context.list);
@@ -203,25 +213,13 @@ int FolderCheck(CheckContext& context, const std::string& folder, int kind) {
   setup.names = FolderNames();
   int32_t changed = context.list.Count() != start ? 1 : 0;
 
-  plat::File history;
-  bool haveHistory = OpenHistory(history, HistoryFileOf(context));
-
-  int32_t pruned = 0;
-  for (int32_t i = 0; i < context.list.Count() && !Stopped(context); ++i) {
-    state.progress = i;
-    FileEntry* e = context.list.EntryAt(i);
-    if (!e) continue;
+  CheckPass(context, setup, changed, [&](int32_t i, const FileEntry* e) {
     // The path is rebuilt from the catalogue's index on every call: once.
     const std::string path = e->Path();
-    if (!StartsWithNoCase(path, folder)) continue;
-    if (kind == kWatchContents && i < start &&
-        FindChars(std::string_view(path).substr(folder.size()), "\\") != kNone)
-      continue;
-    CheckEntry(context, i, haveHistory ? &history : nullptr, setup.dateFolder, changed, pruned);
-  }
-  context.list.ApplyRemovals();
-  history.Close();
-  state.progress = -1;
+    if (!StartsWithNoCase(path, folder)) return false;
+    return !(kind == kWatchContents && i < start &&
+             FindChars(std::string_view(path).substr(folder.size()), "\\") != kNone);
+  });
   if (changed) state.catalogueChanged = 1;
   return 1;
 }
