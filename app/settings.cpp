@@ -45,13 +45,8 @@ bool Update(std::string_view fileName, bool (*change)(std::string&, std::string_
             f.WriteAll(text) && f.Flush();
   f.Close();
   // A crash before this point leaves the old file untouched; the replace is
-  // atomic.  A reader holding the file open (the check thread reads the
-  // exclusion switches, quzctl may read it too) refuses the replace for a
-  // moment: try again for a while rather than lose the value.
-  if (ok) {
-    const uint32_t start = plat::TickCount();
-    while (!(ok = plat::ReplaceFile(temp, path)) && plat::TickCount() - start < 3000) plat::Sleep(2);
-  }
+  // atomic, and waits for a reader that holds the file open for a moment.
+  if (ok) ok = plat::ReplaceFile(temp, path);
   if (!ok) plat::DeleteFile(temp);
   return ok;
 }

@@ -18,32 +18,21 @@
 namespace {
 
 using enginetest::IsFile;
-using quztest::Quote;
 using quztest::ReadFile;
 using quztest::WriteFile;
 
 class QuzctlCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    exe = quzctl.exe();
     ASSERT_TRUE(plat::CreateFolder(dir / "data"));
     data = dir / "data\\";
   }
 
-  int Run(const std::string& args, std::string* out) {
-    std::string output;
-    int rc = quztest::RunCommand(Quote(quztest::HostPath(exe)) + " " + args + " 2>" +
-                                     Quote(quztest::HostPath(dir / "stderr.txt")),
-                                 &output);
-    out->clear();
-    for (char c : output)
-      if (c != '\r') *out += c;
-    return rc;
-  }
+  int Run(const std::vector<std::string>& args, std::string* out) { return quzctl.Run(args, out); }
 
   quztest::TempDir dir;
   quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
-  std::string exe, data;
+  std::string data;
 };
 
 std::vector<std::string> Split(const std::string& text, char c) {
@@ -64,27 +53,27 @@ TEST_F(QuzctlCheckTest, CheckSavesTheTargetsAndHistoryListsTheRows) {
   plat::SetFileTime(data + "a.txt", 1052300000);
 
   std::string out;
-  ASSERT_EQ(Run("check", &out), 0) << ReadFile(dir / "stderr.txt");
+  ASSERT_EQ(Run({"check"}, &out), 0) << quzctl.Stderr();
   EXPECT_EQ(out, "2 files saved, 3 entries checked\n");
   std::string date = quz::DateFolder(save, plat::Now());
   EXPECT_EQ(ReadFile(date + "a.txt"), std::string(5000, 'a'));
   EXPECT_EQ(ReadFile(date + "日本語.txt"), "b");
   // The saved times were kept: the next check saves nothing.
   EXPECT_NE(ReadFile(dir / "FileList.txt").find(data + "a.txt<1052300000<0<"), std::string::npos);
-  ASSERT_EQ(Run("check", &out), 0);
+  ASSERT_EQ(Run({"check"}, &out), 0);
   EXPECT_EQ(out, "0 files saved, 3 entries checked\n");
 
   // Three more saves of a.txt with at most 2 generations kept.
   for (int k = 1; k <= 3; ++k) {
     plat::SetFileTime(data + "a.txt", 1052300000 + k);
-    ASSERT_EQ(Run("check", &out), 0);
+    ASSERT_EQ(Run({"check"}, &out), 0);
     EXPECT_EQ(out, "1 file saved, 3 entries checked\n");
   }
   int copies = 0;
   for (const char* name : {"a.txt", "a(2).txt", "a(3).txt", "a(4).txt"}) copies += IsFile(date + name);
   EXPECT_EQ(copies, 2);
 
-  ASSERT_EQ(Run("history", &out), 0);
+  ASSERT_EQ(Run({"history"}, &out), 0);
   auto rows = Split(out, '\n');
   ASSERT_EQ(rows.size(), 6u);  // five rows and the empty rest
   EXPECT_EQ(rows[5], "");
@@ -109,13 +98,13 @@ TEST_F(QuzctlCheckTest, AnEmptySaveFolderSettingUsesTheFolderBesideTheProgram) {
   WriteFile(data + "a.txt", "a");
   WriteFile(dir / "FileList.txt", data + "a.txt<0<0<0\r\n");
   std::string out;
-  ASSERT_EQ(Run("check", &out), 0) << ReadFile(dir / "stderr.txt");
+  ASSERT_EQ(Run({"check"}, &out), 0) << quzctl.Stderr();
   EXPECT_EQ(out, "1 file saved, 1 entries checked\n");
   std::string save = dir / "Save\\";
   EXPECT_EQ(ReadFile(dir / "quz.ini"), "[quz保存先フォルダ]" + save + "\r\n");
   EXPECT_EQ(ReadFile(quz::DateFolder(save, plat::Now()) + "a.txt"), "a");
-  ASSERT_EQ(Run("check extra", &out), 2);
-  ASSERT_EQ(Run("history", &out), 0);
+  ASSERT_EQ(Run({"check", "extra"}, &out), 2);
+  ASSERT_EQ(Run({"history"}, &out), 0);
   EXPECT_EQ(Split(out, '\n').size(), 2u);
 }
 

@@ -59,7 +59,6 @@ class Quzctl {
   int Run(const std::vector<std::string>& args, std::string* out = nullptr, const std::string& input = "");
   // What the last run wrote on stderr, in engine text.
   std::string Stderr() const;
-  const std::string& StderrPath() const { return errors_; }
 
  private:
   const TempDir& dir_;
