@@ -36,14 +36,7 @@ bool CBackupApp::RunSetup() {
   return true;
 }
 
-int CBackupApp::Run() {
-  MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-  return static_cast<int>(message.wParam);
-}
+int CBackupApp::Run() { return plat::RunMessageLoop(); }
 
 void CBackupApp::ExitInstance() {
   if (!mainWnd_) return;

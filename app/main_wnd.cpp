@@ -56,8 +56,6 @@ CMainWnd::~CMainWnd() {
   // The context waits for the index loader; the check thread was stopped
   // (or the caller kept this object alive because it was not).
   context_.reset();
-  for (HICON icon : trayIcons_)
-    if (icon) DestroyIcon(icon);
 }
 
 void CMainWnd::WriteSettings() {
@@ -75,26 +73,23 @@ bool CMainWnd::Create() {
   InitialiseTray();
   LoadFileList(list_);
   StartTimers();
+  targets_ = MakeTargetWindow();
+  if (targets_ && !targets_->CreateModeless(Handle())) targets_.reset();
   if (useChangeWatcher_) StartWatcher();
   return true;
 }
 
 void CMainWnd::InitialiseTray() {
-  int size = GetSystemMetrics(SM_CXSMICON);
-  for (int i = 0; i < 9; ++i) {
-    int id = i < 8 ? IDI_ANIMATION_FIRST + i : IDI_IDLE;
-    trayIcons_[i] = static_cast<HICON>(
-        LoadImageA(plat::ResourceInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
-  }
+  for (int i = 0; i < 9; ++i) trayIcons_[i] = plat::LoadProgramIcon(i < 8 ? IDI_ANIMATION_FIRST + i : IDI_IDLE);
   for (;;) {
-    BOOL result = NotifyTray(kTrayAdd, trayIcons_[8], "quz - 初期化処理中...");
+    BOOL result = NotifyTray(kTrayAdd, trayIcons_[8].Get(), "quz - 初期化処理中...");
     if (result) {
       trayAdded_ = true;
       return;
     }
     char text[80];
     std::snprintf(text, sizeof text, "%d,%d,%d", static_cast<int>(reinterpret_cast<intptr_t>(Handle())),
-                  static_cast<int>(reinterpret_cast<intptr_t>(trayIcons_[8])), static_cast<int>(result));
+                  static_cast<int>(reinterpret_cast<intptr_t>(trayIcons_[8].Get())), static_cast<int>(result));
     if (plat::ShowMessage(Handle(), text, "アイコン登録失敗", plat::kButtonsRetryCancel | plat::kIconWarning) !=
         plat::kAnswerRetry)
       return;
@@ -168,34 +163,32 @@ void CMainWnd::Animate() {
   int32_t ready = state_.generationReady.load();
   if (progress == -1 && animationStep_ % 8 == 0 && ready == 1) {
     if (!idleShown_) {
-      NotifyTray(kTrayModify, trayIcons_[8], IdleTrayText().c_str());
+      NotifyTray(kTrayModify, trayIcons_[8].Get(), IdleTrayText().c_str());
       idleShown_ = 1;
     }
     return;
   }
   idleShown_ = 0;
   std::string text = BusyTrayText(progress, list_.Count(), ready);
-  NotifyTray(kTrayModify, trayIcons_[animationStep_ % 8], text.c_str());
+  NotifyTray(kTrayModify, trayIcons_[animationStep_ % 8].Get(), text.c_str());
   ++animationStep_;
 }
 
 void CMainWnd::OnTrayRightClick() {
   POINT at{};
   GetCursorPos(&at);
-  HMENU menu = LoadMenuA(plat::ResourceInstance(), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+  plat::UniqueMenu menu(LoadMenuA(plat::ResourceInstance(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
   if (!menu) return;
-  HMENU commands = GetSubMenu(menu, 0);
+  HMENU commands = GetSubMenu(menu.Get(), 0);
   SetMenuDefaultItem(commands, ID_SHOW_TARGETS, FALSE);
   // In the foreground, so that the menu closes when the user clicks
   // elsewhere.
   SetForegroundWindow(Handle());
   TrackCommandMenu(commands, at);
-  DestroyMenu(menu);
 }
 
 void CMainWnd::TrackCommandMenu(HMENU menu, POINT at) {
-  TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, Handle(), nullptr);
-  PostMessageA(Handle(), WM_NULL, 0, 0);
+  if (int command = plat::TrackMenu(Handle(), menu, at)) PostMessageA(Handle(), WM_COMMAND, command, 0);
 }
 
 void CMainWnd::OnTrayDoubleClick() {
@@ -208,40 +201,47 @@ void CMainWnd::ShowTargets() {
   // while it is made visible.
   if (state_.modalState.load() != kModalNone) return;
   state_.modalState = kModalOpeningTargets;
+  if (targets_ && targets_->Handle()) {
+    ShowWindow(targets_->Handle(), SW_SHOW);
+    SetForegroundWindow(targets_->Handle());
+  }
   state_.modalState = kModalNone;
 }
 
 INT_PTR CMainWnd::RunDialog(plat::Dialog& dialog) { return dialog.DoModal(Handle()); }
 
-void CMainWnd::RunModal(int32_t state, plat::Dialog* dialog) {
+void CMainWnd::RunModal(int32_t state, const std::function<void()>& open) {
   if (state_.modalState.load() != kModalNone) return;
   state_.modalState = state;
-  if (dialog) RunDialog(*dialog);
-  state_.modalState = kModalNone;
+  // Cleared even when the window ends by an exception, which the window
+  // procedure catches: a modalState left set would block checks and exit
+  // for the rest of the run.
+  struct Clear {
+    RunState& state;
+    ~Clear() { state.modalState = kModalNone; }
+  } clear{state_};
+  if (open) open();
 }
 
-void CMainWnd::OnCommand(int id) {
+bool CMainWnd::OnCommand(int id, int code, HWND control) {
   switch (id) {
-    case ID_HISTORY: {
-      if (state_.modalState.load() != kModalNone) return;
-      CRirekiDlg history(HistoryPath());
-      RunModal(kModalHistory, &history);
+    case ID_HISTORY:
+      OpenHistoryWindow();
       break;
-    }
     case ID_SHOW_TARGETS:
       ShowTargets();
       break;
     case ID_RESTORE:
-      RunModal(kModalRestore, nullptr);
+      OpenRestoreWindow();
       break;
     case ID_EXPORT:
-      RunModal(kModalExport, nullptr);
+      OpenExportWindow();
       break;
     case ID_IMPORT:
-      RunModal(kModalImport, nullptr);
+      OpenImportWindow();
       break;
     case ID_SETTINGS:
-      RunModal(kModalSettings, nullptr);
+      OpenSettingsWindow();
       break;
     case ID_OPEN_SAVE_FOLDER:
       plat::ShellOpen(state_.saveFolder);
@@ -252,26 +252,24 @@ void CMainWnd::OnCommand(int id) {
     case ID_HELP_README:
       plat::ShellOpen(ExePath("readme.htm"));
       break;
-    case ID_APP_ABOUT: {
-      CVersionDlg version;
-      RunModal(kModalVersion, &version);
+    case ID_APP_ABOUT:
+      OpenVersionWindow();
       break;
-    }
     case ID_CHECK_NOW:
       CheckNow();
       break;
     case ID_APP_EXIT_RESIDENT:
       if (state_.modalState.load() == kModalNone) PostMessageA(Handle(), WM_CLOSE, 0, 0);
       break;
+    default:
+      return false;
   }
+  return true;
 }
 
 LRESULT CMainWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   static const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
   switch (message) {
-    case WM_COMMAND:
-      OnCommand(LOWORD(wParam));
-      return 0;
     case WM_CLOSE:
       if (state_.modalState.load() == kModalNone) DestroyWindow(Handle());
       return 0;

@@ -4,6 +4,7 @@
 // runs the check scheduler on its timers.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -69,17 +70,28 @@ class CMainWnd : public CTrayIconWnd {
  protected:
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnTimer(UINT_PTR id) override;
-  virtual void OnCommand(int id);
+  bool OnCommand(int id, int code, HWND control) override;
   // Tracks the command menu at the cursor; the chosen command arrives as a
   // command message.
   virtual void TrackCommandMenu(HMENU menu, POINT at);
   // Runs a window opened from the menu.
   virtual INT_PTR RunDialog(plat::Dialog& dialog);
-  // Opens a window that blocks checks and exit: nothing while another one
-  // is open; modalState holds `state` while it is open.
-  void RunModal(int32_t state, plat::Dialog* dialog);
+  // Runs `open`, which opens a window that blocks checks and exit:
+  // nothing while another one is open; modalState holds `state` while it
+  // is open, and is cleared however `open` ends.
+  void RunModal(int32_t state, const std::function<void()>& open);
   // Shows the target window (command 32772).
   void ShowTargets();
+
+  // The windows of the command menu, one place each (app/menu_windows.cpp).
+  // The target window: made once with the main window, created hidden.
+  std::unique_ptr<plat::Dialog> MakeTargetWindow();
+  void OpenHistoryWindow();
+  void OpenRestoreWindow();
+  void OpenExportWindow();
+  void OpenImportWindow();
+  void OpenSettingsWindow();
+  void OpenVersionWindow();
 
   // The change watcher runs while the program runs when "TidemarkTechnology
   // の利用" was on at start.
@@ -99,8 +111,9 @@ class CMainWnd : public CTrayIconWnd {
   plat::WindowInteraction ui_;
   std::unique_ptr<CheckContext> context_;
   std::unique_ptr<CChangeWatcher> watcher_;
+  std::unique_ptr<plat::Dialog> targets_;
 
-  HICON trayIcons_[9] = {};
+  plat::UniqueIcon trayIcons_[9];
   int32_t checkInterval_ = 300;
   int32_t checkAtStartOnly_ = 0;
   int32_t useChangeWatcher_ = 0;

@@ -59,13 +59,10 @@ LRESULT CTrayIconWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_TIMER:
-      if (wParam == kClickTimer) {
-        // No second click came within the double-click time.
-        StopTimer(kClickTimer);
-        PostMessageA(Handle(), WM_LBUTTONUP, 0, 0);
-      } else {
-        OnTimer(wParam);
-      }
+      if (wParam != kClickTimer) break;
+      // No second click came within the double-click time.
+      StopTimer(kClickTimer);
+      PostMessageA(Handle(), WM_LBUTTONUP, 0, 0);
       return 0;
     case WM_LBUTTONUP:
       OnTraySingleClick();
