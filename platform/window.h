@@ -410,46 +410,50 @@ class TreeView : public Control {
   SelectionHandler onSelect_;
 };
 
-// A list box, by its window (for instance `ListBox files(Item(1033))`).
-class ListBox {
+// What list boxes and combo boxes share: items with texts and numbers, and
+// a selection.  Used through ListBox and ComboBox, made from the control's
+// window (for instance `ListBox files(Item(1033))`).
+class ItemControl {
  public:
-  explicit ListBox(HWND hwnd = nullptr) : hwnd_(hwnd) {}
   HWND Handle() const { return hwnd_; }
-  // The index the item got (sorted lists insert in order); -1 on failure.
+  // The index the item got (sorted controls insert in order); -1 on
+  // failure.
   int Add(const std::string& text, LPARAM data = 0);
   void Remove(int index);
   void Clear();
   int Count() const;
   std::string Text(int index) const;
   LPARAM Data(int index) const;
-  // Single selection: the selected index, -1 for none.
+  // The selected index (single selection), -1 for none.
   int Selection() const;
-  void Select(int index);
-  // Multiple or extended selection.
-  std::vector<int> SelectedIndexes() const;
-  void SetHorizontalExtent(int pixels);
-
- private:
-  HWND hwnd_;
-};
-
-// A combo box, by its window.
-class ComboBox {
- public:
-  explicit ComboBox(HWND hwnd = nullptr) : hwnd_(hwnd) {}
-  HWND Handle() const { return hwnd_; }
-  int Add(const std::string& text, LPARAM data = 0);
-  void Clear();
-  int Count() const;
-  std::string Text(int index) const;
-  LPARAM Data(int index) const;
-  int Selection() const;  // -1: none
   void Select(int index);
   // Selects the item with exactly this text; false when there is none.
   bool SelectText(const std::string& text);
 
+  // The control's own messages for each of these.
+  struct Messages {
+    UINT add, remove, reset, count, textLength, text, getData, setData, getSelection, setSelection;
+  };
+
+ protected:
+  ItemControl(HWND hwnd, const Messages& messages) : hwnd_(hwnd), messages_(messages) {}
+
  private:
   HWND hwnd_;
+  const Messages& messages_;
+};
+
+class ListBox : public ItemControl {
+ public:
+  explicit ListBox(HWND hwnd = nullptr);
+  // Multiple or extended selection.
+  std::vector<int> SelectedIndexes() const;
+  void SetHorizontalExtent(int pixels);
+};
+
+class ComboBox : public ItemControl {
+ public:
+  explicit ComboBox(HWND hwnd = nullptr);
 };
 
 // A scroll bar control (SBS_HORZ or SBS_VERT), by its window.

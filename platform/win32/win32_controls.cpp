@@ -31,14 +31,6 @@ void CopyCut(const std::string& text, wchar_t* buffer, int size) {
   buffer[keep] = L'\0';
 }
 
-std::string TextOf(HWND hwnd, UINT lengthMessage, UINT textMessage, int index) {
-  LRESULT length = SendMessageA(hwnd, lengthMessage, static_cast<WPARAM>(index), 0);
-  if (length < 0) return std::string();
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  LRESULT got = SendMessageA(hwnd, textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(got < 0 ? 0 : std::min(static_cast<size_t>(got), static_cast<size_t>(length)));
-  return text;
-}
 }  // namespace
 
 // ---- controls
@@ -242,60 +234,47 @@ bool TreeView::OnNotify(NMHDR& header, LRESULT& result) {
 
 // ---- list boxes and combo boxes
 
-int ListBox::Add(const std::string& text, LPARAM data) {
-  LRESULT index = SendMessageA(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+namespace {
+const ItemControl::Messages kListBoxMessages = {LB_ADDSTRING,    LB_DELETESTRING, LB_RESETCONTENT, LB_GETCOUNT,
+                                                LB_GETTEXTLEN,   LB_GETTEXT,      LB_GETITEMDATA,  LB_SETITEMDATA,
+                                                LB_GETCURSEL,    LB_SETCURSEL};
+const ItemControl::Messages kComboBoxMessages = {CB_ADDSTRING,    CB_DELETESTRING, CB_RESETCONTENT, CB_GETCOUNT,
+                                                 CB_GETLBTEXTLEN, CB_GETLBTEXT,    CB_GETITEMDATA,  CB_SETITEMDATA,
+                                                 CB_GETCURSEL,    CB_SETCURSEL};
+}  // namespace
+
+int ItemControl::Add(const std::string& text, LPARAM data) {
+  LRESULT index = SendMessageA(hwnd_, messages_.add, 0, reinterpret_cast<LPARAM>(text.c_str()));
   if (index < 0) return -1;
-  SendMessageA(hwnd_, LB_SETITEMDATA, static_cast<WPARAM>(index), data);
+  SendMessageA(hwnd_, messages_.setData, static_cast<WPARAM>(index), data);
   return static_cast<int>(index);
 }
 
-void ListBox::Remove(int index) { SendMessageA(hwnd_, LB_DELETESTRING, static_cast<WPARAM>(index), 0); }
+void ItemControl::Remove(int index) { SendMessageA(hwnd_, messages_.remove, static_cast<WPARAM>(index), 0); }
 
-void ListBox::Clear() { SendMessageA(hwnd_, LB_RESETCONTENT, 0, 0); }
+void ItemControl::Clear() { SendMessageA(hwnd_, messages_.reset, 0, 0); }
 
-int ListBox::Count() const { return static_cast<int>(SendMessageA(hwnd_, LB_GETCOUNT, 0, 0)); }
+int ItemControl::Count() const { return static_cast<int>(SendMessageA(hwnd_, messages_.count, 0, 0)); }
 
-std::string ListBox::Text(int index) const { return TextOf(hwnd_, LB_GETTEXTLEN, LB_GETTEXT, index); }
-
-LPARAM ListBox::Data(int index) const { return SendMessageA(hwnd_, LB_GETITEMDATA, static_cast<WPARAM>(index), 0); }
-
-int ListBox::Selection() const { return static_cast<int>(SendMessageA(hwnd_, LB_GETCURSEL, 0, 0)); }
-
-void ListBox::Select(int index) { SendMessageA(hwnd_, LB_SETCURSEL, static_cast<WPARAM>(index), 0); }
-
-std::vector<int> ListBox::SelectedIndexes() const {
-  LRESULT count = SendMessageA(hwnd_, LB_GETSELCOUNT, 0, 0);
-  if (count <= 0) return {};
-  std::vector<int> indexes(static_cast<size_t>(count));
-  LRESULT got = SendMessageA(hwnd_, LB_GETSELITEMS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(indexes.data()));
-  indexes.resize(got < 0 ? 0 : static_cast<size_t>(got));
-  return indexes;
+std::string ItemControl::Text(int index) const {
+  LRESULT length = SendMessageA(hwnd_, messages_.textLength, static_cast<WPARAM>(index), 0);
+  if (length < 0) return std::string();
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  LRESULT got =
+      SendMessageA(hwnd_, messages_.text, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(got < 0 ? 0 : std::min(static_cast<size_t>(got), static_cast<size_t>(length)));
+  return text;
 }
 
-void ListBox::SetHorizontalExtent(int pixels) {
-  SendMessageA(hwnd_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(pixels), 0);
+LPARAM ItemControl::Data(int index) const {
+  return SendMessageA(hwnd_, messages_.getData, static_cast<WPARAM>(index), 0);
 }
 
-int ComboBox::Add(const std::string& text, LPARAM data) {
-  LRESULT index = SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-  if (index < 0) return -1;
-  SendMessageA(hwnd_, CB_SETITEMDATA, static_cast<WPARAM>(index), data);
-  return static_cast<int>(index);
-}
+int ItemControl::Selection() const { return static_cast<int>(SendMessageA(hwnd_, messages_.getSelection, 0, 0)); }
 
-void ComboBox::Clear() { SendMessageA(hwnd_, CB_RESETCONTENT, 0, 0); }
+void ItemControl::Select(int index) { SendMessageA(hwnd_, messages_.setSelection, static_cast<WPARAM>(index), 0); }
 
-int ComboBox::Count() const { return static_cast<int>(SendMessageA(hwnd_, CB_GETCOUNT, 0, 0)); }
-
-std::string ComboBox::Text(int index) const { return TextOf(hwnd_, CB_GETLBTEXTLEN, CB_GETLBTEXT, index); }
-
-LPARAM ComboBox::Data(int index) const { return SendMessageA(hwnd_, CB_GETITEMDATA, static_cast<WPARAM>(index), 0); }
-
-int ComboBox::Selection() const { return static_cast<int>(SendMessageA(hwnd_, CB_GETCURSEL, 0, 0)); }
-
-void ComboBox::Select(int index) { SendMessageA(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
-
-bool ComboBox::SelectText(const std::string& text) {
+bool ItemControl::SelectText(const std::string& text) {
   for (int i = 0; i < Count(); ++i)
     if (Text(i) == text) {
       Select(i);
@@ -303,6 +282,24 @@ bool ComboBox::SelectText(const std::string& text) {
     }
   return false;
 }
+
+ListBox::ListBox(HWND hwnd) : ItemControl(hwnd, kListBoxMessages) {}
+
+std::vector<int> ListBox::SelectedIndexes() const {
+  LRESULT count = SendMessageA(Handle(), LB_GETSELCOUNT, 0, 0);
+  if (count <= 0) return {};
+  std::vector<int> indexes(static_cast<size_t>(count));
+  LRESULT got =
+      SendMessageA(Handle(), LB_GETSELITEMS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(indexes.data()));
+  indexes.resize(got < 0 ? 0 : static_cast<size_t>(got));
+  return indexes;
+}
+
+void ListBox::SetHorizontalExtent(int pixels) {
+  SendMessageA(Handle(), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(pixels), 0);
+}
+
+ComboBox::ComboBox(HWND hwnd) : ItemControl(hwnd, kComboBoxMessages) {}
 
 // ---- scroll bars and spin buttons
 
