@@ -66,6 +66,8 @@ class CMainWnd : public CTrayIconWnd {
   }
   // Whether the window's destruction ends the message loop.
   void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
+  // The target window; none before Create or while there is none.
+  plat::Dialog* TargetWindow() { return targets_.get(); }
 
  protected:
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -85,7 +87,7 @@ class CMainWnd : public CTrayIconWnd {
 
   // The windows of the command menu, one place each (app/menu_windows.cpp).
   // The target window: made once with the main window, created hidden.
-  std::unique_ptr<plat::Dialog> MakeTargetWindow();
+  virtual std::unique_ptr<plat::Dialog> MakeTargetWindow();
   void OpenHistoryWindow();
   void OpenRestoreWindow();
   void OpenExportWindow();

@@ -185,6 +185,40 @@ TEST_F(Resident, CommandMenuHasEveryItemWithTargetsAsDefault) {
   DestroyMenu(menu);
 }
 
+TEST_F(Resident, TargetWindowIsMadeHiddenShownByCommandAndDoubleClickAndGoesWithTheMainWindow) {
+  // Any modeless dialog stands in for the target window here.
+  class TargetsMainWnd : public TestMainWnd {
+    std::unique_ptr<plat::Dialog> MakeTargetWindow() override { return std::make_unique<quz::CVersionDlg>(); }
+  };
+  WriteSettings(300, 0);
+  auto window = std::make_unique<TargetsMainWnd>();
+  ASSERT_TRUE(window->Create());
+  ASSERT_NE(window->TargetWindow(), nullptr);
+  HWND targets = window->TargetWindow()->Handle();
+  ASSERT_TRUE(IsWindow(targets));
+  EXPECT_FALSE(IsWindowVisible(targets));
+  EXPECT_EQ(GetWindow(targets, GW_OWNER), window->Handle());
+
+  Command(*window, ID_SHOW_TARGETS);
+  EXPECT_TRUE(IsWindowVisible(targets));
+  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  ShowWindow(targets, SW_HIDE);
+  Tray(*window, WM_LBUTTONDOWN);
+  Tray(*window, WM_LBUTTONDBLCLK);
+  Tray(*window, WM_LBUTTONUP);
+  ASSERT_TRUE(PumpUntil([&] { return window->doubleClicks == 1; }));
+  EXPECT_TRUE(IsWindowVisible(targets));
+  // Not while another window of the menu is open.
+  ShowWindow(targets, SW_HIDE);
+  window->State().modalState = quz::kModalSettings;
+  Command(*window, ID_SHOW_TARGETS);
+  EXPECT_FALSE(IsWindowVisible(targets));
+  window->State().modalState = quz::kModalNone;
+
+  window.reset();
+  EXPECT_FALSE(IsWindow(targets));
+}
+
 TEST_F(Resident, FolderAndHelpCommandsOpenThroughTheShell) {
   WriteSettings(300, 0);
   auto window = Start();
