@@ -11,9 +11,9 @@
 //   ListView, TreeView, ListBox, ComboBox, ScrollBar, SpinButton, ImageList
 //                the controls the windows use, declared in the .rc and
 //                taken over by id
-//   UI tasks     PostUiTask / RunUiTask: any thread hands work to the thread
-//                of a window; WindowInteraction asks the engine's questions
-//                there
+//   UI tasks     PostUiTask, RunUiTask, CallUiTask: any thread hands work
+//                to the thread of a window; WindowInteraction asks the
+//                engine's questions there
 //   the message loop
 //                RunMessageLoop / PumpWaitingMessages, which give the open
 //                modeless dialogs Tab, Enter and Esc
