@@ -138,8 +138,8 @@ std::string ListView::ShownText(int row, int column) const {
 }
 
 bool ListView::OnNotify(NMHDR& header, LRESULT& result) {
-  // The list asks in ANSI or wide characters as it pleases (Wine's list
-  // view asks wide); both are answered from the same cells.
+  // The list asks in ANSI or wide characters, as its owner's window
+  // answered WM_NOTIFYFORMAT; both are answered from the same cells.
   auto answer = [this](auto& item) {
     if (item.iItem < 0) return;
     if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0)
