@@ -29,9 +29,7 @@ bool CBackupApp::RunSetup() {
   WriteSetting(kSettingsFile, setup.saveFolder, "quz保存先フォルダ");
   if (setup.registerStartup && !startup.empty()) {
     std::string exe = plat::ExecutablePath();
-    size_t slash = LastCharPos(exe, '\\');
-    std::string folder = slash == kNone ? std::string() : exe.substr(0, slash + 1);
-    plat::CreateShellLink(exe, startup + "\\quz.lnk", "", "", folder, exe, 0);
+    plat::CreateShellLink(exe, startup + "\\quz.lnk", "", "", FolderOf(exe), exe, 0);
   }
   return true;
 }

@@ -17,18 +17,13 @@ std::string ProgramFolder() {
     std::lock_guard<std::mutex> lock(overrideMutex);
     if (!overrideFolder.empty()) return overrideFolder;
   }
-  static const std::string folder = [] {
-    std::string exe = plat::ExecutablePath();
-    size_t slash = LastCharPos(exe, '\\');
-    return slash == kNone ? std::string() : exe.substr(0, slash + 1);
-  }();
+  static const std::string folder = FolderOf(plat::ExecutablePath());
   return folder;
 }
 
 void OverrideProgramFolder(const std::string& folder) {
   std::lock_guard<std::mutex> lock(overrideMutex);
-  overrideFolder = folder;
-  if (!overrideFolder.empty() && !EndsWithChar(overrideFolder, '\\')) overrideFolder += '\\';
+  overrideFolder = WithSeparator(folder);
 }
 
 std::string ExePath(const std::string& name) { return ProgramFolder() + name; }

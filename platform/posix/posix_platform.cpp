@@ -23,6 +23,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include "platform/cp932.h"
 
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
@@ -684,8 +685,7 @@ std::string TempFolder() {
   std::string native = env && *env == '/' ? env : "/tmp";
   std::string path;
   if (!FromNative(native, path)) FromNative("/tmp", path);
-  if (path.back() != '\\') path += '\\';
-  return path;
+  return WithSeparator(path);
 }
 
 std::string ExecutablePath() {
@@ -745,8 +745,7 @@ std::string EngineToConsole(const std::string& text) {
   // Show what can be shown: convert character by character, '?' for the rest.
   out.clear();
   for (size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t len = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < text.size() ? 2 : 1;
+    size_t len = CharLength(text, i);
     std::string piece;
     out += Cp932ToUtf8(std::string_view(text).substr(i, len), piece) ? piece : "?";
     i += len;
