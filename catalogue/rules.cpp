@@ -16,28 +16,12 @@ std::string RuleKey(int32_t i, const char* suffix) {
   return key;
 }
 
-// Cuts text to at most limit bytes without splitting a double-byte character.
-std::string CutChars(const std::string& text, size_t limit) {
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t n = CharLength(text, at);
-    if (at + n > limit) break;
-    at += n;
-  }
-  return text.substr(0, at);
-}
-
 // Compares folder paths as the exclusions do: case of single-byte letters
 // ignored, no more than the first 300 bytes looked at.
 bool SameFolderPrefix(const std::string& a, const std::string& b) {
   constexpr size_t kCompared = 300;
   return EqualNoCase(std::string_view(a).substr(0, kCompared),
                      std::string_view(b).substr(0, kCompared));
-}
-
-std::string WithSeparator(std::string folder) {
-  if (!folder.empty() && !EndsWithChar(folder, '\\')) folder += '\\';
-  return folder;
 }
 }  // namespace
 

@@ -107,7 +107,7 @@ int List(const quz::CRestoreTable& table, const quz::CRestoreTree& tree, const s
   std::vector<std::string> files;
   std::vector<std::string> folders;
   const int32_t tz = plat::TimeZoneOffset();
-  int32_t item = path ? tree.Find(WithoutTrailingSeparator(*path)) : 0;
+  int32_t item = path ? tree.Find(quz::StripTrailingSeparator(*path)) : 0;
   if (item == 0) {
     // "全体": every source in full, candidates only once files are chosen.
     for (const auto& f : quz::AllSources(table)) files.push_back(f.text);
@@ -185,7 +185,7 @@ int RunRestoreVerb(const std::vector<std::string>& args) {
   files.haveCandidate = true;
   files.candidateTime = at;
   for (const std::string& p : paths) {
-    int32_t item = tree.Find(WithoutTrailingSeparator(p));
+    int32_t item = tree.Find(quz::StripTrailingSeparator(p));
     if (item > 0) {
       quz::RestoreSelectionRequest r;
       r.folder = tree.At(item).path;

@@ -15,11 +15,6 @@ namespace quz {
 
 namespace {
 
-std::string WithSeparator(std::string folder) {
-  if (!folder.empty() && !EndsWithChar(folder, '\\')) folder += '\\';
-  return folder;
-}
-
 bool StartsWithNoCase(const std::string& path, const std::string& folder) {
   return path.size() >= folder.size() &&
          EqualNoCase(std::string_view(path).substr(0, folder.size()), folder);

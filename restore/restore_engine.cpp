@@ -28,10 +28,6 @@ const char kResultCaption[] = "quz - 復元結果";
 const char kOutsideDestination[] = "復元先フォルダの外を指すパスのため復元しません";
 constexpr uint32_t kKeptAttributes = plat::kAttrReadOnly | plat::kAttrHidden | plat::kAttrSystem | plat::kAttrArchive;
 
-void StripTrailingSeparator(std::string& path) {
-  if (EndsWithChar(path, '\\')) path.pop_back();
-}
-
 // The standard 24-character date text with its line feed, as ctime writes it.
 std::string DateText(plat::CalendarTime c) {
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -209,8 +205,7 @@ bool PickCopy(const RestoreContext& ctx, const std::string& source, int32_t t, R
 
 int RestoreFile(RestoreContext& ctx, const std::string& location, const std::string& destinationPath, int32_t n,
                 std::string* usedPath) {
-  std::string path = destinationPath;
-  StripTrailingSeparator(path);
+  std::string path = StripTrailingSeparator(destinationPath);
   std::string folder = SourceFolderOf(path);
   if (!folder.empty()) {
     std::string create = folder;
@@ -331,7 +326,7 @@ int RestoreOne(RestoreContext& ctx, const std::string& source, int32_t t, const 
 
 RestoreCounts RunRestore(RestoreContext& ctx, const RestoreSelectionRequest& request, std::string destination,
                          bool reportProgress) {
-  StripTrailingSeparator(destination);
+  destination = StripTrailingSeparator(destination);
   const int32_t t = request.candidateTime;
   // (source, folder that relative names start after)
   std::vector<std::pair<std::string, std::string>> work;

@@ -36,10 +36,6 @@ bool PlainName(std::string_view name) {
   return true;
 }
 
-void StripTrailingSeparator(std::string& path) {
-  if (EndsWithChar(path, '\\')) path.pop_back();
-}
-
 }  // namespace
 
 std::string CopyPathOf(const std::string& location, int32_t n) {
@@ -49,8 +45,7 @@ std::string CopyPathOf(const std::string& location, int32_t n) {
     std::snprintf(number, sizeof number, "%07d.dat", static_cast<int>(n));
     path += number;
   }
-  StripTrailingSeparator(path);
-  return path;
+  return StripTrailingSeparator(path);
 }
 
 std::vector<FragmentTime> FragmentsAfter(const std::string& folder, int32_t after) {

@@ -27,17 +27,6 @@ const ReferenceSize kReferenceSizes[4] = {
 
 namespace {
 
-std::string WithSeparator(std::string path) {
-  if (!EndsWithChar(path, '\\')) path += '\\';
-  return path;
-}
-
-// The folder part of a path, with its "\".
-std::string FolderOf(const std::string& path) {
-  size_t slash = LastCharPos(path, '\\');
-  return slash == kNone ? std::string() : path.substr(0, slash + 1);
-}
-
 std::string NameOf(const std::string& path) {
   size_t slash = LastCharPos(path, '\\');
   return slash == kNone ? path : path.substr(slash + 1);
