@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/settings_keys.h"
 #include "app/text.h"
 #include "platform/platform.h"
 
@@ -13,7 +14,7 @@ namespace quz {
 CBackupApp::~CBackupApp() { ExitInstance(); }
 
 bool CBackupApp::InitInstance() {
-  if (ReadSetting(kSettingsFile, "quz保存先フォルダ").size() < 2 && !RunSetup()) return false;
+  if (ReadSetting(kSettingsFile, kSaveFolderKey).size() < 2 && !RunSetup()) return false;
   mainWnd_ = std::make_unique<CMainWnd>();
   mainWnd_->Create();
   return true;
@@ -26,7 +27,7 @@ bool CBackupApp::RunSetup() {
   CSetupDlg setup;
   setup.saveFolder = drive + "\\QUZ_BACKUP";
   if (setup.DoModal(nullptr) != IDOK) return false;
-  WriteSetting(kSettingsFile, setup.saveFolder, "quz保存先フォルダ");
+  WriteSetting(kSettingsFile, setup.saveFolder, kSaveFolderKey);
   if (setup.registerStartup && !startup.empty()) {
     std::string exe = plat::ExecutablePath();
     plat::CreateShellLink(exe, startup + "\\quz.lnk", "", "", FolderOf(exe), exe, 0);

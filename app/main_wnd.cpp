@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/settings_keys.h"
 #include "app/status_text.h"
 #include "catalogue/file_list_file.h"
 #include "engine/generations.h"
@@ -12,15 +13,6 @@
 #include "resources/resource.h"
 
 namespace quz {
-
-namespace {
-const char kSaveFolderKey[] = "quz保存先フォルダ";
-const char kIntervalKey[] = "チェック間隔";
-const char kAtStartOnlyKey[] = "全体チェックは起動時のみ";
-const char kChangeWatcherKey[] = "TidemarkTechnologyの利用";
-const char kMinimumTimeKey[] = "最小管理時間";
-const char kMinimumTimeOnKey[] = "最小管理時間有効";
-}  // namespace
 
 CMainWnd::CMainWnd() : list_(&state_) {
   LoadRules(rules_, kSettingsFile);
