@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/settings.h"
 #include "catalogue/file_list.h"
 
 namespace quz {
@@ -32,7 +33,7 @@ struct CRuleTable {
 };
 
 // Reads the rules from the settings file (quz.ini unless told otherwise).
-void LoadRules(CRuleTable& table, const std::string& settingsFile = "quz.ini");
+void LoadRules(CRuleTable& table, const std::string& settingsFile = kSettingsFile);
 // Deletes the keys of the first oldCount rules, then writes the current ones.
 void SaveRules(const CRuleTable& table, int32_t oldCount,
                const std::string& settingsFile = "quz.ini");
@@ -55,7 +56,7 @@ struct ExpandContext {
 // Reads the four switches from the settings file and fills the folders from
 // the platform (the save folder is the caller's).
 ExpandContext LoadExpandContext(const std::string& saveFolder,
-                                const std::string& settingsFile = "quz.ini");
+                                const std::string& settingsFile = kSettingsFile);
 
 // Reused name buffers of one check.
 struct FolderNames {

@@ -83,8 +83,8 @@ int RunExportVerb(const std::vector<std::string>& args) {
   if ((split || untilFull) && !pack) return UsageError("export: pieces need --pack");
 
   // What the window writes as its fields change, written before the run.
-  if (!to.empty()) quz::WriteSetting(quz::kSettingsFile, to, t::kDestinationKey);
-  if (!work.empty()) quz::WriteSetting(quz::kSettingsFile, work, t::kWorkFolderKey);
+  if (!to.empty()) quz::WriteSetting(quz::kSettingsFile, to, quz::kDestinationKey);
+  if (!work.empty()) quz::WriteSetting(quz::kSettingsFile, work, quz::kWorkFolderKey);
   if (split) t::SaveSplitSettings(quz::kSettingsFile, t::kSplitFixedSize, size);
   if (untilFull) t::SaveSplitSettings(quz::kSettingsFile, t::kSplitUntilFull,
                                       t::LoadExportSettings(quz::kSettingsFile).pieceSize);
@@ -106,7 +106,7 @@ int RunExportVerb(const std::vector<std::string>& args) {
   t::ExportResult result = t::RunExport(ctx);
   // The window shows the folders with their "\" and stores what it shows.
   if (ctx.destination != settings.destination)
-    quz::WriteSetting(quz::kSettingsFile, ctx.destination, t::kDestinationKey);
+    quz::WriteSetting(quz::kSettingsFile, ctx.destination, quz::kDestinationKey);
   PrintLine(std::string(t::kExportResultTitle) + ": " + result.text);
   if (!result.ok) {
     PrintError("the export failed; the last export time stays " + t::LastExportTimeText(ctx.lastExportTime));

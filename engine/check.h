@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/run_state.h"
+#include "app/settings.h"
 #include "catalogue/file_list.h"
 #include "catalogue/generation_index.h"
 #include "platform/interaction.h"
@@ -38,7 +39,7 @@ struct CheckContext {
   // "世代間理数": copies kept per source, 0 = all.
   int32_t maxGenerations = 0;
   // The settings file the exclusion switches are read from at every check.
-  std::string settingsFile = "quz.ini";
+  std::string settingsFile = kSettingsFile;
   // Where the catalogue and the history are written; empty: beside the
   // executable.
   std::string catalogueFile;

@@ -10,9 +10,6 @@
 
 namespace quz {
 
-const char kOverwriteAllKey[] = "全て上書き";
-const char kOpenFailureDialogKey[] = "ファイルオープン失敗時のダイアログ表示";
-const char kRestoreFolderKey[] = "復元先フォルダ";
 const char kErrorLogName[] = "lasterror.txt";
 
 namespace {
@@ -168,9 +165,9 @@ std::string OverwriteTimeText(int32_t time, bool unknown) {
 // ---------------------------------------------------------------- one file
 
 void ReportOpenFailure(RestoreContext& ctx, const std::string& path) {
-  if (ReadSetting(kSettingsFile, kOpenFailureDialogKey) == "No") return;
+  if (ReadSetting(ctx.settingsFile, kOpenFailureDialogKey) == "No") return;
   if (ctx.ui.Message(kOpenFailureText, path, plat::kButtonsYesNo | plat::kIconWarning) == plat::kAnswerNo)
-    WriteSetting(kSettingsFile, "No", kOpenFailureDialogKey);
+    WriteSetting(ctx.settingsFile, "No", kOpenFailureDialogKey);
 }
 
 bool PickCopy(const RestoreContext& ctx, const std::string& source, int32_t t, RestoreChoice* choice) {
@@ -213,7 +210,7 @@ int RestoreFile(RestoreContext& ctx, const std::string& location, const std::str
   }
 
   // Ask before an existing file is replaced.
-  if (ReadSetting(kSettingsFile, kOverwriteAllKey) != "Yes") {
+  if (ReadSetting(ctx.settingsFile, kOverwriteAllKey) != "Yes") {
     plat::File probe;
     if (probe.Open(path, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareAll)) {
       plat::OverwriteQuestion q;
@@ -233,7 +230,7 @@ int RestoreFile(RestoreContext& ctx, const std::string& location, const std::str
       }
       plat::OverwriteAnswer answer = ctx.ui.AskOverwrite(q);
       if (answer == plat::OverwriteAnswer::No) return 0;
-      if (answer == plat::OverwriteAnswer::All) WriteSetting(kSettingsFile, "Yes", kOverwriteAllKey);
+      if (answer == plat::OverwriteAnswer::All) WriteSetting(ctx.settingsFile, "Yes", kOverwriteAllKey);
     }
   }
 
@@ -375,15 +372,15 @@ bool RestoreToOriginalPlaces(RestoreContext& ctx, const RestoreSelectionRequest&
   if (ctx.ui.Message(kInPlaceWarning, kInPlaceCaption, plat::kButtonsOkCancel | plat::kIconError) !=
       plat::kAnswerOk)
     return false;
-  WriteSetting(kSettingsFile, "No", kOverwriteAllKey);
+  WriteSetting(ctx.settingsFile, "No", kOverwriteAllKey);
   RestoreCounts c = RestoreSelection(ctx, request, std::string());
   if (counts) *counts = c;
   return true;
 }
 
 RestoreCounts RestoreToFolder(RestoreContext& ctx, const RestoreSelectionRequest& request, const std::string& folder) {
-  WriteSetting(kSettingsFile, folder, kRestoreFolderKey);
-  WriteSetting(kSettingsFile, "No", kOverwriteAllKey);
+  WriteSetting(ctx.settingsFile, folder, kRestoreFolderKey);
+  WriteSetting(ctx.settingsFile, "No", kOverwriteAllKey);
   return RestoreSelection(ctx, request, folder);
 }
 

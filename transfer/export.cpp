@@ -10,11 +10,6 @@
 
 namespace quz::transfer {
 
-const char kLastExportKey[] = "最終書き出し日時";
-const char kDestinationKey[] = "書き出し先フォルダ";
-const char kWorkFolderKey[] = "作業フォルダ";
-const char kSplitModeKey[] = "分割詳細設定1";
-const char kPieceSizeKey[] = "分割詳細設定2";
 const char kExportResultTitle[] = "quz - 書き出し結果";
 const char kNothingToPackText[] = "対象となるファイルがないため圧縮ファイルは作成されませんでした";
 
