@@ -19,14 +19,8 @@ CMainWnd::CMainWnd() : list_(&state_) {
   list_.SetClassifier([this](const std::string& path) { return Classify(rules_, path); });
   context_ = std::make_unique<CheckContext>(list_, index_, state_, &ui_);
 
-  std::string saveFolder = ReadSetting(kSettingsFile, kSaveFolderKey);
-  if (saveFolder.empty()) {
-    saveFolder = ProgramFolder() + "Save\\";
-    WriteSetting(kSettingsFile, saveFolder, kSaveFolderKey);
-  }
   // The index loader reads the folder as it is in memory: with its "\".
-  if (!saveFolder.empty() && saveFolder.back() != '\\') saveFolder += '\\';
-  state_.saveFolder = saveFolder;
+  state_.saveFolder = SettledSaveFolder();
   StartIndexLoader(index_, state_, context_->loader);
   CreateSaveFolder(state_.saveFolder);
 

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "app/settings.h"
+#include "app/settings_keys.h"
 #include "app/text.h"
 #include "platform/platform.h"
 
@@ -27,6 +29,17 @@ void OverrideProgramFolder(const std::string& folder) {
 }
 
 std::string ExePath(const std::string& name) { return ProgramFolder() + name; }
+
+std::string SettledSaveFolder(std::string_view settingsFile) {
+  std::string folder = ReadSetting(settingsFile, kSaveFolderKey);
+  if (folder.size() < 2) {
+    folder = ProgramFolder() + "Save\\";
+    WriteSetting(settingsFile, folder, kSaveFolderKey);
+  }
+  return WithSeparator(folder);
+}
+
+std::string SettledSaveFolder() { return SettledSaveFolder(kSettingsFile); }
 
 bool CreateSaveFolder(std::string& path) {
   if (path.empty()) return false;

@@ -31,12 +31,6 @@ bool EnginePathOf(const std::string& arg, std::string* path) {
   return plat::ToEnginePath(arg, *path);
 }
 
-std::string SaveFolder() {
-  std::string folder = quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ");
-  if (folder.size() < 2) folder = quz::ProgramFolder() + "Save\\";
-  return folder;
-}
-
 int RunExportVerb(const std::vector<std::string>& args) {
   namespace t = quz::transfer;
   bool pack = false, reset = false, split = false, untilFull = false;
@@ -93,7 +87,7 @@ int RunExportVerb(const std::vector<std::string>& args) {
 
   MediaConsoleInteraction console(t::kNextMediumText);
   t::ExportContext ctx;
-  ctx.saveFolder = SaveFolder();
+  ctx.saveFolder = quz::SettledSaveFolder();
   ctx.destination = settings.destination;
   ctx.workFolder = settings.workFolder;
   ctx.pack = pack;

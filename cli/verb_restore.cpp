@@ -91,17 +91,6 @@ bool EnginePathOf(const std::string& arg, std::string* path) {
   return plat::ToEnginePath(arg, *path);
 }
 
-std::string DefaultSaveFolder() {
-  std::string folder = quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ");
-  if (folder.size() < 2) folder = quz::ProgramFolder() + "Save\\";
-  return folder;
-}
-
-std::string WithoutTrailingSeparator(std::string path) {
-  if (path.size() > 1 && quz::EndsWithChar(path, '\\')) path.pop_back();
-  return path;
-}
-
 int List(const quz::CRestoreTable& table, const quz::CRestoreTree& tree, const std::string* path) {
   quz::CCandidateList candidates;
   std::vector<std::string> files;
@@ -171,8 +160,7 @@ int RunRestoreVerb(const std::vector<std::string>& args) {
   }
   if (list ? (paths.size() > 1 || yes || haveAt || !to.empty()) : paths.empty()) return UsageError(kRestore);
 
-  if (from.empty()) from = DefaultSaveFolder();
-  if (!quz::EndsWithChar(from, '\\')) from += '\\';
+  from = from.empty() ? quz::SettledSaveFolder() : quz::WithSeparator(from);
   quz::CRestoreTable table;
   quz::CRestoreTree tree;
   table.Load(from, &tree);
