@@ -35,7 +35,7 @@ void LoadRules(CRuleTable& table, const std::string& settingsFile) {
     if (mode2.empty()) break;
     ClassRule rule;
     int kind = SettingToInt(mode);
-    rule.result = static_cast<uint8_t>(SettingToInt(mode2));
+    rule.result = static_cast<SaveType>(SettingToInt(mode2));
     if (kind == kRuleExtension) {
       rule.extension =
           CutText(ReadSetting(settingsFile, RuleKey(i, kRuleExtensionSuffix)), ClassRule::kMaxExtension);
@@ -69,8 +69,8 @@ void SaveRules(const CRuleTable& table, int32_t oldCount, const std::string& set
   }
 }
 
-int32_t Classify(const CRuleTable& table, const std::string& path) {
-  if (table.rules.empty()) return Normal;
+SaveType Classify(const CRuleTable& table, const std::string& path) {
+  if (table.rules.empty()) return SaveType::Normal;
   plat::FileStatus status;
   // Sizes are compared in 64 bits: a file of 2 GiB or more must not pass
   // for a small one.
@@ -81,7 +81,7 @@ int32_t Classify(const CRuleTable& table, const std::string& path) {
   size_t dot = LastCharPos(name, '.');
   bool hasExtension = dot != kNone;
   std::string_view extension = hasExtension ? name.substr(dot + 1) : std::string_view();
-  int32_t result = Normal;
+  SaveType result = SaveType::Normal;
   for (const ClassRule& rule : table.rules) {
     bool match = false;
     switch (rule.kind) {
@@ -151,11 +151,12 @@ void ExpandFolder(CFileList& list, int32_t index, const ExpandContext& context,
       (context.skipSaveFolder && SameFolderPrefix(path, context.saveFolder)) ||
       (context.skipOwnFolder && SameFolderPrefix(path, context.exeFolder)) ||
       (context.skipTempFolder && SameFolderPrefix(path, context.tempFolder))) {
-    e->saveType = NoSave;
+    e->saveType = SaveType::NoSave;
     return;
   }
-  int32_t type = e->saveType;
-  if (type == SearchDepthBase || type == NoSave) return;
+  const SaveType type = e->saveType;
+  // A folder at the end of its depth, or one that is not to be searched.
+  if (SearchDepthOf(type) == 0 || type == SaveType::NoSave) return;
   e->lookedAtTime = static_cast<int32_t>(plat::Now());
   buffers.count = 0;
   ListFolder(path, buffers);

@@ -29,8 +29,9 @@ std::string CutAtDepth(const std::string& path, int depth) {
 }
 
 bool IsSearchedFolder(const FileEntry& e) {
-  int32_t type = e.saveType.load();
-  return e.IsFolder() && type != Normal && type != Differential && type != NoSave;
+  const SaveType type = e.saveType.load();
+  return e.IsFolder() && type != SaveType::Normal && type != SaveType::Differential &&
+         type != SaveType::NoSave;
 }
 
 }  // namespace
