@@ -107,14 +107,14 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
     return 0;
   }
   if (status.isDirectory) return 0;
-  if (e->IsWithdrawn() || e->saveType == NoSave) return 0;
+  if (e->IsWithdrawn() || e->saveType == SaveType::NoSave) return 0;
   e->lookedAtTime = plat::Now();
   if (status.mtime == e->savedTime) return 0;
 
   int64_t backupSize = status.size;
   std::atomic<int32_t>* stop = &context.state.stopRequested;
   // The fragment format holds 32-bit lengths: a larger file is saved whole.
-  bool normal = e->saveType == Normal || status.size > kMaxFragmentFileSize;
+  bool normal = e->saveType == SaveType::Normal || status.size > kMaxFragmentFileSize;
   if (normal) {
     SaveNormalResult saved;
     if (!SaveNormal(path, dateFolder, stop, saved, context.ui, &context.index)) return 0;

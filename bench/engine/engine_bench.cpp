@@ -92,11 +92,11 @@ void UnchangedFiles(const std::string& root, int files) {
       for (const auto& p : paths) {
         plat::FileStatus s;
         plat::GetFileStatus(p, s);
-        list.AddLoaded(p, s.mtime, quz::Normal, 0);
+        list.AddLoaded(p, s.mtime, quz::SaveType::Normal, 0);
       }
     } else {
       // One folder target: the search pass lists every folder again.
-      list.AddEntry(data, quz::Search);
+      list.AddEntry(data, quz::SaveType::Search);
     }
     quz::CheckContext context(list, index, state);
     context.catalogueFile = root + "FileList.txt";

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     context.settingsFile = root + "quz.ini";
     context.catalogueFile = root + "FileList.txt";
     context.historyFile = root + "Rireki.txt";
-    list.AddEntry(data, quz::Search);
+    list.AddEntry(data, quz::SaveType::Search);
     auto t0 = std::chrono::steady_clock::now();
     quz::FullCheck(context);
     std::printf("first full check: %d entries, %d saved in %.1f s\n", static_cast<int>(list.Count()),

@@ -233,7 +233,8 @@ TEST_F(Resident, TooltipShowsProgressAndIdle) {
   auto window = Start();
   EXPECT_EQ(window->LastTrayText(), "quz - 初期化処理中...");
   for (int i = 0; i < 1000; ++i)
-    ASSERT_TRUE(window->FileList().AddLoaded("C:\\data\\f" + std::to_string(i) + ".txt", 0, 0, 0));
+    ASSERT_TRUE(
+        window->FileList().AddLoaded("C:\\data\\f" + std::to_string(i) + ".txt", 0, quz::SaveType::Normal, 0));
 
   quz::RunState& state = window->State();
   state.progress = 250;
@@ -262,7 +263,8 @@ TEST_F(Resident, TooltipShowsProgressAndIdle) {
 TEST_F(Resident, ChangedCatalogueIsWrittenOnTheAnimationTick) {
   WriteSettings(300, 0);
   auto window = Start();
-  ASSERT_TRUE(window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, 0, 0));
+  ASSERT_TRUE(
+      window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, quz::SaveType::Normal, 0));
   // Not while a change check still works on it.
   window->State().catalogueChanged = 1;
   window->State().changeCheckRunning = 1;

@@ -82,7 +82,8 @@ class RoundTripTest : public ::testing::Test {
       // differentially.
       if (!list.FindEntry(data + name)) {
         bool mail = name.size() > 4 && name.substr(name.size() - 4) == ".mbx";
-        ASSERT_TRUE(list.AddLoaded(data + name, 0, mail ? quz::Differential : quz::Normal, 0));
+        const quz::SaveType type = mail ? quz::SaveType::Differential : quz::SaveType::Normal;
+        ASSERT_TRUE(list.AddLoaded(data + name, 0, type, 0));
       }
     }
     if (k > 0)

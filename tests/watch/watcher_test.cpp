@@ -49,7 +49,7 @@ class WatcherTest : public ::testing::Test {
       ASSERT_TRUE(plat::CreateFolder(folder));
     }
     WriteFile(folder + file, "first");
-    ASSERT_TRUE(list.AddEntry(folder, quz::Search));
+    ASSERT_TRUE(list.AddEntry(folder, quz::SaveType::Search));
     quz::FullCheck(context);
     quz::FileEntry* e = list.FindEntry(folder + file);
     ASSERT_NE(e, nullptr);
@@ -163,7 +163,7 @@ TEST_F(WatcherTest, ANewFolderEntryRebuildsTheWatchList) {
 
   ASSERT_TRUE(plat::CreateFolder(data + "B"));
   WriteFile(data + "B\\b.txt", "b");
-  ASSERT_TRUE(list.AddEntry(data + "B\\", quz::Search));  // signals watchEvent
+  ASSERT_TRUE(list.AddEntry(data + "B\\", quz::SaveType::Search));  // signals watchEvent
   ASSERT_TRUE(Eventually([this] { return watcher.Builds() >= 2; }));
   std::vector<quz::WatchedFolder> watched = watcher.Watched();
   ASSERT_EQ(watched.size(), 2u);
