@@ -112,9 +112,11 @@ bool CMainWnd::CheckNow() {
   return StartCheck();
 }
 
-bool CMainWnd::StartCheck() {
-  if (state_.modalState.load() > kModalVersion) return false;
-  return StartFullCheck(*context_);
+bool CMainWnd::StartCheck() { return StartFullCheck(*context_); }
+
+void CMainWnd::SetModalState(int32_t window) {
+  modalState_ = window;
+  state_.checksBlocked = window >= kModalRestore;
 }
 
 void CMainWnd::OnTimer(UINT_PTR id) {
@@ -185,27 +187,27 @@ void CMainWnd::OnTrayDoubleClick() {
 void CMainWnd::ShowTargets() {
   // The target window is modeless; modalState says "being opened" only
   // while it is made visible.
-  if (state_.modalState.load() != kModalNone) return;
-  state_.modalState = kModalOpeningTargets;
+  if (modalState_ != kModalNone) return;
+  SetModalState(kModalOpeningTargets);
   if (targets_ && targets_->Handle()) {
     ShowWindow(targets_->Handle(), SW_SHOW);
     SetForegroundWindow(targets_->Handle());
   }
-  state_.modalState = kModalNone;
+  SetModalState(kModalNone);
 }
 
 INT_PTR CMainWnd::RunDialog(plat::Dialog& dialog) { return dialog.DoModal(Handle()); }
 
-void CMainWnd::RunModal(int32_t state, const std::function<void()>& open) {
-  if (state_.modalState.load() != kModalNone) return;
-  state_.modalState = state;
+void CMainWnd::RunModal(int32_t window, const std::function<void()>& open) {
+  if (modalState_ != kModalNone) return;
+  SetModalState(window);
   // Cleared even when the window ends by an exception, which the window
-  // procedure catches: a modalState left set would block checks and exit
+  // procedure catches: a modal state left set would block checks and exit
   // for the rest of the run.
   struct Clear {
-    RunState& state;
-    ~Clear() { state.modalState = kModalNone; }
-  } clear{state_};
+    CMainWnd& window;
+    ~Clear() { window.SetModalState(kModalNone); }
+  } clear{*this};
   if (open) open();
 }
 
@@ -245,7 +247,7 @@ bool CMainWnd::OnCommand(int id, int code, HWND control) {
       CheckNow();
       break;
     case ID_APP_EXIT_RESIDENT:
-      if (state_.modalState.load() == kModalNone) PostMessageA(Handle(), WM_CLOSE, 0, 0);
+      if (modalState_ == kModalNone) PostMessageA(Handle(), WM_CLOSE, 0, 0);
       break;
     default:
       return false;
@@ -257,7 +259,7 @@ LRESULT CMainWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   static const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
   switch (message) {
     case WM_CLOSE:
-      if (state_.modalState.load() == kModalNone) DestroyWindow(Handle());
+      if (modalState_ == kModalNone) DestroyWindow(Handle());
       return 0;
     case WM_DESTROY:
       Shutdown();

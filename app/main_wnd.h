@@ -25,6 +25,21 @@ inline constexpr UINT_PTR kAnimationTimer = 6;
 inline constexpr UINT_PTR kEmptyListTimer = 7;
 inline constexpr UINT_PTR kStartCheckTimer = 8;
 
+// Which window opened from the menu is open: 0 none, 1 the target window
+// while it is being shown, then each modal window by its number.  Windows
+// open only while it is 0 and exit is refused while it is not; from the
+// restore window on (4 or more) checks are blocked too.
+enum ModalWindow : int32_t {
+  kModalNone = 0,
+  kModalOpeningTargets = 1,
+  kModalVersion = 2,
+  kModalRestore = 4,
+  kModalExport = 5,
+  kModalHistory = 6,
+  kModalImport = 7,
+  kModalSettings = 8,
+};
+
 class CMainWnd : public CTrayIconWnd {
  public:
   // Reads the settings, settles the save folder and starts the generation
@@ -39,9 +54,14 @@ class CMainWnd : public CTrayIconWnd {
 
   // Clears stopRequested and starts a check when allowed.
   bool CheckNow();
-  // Starts a whole check on its own thread unless a blocking window is
-  // open, a check runs or the change watcher checks changed files.
+  // Starts a whole check on its own thread unless a window that blocks
+  // checks is open, a check runs or the change watcher checks changed files.
   bool StartCheck();
+
+  int32_t ModalState() const { return modalState_; }
+  // Records which window is open, and blocks checks while it is one of
+  // the restore window and those after it.
+  void SetModalState(int32_t window);
 
   void OnTrayRightClick() override;
   void OnTrayDoubleClick() override;
@@ -78,10 +98,10 @@ class CMainWnd : public CTrayIconWnd {
   virtual void TrackCommandMenu(HMENU menu, POINT at);
   // Runs a window opened from the menu.
   virtual INT_PTR RunDialog(plat::Dialog& dialog);
-  // Runs `open`, which opens a window that blocks checks and exit:
-  // nothing while another one is open; modalState holds `state` while it
-  // is open, and is cleared however `open` ends.
-  void RunModal(int32_t state, const std::function<void()>& open);
+  // Runs `open`, which opens a window from the menu: nothing while another
+  // one is open; the modal state holds `window` while it is open, and is
+  // cleared however `open` ends.
+  void RunModal(int32_t window, const std::function<void()>& open);
   // Shows the target window (command 32772).
   void ShowTargets();
 
@@ -122,6 +142,7 @@ class CMainWnd : public CTrayIconWnd {
   int32_t maxGenerations_ = 0;
   int32_t minimumTime_ = 0;
   int32_t minimumTimeOn_ = 0;
+  int32_t modalState_ = kModalNone;
   int32_t animationStep_ = 0;
   int32_t idleShown_ = 0;
   bool trayAdded_ = false;

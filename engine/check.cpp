@@ -161,7 +161,7 @@ int FullCheck(CheckContext& context) {
 
 bool StartFullCheck(CheckContext& context) {
   RunState& state = context.state;
-  if (state.modalState.load() >= kModalRestore || state.changeCheckRunning.load() != 0) return false;
+  if (state.checksBlocked.load() || state.changeCheckRunning.load() != 0) return false;
   int32_t idle = 0;
   if (!context.checkRunning.compare_exchange_strong(idle, 1)) return false;
   // The change worker claims changeCheckRunning before it looks at

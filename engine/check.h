@@ -70,9 +70,9 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
 
 // One whole check on the calling thread; returns 1.
 int FullCheck(CheckContext& context);
-// Starts FullCheck on a thread of its own (below-normal priority) unless a
-// window that blocks checks is open (modalState 4 or more), a full check
-// runs or a folder check runs.  True when it was started.
+// Starts FullCheck on a thread of its own (below-normal priority) unless
+// checks are blocked (state.checksBlocked), a full check runs or a folder
+// check runs.  True when it was started.
 bool StartFullCheck(CheckContext& context);
 // Waits for a started full check; true when none runs any more.
 bool WaitForCheck(CheckContext& context, uint32_t timeoutMs = plat::kInfinite);

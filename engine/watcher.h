@@ -5,7 +5,7 @@
 // and queues each folder that reports a change.  The change worker takes
 // the queued folders one by one, waits a second so that a burst of writes
 // is handled once, and runs FolderCheck on each, never while a full check
-// runs.  Signalling state.watchEvent (a folder entry was added) makes the
+// runs or checks are blocked.  Signalling state.watchEvent (a folder entry was added) makes the
 // watcher rebuild its folder set from the catalogue.
 #pragma once
 

@@ -226,7 +226,7 @@ TEST_F(CheckTest, AFullCheckRunsOnItsOwnThreadWhenTheStartRulesAllow) {
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
   state.checksBlocked = true;
   EXPECT_FALSE(quz::StartFullCheck(*context));
-  state.modalState = quz::kModalNone;
+  state.checksBlocked = false;
   state.changeCheckRunning = 1;
   EXPECT_FALSE(quz::StartFullCheck(*context));
   state.changeCheckRunning = 0;
