@@ -140,7 +140,7 @@ TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClick) {
   Pump();
   EXPECT_EQ(window->doubleClicks, 1);
   EXPECT_EQ(window->singleClicks, 1);
-  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
 
   // The right button's release shows the command menu.
   Tray(*window, WM_RBUTTONDOWN);
@@ -322,23 +322,23 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
   HWND handle = window->Handle();
 
   // While the settings sheet is open, timer 3 fires but no check starts.
-  window->State().modalState = quz::kModalSettings;
+  window->SetModalState(quz::kModalSettings);
   Timer(*window, quz::kIntervalTimer);
   Command(*window, ID_CHECK_NOW);
   EXPECT_TRUE(quz::WaitForCheck(window->Context(), 60000));
   EXPECT_EQ(window->Context().savedCount.load(), 0);
-  window->State().modalState = quz::kModalNone;
+  window->SetModalState(quz::kModalNone);
 
   // The history window holds modalState 6: other windows, checks and exit
   // wait for it.
   bool checked = false;
   WhileModal modal1([&] {
     checked = true;
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    EXPECT_EQ(window->ModalState(), quz::kModalHistory);
     ASSERT_NE(plat::Dialog::Current(), nullptr);
     Command(*window, ID_APP_ABOUT);
     Command(*window, ID_SETTINGS);
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    EXPECT_EQ(window->ModalState(), quz::kModalHistory);
     Timer(*window, quz::kIntervalTimer);
     Command(*window, ID_CHECK_NOW);
     EXPECT_FALSE(window->StartCheck());
@@ -350,14 +350,14 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
   });
   Command(*window, ID_HISTORY);
   EXPECT_TRUE(checked);
-  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
   EXPECT_EQ(window->Context().savedCount.load(), 0);
 
   // The version window (2) lets checks run but still refuses exit.
   checked = false;
   WhileModal modal2([&] {
     checked = true;
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalVersion);
+    EXPECT_EQ(window->ModalState(), quz::kModalVersion);
     EXPECT_TRUE(window->CheckNow());
     EXPECT_TRUE(quz::WaitForCheck(window->Context(), 60000));
     SendMessageA(handle, WM_CLOSE, 0, 0);
@@ -371,7 +371,7 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
   // The windows that come later open nothing yet and leave modalState 0.
   for (int id : {ID_RESTORE, ID_EXPORT, ID_IMPORT, ID_SETTINGS, ID_SHOW_TARGETS}) {
     Command(*window, id);
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalNone) << id;
+    EXPECT_EQ(window->ModalState(), quz::kModalNone) << id;
   }
   // With nothing open, exit closes the main window.
   Command(*window, ID_APP_EXIT_RESIDENT);
@@ -522,7 +522,7 @@ TEST_F(Resident, HistoryWindowListsTheRows) {
     checked = true;
     auto* history = dynamic_cast<quz::CRirekiDlg*>(plat::Dialog::Current());
     ASSERT_NE(history, nullptr);
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    EXPECT_EQ(window->ModalState(), quz::kModalHistory);
     EXPECT_EQ(WindowText(history->Handle()), "quz - バックアップ履歴");
     HWND list = history->List();
     ASSERT_NE(list, nullptr);
@@ -560,7 +560,7 @@ TEST_F(Resident, HistoryWindowListsTheRows) {
   });
   Command(*window, ID_HISTORY);
   EXPECT_TRUE(checked);
-  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
 }
 
 TEST_F(Resident, VersionWindowShowsNameAndVersion) {
