@@ -339,16 +339,14 @@ RestoreCounts RunRestore(RestoreContext& ctx, const RestoreSelectionRequest& req
   }
 
   RestoreCounts counts;
-  uint32_t last = plat::TickCount();
+  plat::ProgressThrottle throttle;
   const size_t total = work.size();
   for (size_t i = 0; i < total; ++i) {
     if (RestoreOne(ctx, work[i].first, t, work[i].second, destination))
       ++counts.restored;
     else
       ++counts.failed;
-    uint32_t now = plat::TickCount();
-    if (reportProgress && now - last >= 50) {
-      last = now;
+    if (reportProgress && throttle.Due()) {
       ctx.ui.Progress(static_cast<int>((i + 1) * 100 / total), kProgressText);
     }
   }

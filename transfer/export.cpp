@@ -126,7 +126,7 @@ ExportResult RunExport(ExportContext& ctx) {
   result.exportFolder = (ctx.pack ? ctx.workFolder : ctx.destination) + result.stamp + "\\";
 
   // 3-4: the breadth-first walk, 0 to 9 %.
-  ProgressThrottle throttle(ctx.progress, &ui);
+  ProgressReporter throttle(ctx.progress, &ui);
   std::vector<std::string> entries = WalkBreadthFirst(saveFolder, [&](int percent, const std::string&) {
     throttle.Update(percent);
   });

@@ -115,7 +115,7 @@ ImportResult RunImport(ImportContext& ctx) {
   // with its "\".
   const std::string work = WithSeparator(ReadWorkFolder(ctx.settingsFile));
   const std::string saveFolder = WithSeparator(ctx.saveFolder);
-  ProgressThrottle throttle(ctx.progress, &ui);
+  ProgressReporter throttle(ctx.progress, &ui);
   const size_t n = ctx.lines.size();
 
   for (size_t i = 0; i < n; ++i) {
