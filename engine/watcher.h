@@ -96,6 +96,17 @@ class CChangeWatcher {
   uint32_t watcherWaitMs = 30000;
   uint32_t workerWaitMs = 120000;
 
+  // The worker's timings, in milliseconds: how often it looks at an empty
+  // queue, how long a queued folder waits before its check (changes reported
+  // meanwhile merge into it) and the pause after each check, in which
+  // nothing is queued.  Tests shorten them; set before Start.
+  struct Timing {
+    uint32_t pollMs = 100;
+    uint32_t settleMs = 1000;
+    uint32_t pauseMs = 1000;
+  };
+  Timing timing;
+
   struct Shared;
 
  private:
