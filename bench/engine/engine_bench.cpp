@@ -1,10 +1,10 @@
 // The engine's speed targets, each measured side by side with the plain
 // tool that does the same work:
-//   1. a full check of unchanged files against a loop that reads the status
-//      of the same paths;
-//   2. a normal save of a large file against cp;
-//   3. a differential save after an append against cmp of the file and its
-//      image.
+//   - a full check of unchanged files against a loop that reads the status
+//     of the same paths;
+//   - a normal save of a large file against cp;
+//   - a differential save after an append against cmp of the file and its
+//     image.
 // Usage: engine_bench [folder] [files] [megabytes]
 #include <algorithm>
 #include <atomic>
