@@ -8,19 +8,14 @@
 #include "archiver/archive.h"
 #include "tests/archiver/lzh_test_data.h"
 #include "tests/archiver/unlha_test_support.h"
+#include "tests/support/test_data.h"
 
 namespace {
 
 using namespace lzhtest;
 
-void Put16(std::string& s, unsigned v) {
-  s += static_cast<char>(v & 0xFF);
-  s += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, std::uint32_t v) {
-  Put16(s, v & 0xFFFF);
-  Put16(s, v >> 16);
-}
+using quztest::Put16;
+using quztest::Put32;
 
 // A level-0 entry, as old archivers write it, with any name at all.
 std::string Level0(const std::string& method, const std::string& name, const std::string& packed,
