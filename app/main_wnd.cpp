@@ -26,8 +26,8 @@ CMainWnd::CMainWnd() : list_(&state_) {
 
   std::string interval = ReadSetting(kSettingsFile, kIntervalKey);
   checkInterval_ = interval.empty() ? 300 : SettingToInt(interval);
-  checkAtStartOnly_ = ReadIntSetting(kSettingsFile, kAtStartOnlyKey);
-  useChangeWatcher_ = ReadIntSetting(kSettingsFile, kChangeWatcherKey);
+  checkAtStartOnly_ = ReadIntSetting(kSettingsFile, kAtStartOnlyKey) != 0;
+  useChangeWatcher_ = ReadIntSetting(kSettingsFile, kChangeWatcherKey) != 0;
   maxGenerations_ = ReadIntSetting(kSettingsFile, kMaxGenerationsKey);
   minimumTime_ = ReadIntSetting(kSettingsFile, kMinimumTimeKey);
   minimumTimeOn_ = ReadIntSetting(kSettingsFile, kMinimumTimeOnKey);
@@ -152,11 +152,11 @@ void CMainWnd::Animate() {
   if (progress == -1 && animationStep_ % 8 == 0 && ready == 1) {
     if (!idleShown_) {
       NotifyTray(kTrayModify, trayIcons_[8].Get(), IdleTrayText().c_str());
-      idleShown_ = 1;
+      idleShown_ = true;
     }
     return;
   }
-  idleShown_ = 0;
+  idleShown_ = false;
   std::string text = BusyTrayText(progress, list_.Count(), ready);
   NotifyTray(kTrayModify, trayIcons_[animationStep_ % 8].Get(), text.c_str());
   ++animationStep_;

@@ -137,14 +137,14 @@ class CMainWnd : public CTrayIconWnd {
 
   plat::UniqueIcon trayIcons_[9];
   int32_t checkInterval_ = 300;
-  int32_t checkAtStartOnly_ = 0;
-  int32_t useChangeWatcher_ = 0;
+  bool checkAtStartOnly_ = false;
+  bool useChangeWatcher_ = false;
   int32_t maxGenerations_ = 0;
   int32_t minimumTime_ = 0;
   int32_t minimumTimeOn_ = 0;
   int32_t modalState_ = kModalNone;
   int32_t animationStep_ = 0;
-  int32_t idleShown_ = 0;
+  bool idleShown_ = false;
   bool trayAdded_ = false;
   bool checkAbandoned_ = false;
   bool quitOnDestroy_ = true;

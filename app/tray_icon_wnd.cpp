@@ -42,11 +42,11 @@ LRESULT CTrayIconWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam != kTrayIconId) return 0;
       switch (static_cast<UINT>(lParam)) {
         case WM_LBUTTONDOWN:
-          doubleClicked = 0;
+          doubleClicked = false;
           StartTimer(kClickTimer, GetDoubleClickTime());
           break;
         case WM_LBUTTONDBLCLK:
-          doubleClicked = 1;
+          doubleClicked = true;
           StopTimer(kClickTimer);
           break;
         case WM_LBUTTONUP:
