@@ -63,10 +63,10 @@ std::string DateFolder(const std::string& saveFolder, plat::Time32 now);
 
 // Checks catalogue entry i; saves it when its modification time changed.
 // Returns 1 when it was saved.  Sets `changed` when the entry was found gone
-// and removed, ORs 1 into `pruned` when generations were deleted.  history
-// may be null (no history line).
+// and removed, and `pruned` when generations were deleted.  history may be
+// null (no history line).
 int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
-               const std::string& dateFolder, int32_t& changed, int32_t& pruned);
+               const std::string& dateFolder, bool& changed, bool& pruned);
 
 // One whole check on the calling thread; returns 1.
 int FullCheck(CheckContext& context);
