@@ -114,8 +114,7 @@ bool ChooseFiles(HWND owner, const std::string& filter, std::vector<std::string>
   if (parts.size() == 1) {
     files.push_back(parts[0]);
   } else if (parts.size() > 1) {
-    std::string folder = parts[0];
-    if (folder.back() != '\\') folder += '\\';
+    std::string folder = WithSeparator(parts[0]);
     for (size_t i = 1; i < parts.size(); ++i) files.push_back(folder + parts[i]);
   }
   return !files.empty();

@@ -201,7 +201,7 @@ TEST_F(Resident, TargetWindowIsMadeHiddenShownByCommandAndDoubleClickAndGoesWith
 
   Command(*window, ID_SHOW_TARGETS);
   EXPECT_TRUE(IsWindowVisible(targets));
-  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
   ShowWindow(targets, SW_HIDE);
   Tray(*window, WM_LBUTTONDOWN);
   Tray(*window, WM_LBUTTONDBLCLK);
@@ -210,10 +210,10 @@ TEST_F(Resident, TargetWindowIsMadeHiddenShownByCommandAndDoubleClickAndGoesWith
   EXPECT_TRUE(IsWindowVisible(targets));
   // Not while another window of the menu is open.
   ShowWindow(targets, SW_HIDE);
-  window->State().modalState = quz::kModalSettings;
+  window->SetModalState(quz::kModalSettings);
   Command(*window, ID_SHOW_TARGETS);
   EXPECT_FALSE(IsWindowVisible(targets));
-  window->State().modalState = quz::kModalNone;
+  window->SetModalState(quz::kModalNone);
 
   window.reset();
   EXPECT_FALSE(IsWindow(targets));
