@@ -16,9 +16,6 @@ namespace {
 
 const char kListName[] = "quzFileList.txt";
 
-// Floor division, so that slots stay 300 seconds wide before 1970 too.
-int64_t SlotOf(int64_t t) { return t >= 0 ? t / kCandidateSlot : -((-t + kCandidateSlot - 1) / kCandidateSlot); }
-
 bool IsCharStart(std::string_view text, size_t pos) {
   size_t i = 0;
   while (i < pos) i += CharLength(text, i);
@@ -37,7 +34,51 @@ bool PlainName(std::string_view name) {
   return true;
 }
 
+// The number of a fragment's name "%07d.dat"; false for any other name.
+bool FragmentNumber(std::string_view name, int32_t* n) {
+  if (name.size() != 11 || !EqualNoCase(name.substr(7), ".dat")) return false;
+  int32_t value = 0;
+  for (size_t i = 0; i < 7; ++i) {
+    if (name[i] < '0' || name[i] > '9') return false;
+    value = value * 10 + (name[i] - '0');
+  }
+  *n = value;
+  return true;
+}
+
 }  // namespace
+
+int64_t CandidateSlot(int64_t t) {
+  // Floor division: -1 lies in the slot before 0.
+  return t >= 0 ? t / kCandidateSlot : -((-t + kCandidateSlot - 1) / kCandidateSlot);
+}
+
+std::vector<int64_t> ReadCopyTimes(const std::string& location, int32_t timeZoneOffset) {
+  std::vector<int64_t> times;
+  plat::FileStatus st;
+  if (!plat::GetFileStatus(StripTrailingSeparator(location), st)) return times;
+  times.push_back(static_cast<int64_t>(st.mtime) - timeZoneOffset);
+  // A normal copy has no fragments.  A fragment folder's fragments come from
+  // one listing rather than a look-up per number: every look-up of a name
+  // that is not there costs a search of the folder on Windows.
+  if (!EndsWithChar(location, '\\')) return times;
+  std::vector<plat::DirEntry> entries;
+  if (!plat::ListDirectory(location, entries)) return times;
+  std::vector<std::pair<int32_t, plat::Time32>> fragments;
+  for (const plat::DirEntry& e : entries) {
+    int32_t n = 0;
+    if (!e.isDirectory && FragmentNumber(e.name, &n)) fragments.emplace_back(n, e.mtime);
+  }
+  std::sort(fragments.begin(), fragments.end());
+  // Fragments 0, 1, ... up to the first number missing.
+  int32_t next = 0;
+  for (const auto& [n, mtime] : fragments) {
+    if (n != next) break;
+    times.push_back(static_cast<int64_t>(mtime) - timeZoneOffset);
+    ++next;
+  }
+  return times;
+}
 
 std::string CopyPathOf(const std::string& location, int32_t n) {
   std::string path = location;
@@ -67,10 +108,12 @@ std::vector<FragmentTime> FragmentsAfter(const std::string& folder, int32_t afte
   return found;
 }
 
-std::string SourceFolderOf(std::string_view path) {
+std::string_view SourceFolderView(std::string_view path) {
   size_t pos = LastCharPos(path, '\\');
-  return pos == kNone ? std::string() : std::string(path.substr(0, pos));
+  return pos == kNone ? std::string_view() : path.substr(0, pos);
 }
+
+std::string SourceFolderOf(std::string_view path) { return std::string(SourceFolderView(path)); }
 
 std::string FileNameOf(std::string_view path) {
   size_t pos = LastCharPos(path, '\\');
@@ -125,6 +168,9 @@ int32_t CRestoreTree::AddFolder(std::string_view path, int32_t parent) {
 }
 
 void CRestoreTree::AddChain(std::string_view source) {
+  // Most sources lie in a folder the tree has already: one look-up.
+  size_t last = LastCharPos(source, '\\');
+  if (last == kNone || byKey_.count(FoldedKey(source.substr(0, last)))) return;
   int32_t parent = 0;
   for (size_t i = 0; i < source.size(); i += CharLength(source, i)) {
     if (source[i] != '\\') continue;
@@ -177,7 +223,7 @@ bool CRestoreTable::AddList(const std::string& subfolder, std::string_view text,
   return true;
 }
 
-int CRestoreTable::Load(const std::string& folder, CRestoreTree* tree, const std::function<void()>& afterList) {
+int CRestoreTable::Load(const std::string& folder, CRestoreTree* tree, const LoadProgress& afterFolder) {
   Clear();
   if (tree) tree->Clear();
   std::string base = folder;
@@ -185,15 +231,19 @@ int CRestoreTable::Load(const std::string& folder, CRestoreTree* tree, const std
   std::vector<plat::DirEntry> listing;
   if (!plat::ListDirectory(base, listing)) return 0;
   int lists = 0;
-  for (const plat::DirEntry& e : listing) {
+  const int32_t total = static_cast<int32_t>(listing.size());
+  for (int32_t i = 0; i < total; ++i) {
+    const plat::DirEntry& e = listing[static_cast<size_t>(i)];
     // "." and ".." by name: a drive root lists neither.
     if (!e.isDirectory || e.name == "." || e.name == "..") continue;
     std::string sub = base + e.name + "\\";
     std::string text;
-    if (!plat::ReadWholeFile(sub + kListName, text)) continue;
-    ++lists;
-    bool room = AddList(sub, text, tree);
-    if (afterList) afterList();
+    bool room = true;
+    if (plat::ReadWholeFile(sub + kListName, text)) {
+      ++lists;
+      room = AddList(sub, text, tree);
+    }
+    if (afterFolder && !afterFolder(i + 1, total)) break;
     if (!room) break;
   }
   return lists;
@@ -209,14 +259,14 @@ bool CRestoreTable::HasSource(std::string_view source) const { return bySource_.
 // ---------------------------------------------------------------- file list
 
 std::vector<RestoreFileItem> FilesOfFolder(const CRestoreTable& table, std::string_view folder,
-                                           const std::atomic<int32_t>* stop, const ProgressFunction& progress) {
+                                           const StopFlag* stop, const ProgressFunction& progress) {
   std::vector<RestoreFileItem> items;
   std::unordered_set<std::string> listed;
   plat::ProgressThrottle throttle;
   for (int32_t i = 0; i < table.Count(); ++i) {
     if (stop && stop->load()) break;
     const std::string& source = table.At(i).source;
-    if (EqualNoCase(SourceFolderOf(source), folder) && listed.insert(FoldedKey(source)).second)
+    if (EqualNoCase(SourceFolderView(source), folder) && listed.insert(FoldedKey(source)).second)
       items.push_back(RestoreFileItem{FileNameOf(source), i});
     if (progress && throttle.Due()) progress(i + 1, table.Count());
   }
@@ -235,7 +285,7 @@ std::vector<RestoreFileItem> AllSources(const CRestoreTable& table) {
 
 // ---------------------------------------------------------------- candidates
 
-std::string CandidateText(int32_t t) {
+std::string CandidateText(int64_t t) {
   plat::CalendarTime c = plat::BreakDownUtc(t);
   char text[64];
   std::snprintf(text, sizeof text, "%04d年%02d月%02d日%02d時%02d分", c.year, c.month, c.day, c.hour, c.minute);
@@ -249,8 +299,8 @@ void CCandidateList::Clear() {
 
 void CCandidateList::AddAllNewest() { items_.push_back(RestoreCandidate{kAllNewestText, kAllNewestTime}); }
 
-bool CCandidateList::AddTime(int32_t t) {
-  if (!slots_.insert(SlotOf(t)).second) return false;
+bool CCandidateList::AddTime(int64_t t) {
+  if (!slots_.insert(CandidateSlot(t)).second) return false;
   items_.push_back(RestoreCandidate{CandidateText(t), t});
   return true;
 }
@@ -259,11 +309,7 @@ void CCandidateList::AddEntryTimes(const CRestoreTable& table, int32_t entry, co
                                    int32_t timeZoneOffset) {
   const RestoreEntry& e = table.At(entry);
   if (folder && !IsInFolder(SourceFolderOf(e.source), *folder)) return;
-  for (int32_t n = -1; n < kMaxFragments; ++n) {
-    plat::FileStatus st;
-    if (!plat::GetFileStatus(CopyPathOf(e.location, n), st)) break;
-    AddTime(static_cast<int32_t>(static_cast<int64_t>(st.mtime) - timeZoneOffset));
-  }
+  for (int64_t t : ReadCopyTimes(e.location, timeZoneOffset)) AddTime(t);
 }
 
 std::vector<RestoreCandidate> CCandidateList::Sorted() const {

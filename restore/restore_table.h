@@ -55,6 +55,7 @@ std::vector<FragmentTime> FragmentsAfter(const std::string& folder, int32_t afte
 // The drive and folder of a path, without the trailing "\" ("C:\a" for
 // "C:\a\x.txt"); empty when the path has no "\".
 std::string SourceFolderOf(std::string_view path);
+std::string_view SourceFolderView(std::string_view path);
 // The name after the last "\".
 std::string FileNameOf(std::string_view path);
 // A key that is equal for paths EqualNoCase calls equal.
@@ -95,12 +96,14 @@ class CRestoreTree {
 class CRestoreTable {
  public:
   void Clear();
+  // Called after each folder below the save folder with the number of
+  // folders looked at and their total; false stops the loading there.
+  using LoadProgress = std::function<bool(int32_t done, int32_t total)>;
   // Empties the table and the tree, then reads the "quzFileList.txt" of every
   // folder directly below folder (date folders and fragment folders alike),
-  // adding each source's folder chain to tree.  afterList, when given, runs
-  // after each list.  Returns the number of lists read.
-  int Load(const std::string& folder, CRestoreTree* tree,
-           const std::function<void()>& afterList = nullptr);
+  // adding each source's folder chain to tree.  Returns the number of lists
+  // read.
+  int Load(const std::string& folder, CRestoreTree* tree, const LoadProgress& afterFolder = nullptr);
   // Adds the lines of one list whose folder is subfolder (ending with "\").
   // Reading stops at a line without "<" or without its line end; a line whose
   // saved name is not a plain file name is skipped.  False once the table is
@@ -129,12 +132,14 @@ struct RestoreFileItem {
 
 // Reports progress (done, total) at most every 50 ms; may be empty.
 using ProgressFunction = std::function<void(int32_t done, int32_t total)>;
+// Set to ask a listing on another thread to stop.
+using StopFlag = std::atomic<bool>;
 
 // The files whose folder is exactly folder (case-insensitive): each source
 // once, by name, with its first entry, in table order.  Stops early when
-// stop becomes nonzero.
+// stop is set.
 std::vector<RestoreFileItem> FilesOfFolder(const CRestoreTable& table, std::string_view folder,
-                                           const std::atomic<int32_t>* stop = nullptr,
+                                           const StopFlag* stop = nullptr,
                                            const ProgressFunction& progress = nullptr);
 // Every distinct source in full, with its first entry, in table order.
 std::vector<RestoreFileItem> AllSources(const CRestoreTable& table);
@@ -142,8 +147,18 @@ std::vector<RestoreFileItem> AllSources(const CRestoreTable& table);
 // A point in time the user can restore to: its text and local seconds.
 struct RestoreCandidate {
   std::string text;
-  int32_t time = 0;
+  int64_t time = 0;
 };
+
+// The 300-second slot of local seconds t (slots stay 300 seconds wide
+// before 1970 too).
+int64_t CandidateSlot(int64_t t);
+
+// The local times of the copies at a location, read from the disk: a normal
+// copy's time, or a fragment folder's own time followed by the times of its
+// fragments 0, 1, ... up to the first one missing.  Empty when the copy is
+// gone.
+std::vector<int64_t> ReadCopyTimes(const std::string& location, int32_t timeZoneOffset);
 
 // The candidate list of the restore window.  A time is added unless a
 // candidate found earlier lies in the same 300-second slot.
@@ -152,7 +167,7 @@ class CCandidateList {
   void Clear();
   void AddAllNewest();
   // Adds a candidate for local time t; false when its slot is taken.
-  bool AddTime(int32_t t);
+  bool AddTime(int64_t t);
   // Adds the times of every copy of entry (the copy, or each fragment and
   // the fragment folder itself), as local seconds (modification time minus
   // timeZoneOffset).  With folder not null, an entry whose source does not
@@ -169,7 +184,7 @@ class CCandidateList {
   std::unordered_set<int64_t> slots_;
 };
 
-// "%Y年%m月%d日%H時%M分" of local seconds t.
-std::string CandidateText(int32_t t);
+// "%Y年%m月%d日%H時%M分" of local seconds t, for any t.
+std::string CandidateText(int64_t t);
 
 }  // namespace quz

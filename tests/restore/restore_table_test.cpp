@@ -44,9 +44,9 @@ TEST(RestoreTable, ReadsEveryCopyListOfDateAndFragmentFolders) {
 
   CRestoreTable table;
   CRestoreTree tree;
-  int after = 0;
-  EXPECT_EQ(table.Load(save.root(), &tree, [&] { ++after; }), 3);
-  EXPECT_EQ(after, 3);
+  int folders = 0;
+  EXPECT_EQ(table.Load(save.root(), &tree, [&](int32_t, int32_t) { return ++folders > 0; }), 3);
+  EXPECT_EQ(folders, 4);  // with the folder without a list
   ASSERT_EQ(table.Count(), 4);
   std::vector<std::string> locations;
   for (const auto& e : table.Entries()) locations.push_back(e.location);
@@ -62,6 +62,8 @@ TEST(RestoreTable, ReadsEveryCopyListOfDateAndFragmentFolders) {
   // Loading again starts over.
   EXPECT_EQ(table.Load(save.root(), &tree), 3);
   EXPECT_EQ(table.Count(), 4);
+  // A loading told to stop reads no further folder.
+  EXPECT_LE(table.Load(save.root(), &tree, [](int32_t, int32_t) { return false; }), 1);
   EXPECT_EQ(table.Load(dir / "nothere\\", &tree), 0);
   EXPECT_EQ(table.Count(), 0);
   EXPECT_EQ(tree.Count(), 1);
@@ -163,7 +165,7 @@ TEST(RestoreFileList, FilesOfAFolderOncePerSourceAndEverySourceUnderTheRoot) {
   auto all = quz::AllSources(table);
   EXPECT_EQ(Texts(all), (std::vector<std::string>{"C:\\a\\x.txt", "C:\\a\\y.txt", "C:\\a\\sub\\z.txt", "C:\\ab\\w.txt"}));
 
-  std::atomic<int32_t> stop{1};
+  quz::StopFlag stop{true};
   EXPECT_TRUE(quz::FilesOfFolder(table, "C:\\a", &stop).empty());
 
   EXPECT_TRUE(quz::IsInFolder("C:\\a\\sub\\z.txt", "C:\\A"));
