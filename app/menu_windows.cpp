@@ -7,6 +7,7 @@
 #include "app/dialogs.h"
 #include "app/main_wnd.h"
 #include "engine/history.h"
+#include "restore/restore_dlg.h"
 
 namespace quz {
 
@@ -26,7 +27,10 @@ void CMainWnd::OpenHistoryWindow() {
 
 // "ファイル復元(&F)" (32781): the restore window, given the save folder.
 void CMainWnd::OpenRestoreWindow() {
-  RunModal(kModalRestore, nullptr);
+  RunModal(kModalRestore, [this] {
+    CRestoreDlg restore(State().saveFolder);
+    RunDialog(restore);
+  });
 }
 
 // "更新ファイル書き出し(&K)" (32783): the export window, given the save

@@ -361,6 +361,10 @@ RestoreCounts RestoreSelection(RestoreContext& ctx, const RestoreSelectionReques
   ctx.ui.Progress(0, kProgressText);
   RestoreCounts counts = RunRestore(ctx, request, std::move(destination), true);
   ctx.ui.Progress(100, kProgressText);
+  if (ctx.showResult) {
+    ctx.showResult(counts);
+    return counts;
+  }
   std::vector<std::string> lines = RestoreResultLines(counts);
   ctx.ui.Message(lines[0] + "\r\n" + lines[1], kResultCaption, plat::kButtonsOk | plat::kIconInformation);
   return counts;

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ namespace quz {
 
 extern const char kErrorLogName[];           // "lasterror.txt"
 
+struct RestoreCounts;
+
 struct RestoreContext {
   RestoreContext(const CRestoreTable& t, plat::IUserInteraction& u) : table(t), ui(u) {}
   const CRestoreTable& table;
@@ -37,6 +40,8 @@ struct RestoreContext {
   // The settings file of "全て上書き", "ファイルオープン失敗時のダイアログ表示" and
   // "復元先フォルダ".
   std::string settingsFile = kSettingsFile;
+  // Shows how a restore ended; unset, its two lines go to a message box.
+  std::function<void(const RestoreCounts&)> showResult;
 };
 
 // Which copy restores a source: the entry, and the fragment number (-1 for

@@ -1,0 +1,526 @@
+// The restore window driven through its real controls under Wine: loading
+// save folders typed or dropped, the folder tree, the file and candidate
+// lists filled by the worker, starting over while they fill, and restores
+// elsewhere and in place answered through the real dialogs, checked byte
+// for byte.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/main_wnd.h"
+#include "app/paths.h"
+#include "app/settings.h"
+#include "platform/platform.h"
+#include "resources/resource.h"
+#include "restore/restore_dlg.h"
+#include "tests/restore/save_fixture.h"
+#include "tests/support/test_data.h"
+#include "tests/support/test_support.h"
+#include "tests/support/window_test_support.h"
+
+namespace {
+
+using quztest::Click;
+using quztest::ListCell;
+using quztest::PumpUntil;
+using quztest::WindowText;
+using SavedFolder = restoretest::SaveFolder;
+using restoretest::Seconds;
+
+// Answers the program's own dialogs as their modal loops run: for each
+// template, the actions in order, one for each time it opens.
+class DialogScript {
+ public:
+  DialogScript() {
+    instance_ = this;
+    timer_ = SetTimer(nullptr, 0, 20, Fire);
+  }
+  ~DialogScript() {
+    KillTimer(nullptr, timer_);
+    instance_ = nullptr;
+  }
+  DialogScript(const DialogScript&) = delete;
+  DialogScript& operator=(const DialogScript&) = delete;
+
+  void Queue(int templateId, std::function<void(plat::Dialog&)> action) {
+    actions_[templateId].push_back(std::move(action));
+  }
+  // The dialogs answered, in order.
+  const std::vector<int>& Answered() const { return answered_; }
+  bool Done() const {
+    for (const auto& [id, queue] : actions_)
+      if (!queue.empty()) return false;
+    return true;
+  }
+
+ private:
+  static void CALLBACK Fire(HWND, UINT, UINT_PTR, DWORD) {
+    DialogScript* self = instance_;
+    plat::Dialog* dialog = plat::Dialog::Current();
+    if (!self || !dialog || dialog->Handle() == self->last_) return;
+    auto it = self->actions_.find(dialog->TemplateId());
+    if (it == self->actions_.end() || it->second.empty()) return;
+    self->last_ = dialog->Handle();
+    auto action = std::move(it->second.front());
+    it->second.pop_front();
+    self->answered_.push_back(dialog->TemplateId());
+    action(*dialog);
+  }
+  static inline DialogScript* instance_ = nullptr;
+  UINT_PTR timer_ = 0;
+  HWND last_ = nullptr;
+  std::map<int, std::deque<std::function<void(plat::Dialog&)>>> actions_;
+  std::vector<int> answered_;
+};
+
+// Whether a file holds exactly these bytes, told without printing them.
+testing::AssertionResult Holds(const std::string& path, const std::string& expected) {
+  std::string data;
+  if (!plat::ReadWholeFile(path, data)) return testing::AssertionFailure() << path << " cannot be read";
+  if (data != expected)
+    return testing::AssertionFailure() << path << " holds " << data.size() << " other bytes than the "
+                                       << expected.size() << " expected";
+  return testing::AssertionSuccess();
+}
+
+class RestoreWindowTest : public quztest::WindowTest {
+ protected:
+  void SetUp() override {
+    quztest::WindowTest::SetUp();
+    save = std::make_unique<SavedFolder>(SaveFolder(), plat::TimeZoneOffset());
+  }
+  void TearDown() override {
+    if (window) window->Destroy();
+    window.reset();
+    quztest::WindowTest::TearDown();
+  }
+
+  // Opens the window as the program does, on the save folder, and waits
+  // until the folder is loaded.
+  void Open() {
+    window = std::make_unique<quz::CRestoreDlg>(SaveFolder());
+    ASSERT_TRUE(window->CreateModeless(nullptr));
+    ShowWindow(window->Handle(), SW_SHOW);
+    ASSERT_TRUE(PumpUntil([&] { return window->LoadsDone() > 0 && !window->Busy(); }));
+  }
+  HWND Item(int id) const { return GetDlgItem(window->Handle(), id); }
+  void Settle() { ASSERT_TRUE(PumpUntil([&] { return !window->Busy(); })); }
+
+  // The tree item reached by these labels from the root "全体".
+  HTREEITEM TreeItem(const std::vector<std::string>& labels) {
+    HWND tree = Item(IDC_RESTORE_TREE);
+    HTREEITEM item = TreeView_GetRoot(tree);
+    for (const std::string& label : labels) {
+      HTREEITEM child = TreeView_GetChild(tree, item);
+      while (child && TreeText(child) != label) child = TreeView_GetNextSibling(tree, child);
+      if (!child) return nullptr;
+      item = child;
+    }
+    return item;
+  }
+  std::string TreeText(HTREEITEM item) {
+    char text[512] = {};
+    TVITEMA info{};
+    info.mask = TVIF_TEXT;
+    info.hItem = item;
+    info.pszText = text;
+    info.cchTextMax = sizeof text;
+    SendMessageA(Item(IDC_RESTORE_TREE), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info));
+    return text;
+  }
+  int TreeImage(HTREEITEM item) {
+    TVITEMA info{};
+    info.mask = TVIF_IMAGE;
+    info.hItem = item;
+    SendMessageA(Item(IDC_RESTORE_TREE), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info));
+    return info.iImage;
+  }
+  std::vector<std::string> ChildLabels(const std::vector<std::string>& labels) {
+    std::vector<std::string> children;
+    HWND tree = Item(IDC_RESTORE_TREE);
+    for (HTREEITEM c = TreeView_GetChild(tree, TreeItem(labels)); c; c = TreeView_GetNextSibling(tree, c))
+      children.push_back(TreeText(c));
+    return children;
+  }
+  // Selects a folder as a click does, without waiting for its lists.
+  void Choose(const std::vector<std::string>& labels) {
+    HTREEITEM item = TreeItem(labels);
+    ASSERT_NE(item, nullptr) << labels.back();
+    TreeView_SelectItem(Item(IDC_RESTORE_TREE), item);
+  }
+  void Select(const std::vector<std::string>& labels) {
+    Choose(labels);
+    Settle();
+  }
+  // The labels of a folder path below a drive: "C:\a\b" is C:, a, b.
+  static std::vector<std::string> Labels(const std::string& folder) {
+    std::vector<std::string> labels;
+    size_t start = 0;
+    for (size_t i = 0; i <= folder.size(); ++i) {
+      if (i < folder.size() && folder[i] != '\\') continue;
+      if (i > start) labels.push_back(folder.substr(start, i - start));
+      start = i + 1;
+    }
+    return labels;
+  }
+
+  std::vector<std::string> Files() {
+    std::vector<std::string> files;
+    plat::ListBox list(Item(IDC_RESTORE_FILES));
+    for (int i = 0; i < list.Count(); ++i) files.push_back(list.Text(i));
+    return files;
+  }
+  std::vector<std::string> Candidates() {
+    std::vector<std::string> rows;
+    HWND list = Item(IDC_RESTORE_CANDIDATES);
+    for (int row = 0; row < ListView_GetItemCount(list); ++row) rows.push_back(ListCell(list, row, 0));
+    return rows;
+  }
+  // Selects these files as Ctrl-clicks do, and waits for their candidates.
+  void SelectFiles(const std::vector<std::string>& names) {
+    plat::ListBox list(Item(IDC_RESTORE_FILES));
+    SendMessageA(list.Handle(), LB_SETSEL, FALSE, -1);
+    for (const std::string& name : names) {
+      int i = 0;
+      while (i < list.Count() && list.Text(i) != name) ++i;
+      ASSERT_LT(i, list.Count()) << name;
+      SendMessageA(list.Handle(), LB_SETSEL, TRUE, i);
+    }
+    SendMessageA(window->Handle(), WM_COMMAND, MAKEWPARAM(IDC_RESTORE_FILES, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list.Handle()));
+    Settle();
+  }
+  void SelectCandidate(const std::string& text) {
+    HWND list = Item(IDC_RESTORE_CANDIDATES);
+    std::vector<std::string> rows = Candidates();
+    auto it = std::find(rows.begin(), rows.end(), text);
+    ASSERT_NE(it, rows.end()) << text;
+    int row = static_cast<int>(it - rows.begin());
+    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  }
+
+  std::string Text(int64_t local) { return quz::CandidateText(local); }
+
+  std::unique_ptr<SavedFolder> save;
+  std::unique_ptr<quz::CRestoreDlg> window;
+  const int64_t day = Seconds(2026, 12, 7);
+};
+
+TEST_F(RestoreWindowTest, TheTreeTheFilesAndOneCandidatePerSlot) {
+  save->SaveCopy("C:\\a\\x.txt", "1", day + 10 * 3600);
+  save->SaveCopy("C:\\a\\x.txt", "2", day + 10 * 3600 + 120);  // the same five minutes
+  save->SaveCopy("C:\\a\\x.txt", "3", day + 86400 + 9 * 3600);  // another date folder
+  save->SaveFragment("C:\\m\\in.mbx", "mail", day + 11 * 3600);
+  save->SaveFragment("C:\\m\\in.mbx", "mail+", day + 12 * 3600);
+  save->SetTime(save->FragmentFolder("C:\\m\\in.mbx"), day + 12 * 3600 + 10);
+  Open();
+  EXPECT_EQ(WindowText(Item(IDC_RESTORE_SOURCE)), SaveFolder());
+  EXPECT_EQ(WindowText(window->Handle()), "quz - ファイル復元");
+
+  // 全体 > C: > a, m; the drive and the folders have icons of their own.
+  HWND tree = Item(IDC_RESTORE_TREE);
+  HTREEITEM root = TreeView_GetRoot(tree);
+  EXPECT_EQ(TreeText(root), "全体");
+  EXPECT_TRUE(TreeView_GetItemState(tree, root, TVIS_EXPANDED) & TVIS_EXPANDED);
+  EXPECT_EQ(ChildLabels({}), (std::vector<std::string>{"C:"}));
+  EXPECT_EQ(ChildLabels({"C:"}), (std::vector<std::string>{"a", "m"}));
+  EXPECT_NE(TreeImage(TreeItem({"C:"})), TreeImage(TreeItem({"C:", "a"})));
+  EXPECT_EQ(TreeImage(TreeItem({"C:", "a"})), TreeImage(TreeItem({"C:", "m"})));
+  EXPECT_NE(TreeImage(root), TreeImage(TreeItem({"C:"})));
+
+  Select({"C:", "a"});
+  EXPECT_EQ(Files(), (std::vector<std::string>{"x.txt"}));
+  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", Text(day + 86400 + 9 * 3600),
+                                                    Text(day + 10 * 3600)}));
+
+  // A fragment folder's own time counts as well.
+  Select({"C:", "m"});
+  EXPECT_EQ(Files(), (std::vector<std::string>{"in.mbx"}));
+  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", Text(day + 12 * 3600),
+                                                    Text(day + 11 * 3600)}));
+
+  // The drive holds both folders' times.
+  Select({"C:"});
+  EXPECT_TRUE(Files().empty());
+  EXPECT_EQ(Candidates().size(), 5u);
+
+  // 全体: every source in full, no candidate until files are chosen.
+  Select({});
+  EXPECT_EQ(Files(), (std::vector<std::string>{"C:\\a\\x.txt", "C:\\m\\in.mbx"}));
+  EXPECT_TRUE(Candidates().empty());
+  SelectFiles({"C:\\a\\x.txt"});
+  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", Text(day + 86400 + 9 * 3600),
+                                                    Text(day + 10 * 3600)}));
+  SelectFiles({"C:\\a\\x.txt", "C:\\m\\in.mbx"});
+  EXPECT_EQ(Candidates().size(), 5u);
+  SelectFiles({});
+  EXPECT_TRUE(Candidates().empty());
+  EXPECT_TRUE(ui.Boxes().empty());
+}
+
+TEST_F(RestoreWindowTest, TypedAndDroppedFoldersLoadAndOtherTextsLoadNothing) {
+  save->SaveCopy("C:\\a\\x.txt", "1", day + 10 * 3600);
+  SavedFolder other(dir / "Other\\", plat::TimeZoneOffset());
+  other.SaveCopy("D:\\o\\p.txt", "p", day + 10 * 3600);
+  Open();
+  ASSERT_EQ(ChildLabels({}), (std::vector<std::string>{"C:"}));
+
+  // A folder typed without its "\" gets it, and loads.
+  SetWindowTextA(Item(IDC_RESTORE_SOURCE), (dir / "Other").c_str());
+  ASSERT_TRUE(PumpUntil([&] { return window->LoadsDone() == 2 && !window->Busy(); }));
+  EXPECT_EQ(WindowText(Item(IDC_RESTORE_SOURCE)), dir / "Other\\");
+  EXPECT_EQ(window->LoadedFolder(), dir / "Other\\");
+  EXPECT_EQ(ChildLabels({}), (std::vector<std::string>{"D:"}));
+  EXPECT_EQ(window->Table().Count(), 1);
+
+  // Texts that name no folder load nothing and are left as typed.
+  for (std::string text : {dir / "nothere", dir / "Other\\quzFileList.txt", std::string("Other")}) {
+    SetWindowTextA(Item(IDC_RESTORE_SOURCE), text.c_str());
+    quztest::PumpFor(100);
+    EXPECT_EQ(WindowText(Item(IDC_RESTORE_SOURCE)), text);
+    EXPECT_EQ(window->LoadsDone(), 2);
+    EXPECT_EQ(window->LoadedFolder(), dir / "Other\\");
+  }
+
+  // A dropped folder replaces the text and loads.
+  std::string dropped = SaveFolder().substr(0, SaveFolder().size() - 1);
+  SendMessageA(Item(IDC_RESTORE_SOURCE), WM_DROPFILES, reinterpret_cast<WPARAM>(quztest::MakeDrop({dropped})), 0);
+  ASSERT_TRUE(PumpUntil([&] { return window->LoadsDone() == 3 && !window->Busy(); }));
+  EXPECT_EQ(WindowText(Item(IDC_RESTORE_SOURCE)), SaveFolder());
+  EXPECT_EQ(ChildLabels({}), (std::vector<std::string>{"C:"}));
+}
+
+TEST_F(RestoreWindowTest, AnotherFolderWhileTheListsFillStartsOverCleanly) {
+  // Enough copies that the listing of C:\big takes a while.
+  // Written directly: one list for the whole day, a copy a minute.
+  const int kFiles = 1500;
+  const std::string dated = SaveFolder() + "2026-12-7\\";
+  ASSERT_TRUE(plat::CreateFolder(dated));
+  std::string list;
+  for (int i = 0; i < kFiles; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "f%04d.txt", i);
+    quztest::WriteFile(dated + name, "b");
+    ASSERT_TRUE(plat::SetFileTime(dated + name, save->FileTime(day + 60 * i)));
+    list += std::string(name) + "<C:\\big\\" + name + "\r\n";
+  }
+  quztest::WriteFile(dated + "quzFileList.txt", list);
+  save->SaveCopy("C:\\small\\s.txt", "s", day + 2 * 86400);
+  Open();
+
+  // Started and replaced before any of its results came: none of them shows.
+  Choose({"C:", "big"});
+  Choose({"C:", "small"});
+  Settle();
+  EXPECT_EQ(Files(), (std::vector<std::string>{"s.txt"}));
+  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", Text(day + 2 * 86400)}));
+
+  // Replaced while its results come in.
+  Choose({"C:", "big"});
+  ASSERT_TRUE(PumpUntil([&] { return Files().size() == static_cast<size_t>(kFiles); }));
+  Choose({"C:", "small"});
+  Settle();
+  EXPECT_EQ(Files(), (std::vector<std::string>{"s.txt"}));
+  EXPECT_EQ(Candidates().size(), 2u);
+
+  // Left to run, every file in order and a candidate per five minutes.
+  Select({"C:", "big"});
+  std::vector<std::string> files = Files();
+  ASSERT_EQ(files.size(), static_cast<size_t>(kFiles));
+  EXPECT_EQ(files.front(), "f0000.txt");
+  EXPECT_EQ(files.back(), "f1499.txt");
+  EXPECT_TRUE(std::is_sorted(files.begin(), files.end()));
+  std::vector<std::string> candidates = Candidates();
+  EXPECT_EQ(candidates.size(), 1u + kFiles / 5);
+  ASSERT_GT(candidates.size(), 1u);
+  EXPECT_EQ(candidates[1], Text(day + 60 * (kFiles - 5)));
+  EXPECT_EQ(window->ProgressWindow(), nullptr);
+
+  // Closing while the lists fill stops the worker.
+  Choose({"C:", "big"});
+  window->Destroy();
+  window.reset();
+  quztest::PumpFor(100);
+}
+
+TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
+  const std::string src = dir / "src\\";
+  const std::string a = src + "docs\\a.txt", b = src + "docs\\b.txt", c = src + "docs\\sub\\c.txt";
+  const std::string mail = src + "mail\\in.mbx";
+  const int64_t t1 = day + 10 * 3600, t2 = day + 11 * 3600;
+  const std::string a1 = quztest::Pattern(3000, 1), a2 = quztest::Pattern(5000, 2), b1 = quztest::Pattern(100, 3);
+  const std::string c1 = quztest::Pattern(70000, 4), m1 = quztest::Pattern(20000, 5);
+  const std::string m2 = m1.substr(0, 15000) + quztest::Pattern(9000, 6);
+  for (const char* f : {"", "docs", "docs\\sub", "mail"}) ASSERT_TRUE(plat::CreateFolder(src + f));
+  save->SaveCopy(a, a1, t1);
+  save->SaveCopy(a, a2, t2);
+  save->SaveCopy(b, b1, t1);
+  save->SaveCopy(c, c1, t1);
+  save->SaveFragment(mail, m1, t1);
+  save->SaveFragment(mail, m2, t2);
+  save->SetTime(save->FragmentFolder(mail), t2);
+  Open();
+  const std::vector<std::string> docs = Labels(src + "docs"), mailFolder = Labels(src + "mail");
+
+  std::vector<std::vector<std::string>> results;
+  auto result = [&](plat::Dialog& d) {
+    results.push_back({WindowText(d.Item(IDC_RESULT_RESTORED)), WindowText(d.Item(IDC_RESULT_FAILED))});
+    Click(d.Handle(), IDOK);
+  };
+  auto into = [](const std::string& folder) {
+    return [folder](plat::Dialog& d) {
+      SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), folder.c_str());
+      Click(d.Handle(), IDOK);
+    };
+  };
+
+  // A folder elsewhere at a chosen time: the folder itself under the
+  // destination, with its subfolder.
+  Select(docs);
+  SelectCandidate(Text(t1));
+  {
+    DialogScript script;
+    script.Queue(IDD_RESTORE_FOLDER, into(dir / "out1"));
+    script.Queue(IDD_RESTORE_RESULT, result);
+    Click(window->Handle(), IDC_RESTORE_ELSEWHERE);
+    EXPECT_TRUE(script.Done());
+  }
+  EXPECT_TRUE(Holds(dir / "out1\\docs\\a.txt", a1));
+  EXPECT_TRUE(Holds(dir / "out1\\docs\\b.txt", b1));
+  EXPECT_TRUE(Holds(dir / "out1\\docs\\sub\\c.txt", c1));
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, quz::kRestoreFolderKey), dir / "out1");
+
+  // Single files elsewhere at "全ての最新ファイル", the differential one
+  // rebuilt from its fragments: they land directly in the destination, which
+  // the folder dialog offers again.
+  Select({});
+  SelectFiles({a, mail});
+  SelectCandidate("全ての最新ファイル");
+  {
+    DialogScript script;
+    std::string offered;
+    script.Queue(IDD_RESTORE_FOLDER, [&](plat::Dialog& d) {
+      offered = WindowText(d.Item(IDC_RESTORE_DESTINATION));
+      // A folder that is no full path is refused, and the dialog stays.
+      SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), "");
+      Click(d.Handle(), IDOK);
+      EXPECT_TRUE(IsWindow(d.Handle()));
+      into(dir / "out2\\")(d);
+    });
+    script.Queue(IDD_RESTORE_RESULT, result);
+    Click(window->Handle(), IDC_RESTORE_ELSEWHERE);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(offered, dir / "out1");
+  }
+  EXPECT_TRUE(Holds(dir / "out2\\a.txt", a2));
+  EXPECT_TRUE(Holds(dir / "out2\\in.mbx", m2));
+  ASSERT_EQ(ui.Boxes().size(), 1u);  // the refused folder
+  EXPECT_EQ(results[0], (std::vector<std::string>{"3個のファイルを復元しました", "復元処理は正常に終了しました"}));
+  EXPECT_EQ(results[1], (std::vector<std::string>{"2個のファイルを復元しました", "復元処理は正常に終了しました"}));
+
+  // In place at the earlier time: the warning, then the overwrite dialog
+  // for each file that is there; "いいえ" keeps the file and counts it.
+  quztest::WriteFile(a, "changed a");
+  quztest::WriteFile(mail, "changed mail");
+  SelectFiles({a, mail});
+  SelectCandidate(Text(t1));
+  std::vector<std::vector<std::string>> asked;
+  auto answer = [&](int button) {
+    return [&asked, button](plat::Dialog& d) {
+      asked.push_back({WindowText(d.Item(IDC_OVERWRITE_NAME)), WindowText(d.Item(IDC_OVERWRITE_NEW_SIZE)),
+                       WindowText(d.Item(IDC_OVERWRITE_NEW_TIME))});
+      Click(d.Handle(), button);
+    };
+  };
+  {
+    DialogScript script;
+    script.Queue(IDD_OVERWRITE, answer(IDYES));
+    script.Queue(IDD_OVERWRITE, answer(IDNO));
+    script.Queue(IDD_RESTORE_RESULT, result);
+    Click(window->Handle(), IDOK);
+    EXPECT_TRUE(script.Done());
+  }
+  ASSERT_EQ(ui.Boxes().size(), 2u);
+  EXPECT_EQ(ui.Boxes()[1].caption, "元の場所に戻す - 警告");
+  EXPECT_TRUE(Holds(a, a1));
+  EXPECT_TRUE(Holds(mail, "changed mail"));
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0][0], "a.txt");
+  EXPECT_EQ(asked[0][1], quz::OverwriteSizeText(static_cast<int64_t>(a1.size()), false));
+  EXPECT_EQ(asked[1][0], "in.mbx");
+  EXPECT_EQ(asked[1][1], "サイズ : (差分保存のため不明)");
+  EXPECT_EQ(asked[1][2], "更新日時 : (差分保存のため不明)");
+  EXPECT_EQ(results[2], (std::vector<std::string>{"1個のファイルを復元しました",
+                                                  "1個のファイルの復元に失敗したかキャンセルされました"}));
+
+  // A whole folder in place at "全ての最新ファイル": "全て上書き" answers the
+  // rest of that restore.
+  quztest::WriteFile(b, "changed b");
+  quztest::WriteFile(c, "changed c");
+  Select(docs);
+  SelectCandidate("全ての最新ファイル");
+  {
+    DialogScript script;
+    script.Queue(IDD_OVERWRITE, answer(IDC_OVERWRITE_ALL));
+    script.Queue(IDD_RESTORE_RESULT, result);
+    Click(window->Handle(), IDOK);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.Answered(), (std::vector<int>{IDD_OVERWRITE, IDD_RESTORE_RESULT}));
+  }
+  EXPECT_TRUE(Holds(a, a2));
+  EXPECT_TRUE(Holds(b, b1));
+  EXPECT_TRUE(Holds(c, c1));
+  Select(mailFolder);
+  SelectCandidate("全ての最新ファイル");
+  {
+    DialogScript script;
+    script.Queue(IDD_OVERWRITE, answer(IDYES));  // asked again: a new restore
+    script.Queue(IDD_RESTORE_RESULT, result);
+    Click(window->Handle(), IDOK);
+    EXPECT_TRUE(script.Done());
+  }
+  EXPECT_TRUE(Holds(mail, m2));
+  EXPECT_EQ(results.back(), (std::vector<std::string>{"1個のファイルを復元しました", "復元処理は正常に終了しました"}));
+
+  // Without a candidate the restore only asks for one.
+  SelectFiles({});
+  Select({});
+  ui.QueueAnswer(plat::kAnswerOk);
+  Click(window->Handle(), IDOK);
+  EXPECT_EQ(ui.Boxes().back().text, "復元するファイルまたはフォルダの最終更新日時を選んで下さい");
+}
+
+// The main window opens it from its menu, on the save folder, while no
+// check may start.
+class MenuMainWnd : public quz::CMainWnd {
+ public:
+  MenuMainWnd() { SetQuitOnDestroy(false); }
+};
+
+TEST_F(RestoreWindowTest, TheCommandMenuOpensItOnTheSaveFolder) {
+  save->SaveCopy("C:\\a\\x.txt", "1", day + 10 * 3600);
+  auto main = std::make_unique<MenuMainWnd>();
+  ASSERT_TRUE(main->Create());
+  bool seen = false;
+  quztest::WhileModal modal([&] {
+    auto* restore = dynamic_cast<quz::CRestoreDlg*>(plat::Dialog::Current());
+    ASSERT_NE(restore, nullptr);
+    seen = true;
+    EXPECT_EQ(main->ModalState(), quz::kModalRestore);
+    EXPECT_TRUE(main->State().checksBlocked.load());
+    EXPECT_TRUE(PumpUntil([&] { return restore->LoadsDone() > 0 && !restore->Busy(); }));
+    EXPECT_EQ(restore->LoadedFolder(), SaveFolder());
+    EXPECT_EQ(restore->Table().Count(), 1);
+    Click(restore->Handle(), IDCANCEL);
+  });
+  SendMessageA(main->Handle(), WM_COMMAND, ID_RESTORE, 0);
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(main->ModalState(), quz::kModalNone);
+  main->Destroy();
+}
+
+}  // namespace
