@@ -242,7 +242,8 @@ const ItemControl::Messages kComboBoxMessages = {CB_ADDSTRING,    CB_DELETESTRIN
 int ItemControl::Add(const std::string& text, LPARAM data) {
   LRESULT index = SendMessageA(hwnd_, messages_.add, 0, reinterpret_cast<LPARAM>(text.c_str()));
   if (index < 0) return -1;
-  SendMessageA(hwnd_, messages_.setData, static_cast<WPARAM>(index), data);
+  // A new item's number is 0 already.
+  if (data) SendMessageA(hwnd_, messages_.setData, static_cast<WPARAM>(index), data);
   return static_cast<int>(index);
 }
 

@@ -571,6 +571,7 @@ TEST_F(WindowLayer, ScrollBarComboAndListBoxHelpers) {
   EXPECT_EQ(files.SelectedIndexes(), (std::vector<int>{1, 2}));
   EXPECT_EQ(files.Text(2), "ファイル2");
   EXPECT_EQ(files.Data(3), 13);
+  EXPECT_EQ(files.Data(files.Add("番号なし")), 0);
 }
 
 // ---- the shell's responders
