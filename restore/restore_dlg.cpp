@@ -207,6 +207,7 @@ void CRestoreDlg::FillTree() {
 
 void CRestoreDlg::ClearLists() {
   plat::ListBox(Item(IDC_RESTORE_FILES)).Clear();
+  shownEntries_.clear();
   pendingFiles_.clear();
   pendingAt_ = 0;
   StopTimer(kDrainTimer);
@@ -238,9 +239,7 @@ void CRestoreDlg::FolderSelected(int32_t item) {
 }
 
 void CRestoreDlg::FilesSelected() {
-  plat::ListBox files(Item(IDC_RESTORE_FILES));
-  std::vector<int32_t> firstEntries;
-  for (int index : files.SelectedIndexes()) firstEntries.push_back(static_cast<int32_t>(files.Data(index)));
+  std::vector<int32_t> firstEntries = SelectedEntries();
   // What the folder's listing still had to find were its candidates: the
   // selected files' own replace them.
   StopListing();
@@ -302,7 +301,8 @@ void CRestoreDlg::DrainFiles() {
     const uint32_t start = plat::TickCount();
     while (pendingAt_ < pendingFiles_.size()) {
       const RestoreFileItem& item = pendingFiles_[pendingAt_++];
-      files.Add(item.text, item.entry);
+      files.Add(item.text);
+      shownEntries_.push_back(item.entry);
       if (pendingAt_ % 256 == 0 && plat::TickCount() - start >= kDrainSliceMs) break;
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
@@ -352,16 +352,22 @@ void CRestoreDlg::CloseProgressWhenIdle() {
   progress_.reset();
 }
 
+std::vector<int32_t> CRestoreDlg::SelectedEntries() const {
+  std::vector<int32_t> entries;
+  for (int index : plat::ListBox(Item(IDC_RESTORE_FILES)).SelectedIndexes()) {
+    if (index < 0 || static_cast<size_t>(index) >= shownEntries_.size()) continue;
+    int32_t entry = shownEntries_[static_cast<size_t>(index)];
+    if (entry >= 0 && entry < table_.Count()) entries.push_back(entry);
+  }
+  return entries;
+}
+
 // ---------------------------------------------------------------- restoring
 
 RestoreSelectionRequest CRestoreDlg::Request() const {
   RestoreSelectionRequest request;
   if (folderItem_ > 0) request.folder = tree_.At(folderItem_).path;
-  plat::ListBox files(Item(IDC_RESTORE_FILES));
-  for (int index : files.SelectedIndexes()) {
-    int32_t entry = static_cast<int32_t>(files.Data(index));
-    if (entry >= 0 && entry < table_.Count()) request.files.push_back(table_.At(entry).source);
-  }
+  for (int32_t entry : SelectedEntries()) request.files.emplace_back(table_.SourceOf(entry));
   std::vector<int> rows = candidateList_.SelectedRows();
   if (!rows.empty() && rows[0] < candidates_.Count()) {
     request.haveCandidate = true;

@@ -137,6 +137,8 @@ class CRestoreDlg : public plat::Dialog {
   void AddCandidates(const std::vector<RestoreCandidate>& found);
   void ShowProgress(int percent);
   void CloseProgressWhenIdle();
+  // The first entries of the selected files' sources.
+  std::vector<int32_t> SelectedEntries() const;
   RestoreSelectionRequest Request() const;
   void Restore(bool inPlace);
 
@@ -148,6 +150,10 @@ class CRestoreDlg : public plat::Dialog {
   CCandidateRows candidates_;
   // The tree item shown in the lists; -1 for none.
   int32_t folderItem_ = -1;
+  // The first entry of the source of each line of the file list, kept here
+  // rather than in the list box, which would tell the window of every line
+  // with a number it deletes.
+  std::vector<int32_t> shownEntries_;
   // The sorted files of the listing not yet in the file list.
   std::vector<RestoreFileItem> pendingFiles_;
   size_t pendingAt_ = 0;

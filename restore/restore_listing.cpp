@@ -27,7 +27,7 @@ std::vector<int64_t> CCopyTimes::Of(const CRestoreTable& table, int32_t entry) {
     if (read_[i]) return times_[i];
   }
   // Read without the lock: the other thread need not wait for the disk.
-  std::vector<int64_t> times = ReadCopyTimes(table.At(entry).location, timeZoneOffset_);
+  std::vector<int64_t> times = ReadCopyTimes(table.LocationOf(entry), timeZoneOffset_);
   std::lock_guard<std::mutex> lock(mutex_);
   if (i < read_.size()) {
     times_[i] = times;
@@ -154,7 +154,7 @@ void ListFolder(const CRestoreTable& table, CCopyTimes& times, const std::string
   CandidateGatherer gatherer(times, sink);
   for (int32_t i = 0; i < total; ++i) {
     if (stop) return;
-    if (IsInFolder(SourceFolderView(table.At(i).source), folder)) gatherer.AddEntry(table, i);
+    if (IsInFolder(SourceFolderView(table.SourceOf(i)), folder)) gatherer.AddEntry(table, i);
     gatherer.Progress(i + 1, total);
   }
   if (stop) return;
@@ -181,7 +181,7 @@ std::vector<int32_t> EntriesOfFiles(const CRestoreTable& table, const std::vecto
   for (size_t f = 0; f < files; ++f) {
     int32_t first = firstEntries[f];
     if (first < 0 || first >= table.Count()) continue;
-    for (int32_t entry : table.EntriesOf(table.At(first).source)) entries.push_back(entry);
+    for (int32_t entry : table.EntriesOf(table.SourceOf(first))) entries.push_back(entry);
   }
   return entries;
 }

@@ -9,7 +9,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,6 +39,17 @@ extern const char kRootText[];       // "全体"
 struct RestoreEntry {
   std::string location;
   std::string source;
+};
+
+// Hashing and comparing paths as EqualNoCase compares them, for hash maps
+// keyed by paths and looked up by views without making a key.
+struct FoldedHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view path) const;
+};
+struct FoldedEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const;
 };
 
 // The path of copy number n of a location: the location itself for -1,
@@ -90,11 +103,24 @@ class CRestoreTree {
  private:
   int32_t AddFolder(std::string_view path, int32_t parent);
   std::vector<RestoreFolder> items_;
-  std::unordered_map<std::string, int32_t> byKey_;
+  std::unordered_map<std::string, int32_t, FoldedHash, FoldedEqual> byKey_;
 };
 
+// The restore entry table.  A save folder holds up to 250,000 copies: the
+// lists are kept as read and every entry points into them, so that loading
+// makes no string of its own per copy.  Which entries share a source is
+// worked out once, the first time it is asked (from any thread); entries
+// are added from one thread while nobody reads the table.
 class CRestoreTable {
  public:
+  CRestoreTable();
+  ~CRestoreTable();
+  // Moving keeps the entries' texts where they are; a copy would not.
+  CRestoreTable(CRestoreTable&&) noexcept;
+  CRestoreTable& operator=(CRestoreTable&&) noexcept;
+  CRestoreTable(const CRestoreTable&) = delete;
+  CRestoreTable& operator=(const CRestoreTable&) = delete;
+
   void Clear();
   // Called after each folder below the save folder with the number of
   // folders looked at and their total; false stops the loading there.
@@ -108,20 +134,61 @@ class CRestoreTable {
   // Reading stops at a line without "<" or without its line end; a line whose
   // saved name is not a plain file name is skipped.  False once the table is
   // full.
-  bool AddList(const std::string& subfolder, std::string_view text, CRestoreTree* tree);
+  bool AddList(const std::string& subfolder, std::string text, CRestoreTree* tree);
   // Adds one entry; false when the table is full.
-  bool Add(std::string location, std::string source);
+  bool Add(const std::string& location, const std::string& source);
 
-  const std::vector<RestoreEntry>& Entries() const { return entries_; }
-  int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
-  const RestoreEntry& At(int32_t i) const { return entries_[static_cast<size_t>(i)]; }
+  int32_t Count() const { return static_cast<int32_t>(slots_.size()); }
+  // Entry i, made when asked for.
+  RestoreEntry At(int32_t i) const { return RestoreEntry{LocationOf(i), std::string(SourceOf(i))}; }
+  std::string LocationOf(int32_t i) const;
+  std::string_view SourceOf(int32_t i) const { return Slot(i).source; }
+  // Whether entry i is the first of its source in table order.
+  bool IsFirstOfSource(int32_t i) const;
   // Entries whose source is path (case-insensitive), in table order.
   std::vector<int32_t> EntriesOf(std::string_view source) const;
   bool HasSource(std::string_view source) const;
 
+  // Every entry in table order, each made when reached.
+  class Iterator {
+   public:
+    Iterator(const CRestoreTable* table, int32_t i) : table_(table), i_(i) {}
+    RestoreEntry operator*() const { return table_->At(i_); }
+    Iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return i_ != other.i_; }
+
+   private:
+    const CRestoreTable* table_;
+    int32_t i_;
+  };
+  struct Range {
+    Iterator b, e;
+    Iterator begin() const { return b; }
+    Iterator end() const { return e; }
+  };
+  Range Entries() const { return Range{Iterator(this, 0), Iterator(this, Count())}; }
+
  private:
-  std::vector<RestoreEntry> entries_;
-  std::unordered_map<std::string, std::vector<int32_t>> bySource_;
+  struct EntrySlot {
+    std::string_view name;    // after the list's folder; for an entry added whole, its location
+    std::string_view source;
+    int32_t folder = 0;       // in folders_
+  };
+  const EntrySlot& Slot(int32_t i) const { return slots_[static_cast<size_t>(i)]; }
+  bool AddSlot(int32_t folder, std::string_view name, std::string_view source);
+  struct SourceIndex;
+  // The index covers every entry once this returns.
+  const SourceIndex& Indexed() const;
+
+  // The texts the entries point into: each list read, and the entries added
+  // one by one.  A deque never moves what it holds.
+  std::deque<std::string> texts_;
+  std::vector<std::string> folders_;
+  std::vector<EntrySlot> slots_;
+  std::unique_ptr<SourceIndex> index_;
 };
 
 // One line of the file list: the text shown and the first entry of the source.
