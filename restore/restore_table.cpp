@@ -1,13 +1,11 @@
 #include "restore/restore_table.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "app/text.h"
-#include "platform/exceptions.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 
@@ -24,18 +22,6 @@ bool IsCharStart(std::string_view text, size_t pos) {
   size_t i = 0;
   while (i < pos) i += CharLength(text, i);
   return i == pos;
-}
-
-// A saved name is a plain file name: a damaged or foreign list must not make
-// a copy location point somewhere else.
-bool PlainName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (size_t i = 0; i < name.size(); i += CharLength(name, i)) {
-    if (CharLength(name, i) == 2) continue;
-    unsigned char c = static_cast<unsigned char>(name[i]);
-    if (c < 0x20 || c == '\\' || c == '/' || c == ':') return false;
-  }
-  return true;
 }
 
 // The number of a fragment's name "%07d.dat"; false for any other name.
@@ -132,7 +118,7 @@ std::string FoldedKey(std::string_view path) {
   return key;
 }
 
-size_t FoldedHash::operator()(std::string_view path) const {
+uint32_t FoldedHash(std::string_view path) {
   uint64_t h = 14695981039346656037ull;
   bool trail = false;
   for (char ch : path) {
@@ -146,10 +132,26 @@ size_t FoldedHash::operator()(std::string_view path) const {
     }
     h = (h ^ c) * 1099511628211ull;
   }
-  return static_cast<size_t>(h ^ (h >> 29));
+  return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
-bool FoldedEqual::operator()(std::string_view a, std::string_view b) const { return EqualNoCase(a, b); }
+void CPathNumbers::Place(uint32_t hash, int32_t number) {
+  const size_t mask = buckets_.size() - 1;
+  size_t b = hash & mask;
+  while (buckets_[b].number >= 0) b = (b + 1) & mask;
+  buckets_[b] = Bucket{hash, number};
+}
+
+void CPathNumbers::Insert(uint32_t hash, int32_t number) {
+  if ((count_ + 1) * 2 > buckets_.size()) {
+    std::vector<Bucket> old(buckets_.size() * 2, Bucket{0, -1});
+    old.swap(buckets_);
+    for (const Bucket& bucket : old)
+      if (bucket.number >= 0) Place(bucket.hash, bucket.number);
+  }
+  Place(hash, number);
+  ++count_;
+}
 
 bool IsInFolder(std::string_view path, std::string_view folder) {
   if (folder.empty()) return true;
@@ -167,15 +169,20 @@ CRestoreTree::CRestoreTree() { Clear(); }
 
 void CRestoreTree::Clear() {
   items_.clear();
-  byKey_.clear();
+  byPath_.Clear();
   RestoreFolder root;
   root.label = kRootText;
   items_.push_back(root);
 }
 
+int32_t CRestoreTree::FindItem(std::string_view path, uint32_t hash) const {
+  return byPath_.Find(path, hash, [this](int32_t item) -> std::string_view { return At(item).path; });
+}
+
 int32_t CRestoreTree::AddFolder(std::string_view path, int32_t parent) {
-  auto it = byKey_.find(path);
-  if (it != byKey_.end()) return it->second;
+  const uint32_t hash = FoldedHash(path);
+  int32_t found = FindItem(path, hash);
+  if (found >= 0) return found;
   RestoreFolder folder;
   folder.path = std::string(path);
   // A drive ("C:") or a network server ("\\server") shows its whole name.
@@ -185,29 +192,27 @@ int32_t CRestoreTree::AddFolder(std::string_view path, int32_t parent) {
   int32_t item = static_cast<int32_t>(items_.size());
   items_.push_back(std::move(folder));
   items_[static_cast<size_t>(parent)].children.push_back(item);
-  byKey_.emplace(std::string(path), item);
+  byPath_.Insert(hash, item);
   return item;
 }
 
-void CRestoreTree::AddChain(std::string_view source) {
-  // Most sources lie in a folder the tree has already: one look-up.
-  size_t last = LastCharPos(source, '\\');
-  if (last == kNone || byKey_.find(source.substr(0, last)) != byKey_.end()) return;
+void CRestoreTree::AddFolderChain(std::string_view folder) {
+  // Most folders are in the tree already: one look-up.
+  if (folder.empty() || FindItem(folder, FoldedHash(folder)) >= 0) return;
   int32_t parent = 0;
-  for (size_t i = 0; i < source.size(); i += CharLength(source, i)) {
-    if (source[i] != '\\') continue;
-    std::string_view folder = source.substr(0, i);
+  for (size_t i = 0; i <= folder.size(); i += i < folder.size() ? CharLength(folder, i) : 1) {
+    if (i < folder.size() && folder[i] != '\\') continue;
+    std::string_view path = folder.substr(0, i);
     // The leading separators of a network path ("\\server\share") name no
     // folder of their own.
-    if (folder.find_first_not_of('\\') == std::string_view::npos) continue;
-    parent = AddFolder(folder, parent);
+    if (path.find_first_not_of('\\') == std::string_view::npos) continue;
+    parent = AddFolder(path, parent);
   }
 }
 
 int32_t CRestoreTree::Find(std::string_view folder) const {
   if (folder.empty()) return 0;
-  auto it = byKey_.find(folder);
-  return it == byKey_.end() ? -1 : it->second;
+  return FindItem(folder, FoldedHash(folder));
 }
 
 // ---------------------------------------------------------------- table
@@ -221,10 +226,6 @@ struct CRestoreTable::SourceIndex {
     uint32_t offset, length;  // in sources
     int32_t first, last;
   };
-  struct Bucket {
-    uint32_t hash;
-    int32_t group;  // -1: empty
-  };
 
   std::mutex mutex;
   std::atomic<int32_t> indexed{0};  // entries covered
@@ -232,26 +233,16 @@ struct CRestoreTable::SourceIndex {
   std::vector<uint8_t> first;       // the first entry of its source
   std::vector<Group> groups;
   std::string sources;
-  std::vector<Bucket> buckets = std::vector<Bucket>(1024, Bucket{0, -1});
+  CPathNumbers byPath;
 
   int32_t Find(std::string_view source, uint32_t hash) const {
-    const size_t mask = buckets.size() - 1;
-    for (size_t b = hash & mask;; b = (b + 1) & mask) {
-      const Bucket& bucket = buckets[b];
-      if (bucket.group < 0) return -1;
-      if (bucket.hash != hash) continue;
-      const Group& group = groups[static_cast<size_t>(bucket.group)];
-      if (EqualNoCase(std::string_view(sources).substr(group.offset, group.length), source)) return bucket.group;
-    }
-  }
-  void Place(uint32_t hash, int32_t group) {
-    const size_t mask = buckets.size() - 1;
-    size_t b = hash & mask;
-    while (buckets[b].group >= 0) b = (b + 1) & mask;
-    buckets[b] = Bucket{hash, group};
+    return byPath.Find(source, hash, [this](int32_t g) {
+      const Group& group = groups[static_cast<size_t>(g)];
+      return std::string_view(sources).substr(group.offset, group.length);
+    });
   }
   void Add(int32_t i, std::string_view source) {
-    const uint32_t hash = static_cast<uint32_t>(FoldedHash()(source));
+    const uint32_t hash = FoldedHash(source);
     int32_t g = Find(source, hash);
     next.push_back(-1);
     first.push_back(g < 0);
@@ -261,17 +252,10 @@ struct CRestoreTable::SourceIndex {
       group.last = i;
       return;
     }
-    // Half full at most, so that probes stay short.
-    if ((groups.size() + 1) * 2 > buckets.size()) {
-      std::vector<Bucket> old(buckets.size() * 2, Bucket{0, -1});
-      old.swap(buckets);
-      for (const Bucket& bucket : old)
-        if (bucket.group >= 0) Place(bucket.hash, bucket.group);
-    }
     g = static_cast<int32_t>(groups.size());
     groups.push_back(Group{static_cast<uint32_t>(sources.size()), static_cast<uint32_t>(source.size()), i, i});
     sources += source;
-    Place(hash, g);
+    byPath.Insert(hash, g);
   }
 };
 
@@ -310,10 +294,48 @@ bool CRestoreTable::Add(const std::string& location, const std::string& source) 
   return AddSlot(0, view.substr(0, location.size()), view.substr(location.size()));
 }
 
+namespace {
+
+// Whether any byte of text is above 0x7F: only then can a double-byte
+// character hide a "\\" as its second byte.  Eight bytes at a time.
+bool HasHighBytes(std::string_view text) {
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080ull) return true;
+  }
+  for (; i < text.size(); ++i)
+    if (static_cast<unsigned char>(text[i]) & 0x80) return true;
+  return false;
+}
+
+// A saved name is a plain file name: a damaged or foreign list must not make
+// a copy location point somewhere else.
+bool PlainName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (size_t i = 0; i < name.size(); i += CharLength(name, i)) {
+    if (CharLength(name, i) == 2) continue;
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 0x20 || c == '\\' || c == '/' || c == ':') return false;
+  }
+  return true;
+}
+
+// The folder of a source path; the last "\\" found from the end when no
+// double-byte character can be in the way.
+std::string_view FolderOfSource(std::string_view source) {
+  if (HasHighBytes(source)) return SourceFolderView(source);
+  size_t pos = source.rfind('\\');
+  return pos == std::string_view::npos ? std::string_view() : source.substr(0, pos);
+}
+
+}  // namespace
+
 bool CRestoreTable::AddList(const std::string& subfolder, std::string listText, CRestoreTree* tree) {
   const int32_t folder = static_cast<int32_t>(folders_.size());
   folders_.push_back(subfolder);
-  std::string_view text = texts_.emplace_back(std::move(listText));
+  const std::string_view text = texts_.emplace_back(std::move(listText));
   std::string_view lastFolder;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -333,8 +355,8 @@ bool CRestoreTable::AddList(const std::string& subfolder, std::string listText, 
     // The lines of a list follow the catalogue, folder by folder: a source
     // in the folder of the line before has its folders in the tree already.
     if (tree) {
-      std::string_view sourceFolder = SourceFolderView(source);
-      if (sourceFolder.empty() || sourceFolder != lastFolder) tree->AddChain(source);
+      std::string_view sourceFolder = FolderOfSource(source);
+      if (sourceFolder != lastFolder) tree->AddFolderChain(sourceFolder);
       lastFolder = sourceFolder;
     }
   }
@@ -351,89 +373,6 @@ std::string CRestoreTable::LocationOf(int32_t i) const {
   return location;
 }
 
-namespace {
-
-// Reads the lists of a save folder's subfolders in order on a thread of its
-// own, a few ahead of the one taking them: reading waits for the disk and
-// taking a list apart for the processor, and on a large save folder each
-// takes about as long as the other.
-class ListReader {
- public:
-  struct List {
-    int32_t at = 0;        // in the listing
-    std::string folder;    // ending with "\"
-    bool found = false;    // the folder holds a list
-    std::string text;
-  };
-
-  ListReader(const std::string& base, const std::vector<plat::DirEntry>& listing) {
-    if (!thread_.Start([this, base, &listing] { Run(base, listing); })) {
-      // No thread: everything is read here, first.
-      bounded_ = false;
-      Run(base, listing);
-    }
-  }
-  ~ListReader() {
-    Stop();
-    thread_.Join();
-  }
-  ListReader(const ListReader&) = delete;
-  ListReader& operator=(const ListReader&) = delete;
-
-  // The next list in listing order; false when there is none.
-  bool Next(List& list) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return !ready_.empty() || done_; });
-    if (ready_.empty()) return false;
-    list = std::move(ready_.front());
-    ready_.pop_front();
-    changed_.notify_all();
-    return true;
-  }
-  void Stop() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  static constexpr size_t kAhead = 16;
-
-  void Run(const std::string& base, const std::vector<plat::DirEntry>& listing) {
-    try {
-      for (size_t i = 0; i < listing.size(); ++i) {
-        const plat::DirEntry& e = listing[i];
-        // "." and ".." by name: a drive root lists neither.
-        if (!e.isDirectory || e.name == "." || e.name == "..") continue;
-        List list;
-        list.at = static_cast<int32_t>(i);
-        list.folder = base + e.name + "\\";
-        list.found = plat::ReadWholeFile(list.folder + kListName, list.text);
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return !bounded_ || ready_.size() < kAhead || stop_; });
-        if (stop_) break;
-        ready_.push_back(std::move(list));
-        changed_.notify_all();
-      }
-    } catch (...) {
-      plat::ReportCurrentException("list reader");
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    done_ = true;
-    changed_.notify_all();
-  }
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<List> ready_;
-  bool stop_ = false;
-  bool done_ = false;
-  bool bounded_ = true;
-  plat::Thread thread_;  // last: it runs on the members above
-};
-
-}  // namespace
-
 int CRestoreTable::Load(const std::string& folder, CRestoreTree* tree, const LoadProgress& afterFolder) {
   Clear();
   if (tree) tree->Clear();
@@ -443,15 +382,18 @@ int CRestoreTable::Load(const std::string& folder, CRestoreTree* tree, const Loa
   if (!plat::ListDirectory(base, listing)) return 0;
   int lists = 0;
   const int32_t total = static_cast<int32_t>(listing.size());
-  ListReader reader(base, listing);
-  ListReader::List list;
-  while (reader.Next(list)) {
+  for (int32_t i = 0; i < total; ++i) {
+    const plat::DirEntry& e = listing[static_cast<size_t>(i)];
+    // "." and ".." by name: a drive root lists neither.
+    if (!e.isDirectory || e.name == "." || e.name == "..") continue;
+    std::string sub = base + e.name + "\\";
+    std::string text;
     bool room = true;
-    if (list.found) {
+    if (plat::ReadWholeFile(sub + kListName, text)) {
       ++lists;
-      room = AddList(list.folder, std::move(list.text), tree);
+      room = AddList(sub, std::move(text), tree);
     }
-    if ((afterFolder && !afterFolder(list.at + 1, total)) || !room) break;
+    if ((afterFolder && !afterFolder(i + 1, total)) || !room) break;
   }
   return lists;
 }
@@ -459,7 +401,7 @@ int CRestoreTable::Load(const std::string& folder, CRestoreTree* tree, const Loa
 std::vector<int32_t> CRestoreTable::EntriesOf(std::string_view source) const {
   std::vector<int32_t> entries;
   const SourceIndex& index = Indexed();
-  int32_t g = index.Find(source, static_cast<uint32_t>(FoldedHash()(source)));
+  int32_t g = index.Find(source, FoldedHash(source));
   if (g < 0) return entries;
   for (int32_t i = index.groups[static_cast<size_t>(g)].first; i >= 0; i = index.next[static_cast<size_t>(i)])
     entries.push_back(i);
@@ -467,7 +409,7 @@ std::vector<int32_t> CRestoreTable::EntriesOf(std::string_view source) const {
 }
 
 bool CRestoreTable::HasSource(std::string_view source) const {
-  return Indexed().Find(source, static_cast<uint32_t>(FoldedHash()(source))) >= 0;
+  return Indexed().Find(source, FoldedHash(source)) >= 0;
 }
 
 // ---------------------------------------------------------------- file list

@@ -14,9 +14,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
+
+#include "app/text.h"
 
 namespace quz {
 
@@ -41,15 +42,41 @@ struct RestoreEntry {
   std::string source;
 };
 
-// Hashing and comparing paths as EqualNoCase compares them, for hash maps
-// keyed by paths and looked up by views without making a key.
-struct FoldedHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view path) const;
-};
-struct FoldedEqual {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const;
+// A hash of a path that is equal for paths EqualNoCase calls equal.
+uint32_t FoldedHash(std::string_view path);
+
+// Numbers found by path, paths compared as EqualNoCase compares them: an
+// open-addressing table over one array, with no key of its own, since
+// every look-up of a large save folder's loading passes here.  The owner
+// keeps the paths and tells the table the path of a number.
+class CPathNumbers {
+ public:
+  CPathNumbers() { Clear(); }
+  void Clear() {
+    buckets_.assign(1024, Bucket{0, -1});
+    count_ = 0;
+  }
+  // The number of path (whose hash is hash), or -1.
+  template <class PathOf>
+  int32_t Find(std::string_view path, uint32_t hash, const PathOf& pathOf) const {
+    const size_t mask = buckets_.size() - 1;
+    for (size_t b = hash & mask;; b = (b + 1) & mask) {
+      const Bucket& bucket = buckets_[b];
+      if (bucket.number < 0) return -1;
+      if (bucket.hash == hash && EqualNoCase(pathOf(bucket.number), path)) return bucket.number;
+    }
+  }
+  // Adds a number not in the table yet.
+  void Insert(uint32_t hash, int32_t number);
+
+ private:
+  struct Bucket {
+    uint32_t hash;
+    int32_t number;  // -1: empty
+  };
+  void Place(uint32_t hash, int32_t number);
+  std::vector<Bucket> buckets_;  // a power of two long, half full at most
+  size_t count_ = 0;
 };
 
 // The path of copy number n of a location: the location itself for -1,
@@ -94,7 +121,9 @@ class CRestoreTree {
   void Clear();
   // Adds every folder on the way to source's file (C:, C:\a, C:\a\b for
   // C:\a\b\x.txt) that is not in the tree yet; the file is no node.
-  void AddChain(std::string_view source);
+  void AddChain(std::string_view source) { AddFolderChain(SourceFolderView(source)); }
+  // The same for a folder (without "\"): it and every folder above it.
+  void AddFolderChain(std::string_view folder);
   // The item of a folder path (without trailing "\", case-insensitive), or -1.
   int32_t Find(std::string_view folder) const;
   const RestoreFolder& At(int32_t item) const { return items_[static_cast<size_t>(item)]; }
@@ -102,8 +131,9 @@ class CRestoreTree {
 
  private:
   int32_t AddFolder(std::string_view path, int32_t parent);
+  int32_t FindItem(std::string_view path, uint32_t hash) const;
   std::vector<RestoreFolder> items_;
-  std::unordered_map<std::string, int32_t, FoldedHash, FoldedEqual> byKey_;
+  CPathNumbers byPath_;
 };
 
 // The restore entry table.  A save folder holds up to 250,000 copies: the

@@ -9,9 +9,10 @@
 //   root       choosing the root of the tree until every source is listed
 //
 // The save folder: copies of sources in many folders, spread over a year of
-// date folders, one folder holding many more files than the others.  Each
-// copy is a real (empty) file; the copies of the measured folder carry times
-// of their own, spread over the days.  It is made once in the temporary
+// date folders, one folder holding many more files than the others; each
+// folder's files saved on a few days of their own, and each day's list in
+// the order a check saves them, folder by folder.  Each copy is a real
+// (empty) file; the copies of the measured folder carry times of their own.  It is made once in the temporary
 // folder and kept for later runs.  Needs a display (Xvfb).
 //
 //   restore_window_bench [copies] [source-folders] [date-folders] [files-in-the-big-folder]
@@ -39,7 +40,7 @@ struct Shape {
   int Sources() const { return copies / kCopiesEach; }
   std::string Name() const {
     char text[96];
-    std::snprintf(text, sizeof text, "quz-restore-window-bench-%d-%d-%d-%d\\", copies, folders, days, bigFiles);
+    std::snprintf(text, sizeof text, "quz-restore-window-bench-%d-%d-%d-%d-v2\\", copies, folders, days, bigFiles);
     return text;
   }
 };
@@ -49,13 +50,26 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // The folder a source lies in: the first bigFiles sources in the big
-// folder, the others spread over the rest, twenty groups of folders.
+// folder, the others folder by folder over the rest, twenty groups of
+// folders.
+int FolderIndex(const Shape& shape, int s) {
+  if (s < shape.bigFiles) return 0;
+  const int others = shape.Sources() - shape.bigFiles;
+  return 1 + static_cast<int>(int64_t{s - shape.bigFiles} * (shape.folders - 1) / std::max(others, 1));
+}
+
 std::string SourceFolder(const Shape& shape, int s) {
-  if (s < shape.bigFiles) return "C:\\data\\big";
-  int f = 1 + (s - shape.bigFiles) % (shape.folders - 1);
+  int f = FolderIndex(shape, s);
+  if (f == 0) return "C:\\data\\big";
   char text[64];
   std::snprintf(text, sizeof text, "C:\\data\\g%02d\\f%04d", f % 20, f);
   return text;
+}
+
+// The day copy k of source s was saved: the files of a folder on the same
+// few days, as a user works on a folder for a while.
+int DayOf(const Shape& shape, int s, int k) {
+  return (FolderIndex(shape, s) * 37 + k * (shape.days / kCopiesEach) + s % 3) % shape.days;
 }
 
 bool MakeSaveFolder(const Shape& shape, const std::string& root) {
@@ -79,8 +93,7 @@ bool MakeSaveFolder(const Shape& shape, const std::string& root) {
     std::snprintf(name, sizeof name, "file%06d.txt", s);
     const std::string source = SourceFolder(shape, s) + "\\" + name;
     for (int k = 0; k < kCopiesEach; ++k) {
-      // Five different days for the five copies of a source.
-      const int d = (s * 7 + k * (shape.days / kCopiesEach)) % shape.days;
+      const int d = DayOf(shape, s, k);
       const std::string copy = folders[static_cast<size_t>(d)] + name;
       plat::File file;
       if (!file.Open(copy, plat::Access::Write, plat::Disposition::CreateAlways, plat::kShareRead)) return false;
@@ -177,7 +190,7 @@ int main(int argc, char** argv) {
   // The window loads its folder by itself once it is open.
   if (!PumpUntil([&] { return window.LoadsDone() == 1 && !window.Busy(); })) return 1;
 
-  const int kRuns = 3;
+  const int kRuns = 5;
   std::vector<double> baseline, loading, folder, allFiles, rootList;
   size_t listBytes = 0;
   int shownFiles = 0, shownCandidates = 0, selectedCandidates = 0, rootFiles = 0;

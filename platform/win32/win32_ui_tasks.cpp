@@ -240,8 +240,8 @@ int WindowInteraction::Message(const std::string& text, const std::string& capti
 }
 
 OverwriteAnswer WindowInteraction::AskOverwrite(const OverwriteQuestion& question) {
-  // The overwrite dialog belongs to the restore window; until it exists the
-  // question is asked as a plain box.
+  // The restore window asks with its own overwrite dialog; asked elsewhere,
+  // the question is a plain box.
   int answer = Message(question.path + "\r\nを上書きしますか？", "ファイルの上書きの確認",
                        kButtonsYesNo | kIconQuestion);
   return answer == kAnswerYes ? OverwriteAnswer::Yes : OverwriteAnswer::No;
