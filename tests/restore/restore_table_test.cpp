@@ -148,6 +148,19 @@ TEST(RestoreTree, FolderChainsCaseInsensitiveWithDrivesBelowTheRoot) {
   EXPECT_EQ(tree.At(share).label, "share");
   // 1 root, C: a b m データ, D:, \\server share
   EXPECT_EQ(tree.Count(), 9);
+
+  // Lists build the same tree as they are read; "ソ" ends with the byte of
+  // "\" too.
+  CRestoreTable table;
+  CRestoreTree loaded;
+  table.AddList("Z:\\s\\",
+                "1<C:\\a\\b\\x.txt\r\n2<c:\\A\\y.txt\r\n3<C:\\m\\in.mbx\r\n4<D:\\z.txt\r\n5<C:\\データ\\表.txt\r\n"
+                "6<\\\\server\\share\\s.txt\r\n7<C:\\表\\ソ\r\n",
+                &loaded);
+  for (int32_t i = 1; i < tree.Count(); ++i) EXPECT_GT(loaded.Find(tree.At(i).path), 0) << tree.At(i).path;
+  ASSERT_GT(loaded.Find("C:\\表"), 0);
+  EXPECT_TRUE(loaded.At(loaded.Find("C:\\表")).children.empty());
+  EXPECT_EQ(loaded.Count(), tree.Count() + 1);
 }
 
 TEST(RestoreFileList, FilesOfAFolderOncePerSourceAndEverySourceUnderTheRoot) {
