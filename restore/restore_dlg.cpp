@@ -16,9 +16,6 @@ const char kProgressText[] = "処理中";
 // Loads and listings that end sooner show no progress window: it would
 // only flash.
 constexpr uint32_t kProgressDelayMs = 250;
-// How long one turn of filling the file list may keep the window from its
-// other messages.
-constexpr uint32_t kDrainSliceMs = 30;
 
 int Percent(int64_t done, int64_t total) { return total > 0 ? static_cast<int>(done * 100 / total) : 0; }
 
@@ -29,7 +26,13 @@ CRestoreDlg::CRestoreDlg(std::string saveFolder)
 
 CRestoreDlg::~CRestoreDlg() = default;
 
-bool CRestoreDlg::Busy() const { return loading_ || listingRuns_ || pendingAt_ < pendingFiles_.size(); }
+bool CRestoreDlg::Busy() const { return loading_ || listingRuns_; }
+
+std::vector<std::string> CRestoreDlg::FileLines() const {
+  std::vector<std::string> lines;
+  for (const RestoreFileItem& item : files_) lines.push_back(item.text);
+  return lines;
+}
 
 bool CRestoreDlg::OnInitDialog() {
   plat::AcceptDroppedPath(Item(IDC_RESTORE_SOURCE));
@@ -54,7 +57,18 @@ bool CRestoreDlg::OnInitDialog() {
     return row >= 0 && row < candidates_.Count() ? candidates_.At(row).text : std::string();
   });
 
-  plat::ListBox(Item(IDC_RESTORE_FILES)).SetHorizontalExtent(600);
+  // The file list draws its lines from files_ (it holds no text of its
+  // own), as high as a line of its font.
+  HWND files = Item(IDC_RESTORE_FILES);
+  plat::ListBox(files).SetHorizontalExtent(600);
+  {
+    plat::WindowDC dc(files);
+    HGDIOBJ old = SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageA(files, WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc.Get(), &metrics);
+    SelectObject(dc.Get(), old);
+    SendMessageA(files, LB_SETITEMHEIGHT, 0, metrics.tmHeight + 1);
+  }
   ResetTree();
   StartTimer(kOpenTimer, 100);
   return true;
@@ -82,15 +96,12 @@ void CRestoreDlg::OnTimer(UINT_PTR id) {
   if (id == kOpenTimer) {
     StopTimer(kOpenTimer);
     SetItemText(IDC_RESTORE_SOURCE, saveFolder_);
-  } else if (id == kDrainTimer) {
-    DrainFiles();
   }
 }
 
 void CRestoreDlg::OnDestroy() {
   filler_.Stop();
   loader_.Stop();
-  StopTimer(kDrainTimer);
   StopTimer(kOpenTimer);
   if (progress_) {
     progress_->Destroy();
@@ -206,11 +217,8 @@ void CRestoreDlg::FillTree() {
 // ---------------------------------------------------------------- listings
 
 void CRestoreDlg::ClearLists() {
-  plat::ListBox(Item(IDC_RESTORE_FILES)).Clear();
-  shownEntries_.clear();
-  pendingFiles_.clear();
-  pendingAt_ = 0;
-  StopTimer(kDrainTimer);
+  files_.clear();
+  SendDlgItemMessageA(Handle(), IDC_RESTORE_FILES, LB_SETCOUNT, 0, 0);
   candidates_.Clear();
   candidateList_.SetRowCount(0);
 }
@@ -278,9 +286,8 @@ void CRestoreDlg::TakePiece(uint64_t listing, ListingPiece& piece) {
   if (listing != listing_ || !listingRuns_) return;
   if (!piece.files.empty()) {
     // The files come sorted, in one piece.
-    pendingFiles_ = std::move(piece.files);
-    pendingAt_ = 0;
-    DrainFiles();
+    files_ = std::move(piece.files);
+    SendDlgItemMessageA(Handle(), IDC_RESTORE_FILES, LB_SETCOUNT, files_.size(), 0);
   }
   if (!piece.candidates.empty()) AddCandidates(piece.candidates);
   if (piece.last) {
@@ -291,33 +298,27 @@ void CRestoreDlg::TakePiece(uint64_t listing, ListingPiece& piece) {
   }
 }
 
-void CRestoreDlg::DrainFiles() {
-  plat::ListBox files(Item(IDC_RESTORE_FILES));
-  HWND list = files.Handle();
-  const size_t left = pendingFiles_.size() - pendingAt_;
-  if (left > 0) {
-    if (pendingAt_ == 0) SendMessageA(list, LB_INITSTORAGE, left, left * 32);
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    const uint32_t start = plat::TickCount();
-    while (pendingAt_ < pendingFiles_.size()) {
-      const RestoreFileItem& item = pendingFiles_[pendingAt_++];
-      files.Add(item.text);
-      shownEntries_.push_back(item.entry);
-      if (pendingAt_ % 256 == 0 && plat::TickCount() - start >= kDrainSliceMs) break;
-    }
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
+bool CRestoreDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+  if (message != WM_DRAWITEM || wParam != IDC_RESTORE_FILES) return false;
+  DrawFileLine(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+  result = TRUE;
+  return true;
+}
+
+void CRestoreDlg::DrawFileLine(const DRAWITEMSTRUCT& item) const {
+  RECT r = item.rcItem;
+  if (item.itemID < files_.size()) {
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    FillRect(item.hDC, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    const std::string& text = files_[item.itemID].text;
+    RECT textRect = r;
+    textRect.left += 2;
+    DrawTextA(item.hDC, text.c_str(), static_cast<int>(text.size()), &textRect,
+              DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER);
   }
-  if (pendingAt_ < pendingFiles_.size()) {
-    // The rest after the window's other messages: a timer's turn comes
-    // after the user's input.
-    if (!TimerPeriod(kDrainTimer)) StartTimer(kDrainTimer, 10);
-    return;
-  }
-  StopTimer(kDrainTimer);
-  pendingFiles_.clear();
-  pendingAt_ = 0;
-  CloseProgressWhenIdle();
+  if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &r);
 }
 
 void CRestoreDlg::AddCandidates(const std::vector<RestoreCandidate>& found) {
@@ -355,8 +356,8 @@ void CRestoreDlg::CloseProgressWhenIdle() {
 std::vector<int32_t> CRestoreDlg::SelectedEntries() const {
   std::vector<int32_t> entries;
   for (int index : plat::ListBox(Item(IDC_RESTORE_FILES)).SelectedIndexes()) {
-    if (index < 0 || static_cast<size_t>(index) >= shownEntries_.size()) continue;
-    int32_t entry = shownEntries_[static_cast<size_t>(index)];
+    if (index < 0 || static_cast<size_t>(index) >= files_.size()) continue;
+    int32_t entry = files_[static_cast<size_t>(index)].entry;
     if (entry >= 0 && entry < table_.Count()) entries.push_back(entry);
   }
   return entries;

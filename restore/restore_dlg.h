@@ -87,9 +87,8 @@ class CRestoreInteraction : public plat::IUserInteraction {
 
 class CRestoreDlg : public plat::Dialog {
  public:
-  // Timers: the delayed first load, and the draining of a long file list.
+  // The timer of the delayed first load.
   static constexpr UINT_PTR kOpenTimer = 1;
-  static constexpr UINT_PTR kDrainTimer = 2;
   // At most this many selected files give candidates.
   static constexpr size_t kMaxSelectedFiles = 50000;
 
@@ -100,9 +99,10 @@ class CRestoreDlg : public plat::Dialog {
   const CRestoreTable& Table() const { return table_; }
   // The folder whose lists are loaded (ending with "\"); empty before.
   const std::string& LoadedFolder() const { return loadedFolder_; }
-  // True while the save folder is read, a listing runs or the file list is
-  // still being filled.
+  // True while the save folder is read or a listing runs.
   bool Busy() const;
+  // The lines of the file list, as it shows them.
+  std::vector<std::string> FileLines() const;
   // How many loads have ended, for those that wait for one.
   int LoadsDone() const { return loadsDone_; }
   // The progress window of the loading and the listing, while it shows.
@@ -111,6 +111,7 @@ class CRestoreDlg : public plat::Dialog {
  protected:
   bool OnInitDialog() override;
   bool OnCommand(int id, int code, HWND control) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   void OnTimer(UINT_PTR id) override;
   void OnDestroy() override;
 
@@ -133,7 +134,7 @@ class CRestoreDlg : public plat::Dialog {
   void FilesSelected();
   void StartListing(std::function<void(const StopFlag&, const ListingSink&)> listing, bool showProgress);
   void TakePiece(uint64_t listing, ListingPiece& piece);
-  void DrainFiles();
+  void DrawFileLine(const DRAWITEMSTRUCT& item) const;
   void AddCandidates(const std::vector<RestoreCandidate>& found);
   void ShowProgress(int percent);
   void CloseProgressWhenIdle();
@@ -150,13 +151,10 @@ class CRestoreDlg : public plat::Dialog {
   CCandidateRows candidates_;
   // The tree item shown in the lists; -1 for none.
   int32_t folderItem_ = -1;
-  // The first entry of the source of each line of the file list, kept here
-  // rather than in the list box, which would tell the window of every line
-  // with a number it deletes.
-  std::vector<int32_t> shownEntries_;
-  // The sorted files of the listing not yet in the file list.
-  std::vector<RestoreFileItem> pendingFiles_;
-  size_t pendingAt_ = 0;
+  // The lines of the file list, sorted, each with the first entry of its
+  // source.  The list box holds only their number (it has no data of its
+  // own): 250,000 lines come and go at once.
+  std::vector<RestoreFileItem> files_;
   // Results of an older load or listing are dropped by their number.
   uint64_t load_ = 0;
   uint64_t listing_ = 0;
@@ -174,8 +172,10 @@ class CRestoreDlg : public plat::Dialog {
   plat::ImageList images_;
   int rootImage_ = -1, driveImage_ = -1, folderImage_ = -1;
   std::unique_ptr<CProgressDlg> progress_;
-  // Last, so that the workers stop before anything they use goes.
-  CListFiller loader_;
+  // Last, so that the workers stop before anything they use goes.  The
+  // window waits for the loading, which runs at the window's own priority;
+  // the lists fill below it.
+  CListFiller loader_{plat::Priority::Normal};
   CListFiller filler_;
 };
 

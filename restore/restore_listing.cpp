@@ -207,7 +207,7 @@ bool CListFiller::Start(Job job) {
           plat::ReportCurrentException("restore list thread");
         }
       },
-      plat::Priority::BelowNormal);
+      priority_);
 }
 
 void CListFiller::Stop() {

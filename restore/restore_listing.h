@@ -100,13 +100,14 @@ std::vector<int32_t> EntriesOfFiles(const CRestoreTable& table, const std::vecto
 // would be read against the program's current folder.
 bool IsFullFolderPath(std::string_view path);
 
-// One job at a time on a below-normal worker thread.  Starting a job stops
-// the one before it and waits for its end, so that two jobs never overlap;
-// jobs never wait for anyone, so the wait is short.
+// One job at a time on a worker thread (below normal priority unless told
+// otherwise).  Starting a job stops the one before it and waits for its end,
+// so that two jobs never overlap; jobs never wait for anyone, so the wait is
+// short.
 class CListFiller {
  public:
   using Job = std::function<void(const StopFlag& stop)>;
-  CListFiller() = default;
+  explicit CListFiller(plat::Priority priority = plat::Priority::BelowNormal) : priority_(priority) {}
   // Stops the job and waits for it.
   ~CListFiller();
   CListFiller(const CListFiller&) = delete;
@@ -119,6 +120,7 @@ class CListFiller {
   bool Running() const { return thread_.Running(); }
 
  private:
+  const plat::Priority priority_;
   plat::Thread thread_;
   StopFlag stop_{false};
 };

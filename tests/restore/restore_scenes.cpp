@@ -113,7 +113,7 @@ QUZ_SCREENSHOT_SCENE(restore, 60) {
   Settle(studio, window);
   HWND candidates = GetDlgItem(window.Handle(), IDC_RESTORE_CANDIDATES);
   ListView_SetItemState(candidates, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  SetFocus(files);
+  SetFocus(tree);
   studio.Pump(300);
   studio.Capture("restore", studio.Around(window.Handle()));
   window.Destroy();

@@ -5,6 +5,7 @@
 // for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -168,10 +169,10 @@ class RestoreWindowTest : public quztest::WindowTest {
     return labels;
   }
 
+  // The file list's lines: as many as the list box has, drawn from these.
   std::vector<std::string> Files() {
-    std::vector<std::string> files;
-    plat::ListBox list(Item(IDC_RESTORE_FILES));
-    for (int i = 0; i < list.Count(); ++i) files.push_back(list.Text(i));
+    std::vector<std::string> files = window->FileLines();
+    EXPECT_EQ(SendMessageA(Item(IDC_RESTORE_FILES), LB_GETCOUNT, 0, 0), static_cast<LRESULT>(files.size()));
     return files;
   }
   std::vector<std::string> Candidates() {
@@ -182,16 +183,16 @@ class RestoreWindowTest : public quztest::WindowTest {
   }
   // Selects these files as Ctrl-clicks do, and waits for their candidates.
   void SelectFiles(const std::vector<std::string>& names) {
-    plat::ListBox list(Item(IDC_RESTORE_FILES));
-    SendMessageA(list.Handle(), LB_SETSEL, FALSE, -1);
+    HWND list = Item(IDC_RESTORE_FILES);
+    SendMessageA(list, LB_SETSEL, FALSE, -1);
+    std::vector<std::string> lines = Files();
     for (const std::string& name : names) {
-      int i = 0;
-      while (i < list.Count() && list.Text(i) != name) ++i;
-      ASSERT_LT(i, list.Count()) << name;
-      SendMessageA(list.Handle(), LB_SETSEL, TRUE, i);
+      auto it = std::find(lines.begin(), lines.end(), name);
+      ASSERT_NE(it, lines.end()) << name;
+      SendMessageA(list, LB_SETSEL, TRUE, it - lines.begin());
     }
     SendMessageA(window->Handle(), WM_COMMAND, MAKEWPARAM(IDC_RESTORE_FILES, LBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(list.Handle()));
+                 reinterpret_cast<LPARAM>(list));
     Settle();
   }
   void SelectCandidate(const std::string& text) {
