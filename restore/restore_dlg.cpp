@@ -28,6 +28,11 @@ CRestoreDlg::~CRestoreDlg() = default;
 
 bool CRestoreDlg::Busy() const { return loading_ || listingRuns_; }
 
+HTREEITEM CRestoreDlg::TreeItemOf(std::string_view folder) const {
+  int32_t item = tree_.Find(folder);
+  return item >= 0 && static_cast<size_t>(item) < treeItems_.size() ? treeItems_[static_cast<size_t>(item)] : nullptr;
+}
+
 std::vector<std::string> CRestoreDlg::FileLines() const {
   std::vector<std::string> lines;
   for (const RestoreFileItem& item : files_) lines.push_back(item.text);
@@ -183,7 +188,7 @@ void CRestoreDlg::ResetTree() {
   fillingTree_ = true;
   SendMessageA(treeView_.Handle(), WM_SETREDRAW, FALSE, 0);
   treeView_.Clear();
-  treeView_.Add(nullptr, kRootText, 0, rootImage_);
+  treeItems_.assign(1, treeView_.Add(nullptr, kRootText, 0, rootImage_));
   SendMessageA(treeView_.Handle(), WM_SETREDRAW, TRUE, 0);
   InvalidateRect(treeView_.Handle(), nullptr, TRUE);
   fillingTree_ = false;
@@ -194,6 +199,8 @@ void CRestoreDlg::FillTree() {
   SendMessageA(treeView_.Handle(), WM_SETREDRAW, FALSE, 0);
   treeView_.Clear();
   HTREEITEM root = treeView_.Add(nullptr, kRootText, 0, rootImage_);
+  treeItems_.assign(static_cast<size_t>(tree_.Count()), nullptr);
+  treeItems_[0] = root;
   // Each folder's subfolders by name, as the file list orders its files.
   std::vector<std::pair<int32_t, HTREEITEM>> todo{{0, root}};
   while (!todo.empty()) {
@@ -205,6 +212,7 @@ void CRestoreDlg::FillTree() {
     for (const RestoreFileItem& child : children) {
       int image = tree_.At(child.entry).isDrive ? driveImage_ : folderImage_;
       HTREEITEM added = treeView_.Add(handle, child.text, child.entry, image);
+      treeItems_[static_cast<size_t>(child.entry)] = added;
       if (added) todo.emplace_back(child.entry, added);
     }
   }

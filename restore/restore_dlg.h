@@ -103,6 +103,8 @@ class CRestoreDlg : public plat::Dialog {
   bool Busy() const;
   // The lines of the file list, as it shows them.
   std::vector<std::string> FileLines() const;
+  // The tree's item of a folder (without "\"; empty for "全体"), or null.
+  HTREEITEM TreeItemOf(std::string_view folder) const;
   // How many loads have ended, for those that wait for one.
   int LoadsDone() const { return loadsDone_; }
   // The progress window of the loading and the listing, while it shows.
@@ -168,6 +170,8 @@ class CRestoreDlg : public plat::Dialog {
   int loadsDone_ = 0;
 
   plat::TreeView treeView_;
+  // The tree view's item of each folder of tree_.
+  std::vector<HTREEITEM> treeItems_;
   plat::ListView candidateList_;
   plat::ImageList images_;
   int rootImage_ = -1, driveImage_ = -1, folderImage_ = -1;

@@ -267,7 +267,8 @@ CRestoreTable& CRestoreTable::operator=(CRestoreTable&&) noexcept = default;
 void CRestoreTable::Clear() {
   slots_.clear();
   texts_.clear();
-  folders_.assign(1, std::string());  // folder 0: none, for entries added whole
+  textData_.clear();
+  folders_.clear();
   index_ = std::make_unique<SourceIndex>();
 }
 
@@ -280,18 +281,29 @@ const CRestoreTable::SourceIndex& CRestoreTable::Indexed() const {
   return index;
 }
 
-bool CRestoreTable::AddSlot(int32_t folder, std::string_view name, std::string_view source) {
+bool CRestoreTable::AddSlot(int32_t text, std::string_view name, std::string_view source) {
   if (Count() >= kMaxRestoreEntries) return false;
-  slots_.push_back(EntrySlot{name, source, folder});
+  const char* base = textData_[static_cast<size_t>(text)];
+  slots_.push_back(EntrySlot{text, static_cast<uint32_t>(name.data() - base),
+                             static_cast<uint32_t>(source.data() - base), static_cast<uint16_t>(name.size()),
+                             static_cast<uint16_t>(source.size())});
   return true;
 }
 
 bool CRestoreTable::IsFirstOfSource(int32_t i) const { return Indexed().first[static_cast<size_t>(i)] != 0; }
 
+int32_t CRestoreTable::AddText(std::string folder, std::string text) {
+  const int32_t index = static_cast<int32_t>(texts_.size());
+  textData_.push_back(texts_.emplace_back(std::move(text)).data());
+  folders_.push_back(std::move(folder));
+  return index;
+}
+
 bool CRestoreTable::Add(const std::string& location, const std::string& source) {
-  const std::string& text = texts_.emplace_back(location + source);
-  std::string_view view = text;
-  return AddSlot(0, view.substr(0, location.size()), view.substr(location.size()));
+  if (location.size() > kLongest || source.size() > kLongest) return true;
+  const int32_t text = AddText(std::string(), location + source);
+  std::string_view view = texts_.back();
+  return AddSlot(text, view.substr(0, location.size()), view.substr(location.size()));
 }
 
 namespace {
@@ -333,9 +345,10 @@ std::string_view FolderOfSource(std::string_view source) {
 }  // namespace
 
 bool CRestoreTable::AddList(const std::string& subfolder, std::string listText, CRestoreTree* tree) {
-  const int32_t folder = static_cast<int32_t>(folders_.size());
-  folders_.push_back(subfolder);
-  const std::string_view text = texts_.emplace_back(std::move(listText));
+  // Entries keep 32-bit offsets into their list.
+  if (listText.size() > UINT32_MAX) return true;
+  const int32_t index = AddText(subfolder, std::move(listText));
+  const std::string_view text = texts_.back();
   std::string_view lastFolder;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -350,8 +363,8 @@ bool CRestoreTable::AddList(const std::string& subfolder, std::string listText, 
     if (second != std::string_view::npos) source = source.substr(0, second);
     pos = cr + 1;
     if (pos < text.size() && text[pos] == '\n') ++pos;
-    if (source.empty() || (!name.empty() && !PlainName(name))) continue;
-    if (!AddSlot(folder, name, source)) return false;
+    if (source.empty() || source.size() > kLongest || (!name.empty() && !PlainName(name))) continue;
+    if (!AddSlot(index, name, source)) return false;
     // The lines of a list follow the catalogue, folder by folder: a source
     // in the folder of the line before has its folders in the tree already.
     if (tree) {
@@ -365,11 +378,12 @@ bool CRestoreTable::AddList(const std::string& subfolder, std::string listText, 
 
 std::string CRestoreTable::LocationOf(int32_t i) const {
   const EntrySlot& slot = Slot(i);
-  const std::string& folder = folders_[static_cast<size_t>(slot.folder)];
+  const std::string& folder = folders_[static_cast<size_t>(slot.text)];
+  std::string_view name = NameOf(slot);
   std::string location;
-  location.reserve(folder.size() + slot.name.size());
+  location.reserve(folder.size() + name.size());
   location += folder;
-  location += slot.name;
+  location += name;
   return location;
 }
 

@@ -172,7 +172,10 @@ class CRestoreTable {
   // Entry i, made when asked for.
   RestoreEntry At(int32_t i) const { return RestoreEntry{LocationOf(i), std::string(SourceOf(i))}; }
   std::string LocationOf(int32_t i) const;
-  std::string_view SourceOf(int32_t i) const { return Slot(i).source; }
+  std::string_view SourceOf(int32_t i) const {
+    const EntrySlot& slot = Slot(i);
+    return std::string_view(textData_[static_cast<size_t>(slot.text)] + slot.sourceOffset, slot.sourceLength);
+  }
   // Whether entry i is the first of its source in table order.
   bool IsFirstOfSource(int32_t i) const;
   // Entries whose source is path (case-insensitive), in table order.
@@ -202,20 +205,31 @@ class CRestoreTable {
   Range Entries() const { return Range{Iterator(this, 0), Iterator(this, Count())}; }
 
  private:
+  // An entry as 16 bytes: where its saved name and source lie in one of the
+  // texts, whose folder (for a list) is folders_ at the same place.
   struct EntrySlot {
-    std::string_view name;    // after the list's folder; for an entry added whole, its location
-    std::string_view source;
-    int32_t folder = 0;       // in folders_
+    int32_t text;
+    uint32_t nameOffset, sourceOffset;
+    uint16_t nameLength, sourceLength;
   };
   const EntrySlot& Slot(int32_t i) const { return slots_[static_cast<size_t>(i)]; }
-  bool AddSlot(int32_t folder, std::string_view name, std::string_view source);
+  std::string_view NameOf(const EntrySlot& slot) const {
+    return std::string_view(textData_[static_cast<size_t>(slot.text)] + slot.nameOffset, slot.nameLength);
+  }
+  bool AddSlot(int32_t text, std::string_view name, std::string_view source);
+  // Keeps a text and its folder; returns its number.
+  int32_t AddText(std::string folder, std::string text);
+  // Names and paths longer than this are no file's: such lines are skipped.
+  static constexpr size_t kLongest = 0xFFFF;
   struct SourceIndex;
   // The index covers every entry once this returns.
   const SourceIndex& Indexed() const;
 
   // The texts the entries point into: each list read, and the entries added
-  // one by one.  A deque never moves what it holds.
+  // one by one, each with its folder (empty for an entry added whole).  A
+  // deque never moves what it holds.
   std::deque<std::string> texts_;
+  std::vector<const char*> textData_;
   std::vector<std::string> folders_;
   std::vector<EntrySlot> slots_;
   std::unique_ptr<SourceIndex> index_;

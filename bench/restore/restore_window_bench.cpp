@@ -142,20 +142,6 @@ bool PumpUntil(const std::function<bool()>& done) {
   return true;
 }
 
-HTREEITEM Child(HWND tree, HTREEITEM parent, const char* label) {
-  for (HTREEITEM c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c)) {
-    char text[256] = {};
-    TVITEMA info{};
-    info.mask = TVIF_TEXT;
-    info.hItem = c;
-    info.pszText = text;
-    info.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info));
-    if (std::string(text) == label) return c;
-  }
-  return nullptr;
-}
-
 double Best(const std::vector<double>& runs) { return *std::min_element(runs.begin(), runs.end()); }
 
 }  // namespace
@@ -205,7 +191,7 @@ int main(int argc, char** argv) {
     loading.push_back(SecondsSince(start));
 
     // The big folder, its copies' times read from the disk.
-    HTREEITEM big = Child(tree, Child(tree, Child(tree, TreeView_GetRoot(tree), "C:"), "data"), "big");
+    HTREEITEM big = window.TreeItemOf("C:\\data\\big");
     if (!big) return 1;
     start = std::chrono::steady_clock::now();
     TreeView_SelectItem(tree, big);
@@ -225,7 +211,7 @@ int main(int argc, char** argv) {
 
     // The root: every source listed in full.
     start = std::chrono::steady_clock::now();
-    TreeView_SelectItem(tree, TreeView_GetRoot(tree));
+    TreeView_SelectItem(tree, window.TreeItemOf(""));
     if (!PumpUntil(settled)) return 1;
     rootList.push_back(SecondsSince(start));
     rootFiles = static_cast<int>(SendMessageA(files, LB_GETCOUNT, 0, 0));

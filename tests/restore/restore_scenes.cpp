@@ -63,20 +63,6 @@ std::string MakeSaveFolder(const std::string& programFolder) {
   return root;
 }
 
-HTREEITEM Child(HWND tree, HTREEITEM parent, const std::string& label) {
-  for (HTREEITEM c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c)) {
-    char text[256] = {};
-    TVITEMA info{};
-    info.mask = TVIF_TEXT;
-    info.hItem = c;
-    info.pszText = text;
-    info.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info));
-    if (label == text) return c;
-  }
-  return nullptr;
-}
-
 bool Settle(quzshot::Studio& studio, const quz::CRestoreDlg& window) {
   for (int i = 0; i < 100 && (window.Busy() || window.LoadsDone() == 0); ++i) studio.Pump(50);
   return !window.Busy() && window.LoadsDone() > 0;
@@ -94,16 +80,13 @@ QUZ_SCREENSHOT_SCENE(restore, 60) {
   }
   // The documents folder, open in the tree, with one file chosen.
   HWND tree = GetDlgItem(window.Handle(), IDC_RESTORE_TREE);
-  HTREEITEM item = TreeView_GetRoot(tree);
-  for (const char* label : {"C:", "Users", "taro", "Documents", "報告書"}) {
-    if (item) item = Child(tree, item, label);
-  }
+  HTREEITEM item = window.TreeItemOf("C:\\Users\\taro\\Documents\\報告書");
   if (!item) {
     window.Destroy();
     return studio.Fail("restore: the folder is not in the tree");
   }
   TreeView_EnsureVisible(tree, item);
-  TreeView_Expand(tree, Child(tree, TreeView_GetRoot(tree), "D:"), TVE_EXPAND);
+  TreeView_Expand(tree, window.TreeItemOf("D:"), TVE_EXPAND);
   TreeView_SelectItem(tree, item);
   Settle(studio, window);
   HWND files = GetDlgItem(window.Handle(), IDC_RESTORE_FILES);
