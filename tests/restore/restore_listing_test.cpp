@@ -175,6 +175,32 @@ TEST(RestoreListing, AFolderGivesItsFilesFirstThenTheTimesBelowItAndTheRootEvery
   EXPECT_TRUE(stopped.pieces.empty());
 }
 
+TEST(RestoreListing, TheWorkerAndTheWindowAskTheSameTableAtOnce) {
+  // Which entries share a source, and the copies' times, are first worked
+  // out by whichever thread asks first; here both ask at once.
+  CRestoreTable table;
+  for (int i = 0; i < 60000; ++i)
+    table.Add("Z:\\nowhere\\" + std::to_string(i), "C:\\a\\f" + std::to_string(i % 30000) + ".txt");
+  quz::CCopyTimes times(kJapan);
+  quz::StopFlag stop{false};
+  std::atomic<bool> go{false};
+  Collected listed;
+  plat::Thread worker;
+  ASSERT_TRUE(worker.Start([&] {
+    while (!go) {
+    }
+    quz::ListFolder(table, times, "C:\\a", stop, listed.Sink());
+  }));
+  go = true;
+  std::vector<int32_t> entries = table.EntriesOf("C:\\a\\f3.txt");
+  for (int32_t entry : entries) EXPECT_TRUE(times.Of(table, entry).empty());
+  worker.Join();
+  EXPECT_EQ(entries, (std::vector<int32_t>{3, 30003}));
+  ASSERT_FALSE(listed.pieces.empty());
+  EXPECT_EQ(listed.pieces[0].files.size(), 30000u);
+  EXPECT_TRUE(listed.Candidates().empty());
+}
+
 TEST(RestoreListing, AJobStopsTheOneBeforeItAndTheyNeverOverlap) {
   quz::CListFiller filler;
   std::atomic<int> running{0}, most{0}, stoppedEarly{0};
