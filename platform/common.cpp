@@ -1,4 +1,6 @@
 // Parts of the platform layer that are the same on every backend.
+#include <atomic>
+#include <exception>
 #include <thread>
 
 #include "platform/platform.h"
@@ -76,24 +78,59 @@ CalendarTime BreakDownUtc(int64_t t) {
 
 // ---------------------------------------------------------------- threads
 
+namespace {
+std::atomic<ThreadFailureHandler> failureHandler{nullptr};
+}
+
+void SetThreadFailureHandler(ThreadFailureHandler handler) { failureHandler = handler; }
+
+void ReportThreadFailure(const std::string& thread, const std::string& what) {
+  ThreadFailureHandler handler = failureHandler.load();
+  if (!handler) return;
+  // The handler writes a file: it may fail too, but it must not take the
+  // thread down with it.
+  try {
+    handler(thread, what);
+  } catch (...) {
+  }
+}
+
+std::string CurrentExceptionText() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "unknown exception";
+  }
+}
+
 struct Thread::State {
   std::function<void()> body;
   Priority priority = Priority::Normal;
+  const char* name = "thread";
   Event done{true, false};
   std::thread thread;
   std::mutex joinMutex;
 };
 
-bool Thread::Start(std::function<void()> body, Priority priority) {
+bool Thread::Start(std::function<void()> body, Priority priority, const char* name) {
   if (state_ && Running()) return false;
   if (state_) Join();
   auto state = std::make_shared<State>();
   state->body = std::move(body);
   state->priority = priority;
+  state->name = name ? name : "thread";
   try {
     state->thread = std::thread([state] {
       detail::SetCurrentThreadPriority(state->priority);
-      state->body();
+      // Nothing may leave a thread body: an exception there would end the
+      // whole program.
+      try {
+        state->body();
+      } catch (...) {
+        ReportThreadFailure(state->name, CurrentExceptionText());
+      }
       state->body = nullptr;  // release what the body captured before signalling
       state->done.Set();
     });

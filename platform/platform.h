@@ -158,10 +158,15 @@ class DirReader {
   bool Open(const std::string& folder, bool namesOnly = false);
   bool Next(DirEntry& entry);
   void Close();
+  // The entries Next left out because their names have no code page 932
+  // form, each as near as code page 932 comes ("?" for what it cannot
+  // show), so that a caller can say which files it could not take.
+  const std::vector<std::string>& LeftOut() const { return leftOut_; }
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  std::vector<std::string> leftOut_;
 };
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries);
 
@@ -217,6 +222,17 @@ constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
 enum class Priority { Idle, BelowNormal, Normal };
 
+// An exception that escapes a thread body ends that thread as if the body
+// had returned; the handler, when one is set, hears the thread's name and
+// what the exception said.  The rest of the program goes on.
+using ThreadFailureHandler = void (*)(const std::string& thread, const std::string& what);
+void SetThreadFailureHandler(ThreadFailureHandler handler);
+// Hands a failure caught inside a thread body to the same handler.
+void ReportThreadFailure(const std::string& thread, const std::string& what);
+// What an exception caught by `catch (...)` said: what() of a standard
+// exception, a fixed text for anything else.  Call it inside the handler.
+std::string CurrentExceptionText();
+
 class Thread {
  public:
   Thread() = default;
@@ -224,7 +240,9 @@ class Thread {
   Thread(const Thread&) = delete;
   Thread& operator=(const Thread&) = delete;
 
-  bool Start(std::function<void()> body, Priority priority = Priority::Normal);
+  // name: how a failure of the body is reported.
+  bool Start(std::function<void()> body, Priority priority = Priority::Normal,
+             const char* name = "thread");
   // True when the thread has ended (at once when none was started).
   bool Join(uint32_t timeoutMs = kInfinite);
   bool Running() const;
