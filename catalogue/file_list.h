@@ -53,6 +53,14 @@ struct FileEntry {
   bool folder_ = false;
 };
 
+// What became of a path given to CFileList::Add.
+enum class AddResult {
+  Added,       // added, or its withdrawn entry revived
+  Listed,      // listed already
+  Full,        // the list holds kMaxEntries entries
+  CannotHold,  // a path longer than the index takes
+};
+
 // Gives a found file its save type; without one every file is Normal.
 using Classifier = std::function<int32_t(const std::string& path)>;
 
@@ -75,9 +83,13 @@ class CFileList {
   FileEntry* EntryAt(int32_t i) const;
   int32_t Count() const;
 
-  // Adds path (or revives its withdrawn entry); false when it is listed,
-  // the list is full or the path cannot be held by the index.
-  bool AddEntry(const std::string& path, int32_t folderType);
+  // Adds path (or revives its withdrawn entry) and says what became of it.
+  AddResult Add(const std::string& path, int32_t folderType);
+  // The same; false when the path is listed, the list is full or the path
+  // cannot be held by the index.
+  bool AddEntry(const std::string& path, int32_t folderType) {
+    return Add(path, folderType) == AddResult::Added;
+  }
   // Lists an entry as read from the catalogue file, without looking at the
   // file system; false when it is listed already, the list is full or the
   // path cannot be held.
@@ -94,6 +106,12 @@ class CFileList {
   void ApplyRemovals();
   int32_t PendingRemovals() const;
 
+  // A list whose catalogue file could not be read must never be written
+  // over it: it holds only what this process added, and saving it would
+  // replace the user's whole list.  Set once, by a failed load.
+  void RefuseSaving() { savingRefused_ = true; }
+  bool SavingRefused() const { return savingRefused_.load(); }
+
  private:
   static constexpr int32_t kChunkBits = 12;
   static constexpr int32_t kChunkSize = 1 << kChunkBits;
@@ -101,12 +119,14 @@ class CFileList {
 
   int32_t& Slot(int32_t i) const;
   // Lists path with a fresh entry (with lock_ held); null when it is listed
-  // already, the list is full or the path cannot be held.
-  FileEntry* Append(std::string_view path);
+  // already, the list is full or the path cannot be held, with the reason
+  // in *why.
+  FileEntry* Append(std::string_view path, AddResult* why = nullptr);
   FileEntry* NewEntry();
   void TellWatcher(bool revived);
 
   RunState* state_;
+  std::atomic<bool> savingRefused_{false};
   Classifier classifier_;
   mutable plat::Lock lock_;
   CPathMap entryIndex;
