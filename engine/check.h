@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "app/error_log.h"
 #include "app/run_state.h"
 #include "catalogue/file_list.h"
 #include "catalogue/generation_index.h"
@@ -46,6 +47,11 @@ struct CheckContext {
   // Called by a full check that added or removed entries (the target
   // window refreshes its rows).
   std::function<void()> refreshList;
+  // Hears every file the check could not read, save or record in the
+  // history, every file or folder found that the catalogue cannot take,
+  // and a catalogue file it could not write, with the reason.  Called on
+  // the check's thread.  None: silent.
+  FailureReport reportFailure;
 
   // The full-check thread and the index loader the check restarts.
   plat::Thread checkThread;
@@ -60,10 +66,17 @@ struct CheckContext {
 // local date as "%d-%d-%d\", no leading zeros.
 std::string DateFolder(const std::string& saveFolder, plat::Time32 now);
 
+// Why a file was not saved or recorded, when the system gives no reason.
+extern const char kNotSavedText[];
+extern const char kNotRecordedText[];
+
 // Checks catalogue entry i; saves it when its modification time changed.
 // Returns 1 when it was saved.  Sets `changed` when the entry was found gone
 // and removed, ORs 1 into `pruned` when generations were deleted.  history
-// may be null (no history line).
+// may be null (no history line).  An entry whose status cannot be read but
+// that is not gone (see HasVanished) stays as it is and is reported; so is
+// a file whose save or history line failed.  A save ended by a stop request
+// is no failure: the file is tried again at the next check.
 int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
                const std::string& dateFolder, int32_t& changed, int32_t& pruned);
 

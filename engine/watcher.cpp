@@ -120,11 +120,24 @@ void CChangeWatcher::Shared::Watch(const std::shared_ptr<Shared>& self) {
     queue.Clear();
   }
   std::shared_ptr<Shared> keep = self;
-  const bool working = worker.Start([keep] { keep->Work(); }, plat::Priority::Idle);
+  const bool working = worker.Start([keep] { keep->Work(); }, plat::Priority::Idle, "change worker");
+  // However the watcher ends (a failure its thread reports), the worker is
+  // told to end and is waited for.
+  struct Ended {
+    Shared* shared;
+    ~Ended() {
+      {
+        plat::LockGuard guard(shared->context.state.watchLock);
+        shared->queue.PutEndMark();
+        shared->watched.clear();
+      }
+      shared->worker.Join(shared->workerWaitMs);
+    }
+  } ended{this};
 
   plat::ChangeWatchSet set;
   while (working && !state.stopRequested.load()) {
-    // 1-2: the folder set, less the folders that cannot be watched.
+    // The folder set, less the folders that cannot be watched.
     std::vector<WatchedFolder> wanted = BuildWatchList(context.list), kept;
     for (WatchedFolder& f : wanted)
       if (set.Add(f.path, f.kind == kWatchTree, kNotifyFilter)) kept.push_back(std::move(f));
@@ -135,8 +148,8 @@ void CChangeWatcher::Shared::Watch(const std::shared_ptr<Shared>& self) {
     ++builds;
     if (onWatching) onWatching(static_cast<int>(kept.size()));
 
-    // 3: queue the folders that report changes until the event asks for a
-    // new set.
+    // Queue the folders that report changes until the event asks for a new
+    // set.
     for (;;) {
       int n = set.Wait(state.watchEvent);
       if (n < 0) {
@@ -153,19 +166,18 @@ void CChangeWatcher::Shared::Watch(const std::shared_ptr<Shared>& self) {
       plat::LockGuard guard(state.watchLock);
       queue.Put(kept[n - 1].path, kept[n - 1].kind);
     }
-    // 4
     set.Clear();
   }
-  {
-    plat::LockGuard guard(state.watchLock);
-    queue.PutEndMark();
-    watched.clear();
-  }
-  worker.Join(workerWaitMs);
 }
 
 void CChangeWatcher::Shared::Work() {
   RunState& state = context.state;
+  // A worker that ended on a failure (its thread reports it) must not keep
+  // full checks out.
+  struct Ended {
+    RunState& state;
+    ~Ended() { state.changeCheckRunning = 0; }
+  } ended{state};
   for (;;) {
     bool end, empty;
     {
@@ -197,7 +209,18 @@ void CChangeWatcher::Shared::Work() {
       folder = queue.Slot(0).path;
       kind = queue.Slot(0).kind;
     }
-    FolderCheck(context, folder, kind);
+    try {
+      FolderCheck(context, folder, kind);
+    } catch (...) {
+      // The folder is given up this time (its changes bring it back); the
+      // worker goes on with the next one.
+      std::string what = plat::CurrentExceptionText();
+      if (context.reportFailure)
+        context.reportFailure(folder, what);
+      else
+        plat::ReportThreadFailure("change worker", what);
+      state.progress = -1;
+    }
     const int saved = context.savedCount.load();
     if (onFolderChecked) onFolderChecked(folder, saved);
 
@@ -220,7 +243,8 @@ bool CChangeWatcher::Start() {
   shared_->onWatching = onWatching;
   shared_->workerWaitMs = workerWaitMs;
   std::shared_ptr<Shared> shared = shared_;
-  if (!watcher_.Start([shared] { shared->Watch(shared); }, plat::Priority::BelowNormal)) return false;
+  if (!watcher_.Start([shared] { shared->Watch(shared); }, plat::Priority::BelowNormal, "change watcher"))
+    return false;
   started_ = true;
   return true;
 }
