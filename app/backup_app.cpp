@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "app/dialogs.h"
+#include "app/error_log.h"
 #include "app/paths.h"
 #include "app/settings.h"
 #include "app/text.h"
@@ -13,6 +14,9 @@ namespace quz {
 CBackupApp::~CBackupApp() { ExitInstance(); }
 
 bool CBackupApp::InitInstance() {
+  // A failure that ends a worker thread leaves a line in the error log; the
+  // program goes on.
+  LogThreadFailures();
   if (ReadSetting(kSettingsFile, "quz保存先フォルダ").size() < 2 && !RunSetup()) return false;
   mainWnd_ = std::make_unique<CMainWnd>();
   mainWnd_->Create();

@@ -25,6 +25,11 @@ inline constexpr UINT_PTR kAnimationTimer = 6;
 inline constexpr UINT_PTR kEmptyListTimer = 7;
 inline constexpr UINT_PTR kStartCheckTimer = 8;
 
+// The message shown when "FileList.txt" cannot be read at start: the file's
+// path, this text, the system's reason, then the second text.
+extern const char kCatalogueUnreadableText[];
+extern const char kCatalogueKeptText[];
+
 class CMainWnd : public CTrayIconWnd {
  public:
   // Reads the settings, settles the save folder and starts the generation
@@ -102,6 +107,8 @@ class CMainWnd : public CTrayIconWnd {
 
  private:
   void InitialiseTray();
+  // Tells the user that the catalogue file could not be read, and why.
+  void ReportUnreadableCatalogue();
   void StartTimers();
   void Animate();
   void Shutdown();
