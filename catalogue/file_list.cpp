@@ -147,6 +147,7 @@ AddResult CFileList::Add(const std::string& path, int32_t folderType) {
         if (!EndsWithChar(listed, '\\')) listed += '\\';
         type = SubfolderType(folderType);
       }
+      if (listed.size() > kMaxPathBytes) return AddResult::CannotHold;
       AddResult why;
       FileEntry* e = Append(listed, &why);
       if (!e) return why;

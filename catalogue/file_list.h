@@ -67,6 +67,9 @@ using Classifier = std::function<int32_t(const std::string& path)>;
 class CFileList {
  public:
   static constexpr int32_t kMaxEntries = 250000;
+  // The longest path the system's file functions take (MAX_PATH without
+  // its terminating zero); a longer one could be listed but never saved.
+  static constexpr size_t kMaxPathBytes = 259;
 
   explicit CFileList(RunState* state = nullptr);
   ~CFileList();
@@ -83,7 +86,8 @@ class CFileList {
   FileEntry* EntryAt(int32_t i) const;
   int32_t Count() const;
 
-  // Adds path (or revives its withdrawn entry) and says what became of it.
+  // Adds path (or revives its withdrawn entry) and says what became of it;
+  // a path (with a folder's "\") over kMaxPathBytes cannot be held.
   AddResult Add(const std::string& path, int32_t folderType);
   // The same; false when the path is listed, the list is full or the path
   // cannot be held by the index.
