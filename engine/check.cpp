@@ -76,6 +76,7 @@ void Prepare(CheckContext& context, CheckSetup& setup) {
   setup.dateFolder = DateFolder(setup.saveFolder, plat::Now());
   CreateSaveFolder(setup.dateFolder);
   context.state.progress = 0;
+  context.unreachableVolumes.clear();
   setup.expand = LoadExpandContext(setup.saveFolder, context.settingsFile);
   setup.expand.report = context.reportFailure;
 }
@@ -163,9 +164,23 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
     if (EndsWithChar(path, '\\') && plat::GetFileStatus(path.substr(0, path.size() - 1), again) &&
         again.isDirectory)
       return 0;
-    if (!HasVanished(path, failure)) {
-      // Unplugged, offline, closed to the user for now: the entry stays as
-      // it is and is tried again at the next check.
+    // Unplugged, offline, closed to the user for now: the entry stays as it
+    // is and is tried again at the next check.  Only "not found" on a
+    // drive or share that answers means gone.
+    const std::string root = VolumeRoot(path);
+    if (context.unreachableVolumes.count(root)) return 0;
+    if (!VolumeReachable(root)) {
+      // The whole drive or share is away: one report for all its entries,
+      // and no more waiting on it in this check.
+      if (!root.empty()) {
+        context.unreachableVolumes.insert(root);
+        Report(context, root, LastErrorText(kNotSavedText));
+      } else if (!e->IsWithdrawn() && e->saveType != NoSave) {
+        Report(context, path, ReasonOf(failure, kNotSavedText));
+      }
+      return 0;
+    }
+    if (failure.kind != plat::ErrorKind::NotFound) {
       if (!e->IsWithdrawn() && e->saveType != NoSave) Report(context, path, ReasonOf(failure, kNotSavedText));
       return 0;
     }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app/error_log.h"
@@ -60,6 +61,9 @@ struct CheckContext {
 
   // Files saved by the last (or the running) check.
   std::atomic<int32_t> savedCount{0};
+  // Drives and shares the running check found away: said once, and their
+  // other entries are not looked at again in that check.
+  std::set<std::string> unreachableVolumes;
 };
 
 // The date folder of a check at `now`: saveFolder (ending with "\") and the
@@ -74,8 +78,9 @@ extern const char kNotRecordedText[];
 // Returns 1 when it was saved.  Sets `changed` when the entry was found gone
 // and removed, ORs 1 into `pruned` when generations were deleted.  history
 // may be null (no history line).  An entry whose status cannot be read but
-// that is not gone (see HasVanished) stays as it is and is reported; so is
-// a file whose save or history line failed.  A save ended by a stop request
+// that is not gone (see HasVanished) stays as it is and is reported, or its
+// drive or share is, once per check, when that is away; so is a file whose
+// save or history line failed.  A save ended by a stop request
 // is no failure: the file is tried again at the next check.
 int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
                const std::string& dateFolder, int32_t& changed, int32_t& pruned);

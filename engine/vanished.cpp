@@ -17,12 +17,13 @@ std::string VolumeRoot(const std::string& path) {
   return separators == 1 && !EndsWithChar(path, '\\') ? path + "\\" : std::string();
 }
 
-bool HasVanished(const std::string& path, const plat::Error& failure) {
-  if (failure.kind != plat::ErrorKind::NotFound) return false;
-  std::string root = VolumeRoot(path);
-  if (root.empty()) return false;
+bool VolumeReachable(const std::string& root) {
   plat::FileStatus status;
-  return plat::GetFileStatus(root, status) && status.isDirectory;
+  return !root.empty() && plat::GetFileStatus(root, status) && status.isDirectory;
+}
+
+bool HasVanished(const std::string& path, const plat::Error& failure) {
+  return failure.kind == plat::ErrorKind::NotFound && VolumeReachable(VolumeRoot(path));
 }
 
 }  // namespace quz
