@@ -54,6 +54,20 @@ std::string LastErrorText(const std::string& fallback) {
   return code ? plat::ErrorMessage(code) : fallback;
 }
 
+void CFailureLog::Report(const std::string& path, const std::string& reason, int32_t now) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = logged_.find(path);
+    if (found != logged_.end() && found->second.reason == reason && now - found->second.time < kRepeatSeconds &&
+        now >= found->second.time)
+      return;
+    // What it remembers stays bounded however many files fail.
+    if (logged_.size() >= 100000) logged_.clear();
+    logged_[path] = Logged{reason, now};
+  }
+  AppendErrorLog(path, reason);
+}
+
 void LogThreadFailures() { plat::SetThreadFailureHandler(&LogThreadFailure); }
 
 }  // namespace quz

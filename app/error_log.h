@@ -5,8 +5,11 @@
 // 500 bytes) and CR LF.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 namespace quz {
 
@@ -25,6 +28,25 @@ std::string LastErrorText(const std::string& fallback);
 // and exports hand every such file to one of these; quzctl prints them,
 // the resident program writes them to the log.
 using FailureReport = std::function<void(const std::string& path, const std::string& reason)>;
+
+// The error log as the resident program keeps it through a long run: the
+// same failure of the same path (a file held open for hours, a folder
+// closed to the user) is written once a day, not at every check.
+class CFailureLog {
+ public:
+  static constexpr int32_t kRepeatSeconds = 24 * 3600;
+  // Appends path and reason, unless path failed for the same reason less
+  // than kRepeatSeconds before `now`.
+  void Report(const std::string& path, const std::string& reason, int32_t now);
+
+ private:
+  struct Logged {
+    std::string reason;
+    int32_t time = 0;
+  };
+  std::mutex mutex_;
+  std::unordered_map<std::string, Logged> logged_;
+};
 
 // Makes a failure that ends a thread body leave an entry in the log (the
 // platform's threads catch it; this says where it goes).

@@ -32,8 +32,11 @@ CMainWnd::CMainWnd() : list_(&state_) {
   list_.SetClassifier([this](const std::string& path) { return Classify(rules_, path); });
   context_ = std::make_unique<CheckContext>(list_, index_, state_, &ui_);
   // What a check could not save goes to the log, for the user and for
-  // support; the checks stay silent towards the user.
-  context_->reportFailure = [](const std::string& path, const std::string& reason) { AppendErrorLog(path, reason); };
+  // support, once a day while it lasts; the checks stay silent towards the
+  // user.
+  context_->reportFailure = [this](const std::string& path, const std::string& reason) {
+    failureLog_.Report(path, reason, plat::Now());
+  };
 
   std::string saveFolder = ReadSetting(kSettingsFile, kSaveFolderKey);
   if (saveFolder.empty()) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/error_log.h"
 #include "app/run_state.h"
 #include "app/tray_icon_wnd.h"
 #include "catalogue/file_list.h"
@@ -118,6 +119,7 @@ class CMainWnd : public CTrayIconWnd {
   CRuleTable rules_;
   CGenerationIndex index_;
   plat::WindowInteraction ui_;
+  CFailureLog failureLog_;
   std::unique_ptr<CheckContext> context_;
   std::unique_ptr<CChangeWatcher> watcher_;
   std::unique_ptr<plat::Dialog> targets_;

@@ -55,4 +55,26 @@ TEST(ErrorLog, EntriesFromManyThreadsAndFromAFailedThreadAllArriveWhole) {
   EXPECT_EQ(failures, 1);
 }
 
+TEST(ErrorLog, ALastingFailureIsWrittenOnceADay) {
+  quztest::TempDir dir;
+  quz::OverrideProgramFolder(dir.path());
+  quz::CFailureLog log;
+  const int32_t t = 1700000000;
+  log.Report("C:\\mail.pst", "held", t);
+  log.Report("C:\\mail.pst", "held", t + 300);      // the next check
+  log.Report("C:\\other.txt", "held", t + 300);     // another file
+  log.Report("C:\\mail.pst", "denied", t + 600);    // another reason
+  log.Report("C:\\mail.pst", "denied", t + 600 + quz::CFailureLog::kRepeatSeconds);  // a day on
+  quz::OverrideProgramFolder("");
+  const std::string text = quztest::ReadFile(dir / "lasterror.txt");
+  auto count = [&](const std::string& entry) {
+    int n = 0;
+    for (size_t at = 0; (at = text.find(entry, at)) != std::string::npos; ++at) ++n;
+    return n;
+  };
+  EXPECT_EQ(count(" C:\\mail.pst held\r\n"), 1);
+  EXPECT_EQ(count(" C:\\other.txt held\r\n"), 1);
+  EXPECT_EQ(count(" C:\\mail.pst denied\r\n"), 2);
+}
+
 }  // namespace
