@@ -14,9 +14,9 @@ namespace quz {
 CBackupApp::~CBackupApp() { ExitInstance(); }
 
 bool CBackupApp::InitInstance() {
-  // A failure that ends a worker thread leaves a line in the error log; the
-  // program goes on.
-  LogThreadFailures();
+  // An exception caught in a window procedure or a thread leaves a line in
+  // the error log; the program goes on.
+  LogExceptions();
   if (ReadSetting(kSettingsFile, "quz保存先フォルダ").size() < 2 && !RunSetup()) return false;
   mainWnd_ = std::make_unique<CMainWnd>();
   mainWnd_->Create();

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "app/paths.h"
+#include "platform/exceptions.h"
 #include "platform/platform.h"
 
 namespace quz {
@@ -24,10 +25,6 @@ std::string DateText(plat::CalendarTime c) {
 }
 
 std::mutex logMutex;
-
-void LogThreadFailure(const std::string& thread, const std::string& what) {
-  AppendErrorLog(thread, what);
-}
 
 }  // namespace
 
@@ -68,6 +65,8 @@ void CFailureLog::Report(const std::string& path, const std::string& reason, int
   AppendErrorLog(path, reason);
 }
 
-void LogThreadFailures() { plat::SetThreadFailureHandler(&LogThreadFailure); }
+void LogExceptions() {
+  plat::SetExceptionHandler([](const std::string& where, const std::string& what) { AppendErrorLog(where, what); });
+}
 
 }  // namespace quz

@@ -48,8 +48,9 @@ class CFailureLog {
   std::unordered_map<std::string, Logged> logged_;
 };
 
-// Makes a failure that ends a thread body leave an entry in the log (the
-// platform's threads catch it; this says where it goes).
-void LogThreadFailures();
+// Makes every exception caught at a boundary of the program (a window or
+// dialog procedure, a task of the window thread, a thread body) leave an
+// entry in the log, with the boundary as its place.
+void LogExceptions();
 
 }  // namespace quz

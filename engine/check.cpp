@@ -11,6 +11,7 @@
 #include "engine/history.h"
 #include "engine/normal_save.h"
 #include "engine/vanished.h"
+#include "platform/exceptions.h"
 
 namespace quz {
 
@@ -123,7 +124,7 @@ int32_t CheckPass(CheckContext& context, const CheckSetup& setup, int32_t& chang
     } catch (...) {
       // A file the check could not get through (memory ran out, say) is
       // reported, and the other files are still checked.
-      std::string what = plat::CurrentExceptionText();
+      std::string what = plat::DescribeCurrentException();
       try {
         Report(context, e->Path(), what);
       } catch (...) {
@@ -278,7 +279,7 @@ bool StartFullCheck(CheckContext& context) {
             } ended{c};
             FullCheck(*c);
           },
-          plat::Priority::BelowNormal, "check")) {
+          plat::Priority::BelowNormal, "check thread")) {
     context.checkRunning = 0;
     return false;
   }

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "app/text.h"
+#include "platform/exceptions.h"
 #include "platform/platform.h"
 
 namespace quz {
@@ -214,11 +215,10 @@ void CChangeWatcher::Shared::Work() {
     } catch (...) {
       // The folder is given up this time (its changes bring it back); the
       // worker goes on with the next one.
-      std::string what = plat::CurrentExceptionText();
       if (context.reportFailure)
-        context.reportFailure(folder, what);
+        context.reportFailure(folder, plat::DescribeCurrentException());
       else
-        plat::ReportThreadFailure("change worker", what);
+        plat::ReportCurrentException("change worker");
       state.progress = -1;
     }
     const int saved = context.savedCount.load();

@@ -1,8 +1,7 @@
 // Parts of the platform layer that are the same on every backend.
-#include <atomic>
-#include <exception>
 #include <thread>
 
+#include "platform/exceptions.h"
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
 
@@ -78,33 +77,6 @@ CalendarTime BreakDownUtc(int64_t t) {
 
 // ---------------------------------------------------------------- threads
 
-namespace {
-std::atomic<ThreadFailureHandler> failureHandler{nullptr};
-}
-
-void SetThreadFailureHandler(ThreadFailureHandler handler) { failureHandler = handler; }
-
-void ReportThreadFailure(const std::string& thread, const std::string& what) {
-  ThreadFailureHandler handler = failureHandler.load();
-  if (!handler) return;
-  // The handler writes a file: it may fail too, but it must not take the
-  // thread down with it.
-  try {
-    handler(thread, what);
-  } catch (...) {
-  }
-}
-
-std::string CurrentExceptionText() {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "unknown exception";
-  }
-}
-
 struct Thread::State {
   std::function<void()> body;
   Priority priority = Priority::Normal;
@@ -129,7 +101,7 @@ bool Thread::Start(std::function<void()> body, Priority priority, const char* na
       try {
         state->body();
       } catch (...) {
-        ReportThreadFailure(state->name, CurrentExceptionText());
+        ReportCurrentException(state->name);
       }
       state->body = nullptr;  // release what the body captured before signalling
       state->done.Set();

@@ -222,17 +222,6 @@ constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
 enum class Priority { Idle, BelowNormal, Normal };
 
-// An exception that escapes a thread body ends that thread as if the body
-// had returned; the handler, when one is set, hears the thread's name and
-// what the exception said.  The rest of the program goes on.
-using ThreadFailureHandler = void (*)(const std::string& thread, const std::string& what);
-void SetThreadFailureHandler(ThreadFailureHandler handler);
-// Hands a failure caught inside a thread body to the same handler.
-void ReportThreadFailure(const std::string& thread, const std::string& what);
-// What an exception caught by `catch (...)` said: what() of a standard
-// exception, a fixed text for anything else.  Call it inside the handler.
-std::string CurrentExceptionText();
-
 class Thread {
  public:
   Thread() = default;
@@ -240,7 +229,9 @@ class Thread {
   Thread(const Thread&) = delete;
   Thread& operator=(const Thread&) = delete;
 
-  // name: how a failure of the body is reported.
+  // An exception that escapes the body ends the thread as if the body had
+  // returned; it goes to plat::ReportCurrentException (platform/
+  // exceptions.h) with `name` as the place, and the program goes on.
   bool Start(std::function<void()> body, Priority priority = Priority::Normal,
              const char* name = "thread");
   // True when the thread has ended (at once when none was started).

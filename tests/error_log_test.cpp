@@ -9,6 +9,7 @@
 
 #include "app/error_log.h"
 #include "app/paths.h"
+#include "platform/exceptions.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
@@ -17,7 +18,7 @@ namespace {
 TEST(ErrorLog, EntriesFromManyThreadsAndFromAFailedThreadAllArriveWhole) {
   quztest::TempDir dir;
   quz::OverrideProgramFolder(dir.path());
-  quz::LogThreadFailures();
+  quz::LogExceptions();
   constexpr int kThreads = 4, kEntries = 25;
   std::vector<std::unique_ptr<plat::Thread>> threads;
   for (int t = 0; t < kThreads; ++t) {
@@ -28,10 +29,10 @@ TEST(ErrorLog, EntriesFromManyThreadsAndFromAFailedThreadAllArriveWhole) {
     }));
   }
   plat::Thread failing;
-  ASSERT_TRUE(failing.Start([] { throw std::runtime_error("out of memory"); }, plat::Priority::Normal, "check"));
+  ASSERT_TRUE(failing.Start([] { throw std::runtime_error("out of memory"); }, plat::Priority::Normal, "check thread"));
   for (auto& t : threads) EXPECT_TRUE(t->Join(30000));
   EXPECT_TRUE(failing.Join(30000));
-  plat::SetThreadFailureHandler(nullptr);
+  plat::SetExceptionHandler(nullptr);
   quz::OverrideProgramFolder("");
 
   const std::string log = quztest::ReadFile(dir / "lasterror.txt");
@@ -47,7 +48,7 @@ TEST(ErrorLog, EntriesFromManyThreadsAndFromAFailedThreadAllArriveWhole) {
     const std::string rest = e.substr(26);
     const std::string reason = " 理由";
     if (rest.size() > reason.size() && rest.substr(rest.size() - reason.size()) == reason) ++files;
-    if (rest == "check out of memory") ++failures;
+    if (rest == "check thread out of memory") ++failures;
   }
   EXPECT_EQ(at, log.size());
   EXPECT_EQ(entries, kThreads * kEntries + 1);

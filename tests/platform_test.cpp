@@ -529,14 +529,12 @@ TEST(PlatformThreads, AbandonedThreadDoesNotBringDownTheProgram) {
   plat::Sleep(20);
 }
 
-std::string heardThread, heardWhat;
-void HearFailure(const std::string& thread, const std::string& what) {
-  heardThread = thread;
-  heardWhat = what;
-}
-
-TEST(PlatformThreads, AnExceptionEndsOnlyItsThreadAndIsHeard) {
-  plat::SetThreadFailureHandler(&HearFailure);
+TEST(PlatformThreads, AnExceptionEndsOnlyItsThreadAndGoesToTheHandler) {
+  std::string heardThread, heardWhat;
+  plat::SetExceptionHandler([&](const std::string& where, const std::string& what) {
+    heardThread = where;
+    heardWhat = what;
+  });
   plat::Thread t;
   ASSERT_TRUE(t.Start([] { throw std::runtime_error("out of luck"); }, plat::Priority::Normal, "worker"));
   EXPECT_TRUE(t.Join(10000));
@@ -546,8 +544,8 @@ TEST(PlatformThreads, AnExceptionEndsOnlyItsThreadAndIsHeard) {
   ASSERT_TRUE(t.Start([] { throw 42; }));
   EXPECT_TRUE(t.Join(10000));
   EXPECT_EQ(heardThread, "thread");
-  EXPECT_EQ(heardWhat, "unknown exception");
-  plat::SetThreadFailureHandler(nullptr);
+  EXPECT_EQ(heardWhat, "an exception that is not a std::exception");
+  plat::SetExceptionHandler(nullptr);
 }
 
 TEST(PlatformThreads, ManualAndAutoResetEvents) {

@@ -14,6 +14,7 @@
 #include "engine/differential_save.h"
 #include "engine/history.h"
 #include "engine_test_util.h"
+#include "platform/exceptions.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
@@ -365,9 +366,7 @@ TEST_F(CheckTest, FoundNamesTheCatalogueCannotTakeAreReportedOncePerCheck) {
 
 TEST_F(CheckTest, AFailureThatEndsTheCheckThreadLeavesTheNextCheckFree) {
   std::string heard;
-  static std::string* target = nullptr;
-  target = &heard;
-  plat::SetThreadFailureHandler([](const std::string& thread, const std::string& what) { *target = thread + ": " + what; });
+  plat::SetExceptionHandler([&](const std::string& where, const std::string& what) { heard = where + ": " + what; });
   Put("a.txt", "a", 100000);
   ASSERT_TRUE(list.AddEntry(data, quz::Search));
   // Classifying a found file runs out of memory.
@@ -376,13 +375,13 @@ TEST_F(CheckTest, AFailureThatEndsTheCheckThreadLeavesTheNextCheckFree) {
   ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
   EXPECT_EQ(context->checkRunning, 0);
   EXPECT_EQ(state.progress, -1);
-  EXPECT_EQ(heard.rfind("check: ", 0), 0u) << heard;
+  EXPECT_EQ(heard.rfind("check thread: ", 0), 0u) << heard;
 
   list.SetClassifier(nullptr);
   ASSERT_TRUE(quz::StartFullCheck(*context));
   ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
   EXPECT_EQ(context->savedCount, 1);
-  plat::SetThreadFailureHandler(nullptr);
+  plat::SetExceptionHandler(nullptr);
 }
 
 TEST_F(CheckTest, DateFoldersHaveNoLeadingZeros) {
