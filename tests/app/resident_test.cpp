@@ -410,6 +410,7 @@ TEST_F(Resident, AnUnreadableCatalogueIsReportedAndNeverWrittenOver) {
     quztest::Unreadable held(dir / quz::kFileListName);
     window = Start();
   }
+  auto shown = ui.Boxes();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].text.find(dir / quz::kFileListName), std::string::npos) << shown[0].text;
   EXPECT_EQ(shown[0].caption, "quz");
@@ -424,7 +425,7 @@ TEST_F(Resident, AnUnreadableCatalogueIsReportedAndNeverWrittenOver) {
   Command(*window, ID_APP_EXIT_RESIDENT);
   ASSERT_TRUE(PumpUntil([&] { return !IsWindow(handle); }));
   EXPECT_EQ(quztest::ReadFile(dir / quz::kFileListName), catalogue);
-  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_EQ(ui.Boxes().size(), 1u);
   EXPECT_FALSE(quztest::Exists(dir / "lasterror.txt"));
 }
 
@@ -439,7 +440,7 @@ TEST_F(Resident, FilesACheckCannotReadGoToTheErrorLogWithoutABox) {
     EXPECT_TRUE(CheckRan(*window));
   }
   EXPECT_EQ(window->Context().savedCount.load(), 2);
-  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(ui.Boxes().empty());
   const std::string log = quztest::ReadFile(dir / "lasterror.txt");
   EXPECT_NE(log.find(" " + locked + " "), std::string::npos) << log;
   // Still listed, and saved by the next check.
