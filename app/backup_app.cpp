@@ -6,6 +6,7 @@
 #include "app/error_log.h"
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/settings_keys.h"
 #include "app/text.h"
 #include "platform/platform.h"
 
@@ -17,7 +18,7 @@ bool CBackupApp::InitInstance() {
   // An exception caught in a window procedure or a thread leaves a line in
   // the error log; the program goes on.
   LogExceptions();
-  if (ReadSetting(kSettingsFile, "quz保存先フォルダ").size() < 2 && !RunSetup()) return false;
+  if (ReadSetting(kSettingsFile, kSaveFolderKey).size() < 2 && !RunSetup()) return false;
   mainWnd_ = std::make_unique<CMainWnd>();
   mainWnd_->Create();
   return true;
@@ -30,12 +31,10 @@ bool CBackupApp::RunSetup() {
   CSetupDlg setup;
   setup.saveFolder = drive + "\\QUZ_BACKUP";
   if (setup.DoModal(nullptr) != IDOK) return false;
-  WriteSetting(kSettingsFile, setup.saveFolder, "quz保存先フォルダ");
+  WriteSetting(kSettingsFile, setup.saveFolder, kSaveFolderKey);
   if (setup.registerStartup && !startup.empty()) {
     std::string exe = plat::ExecutablePath();
-    size_t slash = LastCharPos(exe, '\\');
-    std::string folder = slash == kNone ? std::string() : exe.substr(0, slash + 1);
-    plat::CreateShellLink(exe, startup + "\\quz.lnk", "", "", folder, exe, 0);
+    plat::CreateShellLink(exe, startup + "\\quz.lnk", "", "", FolderOf(exe), exe, 0);
   }
   return true;
 }

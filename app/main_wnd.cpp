@@ -6,6 +6,7 @@
 #include "app/error_log.h"
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/settings_keys.h"
 #include "app/status_text.h"
 #include "catalogue/file_list_file.h"
 #include "engine/generations.h"
@@ -13,15 +14,6 @@
 #include "resources/resource.h"
 
 namespace quz {
-
-namespace {
-const char kSaveFolderKey[] = "quz保存先フォルダ";
-const char kIntervalKey[] = "チェック間隔";
-const char kAtStartOnlyKey[] = "全体チェックは起動時のみ";
-const char kChangeWatcherKey[] = "TidemarkTechnologyの利用";
-const char kMinimumTimeKey[] = "最小管理時間";
-const char kMinimumTimeOnKey[] = "最小管理時間有効";
-}  // namespace
 
 const char kCatalogueUnreadableText[] = "\r\nを読み込めませんでした\r\n\r\n";
 const char kCatalogueKeptText[] =
@@ -38,21 +30,15 @@ CMainWnd::CMainWnd() : list_(&state_) {
     failureLog_.Report(path, reason, plat::Now());
   };
 
-  std::string saveFolder = ReadSetting(kSettingsFile, kSaveFolderKey);
-  if (saveFolder.empty()) {
-    saveFolder = ProgramFolder() + "Save\\";
-    WriteSetting(kSettingsFile, saveFolder, kSaveFolderKey);
-  }
   // The index loader reads the folder as it is in memory: with its "\".
-  if (!saveFolder.empty() && saveFolder.back() != '\\') saveFolder += '\\';
-  state_.saveFolder = saveFolder;
+  state_.saveFolder = SettledSaveFolder();
   StartIndexLoader(index_, state_, context_->loader);
   CreateSaveFolder(state_.saveFolder);
 
   std::string interval = ReadSetting(kSettingsFile, kIntervalKey);
   checkInterval_ = interval.empty() ? 300 : SettingToInt(interval);
-  checkAtStartOnly_ = ReadIntSetting(kSettingsFile, kAtStartOnlyKey);
-  useChangeWatcher_ = ReadIntSetting(kSettingsFile, kChangeWatcherKey);
+  checkAtStartOnly_ = ReadIntSetting(kSettingsFile, kAtStartOnlyKey) != 0;
+  useChangeWatcher_ = ReadIntSetting(kSettingsFile, kChangeWatcherKey) != 0;
   maxGenerations_ = ReadIntSetting(kSettingsFile, kMaxGenerationsKey);
   minimumTime_ = ReadIntSetting(kSettingsFile, kMinimumTimeKey);
   minimumTimeOn_ = ReadIntSetting(kSettingsFile, kMinimumTimeOnKey);
@@ -145,9 +131,11 @@ bool CMainWnd::CheckNow() {
   return StartCheck();
 }
 
-bool CMainWnd::StartCheck() {
-  if (state_.modalState.load() > kModalVersion) return false;
-  return StartFullCheck(*context_);
+bool CMainWnd::StartCheck() { return StartFullCheck(*context_); }
+
+void CMainWnd::SetModalState(int32_t window) {
+  modalState_ = window;
+  state_.checksBlocked = window >= kModalRestore;
 }
 
 void CMainWnd::OnTimer(UINT_PTR id) {
@@ -183,11 +171,11 @@ void CMainWnd::Animate() {
   if (progress == -1 && animationStep_ % 8 == 0 && ready == 1) {
     if (!idleShown_) {
       NotifyTray(kTrayModify, trayIcons_[8].Get(), IdleTrayText().c_str());
-      idleShown_ = 1;
+      idleShown_ = true;
     }
     return;
   }
-  idleShown_ = 0;
+  idleShown_ = false;
   std::string text = BusyTrayText(progress, list_.Count(), ready);
   NotifyTray(kTrayModify, trayIcons_[animationStep_ % 8].Get(), text.c_str());
   ++animationStep_;
@@ -218,27 +206,27 @@ void CMainWnd::OnTrayDoubleClick() {
 void CMainWnd::ShowTargets() {
   // The target window is modeless; modalState says "being opened" only
   // while it is made visible.
-  if (state_.modalState.load() != kModalNone) return;
-  state_.modalState = kModalOpeningTargets;
+  if (modalState_ != kModalNone) return;
+  SetModalState(kModalOpeningTargets);
   if (targets_ && targets_->Handle()) {
     ShowWindow(targets_->Handle(), SW_SHOW);
     SetForegroundWindow(targets_->Handle());
   }
-  state_.modalState = kModalNone;
+  SetModalState(kModalNone);
 }
 
 INT_PTR CMainWnd::RunDialog(plat::Dialog& dialog) { return dialog.DoModal(Handle()); }
 
-void CMainWnd::RunModal(int32_t state, const std::function<void()>& open) {
-  if (state_.modalState.load() != kModalNone) return;
-  state_.modalState = state;
+void CMainWnd::RunModal(int32_t window, const std::function<void()>& open) {
+  if (modalState_ != kModalNone) return;
+  SetModalState(window);
   // Cleared even when the window ends by an exception, which the window
-  // procedure catches: a modalState left set would block checks and exit
+  // procedure catches: a modal state left set would block checks and exit
   // for the rest of the run.
   struct Clear {
-    RunState& state;
-    ~Clear() { state.modalState = kModalNone; }
-  } clear{state_};
+    CMainWnd& window;
+    ~Clear() { window.SetModalState(kModalNone); }
+  } clear{*this};
   if (open) open();
 }
 
@@ -278,7 +266,7 @@ bool CMainWnd::OnCommand(int id, int code, HWND control) {
       CheckNow();
       break;
     case ID_APP_EXIT_RESIDENT:
-      if (state_.modalState.load() == kModalNone) PostMessageA(Handle(), WM_CLOSE, 0, 0);
+      if (modalState_ == kModalNone) PostMessageA(Handle(), WM_CLOSE, 0, 0);
       break;
     default:
       return false;
@@ -290,7 +278,7 @@ LRESULT CMainWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   static const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
   switch (message) {
     case WM_CLOSE:
-      if (state_.modalState.load() == kModalNone) DestroyWindow(Handle());
+      if (modalState_ == kModalNone) DestroyWindow(Handle());
       return 0;
     case WM_DESTROY:
       Shutdown();

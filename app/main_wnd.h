@@ -30,6 +30,20 @@ inline constexpr UINT_PTR kStartCheckTimer = 8;
 // path, this text, the system's reason, then the second text.
 extern const char kCatalogueUnreadableText[];
 extern const char kCatalogueKeptText[];
+// Which window opened from the menu is open: 0 none, 1 the target window
+// while it is being shown, then each modal window by its number.  Windows
+// open only while it is 0 and exit is refused while it is not; from the
+// restore window on (4 or more) checks are blocked too.
+enum ModalWindow : int32_t {
+  kModalNone = 0,
+  kModalOpeningTargets = 1,
+  kModalVersion = 2,
+  kModalRestore = 4,
+  kModalExport = 5,
+  kModalHistory = 6,
+  kModalImport = 7,
+  kModalSettings = 8,
+};
 
 class CMainWnd : public CTrayIconWnd {
  public:
@@ -45,9 +59,14 @@ class CMainWnd : public CTrayIconWnd {
 
   // Clears stopRequested and starts a check when allowed.
   bool CheckNow();
-  // Starts a whole check on its own thread unless a blocking window is
-  // open, a check runs or the change watcher checks changed files.
+  // Starts a whole check on its own thread unless a window that blocks
+  // checks is open, a check runs or the change watcher checks changed files.
   bool StartCheck();
+
+  int32_t ModalState() const { return modalState_; }
+  // Records which window is open, and blocks checks while it is one of
+  // the restore window and those after it.
+  void SetModalState(int32_t window);
 
   void OnTrayRightClick() override;
   void OnTrayDoubleClick() override;
@@ -84,10 +103,10 @@ class CMainWnd : public CTrayIconWnd {
   virtual void TrackCommandMenu(HMENU menu, POINT at);
   // Runs a window opened from the menu.
   virtual INT_PTR RunDialog(plat::Dialog& dialog);
-  // Runs `open`, which opens a window that blocks checks and exit:
-  // nothing while another one is open; modalState holds `state` while it
-  // is open, and is cleared however `open` ends.
-  void RunModal(int32_t state, const std::function<void()>& open);
+  // Runs `open`, which opens a window from the menu: nothing while another
+  // one is open; the modal state holds `window` while it is open, and is
+  // cleared however `open` ends.
+  void RunModal(int32_t window, const std::function<void()>& open);
   // Shows the target window (command 32772).
   void ShowTargets();
 
@@ -126,13 +145,14 @@ class CMainWnd : public CTrayIconWnd {
 
   plat::UniqueIcon trayIcons_[9];
   int32_t checkInterval_ = 300;
-  int32_t checkAtStartOnly_ = 0;
-  int32_t useChangeWatcher_ = 0;
+  bool checkAtStartOnly_ = false;
+  bool useChangeWatcher_ = false;
   int32_t maxGenerations_ = 0;
   int32_t minimumTime_ = 0;
   int32_t minimumTimeOn_ = 0;
+  int32_t modalState_ = kModalNone;
   int32_t animationStep_ = 0;
-  int32_t idleShown_ = 0;
+  bool idleShown_ = false;
   bool trayAdded_ = false;
   bool checkAbandoned_ = false;
   bool quitOnDestroy_ = true;

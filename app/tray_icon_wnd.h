@@ -36,7 +36,7 @@ class CTrayIconWnd : public plat::Window {
   // OnTimer.
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   // Set by a double click, cleared by each press of the left button.
-  int32_t doubleClicked = 0;
+  bool doubleClicked = false;
 
  private:
   HICON lastIcon_ = nullptr;

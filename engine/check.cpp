@@ -50,11 +50,6 @@ class WriteFailureWatch : public plat::IUserInteraction {
   plat::IUserInteraction* ui_;
 };
 
-std::string WithSeparator(std::string folder) {
-  if (!folder.empty() && !EndsWithChar(folder, '\\')) folder += '\\';
-  return folder;
-}
-
 bool StartsWithNoCase(const std::string& path, const std::string& folder) {
   return path.size() >= folder.size() &&
          EqualNoCase(std::string_view(path).substr(0, folder.size()), folder);
@@ -106,13 +101,12 @@ std::string HistoryFailure(const CheckContext& context) {
 // with the history file open once, and removals applied at the end.
 // Returns whether a generation was pruned.
 template <class Select>
-int32_t CheckPass(CheckContext& context, const CheckSetup& setup, int32_t& changed,
-                  Select select) {
+bool CheckPass(CheckContext& context, const CheckSetup& setup, bool& changed, Select select) {
   plat::File history;
   bool haveHistory = OpenHistory(history, HistoryFileOf(context));
   const std::string historyFailure =
       haveHistory ? std::string() : HistoryFailure(context);
-  int32_t pruned = 0;
+  bool pruned = false;
   for (int32_t i = 0; i < context.list.Count() && !Stopped(context); ++i) {
     context.state.progress = i;
     const FileEntry* e = context.list.EntryAt(i);
@@ -152,7 +146,7 @@ std::string DateFolder(const std::string& saveFolder, plat::Time32 now) {
 }
 
 int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
-               const std::string& dateFolder, int32_t& changed, int32_t& pruned) {
+               const std::string& dateFolder, bool& changed, bool& pruned) {
   FileEntry* e = context.list.EntryAt(i);
   if (!e) return 0;
   const std::string path = e->Path();
@@ -176,21 +170,21 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
       if (!root.empty()) {
         context.unreachableVolumes.insert(root);
         Report(context, root, LastErrorText(kNotSavedText));
-      } else if (!e->IsWithdrawn() && e->saveType != NoSave) {
+      } else if (!e->IsWithdrawn() && e->saveType != SaveType::NoSave) {
         Report(context, path, ReasonOf(failure, kNotSavedText));
       }
       return 0;
     }
     if (failure.kind != plat::ErrorKind::NotFound) {
-      if (!e->IsWithdrawn() && e->saveType != NoSave) Report(context, path, ReasonOf(failure, kNotSavedText));
+      if (!e->IsWithdrawn() && e->saveType != SaveType::NoSave) Report(context, path, ReasonOf(failure, kNotSavedText));
       return 0;
     }
     context.list.RemoveDuringCheck(e->index);
-    changed = 1;
+    changed = true;
     return 0;
   }
   if (status.isDirectory) return 0;
-  if (e->IsWithdrawn() || e->saveType == NoSave) return 0;
+  if (e->IsWithdrawn() || e->saveType == SaveType::NoSave) return 0;
   e->lookedAtTime = plat::Now();
   if (status.mtime == e->savedTime) return 0;
 
@@ -199,12 +193,12 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
   WriteFailureWatch ui(context.ui);
   plat::SetLastError(plat::ErrorKind::None, 0);
   // The fragment format holds 32-bit lengths: a larger file is saved whole.
-  bool normal = e->saveType == Normal || status.size > kMaxFragmentFileSize;
+  bool normal = e->saveType == SaveType::Normal || status.size > kMaxFragmentFileSize;
   bool saved = false;
   if (normal) {
     SaveNormalResult copy;
     saved = SaveNormal(path, dateFolder, stop, copy, &ui, &context.index) == 1;
-    if (saved && RecordGeneration(context.index, path, copy.copyPath, context.maxGenerations)) pruned = 1;
+    if (saved && RecordGeneration(context.index, path, copy.copyPath, context.maxGenerations)) pruned = true;
   } else {
     saved = SaveDifferential(path, WithSeparator(context.state.saveFolder), backupSize, stop, &ui) == 1;
   }
@@ -236,9 +230,9 @@ int FullCheck(CheckContext& context) {
     if (ShouldExpand(context.list.EntryAt(i))) ExpandFolder(context.list, i, setup.expand, setup.names);
   }
   setup.names = FolderNames();
-  int32_t changed = context.list.Count() != before ? 1 : 0;
+  bool changed = context.list.Count() != before;
 
-  int32_t pruned = CheckPass(context, setup, changed, [](int32_t, const FileEntry*) { return true; });
+  bool pruned = CheckPass(context, setup, changed, [](int32_t, const FileEntry*) { return true; });
   if (changed) {
     const std::string file = context.catalogueFile.empty() ? ExePath(kFileListName) : context.catalogueFile;
     // A catalogue that could not be read at start is never written; that
@@ -254,7 +248,7 @@ int FullCheck(CheckContext& context) {
 
 bool StartFullCheck(CheckContext& context) {
   RunState& state = context.state;
-  if (state.modalState.load() >= kModalRestore || state.changeCheckRunning.load() != 0) return false;
+  if (state.checksBlocked.load() || state.changeCheckRunning.load() != 0) return false;
   int32_t idle = 0;
   if (!context.checkRunning.compare_exchange_strong(idle, 1)) return false;
   // The change worker claims changeCheckRunning before it looks at
@@ -307,7 +301,7 @@ int FolderCheck(CheckContext& context, const std::string& folder, int kind) {
     if (selected && ShouldExpand(e)) ExpandFolder(context.list, i, setup.expand, setup.names);
   }
   setup.names = FolderNames();
-  int32_t changed = context.list.Count() != start ? 1 : 0;
+  bool changed = context.list.Count() != start;
 
   CheckPass(context, setup, changed, [&](int32_t i, const FileEntry* e) {
     // The path is rebuilt from the catalogue's index on every call: once.

@@ -13,6 +13,7 @@
 
 #include "app/error_log.h"
 #include "app/run_state.h"
+#include "app/settings.h"
 #include "catalogue/file_list.h"
 #include "catalogue/generation_index.h"
 #include "platform/interaction.h"
@@ -40,7 +41,7 @@ struct CheckContext {
   // "世代間理数": copies kept per source, 0 = all.
   int32_t maxGenerations = 0;
   // The settings file the exclusion switches are read from at every check.
-  std::string settingsFile = "quz.ini";
+  std::string settingsFile = kSettingsFile;
   // Where the catalogue and the history are written; empty: beside the
   // executable.
   std::string catalogueFile;
@@ -76,20 +77,20 @@ extern const char kNotRecordedText[];
 
 // Checks catalogue entry i; saves it when its modification time changed.
 // Returns 1 when it was saved.  Sets `changed` when the entry was found gone
-// and removed, ORs 1 into `pruned` when generations were deleted.  history
-// may be null (no history line).  An entry whose status cannot be read but
-// that is not gone (see HasVanished) stays as it is and is reported, or its
-// drive or share is, once per check, when that is away; so is a file whose
-// save or history line failed.  A save ended by a stop request
-// is no failure: the file is tried again at the next check.
+// and removed, and `pruned` when generations were deleted.  history may be
+// null (no history line).  An entry whose status cannot be read but that is
+// not gone (see HasVanished) stays as it is and is reported, or its drive
+// or share is, once per check, when that is away; so is a file whose save
+// or history line failed.  A save ended by a stop request is no failure:
+// the file is tried again at the next check.
 int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
-               const std::string& dateFolder, int32_t& changed, int32_t& pruned);
+               const std::string& dateFolder, bool& changed, bool& pruned);
 
 // One whole check on the calling thread; returns 1.
 int FullCheck(CheckContext& context);
-// Starts FullCheck on a thread of its own (below-normal priority) unless a
-// window that blocks checks is open (modalState 4 or more), a full check
-// runs or a folder check runs.  True when it was started.
+// Starts FullCheck on a thread of its own (below-normal priority) unless
+// checks are blocked (state.checksBlocked), a full check runs or a folder
+// check runs.  True when it was started.
 bool StartFullCheck(CheckContext& context);
 // Waits for a started full check; true when none runs any more.
 bool WaitForCheck(CheckContext& context, uint32_t timeoutMs = plat::kInfinite);

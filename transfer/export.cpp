@@ -11,11 +11,6 @@
 
 namespace quz::transfer {
 
-const char kLastExportKey[] = "最終書き出し日時";
-const char kDestinationKey[] = "書き出し先フォルダ";
-const char kWorkFolderKey[] = "作業フォルダ";
-const char kSplitModeKey[] = "分割詳細設定1";
-const char kPieceSizeKey[] = "分割詳細設定2";
 const char kExportResultTitle[] = "quz - 書き出し結果";
 const char kNothingToPackText[] = "対象となるファイルがないため圧縮ファイルは作成されませんでした";
 const char kNotExportedText[] = "ファイルを書き出せませんでした";
@@ -31,17 +26,6 @@ const ReferenceSize kReferenceSizes[4] = {
 };
 
 namespace {
-
-std::string WithSeparator(std::string path) {
-  if (!EndsWithChar(path, '\\')) path += '\\';
-  return path;
-}
-
-// The folder part of a path, with its "\".
-std::string FolderOf(const std::string& path) {
-  size_t slash = LastCharPos(path, '\\');
-  return slash == kNone ? std::string() : path.substr(0, slash + 1);
-}
 
 std::string NameOf(const std::string& path) {
   size_t slash = LastCharPos(path, '\\');
@@ -170,7 +154,7 @@ struct ExportRun {
   ExportContext& ctx;
   ExportResult& result;
   plat::IUserInteraction& ui;
-  ProgressThrottle throttle;
+  ProgressReporter throttle;
   std::string saveFolder;
   std::vector<std::string> staged;  // the copies made, removed after packing
   // A marked failure leaves the last export time where it is, so that the

@@ -21,11 +21,6 @@ const char kImportDoneCaption[] = "ファイル組込み";
 
 namespace {
 
-std::string WithSeparator(std::string path) {
-  if (!EndsWithChar(path, '\\')) path += '\\';
-  return path;
-}
-
 // A name without its extension (the part before the last ".").
 std::string StemOf(const std::string& name) {
   size_t dot = LastCharPos(name, '.');
@@ -119,7 +114,7 @@ struct ImportRun {
   ImportContext& ctx;
   ImportResult& result;
   plat::IUserInteraction& ui;
-  ProgressThrottle throttle;
+  ProgressReporter throttle;
   std::string work;        // the work folder, with its "\"
   std::string saveFolder;  // with its "\"
 };

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "platform/cp932.h"
 #include "platform/window.h"
 
 namespace plat {
@@ -11,12 +12,7 @@ constexpr UINT kTextCodePage = 932;
 // Copies `text` into a buffer of `size` bytes, cut at a character boundary.
 void CopyCut(const std::string& text, char* buffer, int size) {
   if (size <= 0) return;
-  size_t room = static_cast<size_t>(size) - 1, n = 0;
-  while (n < text.size()) {
-    size_t step = IsDBCSLeadByteEx(kTextCodePage, static_cast<BYTE>(text[n])) && n + 1 < text.size() ? 2 : 1;
-    if (n + step > room) break;
-    n += step;
-  }
+  size_t n = CutLength(text, static_cast<size_t>(size) - 1);
   text.copy(buffer, n);
   buffer[n] = '\0';
 }

@@ -8,13 +8,13 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/cp932.h"
+#include "platform/platform.h"
 #include "platform/window.h"
 
 namespace plat {
 
 namespace {
-constexpr UINT kTextCodePage = 932;
-
 // A responder that any thread may replace while another reads it.
 template <class T>
 class Guarded {
@@ -37,33 +37,12 @@ Guarded<MessageResponder> messageResponder;
 Guarded<ShellResponder> shellResponder;
 Guarded<MenuResponder> menuResponder;
 
-std::string ProgramFolderOfExe() {
-  char path[MAX_PATH + 1] = {};
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string exe(path, length);
-  // The last separator, stepping over double-byte characters.
-  size_t slash = std::string::npos;
-  for (size_t i = 0; i < exe.size(); ++i) {
-    if (IsDBCSLeadByteEx(kTextCodePage, static_cast<BYTE>(exe[i])) && i + 1 < exe.size()) {
-      ++i;
-      continue;
-    }
-    if (exe[i] == '\\') slash = i;
-  }
-  return slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
-}
-
 // "name|pattern||" as the chooser wants it: NUL-separated, a second NUL at
 // the end.  A trail byte may equal "|"; it is stepped over.
 std::string ChooserFilter(const std::string& filter) {
   std::string out = filter;
-  for (size_t i = 0; i < out.size(); ++i) {
-    if (IsDBCSLeadByteEx(kTextCodePage, static_cast<BYTE>(out[i])) && i + 1 < out.size()) {
-      ++i;
-      continue;
-    }
+  for (size_t i = 0; i < out.size(); i += CharLength(out, i))
     if (out[i] == '|') out[i] = '\0';
-  }
   out.append(2, '\0');
   return out;
 }
@@ -135,8 +114,7 @@ bool ChooseFiles(HWND owner, const std::string& filter, std::vector<std::string>
   if (parts.size() == 1) {
     files.push_back(parts[0]);
   } else if (parts.size() > 1) {
-    std::string folder = parts[0];
-    if (folder.back() != '\\') folder += '\\';
+    std::string folder = WithSeparator(parts[0]);
     for (size_t i = 1; i < parts.size(); ++i) files.push_back(folder + parts[i]);
   }
   return !files.empty();
@@ -167,7 +145,7 @@ std::string AssociatedProgram(const std::string& path) {
   return program;
 }
 
-void OpenHelpPage(const std::string& relativePath) { ShellOpen(ProgramFolderOfExe() + relativePath); }
+void OpenHelpPage(const std::string& relativePath) { ShellOpen(FolderOf(ExecutablePath()) + relativePath); }
 
 long CreateShellLink(const std::string& target, const std::string& shortcut,
                      const std::string& arguments, const std::string& description,

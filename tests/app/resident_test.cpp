@@ -140,7 +140,7 @@ TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClick) {
   Pump();
   EXPECT_EQ(window->doubleClicks, 1);
   EXPECT_EQ(window->singleClicks, 1);
-  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
 
   // The right button's release shows the command menu.
   Tray(*window, WM_RBUTTONDOWN);
@@ -201,7 +201,7 @@ TEST_F(Resident, TargetWindowIsMadeHiddenShownByCommandAndDoubleClickAndGoesWith
 
   Command(*window, ID_SHOW_TARGETS);
   EXPECT_TRUE(IsWindowVisible(targets));
-  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
   ShowWindow(targets, SW_HIDE);
   Tray(*window, WM_LBUTTONDOWN);
   Tray(*window, WM_LBUTTONDBLCLK);
@@ -210,10 +210,10 @@ TEST_F(Resident, TargetWindowIsMadeHiddenShownByCommandAndDoubleClickAndGoesWith
   EXPECT_TRUE(IsWindowVisible(targets));
   // Not while another window of the menu is open.
   ShowWindow(targets, SW_HIDE);
-  window->State().modalState = quz::kModalSettings;
+  window->SetModalState(quz::kModalSettings);
   Command(*window, ID_SHOW_TARGETS);
   EXPECT_FALSE(IsWindowVisible(targets));
-  window->State().modalState = quz::kModalNone;
+  window->SetModalState(quz::kModalNone);
 
   window.reset();
   EXPECT_FALSE(IsWindow(targets));
@@ -233,7 +233,8 @@ TEST_F(Resident, TooltipShowsProgressAndIdle) {
   auto window = Start();
   EXPECT_EQ(window->LastTrayText(), "quz - 初期化処理中...");
   for (int i = 0; i < 1000; ++i)
-    ASSERT_TRUE(window->FileList().AddLoaded("C:\\data\\f" + std::to_string(i) + ".txt", 0, 0, 0));
+    ASSERT_TRUE(
+        window->FileList().AddLoaded("C:\\data\\f" + std::to_string(i) + ".txt", 0, quz::SaveType::Normal, 0));
 
   quz::RunState& state = window->State();
   state.progress = 250;
@@ -262,7 +263,8 @@ TEST_F(Resident, TooltipShowsProgressAndIdle) {
 TEST_F(Resident, ChangedCatalogueIsWrittenOnTheAnimationTick) {
   WriteSettings(300, 0);
   auto window = Start();
-  ASSERT_TRUE(window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, 0, 0));
+  ASSERT_TRUE(
+      window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, quz::SaveType::Normal, 0));
   // Not while a change check still works on it.
   window->State().catalogueChanged = 1;
   window->State().changeCheckRunning = 1;
@@ -320,23 +322,23 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
   HWND handle = window->Handle();
 
   // While the settings sheet is open, timer 3 fires but no check starts.
-  window->State().modalState = quz::kModalSettings;
+  window->SetModalState(quz::kModalSettings);
   Timer(*window, quz::kIntervalTimer);
   Command(*window, ID_CHECK_NOW);
   EXPECT_TRUE(quz::WaitForCheck(window->Context(), 60000));
   EXPECT_EQ(window->Context().savedCount.load(), 0);
-  window->State().modalState = quz::kModalNone;
+  window->SetModalState(quz::kModalNone);
 
   // The history window holds modalState 6: other windows, checks and exit
   // wait for it.
   bool checked = false;
   WhileModal modal1([&] {
     checked = true;
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    EXPECT_EQ(window->ModalState(), quz::kModalHistory);
     ASSERT_NE(plat::Dialog::Current(), nullptr);
     Command(*window, ID_APP_ABOUT);
     Command(*window, ID_SETTINGS);
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    EXPECT_EQ(window->ModalState(), quz::kModalHistory);
     Timer(*window, quz::kIntervalTimer);
     Command(*window, ID_CHECK_NOW);
     EXPECT_FALSE(window->StartCheck());
@@ -348,14 +350,14 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
   });
   Command(*window, ID_HISTORY);
   EXPECT_TRUE(checked);
-  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
   EXPECT_EQ(window->Context().savedCount.load(), 0);
 
   // The version window (2) lets checks run but still refuses exit.
   checked = false;
   WhileModal modal2([&] {
     checked = true;
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalVersion);
+    EXPECT_EQ(window->ModalState(), quz::kModalVersion);
     EXPECT_TRUE(window->CheckNow());
     EXPECT_TRUE(quz::WaitForCheck(window->Context(), 60000));
     SendMessageA(handle, WM_CLOSE, 0, 0);
@@ -369,7 +371,7 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
   // The windows that come later open nothing yet and leave modalState 0.
   for (int id : {ID_RESTORE, ID_EXPORT, ID_IMPORT, ID_SETTINGS, ID_SHOW_TARGETS}) {
     Command(*window, id);
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalNone) << id;
+    EXPECT_EQ(window->ModalState(), quz::kModalNone) << id;
   }
   // With nothing open, exit closes the main window.
   Command(*window, ID_APP_EXIT_RESIDENT);
@@ -570,7 +572,7 @@ TEST_F(Resident, HistoryWindowListsTheRows) {
     checked = true;
     auto* history = dynamic_cast<quz::CRirekiDlg*>(plat::Dialog::Current());
     ASSERT_NE(history, nullptr);
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    EXPECT_EQ(window->ModalState(), quz::kModalHistory);
     EXPECT_EQ(WindowText(history->Handle()), "quz - バックアップ履歴");
     HWND list = history->List();
     ASSERT_NE(list, nullptr);
@@ -608,7 +610,7 @@ TEST_F(Resident, HistoryWindowListsTheRows) {
   });
   Command(*window, ID_HISTORY);
   EXPECT_TRUE(checked);
-  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
 }
 
 TEST_F(Resident, VersionWindowShowsNameAndVersion) {

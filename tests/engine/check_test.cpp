@@ -89,7 +89,7 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   Put("a.txt", "alpha", 100000);
   Put("b.txt", "bravo!", 100000);
   Put("sub\\c.txt", "charlie", 100000);
-  ASSERT_TRUE(list.AddEntry(data, quz::Search));
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
 
   EXPECT_EQ(quz::FullCheck(*context), 1);
   EXPECT_EQ(context->savedCount, 3);
@@ -144,9 +144,9 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
   Put("mail.mbx", "0123456789", 100000);
   Put("skip.txt", "skip", 100000);
   Put("gone.txt", "gone", 100000);
-  ASSERT_TRUE(list.AddLoaded(data + "mail.mbx", 0, quz::Differential, 0));
-  ASSERT_TRUE(list.AddLoaded(data + "skip.txt", 0, quz::NoSave, 0));
-  ASSERT_TRUE(list.AddLoaded(data + "gone.txt", quz::kWithdrawnTime, quz::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded(data + "mail.mbx", 0, quz::SaveType::Differential, 0));
+  ASSERT_TRUE(list.AddLoaded(data + "skip.txt", 0, quz::SaveType::NoSave, 0));
+  ASSERT_TRUE(list.AddLoaded(data + "gone.txt", quz::kWithdrawnTime, quz::SaveType::Normal, 0));
 
   EXPECT_EQ(quz::FullCheck(*context), 1);
   EXPECT_EQ(context->savedCount, 1);
@@ -187,7 +187,7 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
 
 TEST_F(CheckTest, GenerationsBeyondTheMaximumAreDeletedAndLeaveTheCopyList) {
   context->maxGenerations = 2;
-  ASSERT_TRUE(list.AddLoaded(data + "a.txt", 0, quz::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded(data + "a.txt", 0, quz::SaveType::Normal, 0));
   for (int k = 0; k < 3; ++k) {
     Put("a.txt", std::to_string(k) + "v", 100000 + k);
     EXPECT_EQ(quz::FullCheck(*context), 1);
@@ -210,8 +210,8 @@ TEST_F(CheckTest, AFolderCheckLooksOnlyUnderItsFolder) {
   Put("sub\\c.txt", "c", 100000);
   ASSERT_TRUE(plat::CreateFolder(dir / "elsewhere"));
   WriteFile(dir / "elsewhere\\e.txt", "e");
-  ASSERT_TRUE(list.AddEntry(data, quz::Search));
-  ASSERT_TRUE(list.AddEntry(dir / "elsewhere\\e.txt", quz::Normal));
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
+  ASSERT_TRUE(list.AddEntry(dir / "elsewhere\\e.txt", quz::SaveType::Normal));
   ASSERT_EQ(quz::FullCheck(*context), 1);
   ASSERT_EQ(context->savedCount, 3);
 
@@ -242,10 +242,10 @@ TEST_F(CheckTest, AFolderCheckLooksOnlyUnderItsFolder) {
 
 TEST_F(CheckTest, AFullCheckRunsOnItsOwnThreadWhenTheStartRulesAllow) {
   Put("a.txt", "a", 100000);
-  ASSERT_TRUE(list.AddEntry(data, quz::Search));
-  state.modalState = quz::kModalRestore;
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
+  state.checksBlocked = true;
   EXPECT_FALSE(quz::StartFullCheck(*context));
-  state.modalState = quz::kModalNone;
+  state.checksBlocked = false;
   state.changeCheckRunning = 1;
   EXPECT_FALSE(quz::StartFullCheck(*context));
   state.changeCheckRunning = 0;
@@ -263,7 +263,7 @@ TEST_F(CheckTest, AFullCheckRunsOnItsOwnThreadWhenTheStartRulesAllow) {
 
 TEST_F(CheckTest, ALockedTargetStaysListedIsReportedAndIsSavedWhenFreeAgain) {
   Put("a.txt", "one", 100000);
-  ASSERT_TRUE(list.AddEntry(data + "a.txt", quz::Normal));
+  ASSERT_TRUE(list.AddEntry(data + "a.txt", quz::SaveType::Normal));
   ASSERT_EQ(quz::FullCheck(*context), 1);
   ASSERT_EQ(context->savedCount, 1);
   Put("a.txt", "two", 100100);
@@ -289,7 +289,7 @@ TEST_F(CheckTest, ALockedTargetStaysListedIsReportedAndIsSavedWhenFreeAgain) {
 #ifndef _WIN32
 TEST_F(CheckTest, TargetsInAFolderClosedToTheUserStayAndAreSavedWhenItOpens) {
   Put("sub\\c.txt", "charlie", 100000);
-  ASSERT_TRUE(list.AddEntry(data, quz::Search));
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
   ASSERT_EQ(quz::FullCheck(*context), 1);
   ASSERT_EQ(context->savedCount, 1);
   Put("sub\\c.txt", "CHARLIE", 100200);
@@ -314,11 +314,11 @@ TEST_F(CheckTest, TargetsOnAMissingDriveStayWhileDeletedOnesLeave) {
   plat::FileStatus status;
   if (plat::GetFileStatus("Q:\\", status)) GTEST_SKIP() << "this system has a drive Q:";
   // An unplugged disk.
-  ASSERT_TRUE(list.AddLoaded("Q:\\usb\\", 0, quz::Search, 0));
-  ASSERT_TRUE(list.AddLoaded("Q:\\usb\\report.doc", 100000, quz::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded("Q:\\usb\\", 0, quz::SaveType::Search, 0));
+  ASSERT_TRUE(list.AddLoaded("Q:\\usb\\report.doc", 100000, quz::SaveType::Normal, 0));
   // A deleted folder tree.
   Put("sub\\c.txt", "c", 100000);
-  ASSERT_TRUE(list.AddEntry(data + "sub\\", quz::Search));
+  ASSERT_TRUE(list.AddEntry(data + "sub\\", quz::SaveType::Search));
   ASSERT_EQ(quz::FullCheck(*context), 1);
   quztest::RemoveTree(data + "sub");
 
@@ -348,7 +348,7 @@ TEST_F(CheckTest, FoundNamesTheCatalogueCannotTakeAreReportedOncePerCheck) {
   quztest::WriteLongPathFile(tooLong, "long");
   quztest::WriteFileNamedOutsideCodePage932(data);
   Put("fine.txt", "fine", 100000);
-  ASSERT_TRUE(list.AddEntry(data, quz::Search));
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
 
   for (int check = 1; check <= 2; ++check) {
     ASSERT_EQ(quz::FullCheck(*context), 1);
@@ -368,9 +368,9 @@ TEST_F(CheckTest, AFailureThatEndsTheCheckThreadLeavesTheNextCheckFree) {
   std::string heard;
   plat::SetExceptionHandler([&](const std::string& where, const std::string& what) { heard = where + ": " + what; });
   Put("a.txt", "a", 100000);
-  ASSERT_TRUE(list.AddEntry(data, quz::Search));
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
   // Classifying a found file runs out of memory.
-  list.SetClassifier([](const std::string&) -> int32_t { throw std::bad_alloc(); });
+  list.SetClassifier([](const std::string&) -> quz::SaveType { throw std::bad_alloc(); });
   ASSERT_TRUE(quz::StartFullCheck(*context));
   ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
   EXPECT_EQ(context->checkRunning, 0);
@@ -401,7 +401,7 @@ TEST_F(CheckTest, ADifferentialFileTooLargeForFragmentsIsSavedWhole) {
   }
   if (plat::FreeDiskSpace(date.substr(0, date.size() - 1)) < size + (int64_t{1} << 30))
     GTEST_SKIP() << "not enough free space for a 4 GiB copy";
-  ASSERT_TRUE(list.AddLoaded(big, 0, quz::Differential, 0));
+  ASSERT_TRUE(list.AddLoaded(big, 0, quz::SaveType::Differential, 0));
   EXPECT_EQ(quz::FullCheck(*context), 1);
   EXPECT_EQ(context->savedCount, 1);
   EXPECT_FALSE(IsFile(dir / "save\\huge.mbx\\0000000.dat"));

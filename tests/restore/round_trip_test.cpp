@@ -17,6 +17,7 @@
 #include "engine/check.h"
 #include "platform/interaction.h"
 #include "restore/restore_engine.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
 
 using quztest::Exists;
@@ -25,15 +26,7 @@ using quztest::WriteFile;
 
 namespace {
 
-std::string Pattern(size_t n, unsigned seed) {
-  std::string s(n, '\0');
-  uint32_t x = seed * 2654435761u + 7;
-  for (size_t i = 0; i < n; ++i) {
-    x = x * 1103515245u + 12345u;
-    s[i] = static_cast<char>(x >> 24);
-  }
-  return s;
-}
+using quztest::Pattern;
 
 // Every file below folder (ending with "\") whose time is later than
 // `after` gets `time`: the checks of one test run within seconds, and this
@@ -82,7 +75,8 @@ class RoundTripTest : public ::testing::Test {
       // differentially.
       if (!list.FindEntry(data + name)) {
         bool mail = name.size() > 4 && name.substr(name.size() - 4) == ".mbx";
-        ASSERT_TRUE(list.AddLoaded(data + name, 0, mail ? quz::Differential : quz::Normal, 0));
+        const quz::SaveType type = mail ? quz::SaveType::Differential : quz::SaveType::Normal;
+        ASSERT_TRUE(list.AddLoaded(data + name, 0, type, 0));
       }
     }
     if (k > 0)
