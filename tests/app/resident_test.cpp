@@ -418,7 +418,7 @@ TEST_F(Resident, AnUnreadableCatalogueIsReportedAndNeverWrittenOver) {
   EXPECT_EQ(shown[0].caption, "quz");
   // The program runs on: what is added is checked and saved, but neither a
   // check, nor the timer, nor the exit writes the catalogue.
-  ASSERT_TRUE(window->FileList().AddEntry(dir / "source\\", quz::Search));
+  ASSERT_TRUE(window->FileList().AddEntry(dir / "source\\", quz::SaveType::Search));
   ASSERT_TRUE(window->CheckNow());
   EXPECT_TRUE(CheckRan(*window));
   window->State().catalogueChanged = 1;
