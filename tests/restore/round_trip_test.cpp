@@ -197,6 +197,34 @@ TEST_F(RoundTripTest, EveryCandidateRestoresEveryFileAsItWas) {
   EXPECT_EQ(asked, 1u);
 }
 
+TEST_F(RoundTripTest, FifteenHundredFilesOfOneNameAreSavedByOneCheckAndRestoredApart) {
+  constexpr int kFiles = 1500;
+  for (int k = 0; k < kFiles; ++k) {
+    std::string folder = data + "d" + std::to_string(k);
+    ASSERT_TRUE(plat::CreateFolder(folder));
+    WriteFile(folder + "\\desktop.ini", "desktop " + std::to_string(k));
+    ASSERT_TRUE(list.AddLoaded(folder + "\\desktop.ini", 0, quz::Normal, 0));
+  }
+  ASSERT_EQ(quz::FullCheck(*context), 1);
+  EXPECT_EQ(context->savedCount, kFiles);
+  std::string date = quz::DateFolder(state.saveFolder, plat::Now());
+  EXPECT_TRUE(Exists(date + "desktop(1000).ini"));
+  EXPECT_TRUE(Exists(date + "desktop(1500).ini"));
+
+  Load();
+  quz::RestoreContext ctx(table, ui);
+  quz::RestoreSelectionRequest r;
+  r.folder = data.substr(0, data.size() - 1);
+  r.haveCandidate = true;
+  r.candidateTime = quz::kAllNewestTime;
+  std::string out = dir / "out";
+  quz::RestoreCounts c = quz::RunRestore(ctx, r, out, false);
+  EXPECT_EQ(c.restored, kFiles);
+  EXPECT_EQ(c.failed, 0);
+  for (int k = 0; k < kFiles; ++k)
+    ASSERT_EQ(ReadFile(out + "\\data\\d" + std::to_string(k) + "\\desktop.ini"), "desktop " + std::to_string(k)) << k;
+}
+
 TEST_F(RoundTripTest, AGapInTheFragmentsFailsAtTheGapAndEarlierStatesStillRestore) {
   Check(0, {{"mail.mbx", Pattern(5000, 1)}});
   Check(1, {{"mail.mbx", Pattern(6000, 1)}});
