@@ -49,11 +49,15 @@ bool IsTemporaryName(std::string_view name) { return HasShape(name, ".tmp") || H
 
 bool IsPendingNoteName(std::string_view name) { return HasShape(name, ".pnd"); }
 
+std::string TemporaryName(bool pending) {
+  char name[32];
+  std::snprintf(name, sizeof name, "~quz%08x%s", static_cast<unsigned>(NextNumber()), pending ? ".pnd" : ".tmp");
+  return name;
+}
+
 std::string CreateTemporaryFile(const std::string& folder, plat::File& file, bool pending) {
   for (int attempt = 0; attempt < 64; ++attempt) {
-    char name[32];
-    std::snprintf(name, sizeof name, "~quz%08x%s", static_cast<unsigned>(NextNumber()), pending ? ".pnd" : ".tmp");
-    std::string path = folder + name;
+    std::string path = folder + TemporaryName(pending);
     if (file.Open(path, plat::Access::ReadWrite, plat::Disposition::CreateNew, plat::kShareRead)) return path;
     if (plat::LastError().kind != plat::ErrorKind::AlreadyExists) break;
   }

@@ -20,6 +20,9 @@ bool IsTemporaryName(std::string_view name);
 // The note form: the temporary shape ending with ".pnd".
 bool IsPendingNoteName(std::string_view name);
 
+// A fresh temporary name (not yet taken, as far as chance goes).
+std::string TemporaryName(bool pending = false);
+
 // Creates a new, empty file of temporary name in folder (which ends with
 // "\"; empty: the current folder), open for reading and writing and shared
 // for reading.  Returns its path, or an empty string when no file could be

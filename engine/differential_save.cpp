@@ -13,6 +13,7 @@
 #include "engine/crash_point.h"
 #include "engine/file_copy.h"
 #include "engine/normal_save.h"
+#include "engine/save_note.h"
 
 namespace quz {
 
@@ -138,13 +139,13 @@ int64_t FragmentTotal(const std::string& path) {
 // The folder's one line names its source.  It is replaced whole, and only
 // when it says something else: a kill while it was rewritten in place left
 // a folder nobody owned, and the next save of the file took another one.
-void WriteOwnerLine(const std::string& folder, const std::string& source) {
+void WriteOwnerLine(const std::string& folder, const std::string& source, CSaveNote& note) {
   const std::string list = folder + kCopyListName;
   const std::string line = "<" + source + "\r\n";
   std::string now;
   if (plat::ReadWholeFile(list, now) && now == line) return;
   plat::File file;
-  std::string temporary = CreateTemporaryFile(folder, file);
+  std::string temporary = note.CreateTemporary(folder, file);
   if (temporary.empty()) return;
   bool written = file.WriteAll(line) && file.Flush();
   file.Close();
@@ -251,6 +252,8 @@ FragmentState InspectFragment(plat::File& fragment) {
 // or a file under a temporary name (rebuilt from the fragments, or moved
 // out of the image's name while the new fragment is published).
 struct WorkImage {
+  explicit WorkImage(CSaveNote& n) : note(n) {}
+  CSaveNote& note;
   std::string folder;
   bool inPlace = false;     // it is "~temp.dat"
   std::string temporary;    // or the temporary file it is in
@@ -270,7 +273,7 @@ bool IsCurrent(const FolderScan& scan, const std::string& folder) {
 // is set aside with all that follow it and the chain ends before it.
 // False when a fragment could not be opened or read, or the image written.
 bool RebuildImage(WorkImage& image, std::vector<plat::Time32>& chain, DifferentialSaveResult& result) {
-  image.temporary = CreateTemporaryFile(image.folder, image.file);
+  image.temporary = image.note.CreateTemporary(image.folder, image.file);
   if (image.temporary.empty()) return false;
   for (int32_t k = 0; k < static_cast<int32_t>(chain.size()); ++k) {
     plat::File fragment;
@@ -346,7 +349,7 @@ bool MoveImageAside(WorkImage& image) {
   image.file.Close();
   if (!image.temporary.empty()) return true;
   plat::File file;
-  image.temporary = CreateTemporaryFile(image.folder, file);
+  image.temporary = image.note.CreateTemporary(image.folder, file);
   if (image.temporary.empty()) return false;
   file.Close();
   if (!image.inPlace) return true;
@@ -385,7 +388,7 @@ std::string WriteFragment(plat::File& in, int64_t total, WorkImage& image, const
   if (imageLength < 0 || in.Seek(0) != 0 || (image.file.IsOpen() && image.file.Seek(0) != 0))
     return std::string();
   plat::File fragment;
-  std::string path = CreateTemporaryFile(folder, fragment);
+  std::string path = image.note.CreateTemporary(folder, fragment);
   if (path.empty()) return path;
   auto drop = [&] {
     fragment.Close();
@@ -519,7 +522,9 @@ int SaveDifferential(const std::string& source, const std::string& saveFolder,
   result = DifferentialSaveResult();
   std::string folder = ChooseFragmentFolder(source, saveFolder);
   if (!CreateSaveFolder(folder)) return 0;
-  WriteOwnerLine(folder, source);
+  ClearInterruptedSaves(saveFolder);
+  CSaveNote note(saveFolder);
+  WriteOwnerLine(folder, source, note);
 
   FolderScan scan = ScanFragmentFolder(folder);
   // Fragments beyond a gap were made on top of the one that is missing: a
@@ -535,7 +540,7 @@ int SaveDifferential(const std::string& source, const std::string& saveFolder,
   const int64_t total = in.Size();
   if (total < 0 || total > maxFileSize) return 0;
 
-  WorkImage image;
+  WorkImage image(note);
   image.folder = folder;
   if (!TakeImage(image, scan, chain, result)) return 0;
   const int32_t n = static_cast<int32_t>(chain.size());

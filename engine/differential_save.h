@@ -12,7 +12,10 @@
 // and flushed.  The image is taken out of its name before the new fragment
 // is published and given back, with the new fragment's time, only once the
 // fragment is applied to it and flushed; an image that is missing, short or
-// stale is rebuilt from the fragments.  A fragment found damaged (or left
+// stale is rebuilt from the fragments.  Every temporary file is named in the
+// save's note first (engine/save_note.h), so that one a save cut short
+// leaves is removed by the next save even if this file is never saved
+// again.  A fragment found damaged (or left
 // beyond a gap in the numbers) is set aside under another name, so that
 // one bad fragment cannot stop every later save.
 #pragma once

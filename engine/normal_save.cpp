@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <mutex>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "app/temporary_files.h"
 #include "app/text.h"
 #include "engine/crash_point.h"
 #include "engine/differential_save.h"
 #include "engine/file_copy.h"
+#include "engine/save_note.h"
 
 namespace quz {
 
@@ -72,17 +72,6 @@ bool NumberedName(const std::string& saved, std::string& base, int32_t& n) {
 // the export leaves out.
 bool ReservedName(const std::string& name) { return IsTemporaryName(name) || name == kTempImageName; }
 
-// A name read from a note: one plain file name, nothing that leads
-// elsewhere.
-bool PlainName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (size_t i = 0; i < name.size(); i += CharLength(name, i))
-    if (CharLength(name, i) == 1 && (name[i] == '\\' || name[i] == '/' || name[i] == ':' ||
-                                     static_cast<unsigned char>(name[i]) < 0x20))
-      return false;
-  return true;
-}
-
 // The copy names this process knows in the date folder it saves into: for
 // each name the highest number a list line or a save of this process gave
 // it.  A number once given is not given again that day, even after its copy
@@ -96,7 +85,6 @@ class CDateFolderNames {
     if (folder == folder_) return;
     folder_ = folder;
     highest_.clear();
-    std::unordered_set<size_t> listed;
     std::string text;
     if (plat::ReadWholeFile(folder + kCopyListName, text)) {
       size_t at = 0;
@@ -108,14 +96,13 @@ class CDateFolderNames {
         size_t separator = line.find('<');
         if (separator == 0 || separator == std::string_view::npos) continue;
         std::string name(line.substr(0, separator));
-        listed.insert(NameKey(name));
         Note(name, 1);
         std::string base;
         int32_t n = 0;
         if (NumberedName(name, base, n)) Note(base, n);
       }
     }
-    Tidy(folder, listed);
+    Tidy(folder);
   }
 
   // The number to try first for a copy of a file of this name.
@@ -141,21 +128,14 @@ class CDateFolderNames {
     if (n > highest) highest = n;
   }
 
-  // Temporary files are what a killed save was writing; a note names a copy
-  // that was being put in place, and which is no copy until a line names it.
-  static void Tidy(const std::string& folder, const std::unordered_set<size_t>& listed) {
+  // Temporary files are what a save cut short was writing.  The notes of
+  // such saves name them too, but a note may not have reached the disk
+  // before a power cut.
+  static void Tidy(const std::string& folder) {
     std::vector<plat::DirEntry> entries;
     if (!plat::ListDirectory(folder, entries)) return;
-    for (const plat::DirEntry& e : entries) {
-      if (e.isDirectory || !IsTemporaryName(e.name)) continue;
-      std::string path = folder + e.name;
-      if (IsPendingNoteName(e.name)) {
-        std::string copy;
-        if (plat::ReadWholeFile(path, copy) && PlainName(copy) && listed.count(NameKey(copy)) == 0)
-          plat::DeleteFile(folder + copy);
-      }
-      plat::DeleteFile(path);
-    }
+    for (const plat::DirEntry& e : entries)
+      if (!e.isDirectory && IsTemporaryName(e.name)) plat::DeleteFile(folder + e.name);
   }
 
   std::string folder_;
@@ -184,15 +164,21 @@ class IndexLock {
   plat::Lock* lock_;
 };
 
+// The save folder a date folder lies in.
+std::string SaveFolderOf(const std::string& dateFolder) {
+  size_t slash = LastCharPos(std::string_view(dateFolder).substr(0, dateFolder.size() - 1), '\\');
+  return slash == kNone ? std::string() : dateFolder.substr(0, slash + 1);
+}
+
 // Copies the whole source into a new temporary file in dateFolder, flushed
 // to the disk; returns its path, or an empty string (nothing left behind).
-std::string WriteTemporaryCopy(const std::string& source, const std::string& dateFolder,
+std::string WriteTemporaryCopy(const std::string& source, const std::string& dateFolder, CSaveNote& note,
                                std::atomic<int32_t>* stop, plat::IUserInteraction* ui, int64_t& size) {
   plat::File in;
   if (!in.Open(source, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareRead | plat::kShareWrite))
     return std::string();
   plat::File out;
-  std::string temporary = CreateTemporaryFile(dateFolder, out);
+  std::string temporary = note.CreateTemporary(dateFolder, out);
   if (temporary.empty()) return temporary;
   bool whole = CopyFileData(in, out, kCopyAll, stop, ui) == 1;
   size = out.Position();
@@ -213,10 +199,10 @@ std::string WriteTemporaryCopy(const std::string& source, const std::string& dat
 // with the note naming the copy it is about to become.  Returns the copy
 // name and its number, or an empty name.
 std::string PutInPlace(const std::string& temporary, const std::string& source, const std::string& dateFolder,
-                       int32_t first, const std::string& note, int32_t& number) {
+                       int32_t first, CSaveNote& note, int32_t& number) {
   for (int32_t n = first; n < INT32_MAX; ++n) {
     std::string name = CopyName(source, n);
-    if (!plat::WriteWholeFile(note, name)) return std::string();
+    note.Becoming(dateFolder + name);
     if (plat::MoveFile(temporary, dateFolder + name)) {
       number = n;
       return name;
@@ -251,6 +237,7 @@ int SaveNormal(const std::string& source, const std::string& dateFolder,
   result = SaveNormalResult();
   const std::string fileName = CopyName(source, 1);
   int32_t first = 1;
+  ClearInterruptedSaves(SaveFolderOf(dateFolder));
   {
     // Under the index's lock: the loader rewrites lists through temporary
     // files, which the tidying must not take for left-overs.
@@ -261,17 +248,13 @@ int SaveNormal(const std::string& source, const std::string& dateFolder,
   }
 
   int64_t size = 0;
-  const std::string temporary = WriteTemporaryCopy(source, dateFolder, stop, ui, size);
+  CSaveNote note(SaveFolderOf(dateFolder));
+  const std::string temporary = WriteTemporaryCopy(source, dateFolder, note, stop, ui, size);
   if (temporary.empty()) return 0;
-
-  plat::File noteFile;
-  const std::string note = CreateTemporaryFile(dateFolder, noteFile, true);
-  noteFile.Close();
   int32_t number = 0;
-  const std::string name = note.empty() ? std::string() : PutInPlace(temporary, source, dateFolder, first, note, number);
+  const std::string name = PutInPlace(temporary, source, dateFolder, first, note, number);
   if (name.empty()) {
     plat::DeleteFile(temporary);
-    if (!note.empty()) plat::DeleteFile(note);
     return 0;
   }
   const std::string copyPath = dateFolder + name;
@@ -284,11 +267,9 @@ int SaveNormal(const std::string& source, const std::string& dateFolder,
   // A copy no line names cannot be traced to its source by a restore.
   if (!AppendListLine(dateFolder, name, source, stop, ui, index)) {
     plat::DeleteFile(copyPath);
-    plat::DeleteFile(note);
     return 0;
   }
   CrashPoint("normal-listed");
-  plat::DeleteFile(note);
   result.copyPath = copyPath;
   result.size = size;
   return 1;

@@ -4,10 +4,10 @@
 //
 // A copy is written under a temporary name and renamed to its copy name
 // only once its last byte is written and flushed; its list line follows the
-// rename.  While the rename and the line are under way a note in the folder
-// names the copy, so that a save cut short by a kill between the two leaves
-// nothing the next save in that folder does not recognise and remove: the
-// folder holds the same copies and lines as before the save began.
+// rename.  The save's note (engine/save_note.h) names the temporary file,
+// and the copy until its line is written, so that a save cut short at any
+// moment leaves nothing the next save does not recognise and remove: the
+// date folder holds the same copies and lines as before the save began.
 #pragma once
 
 #include <atomic>
@@ -43,8 +43,8 @@ struct SaveNormalResult {
 // "(999)" and a name whose copy was deleted as an old generation is not
 // given to another copy while a line may still name it; finding it costs
 // one rename, not a search through the names already taken.  The first save
-// of a process into a date folder reads the folder's list and removes what
-// an interrupted save left there.
+// of a process into a date folder reads the folder's list and removes the
+// temporary files in it.
 //
 // When `index` is given, the folder's list is read and appended to under
 // its lock, so that a running loader cannot lose a line while rewriting the

@@ -97,8 +97,9 @@ class InterruptedCheckTest : public ::testing::Test {
   // What a save folder may hold at any moment: fragments without a gap
   // that all apply, an image that is the fragments' result whenever it
   // carries the newest fragment's time, copies that a list line names (or
-  // that a note names as being put in place), and temporary files.  With
-  // `settled` (after a check that ran to its end) no temporary file either.
+  // that a save's note names as being put in place), temporary files and
+  // notes.  With `settled` (after a check that ran to its end) no temporary
+  // file or note either.
   void ExpectConsistent(bool settled) {
     std::string fragments;
     std::vector<std::string> dates;
@@ -136,6 +137,14 @@ class InterruptedCheckTest : public ::testing::Test {
         EXPECT_EQ(name, "quzFileList.txt");
       }
     }
+    // The copies the notes of saves cut short say were being put in place.
+    std::set<std::string> becoming;
+    for (const std::string& name : quztest::FileNames(save)) {
+      EXPECT_TRUE(quz::IsPendingNoteName(name) && !settled) << name;
+      std::string note = ReadFile(save + name);
+      for (size_t at = 0, end; (end = note.find("\r\n", at)) != std::string::npos; at = end + 2)
+        if (note[at] == 'C') becoming.insert(save + note.substr(at + 2, end - at - 2));
+    }
     for (const std::string& date : dates) {
       std::set<std::string> named;
       std::string list;
@@ -144,7 +153,7 @@ class InterruptedCheckTest : public ::testing::Test {
         named.insert(list.substr(at, list.find('<', at) - at));
       std::vector<std::string> files = quztest::FileNames(date);
       for (const std::string& name : files)
-        if (quz::IsPendingNoteName(name)) named.insert(ReadFile(date + name));
+        if (becoming.count(date + name)) named.insert(name);
       for (const std::string& name : files) {
         if (name == "quzFileList.txt") continue;
         if (quz::IsTemporaryName(name))

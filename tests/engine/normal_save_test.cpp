@@ -98,21 +98,31 @@ TEST_F(SaveNormalTest, NumbersGoOnPastTheHighestListedOrPresentAndAreNeverGivenT
   }
 }
 
-TEST_F(SaveNormalTest, WhatAnInterruptedSaveLeftIsRemovedByTheNextSaveInTheFolder) {
+TEST_F(SaveNormalTest, WhatSavesCutShortLeftIsRemovedByTheNextSave) {
   WriteFile(date + "quzFileList.txt", "kept.txt<C:\\a\\kept.txt\r\n");
   WriteFile(date + "kept.txt", "kept");
+  // A temporary copy no note names (the note never reached the disk).
   WriteFile(date + "~quz0000abcd.tmp", "a copy cut short");
-  // Notes of copies being put in place: one that never got its line, one
-  // that did.
-  WriteFile(date + "~quz0000abce.pnd", "orphan.txt");
+  // The notes in the save folder: a copy renamed but never listed, one
+  // that got its line, a temporary copy in another day's folder, and
+  // names that would lead out of the save folder, which are not followed.
   WriteFile(date + "orphan.txt", "renamed, never listed");
-  WriteFile(date + "~QUZ0000ABCF.PND", "kept.txt");
+  WriteFile(dir / "~quz0000abce.pnd", "T 2026-12-7\\~quz0000abc0.tmp\r\nC 2026-12-7\\orphan.txt\r\n");
+  WriteFile(dir / "~QUZ0000ABCF.PND", "C 2026-12-7\\kept.txt\r\n");
+  ASSERT_TRUE(plat::CreateFolder(dir / "2026-12-6"));
+  WriteFile(dir / "2026-12-6\\~quz00001111.tmp", "yesterday's copy cut short");
+  WriteFile(dir / "~quz00002222.pnd", "T 2026-12-6\\~quz00001111.tmp\r\n");
+  WriteFile(dir / "precious.txt", "not ours");
+  WriteFile(dir / "~quz00003333.pnd", "C ..\\precious.txt\r\nC 2026-12-7\\..\\..\\precious.txt\r\n");
+
   std::string a = dir / "src\\a.txt";
   WriteFile(a, "a");
   SaveNormalResult r;
   ASSERT_EQ(SaveNormal(a, date, &stop, r), 1);
   EXPECT_EQ(quztest::FileNames(date), (std::vector<std::string>{"a.txt", "kept.txt", "quzFileList.txt"}));
   EXPECT_EQ(List(), "kept.txt<C:\\a\\kept.txt\r\na.txt<" + a + "\r\n");
+  EXPECT_TRUE(quztest::FileNames(dir / "2026-12-6").empty());
+  EXPECT_EQ(quztest::FileNames(dir.path()), std::vector<std::string>{"precious.txt"});
 }
 
 TEST_F(SaveNormalTest, FailedSavesLeaveNoCopyAndNoLineSoTheNameStaysFree) {
