@@ -153,8 +153,8 @@ void NormalSave(const std::string& root, int64_t bytes) {
 void ManyOfOneName(const std::string& root, int files) {
   std::string src = root + "desktop.ini";
   plat::WriteWholeFile(src, "[.ShellClassInfo]\r\n");
-  std::string date = root + "names\";
-  std::string plain = root + "plain\";
+  std::string date = root + "names\\";
+  std::string plain = root + "plain\\";
   plat::CreateFolder(date);
   plat::CreateFolder(plain);
   std::atomic<int32_t> stop{0};

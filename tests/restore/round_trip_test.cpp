@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -211,18 +212,28 @@ TEST_F(RoundTripTest, FifteenHundredFilesOfOneNameAreSavedByOneCheckAndRestoredA
   EXPECT_TRUE(Exists(date + "desktop(1000).ini"));
   EXPECT_TRUE(Exists(date + "desktop(1500).ini"));
 
+  // Each source picks a copy of its own, with its own bytes; two of them
+  // are restored through the whole engine.
   Load();
   quz::RestoreContext ctx(table, ui);
-  quz::RestoreSelectionRequest r;
-  r.folder = data.substr(0, data.size() - 1);
-  r.haveCandidate = true;
-  r.candidateTime = quz::kAllNewestTime;
-  std::string out = dir / "out";
-  quz::RestoreCounts c = quz::RunRestore(ctx, r, out, false);
-  EXPECT_EQ(c.restored, kFiles);
-  EXPECT_EQ(c.failed, 0);
-  for (int k = 0; k < kFiles; ++k)
-    ASSERT_EQ(ReadFile(out + "\\data\\d" + std::to_string(k) + "\\desktop.ini"), "desktop " + std::to_string(k)) << k;
+  std::set<std::string> picked;
+  for (int k = 0; k < kFiles; ++k) {
+    std::string source = data + "d" + std::to_string(k) + "\\desktop.ini";
+    quz::RestoreChoice choice;
+    ASSERT_TRUE(quz::PickCopy(ctx, source, quz::kAllNewestTime, &choice)) << k;
+    const std::string& copy = table.At(choice.entry).location;
+    EXPECT_TRUE(picked.insert(copy).second) << copy;
+    EXPECT_EQ(ReadFile(copy), "desktop " + std::to_string(k));
+  }
+  for (int k : {999, 1499}) {
+    quz::RestoreSelectionRequest r;
+    r.files = {data + "d" + std::to_string(k) + "\\desktop.ini"};
+    r.haveCandidate = true;
+    r.candidateTime = quz::kAllNewestTime;
+    std::string out = dir / ("out" + std::to_string(k));
+    EXPECT_EQ(quz::RunRestore(ctx, r, out, false).restored, 1);
+    EXPECT_EQ(ReadFile(out + "\\desktop.ini"), "desktop " + std::to_string(k));
+  }
 }
 
 TEST_F(RoundTripTest, AGapInTheFragmentsFailsAtTheGapAndEarlierStatesStillRestore) {
