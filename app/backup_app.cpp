@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/settings_keys.h"
 #include "app/text.h"
 #include "platform/platform.h"
 
@@ -13,7 +14,7 @@ namespace quz {
 CBackupApp::~CBackupApp() { ExitInstance(); }
 
 bool CBackupApp::InitInstance() {
-  if (ReadSetting(kSettingsFile, "quz保存先フォルダ").size() < 2 && !RunSetup()) return false;
+  if (ReadSetting(kSettingsFile, kSaveFolderKey).size() < 2 && !RunSetup()) return false;
   mainWnd_ = std::make_unique<CMainWnd>();
   mainWnd_->Create();
   return true;
@@ -26,24 +27,15 @@ bool CBackupApp::RunSetup() {
   CSetupDlg setup;
   setup.saveFolder = drive + "\\QUZ_BACKUP";
   if (setup.DoModal(nullptr) != IDOK) return false;
-  WriteSetting(kSettingsFile, setup.saveFolder, "quz保存先フォルダ");
+  WriteSetting(kSettingsFile, setup.saveFolder, kSaveFolderKey);
   if (setup.registerStartup && !startup.empty()) {
     std::string exe = plat::ExecutablePath();
-    size_t slash = LastCharPos(exe, '\\');
-    std::string folder = slash == kNone ? std::string() : exe.substr(0, slash + 1);
-    plat::CreateShellLink(exe, startup + "\\quz.lnk", "", "", folder, exe, 0);
+    plat::CreateShellLink(exe, startup + "\\quz.lnk", "", "", FolderOf(exe), exe, 0);
   }
   return true;
 }
 
-int CBackupApp::Run() {
-  MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-  return static_cast<int>(message.wParam);
-}
+int CBackupApp::Run() { return plat::RunMessageLoop(); }
 
 void CBackupApp::ExitInstance() {
   if (!mainWnd_) return;

@@ -48,6 +48,7 @@ class CProgressDlg : public plat::Dialog {
   bool OnInitDialog() override;
   bool OnCommand(int id, int code, HWND control) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  void OnTimer(UINT_PTR id) override;
 
  private:
   void PaintBarNow();
@@ -59,19 +60,17 @@ class CProgressDlg : public plat::Dialog {
 // five-column virtual list, rows made when shown.
 class CRirekiDlg : public plat::Dialog {
  public:
-  static constexpr int kListId = 1100;
   explicit CRirekiDlg(std::string historyFile);
-  HWND List() const { return list_; }
+  HWND List() const { return list_.Handle(); }
   int RowCount() const { return static_cast<int>(rows_.size()); }
 
  protected:
   bool OnInitDialog() override;
-  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
  private:
   std::string historyFile_;
   std::vector<std::string> rows_;
-  HWND list_ = nullptr;
+  plat::ListView list_;
 };
 
 }  // namespace quz

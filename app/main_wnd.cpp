@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/settings_keys.h"
 #include "app/status_text.h"
 #include "catalogue/file_list_file.h"
 #include "engine/generations.h"
@@ -13,35 +14,20 @@
 
 namespace quz {
 
-namespace {
-const char kSaveFolderKey[] = "quz保存先フォルダ";
-const char kIntervalKey[] = "チェック間隔";
-const char kAtStartOnlyKey[] = "全体チェックは起動時のみ";
-const char kChangeWatcherKey[] = "TidemarkTechnologyの利用";
-const char kMinimumTimeKey[] = "最小管理時間";
-const char kMinimumTimeOnKey[] = "最小管理時間有効";
-}  // namespace
-
 CMainWnd::CMainWnd() : list_(&state_) {
   LoadRules(rules_, kSettingsFile);
   list_.SetClassifier([this](const std::string& path) { return Classify(rules_, path); });
   context_ = std::make_unique<CheckContext>(list_, index_, state_, &ui_);
 
-  std::string saveFolder = ReadSetting(kSettingsFile, kSaveFolderKey);
-  if (saveFolder.empty()) {
-    saveFolder = ProgramFolder() + "Save\\";
-    WriteSetting(kSettingsFile, saveFolder, kSaveFolderKey);
-  }
   // The index loader reads the folder as it is in memory: with its "\".
-  if (!saveFolder.empty() && saveFolder.back() != '\\') saveFolder += '\\';
-  state_.saveFolder = saveFolder;
+  state_.saveFolder = SettledSaveFolder();
   StartIndexLoader(index_, state_, context_->loader);
   CreateSaveFolder(state_.saveFolder);
 
   std::string interval = ReadSetting(kSettingsFile, kIntervalKey);
   checkInterval_ = interval.empty() ? 300 : SettingToInt(interval);
-  checkAtStartOnly_ = ReadIntSetting(kSettingsFile, kAtStartOnlyKey);
-  useChangeWatcher_ = ReadIntSetting(kSettingsFile, kChangeWatcherKey);
+  checkAtStartOnly_ = ReadIntSetting(kSettingsFile, kAtStartOnlyKey) != 0;
+  useChangeWatcher_ = ReadIntSetting(kSettingsFile, kChangeWatcherKey) != 0;
   maxGenerations_ = ReadIntSetting(kSettingsFile, kMaxGenerationsKey);
   minimumTime_ = ReadIntSetting(kSettingsFile, kMinimumTimeKey);
   minimumTimeOn_ = ReadIntSetting(kSettingsFile, kMinimumTimeOnKey);
@@ -56,8 +42,6 @@ CMainWnd::~CMainWnd() {
   // The context waits for the index loader; the check thread was stopped
   // (or the caller kept this object alive because it was not).
   context_.reset();
-  for (HICON icon : trayIcons_)
-    if (icon) DestroyIcon(icon);
 }
 
 void CMainWnd::WriteSettings() {
@@ -75,26 +59,23 @@ bool CMainWnd::Create() {
   InitialiseTray();
   LoadFileList(list_);
   StartTimers();
+  targets_ = MakeTargetWindow();
+  if (targets_ && !targets_->CreateModeless(Handle())) targets_.reset();
   if (useChangeWatcher_) StartWatcher();
   return true;
 }
 
 void CMainWnd::InitialiseTray() {
-  int size = GetSystemMetrics(SM_CXSMICON);
-  for (int i = 0; i < 9; ++i) {
-    int id = i < 8 ? IDI_ANIMATION_FIRST + i : IDI_IDLE;
-    trayIcons_[i] = static_cast<HICON>(
-        LoadImageA(plat::ResourceInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
-  }
+  for (int i = 0; i < 9; ++i) trayIcons_[i] = plat::LoadProgramIcon(i < 8 ? IDI_ANIMATION_FIRST + i : IDI_IDLE);
   for (;;) {
-    BOOL result = NotifyTray(kTrayAdd, trayIcons_[8], "quz - 初期化処理中...");
+    BOOL result = NotifyTray(kTrayAdd, trayIcons_[8].Get(), "quz - 初期化処理中...");
     if (result) {
       trayAdded_ = true;
       return;
     }
     char text[80];
     std::snprintf(text, sizeof text, "%d,%d,%d", static_cast<int>(reinterpret_cast<intptr_t>(Handle())),
-                  static_cast<int>(reinterpret_cast<intptr_t>(trayIcons_[8])), static_cast<int>(result));
+                  static_cast<int>(reinterpret_cast<intptr_t>(trayIcons_[8].Get())), static_cast<int>(result));
     if (plat::ShowMessage(Handle(), text, "アイコン登録失敗", plat::kButtonsRetryCancel | plat::kIconWarning) !=
         plat::kAnswerRetry)
       return;
@@ -131,9 +112,11 @@ bool CMainWnd::CheckNow() {
   return StartCheck();
 }
 
-bool CMainWnd::StartCheck() {
-  if (state_.modalState.load() > kModalVersion) return false;
-  return StartFullCheck(*context_);
+bool CMainWnd::StartCheck() { return StartFullCheck(*context_); }
+
+void CMainWnd::SetModalState(int32_t window) {
+  modalState_ = window;
+  state_.checksBlocked = window >= kModalRestore;
 }
 
 void CMainWnd::OnTimer(UINT_PTR id) {
@@ -168,34 +151,32 @@ void CMainWnd::Animate() {
   int32_t ready = state_.generationReady.load();
   if (progress == -1 && animationStep_ % 8 == 0 && ready == 1) {
     if (!idleShown_) {
-      NotifyTray(kTrayModify, trayIcons_[8], IdleTrayText().c_str());
-      idleShown_ = 1;
+      NotifyTray(kTrayModify, trayIcons_[8].Get(), IdleTrayText().c_str());
+      idleShown_ = true;
     }
     return;
   }
-  idleShown_ = 0;
+  idleShown_ = false;
   std::string text = BusyTrayText(progress, list_.Count(), ready);
-  NotifyTray(kTrayModify, trayIcons_[animationStep_ % 8], text.c_str());
+  NotifyTray(kTrayModify, trayIcons_[animationStep_ % 8].Get(), text.c_str());
   ++animationStep_;
 }
 
 void CMainWnd::OnTrayRightClick() {
   POINT at{};
   GetCursorPos(&at);
-  HMENU menu = LoadMenuA(plat::ResourceInstance(), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+  plat::UniqueMenu menu(LoadMenuA(plat::ResourceInstance(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
   if (!menu) return;
-  HMENU commands = GetSubMenu(menu, 0);
+  HMENU commands = GetSubMenu(menu.Get(), 0);
   SetMenuDefaultItem(commands, ID_SHOW_TARGETS, FALSE);
   // In the foreground, so that the menu closes when the user clicks
   // elsewhere.
   SetForegroundWindow(Handle());
   TrackCommandMenu(commands, at);
-  DestroyMenu(menu);
 }
 
 void CMainWnd::TrackCommandMenu(HMENU menu, POINT at) {
-  TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, Handle(), nullptr);
-  PostMessageA(Handle(), WM_NULL, 0, 0);
+  if (int command = plat::TrackMenu(Handle(), menu, at)) PostMessageA(Handle(), WM_COMMAND, command, 0);
 }
 
 void CMainWnd::OnTrayDoubleClick() {
@@ -206,42 +187,49 @@ void CMainWnd::OnTrayDoubleClick() {
 void CMainWnd::ShowTargets() {
   // The target window is modeless; modalState says "being opened" only
   // while it is made visible.
-  if (state_.modalState.load() != kModalNone) return;
-  state_.modalState = kModalOpeningTargets;
-  state_.modalState = kModalNone;
+  if (modalState_ != kModalNone) return;
+  SetModalState(kModalOpeningTargets);
+  if (targets_ && targets_->Handle()) {
+    ShowWindow(targets_->Handle(), SW_SHOW);
+    SetForegroundWindow(targets_->Handle());
+  }
+  SetModalState(kModalNone);
 }
 
 INT_PTR CMainWnd::RunDialog(plat::Dialog& dialog) { return dialog.DoModal(Handle()); }
 
-void CMainWnd::RunModal(int32_t state, plat::Dialog* dialog) {
-  if (state_.modalState.load() != kModalNone) return;
-  state_.modalState = state;
-  if (dialog) RunDialog(*dialog);
-  state_.modalState = kModalNone;
+void CMainWnd::RunModal(int32_t window, const std::function<void()>& open) {
+  if (modalState_ != kModalNone) return;
+  SetModalState(window);
+  // Cleared even when the window ends by an exception, which the window
+  // procedure catches: a modal state left set would block checks and exit
+  // for the rest of the run.
+  struct Clear {
+    CMainWnd& window;
+    ~Clear() { window.SetModalState(kModalNone); }
+  } clear{*this};
+  if (open) open();
 }
 
-void CMainWnd::OnCommand(int id) {
+bool CMainWnd::OnCommand(int id, int code, HWND control) {
   switch (id) {
-    case ID_HISTORY: {
-      if (state_.modalState.load() != kModalNone) return;
-      CRirekiDlg history(HistoryPath());
-      RunModal(kModalHistory, &history);
+    case ID_HISTORY:
+      OpenHistoryWindow();
       break;
-    }
     case ID_SHOW_TARGETS:
       ShowTargets();
       break;
     case ID_RESTORE:
-      RunModal(kModalRestore, nullptr);
+      OpenRestoreWindow();
       break;
     case ID_EXPORT:
-      RunModal(kModalExport, nullptr);
+      OpenExportWindow();
       break;
     case ID_IMPORT:
-      RunModal(kModalImport, nullptr);
+      OpenImportWindow();
       break;
     case ID_SETTINGS:
-      RunModal(kModalSettings, nullptr);
+      OpenSettingsWindow();
       break;
     case ID_OPEN_SAVE_FOLDER:
       plat::ShellOpen(state_.saveFolder);
@@ -252,28 +240,26 @@ void CMainWnd::OnCommand(int id) {
     case ID_HELP_README:
       plat::ShellOpen(ExePath("readme.htm"));
       break;
-    case ID_APP_ABOUT: {
-      CVersionDlg version;
-      RunModal(kModalVersion, &version);
+    case ID_APP_ABOUT:
+      OpenVersionWindow();
       break;
-    }
     case ID_CHECK_NOW:
       CheckNow();
       break;
     case ID_APP_EXIT_RESIDENT:
-      if (state_.modalState.load() == kModalNone) PostMessageA(Handle(), WM_CLOSE, 0, 0);
+      if (modalState_ == kModalNone) PostMessageA(Handle(), WM_CLOSE, 0, 0);
       break;
+    default:
+      return false;
   }
+  return true;
 }
 
 LRESULT CMainWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   static const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
   switch (message) {
-    case WM_COMMAND:
-      OnCommand(LOWORD(wParam));
-      return 0;
     case WM_CLOSE:
-      if (state_.modalState.load() == kModalNone) DestroyWindow(Handle());
+      if (modalState_ == kModalNone) DestroyWindow(Handle());
       return 0;
     case WM_DESTROY:
       Shutdown();

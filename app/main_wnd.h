@@ -4,6 +4,7 @@
 // runs the check scheduler on its timers.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,21 @@ inline constexpr UINT_PTR kAnimationTimer = 6;
 inline constexpr UINT_PTR kEmptyListTimer = 7;
 inline constexpr UINT_PTR kStartCheckTimer = 8;
 
+// Which window opened from the menu is open: 0 none, 1 the target window
+// while it is being shown, then each modal window by its number.  Windows
+// open only while it is 0 and exit is refused while it is not; from the
+// restore window on (4 or more) checks are blocked too.
+enum ModalWindow : int32_t {
+  kModalNone = 0,
+  kModalOpeningTargets = 1,
+  kModalVersion = 2,
+  kModalRestore = 4,
+  kModalExport = 5,
+  kModalHistory = 6,
+  kModalImport = 7,
+  kModalSettings = 8,
+};
+
 class CMainWnd : public CTrayIconWnd {
  public:
   // Reads the settings, settles the save folder and starts the generation
@@ -38,9 +54,14 @@ class CMainWnd : public CTrayIconWnd {
 
   // Clears stopRequested and starts a check when allowed.
   bool CheckNow();
-  // Starts a whole check on its own thread unless a blocking window is
-  // open, a check runs or the change watcher checks changed files.
+  // Starts a whole check on its own thread unless a window that blocks
+  // checks is open, a check runs or the change watcher checks changed files.
   bool StartCheck();
+
+  int32_t ModalState() const { return modalState_; }
+  // Records which window is open, and blocks checks while it is one of
+  // the restore window and those after it.
+  void SetModalState(int32_t window);
 
   void OnTrayRightClick() override;
   void OnTrayDoubleClick() override;
@@ -65,21 +86,34 @@ class CMainWnd : public CTrayIconWnd {
   }
   // Whether the window's destruction ends the message loop.
   void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
+  // The target window; none before Create or while there is none.
+  plat::Dialog* TargetWindow() { return targets_.get(); }
 
  protected:
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnTimer(UINT_PTR id) override;
-  virtual void OnCommand(int id);
+  bool OnCommand(int id, int code, HWND control) override;
   // Tracks the command menu at the cursor; the chosen command arrives as a
   // command message.
   virtual void TrackCommandMenu(HMENU menu, POINT at);
   // Runs a window opened from the menu.
   virtual INT_PTR RunDialog(plat::Dialog& dialog);
-  // Opens a window that blocks checks and exit: nothing while another one
-  // is open; modalState holds `state` while it is open.
-  void RunModal(int32_t state, plat::Dialog* dialog);
+  // Runs `open`, which opens a window from the menu: nothing while another
+  // one is open; the modal state holds `window` while it is open, and is
+  // cleared however `open` ends.
+  void RunModal(int32_t window, const std::function<void()>& open);
   // Shows the target window (command 32772).
   void ShowTargets();
+
+  // The windows of the command menu, one place each (app/menu_windows.cpp).
+  // The target window: made once with the main window, created hidden.
+  virtual std::unique_ptr<plat::Dialog> MakeTargetWindow();
+  void OpenHistoryWindow();
+  void OpenRestoreWindow();
+  void OpenExportWindow();
+  void OpenImportWindow();
+  void OpenSettingsWindow();
+  void OpenVersionWindow();
 
   // The change watcher runs while the program runs when "TidemarkTechnology
   // の利用" was on at start.
@@ -99,16 +133,18 @@ class CMainWnd : public CTrayIconWnd {
   plat::WindowInteraction ui_;
   std::unique_ptr<CheckContext> context_;
   std::unique_ptr<CChangeWatcher> watcher_;
+  std::unique_ptr<plat::Dialog> targets_;
 
-  HICON trayIcons_[9] = {};
+  plat::UniqueIcon trayIcons_[9];
   int32_t checkInterval_ = 300;
-  int32_t checkAtStartOnly_ = 0;
-  int32_t useChangeWatcher_ = 0;
+  bool checkAtStartOnly_ = false;
+  bool useChangeWatcher_ = false;
   int32_t maxGenerations_ = 0;
   int32_t minimumTime_ = 0;
   int32_t minimumTimeOn_ = 0;
+  int32_t modalState_ = kModalNone;
   int32_t animationStep_ = 0;
-  int32_t idleShown_ = 0;
+  bool idleShown_ = false;
   bool trayAdded_ = false;
   bool checkAbandoned_ = false;
   bool quitOnDestroy_ = true;

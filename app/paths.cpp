@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "app/settings.h"
+#include "app/settings_keys.h"
 #include "app/text.h"
 #include "platform/platform.h"
 
@@ -17,21 +19,27 @@ std::string ProgramFolder() {
     std::lock_guard<std::mutex> lock(overrideMutex);
     if (!overrideFolder.empty()) return overrideFolder;
   }
-  static const std::string folder = [] {
-    std::string exe = plat::ExecutablePath();
-    size_t slash = LastCharPos(exe, '\\');
-    return slash == kNone ? std::string() : exe.substr(0, slash + 1);
-  }();
+  static const std::string folder = FolderOf(plat::ExecutablePath());
   return folder;
 }
 
 void OverrideProgramFolder(const std::string& folder) {
   std::lock_guard<std::mutex> lock(overrideMutex);
-  overrideFolder = folder;
-  if (!overrideFolder.empty() && !EndsWithChar(overrideFolder, '\\')) overrideFolder += '\\';
+  overrideFolder = WithSeparator(folder);
 }
 
 std::string ExePath(const std::string& name) { return ProgramFolder() + name; }
+
+std::string SettledSaveFolder(std::string_view settingsFile) {
+  std::string folder = ReadSetting(settingsFile, kSaveFolderKey);
+  if (folder.size() < 2) {
+    folder = ProgramFolder() + "Save\\";
+    WriteSetting(settingsFile, folder, kSaveFolderKey);
+  }
+  return WithSeparator(folder);
+}
+
+std::string SettledSaveFolder() { return SettledSaveFolder(kSettingsFile); }
 
 bool CreateSaveFolder(std::string& path) {
   if (path.empty()) return false;

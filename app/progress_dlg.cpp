@@ -42,17 +42,15 @@ void CProgressDlg::PaintBarNow() {
   if (!bar) return;
   RECT client{};
   GetClientRect(bar, &client);
-  HDC dc = GetDC(bar);
-  PaintBar(dc, client.right, client.bottom, lastPercent_);
-  ReleaseDC(bar, dc);
+  plat::WindowDC dc(bar);
+  PaintBar(dc.Get(), client.right, client.bottom, lastPercent_);
 }
 
 void CProgressDlg::PaintBar(HDC dc, int w, int h, int percent) {
   auto fill = [dc](int x, int y, int cx, int cy, COLORREF colour) {
     RECT r{x, y, x + cx, y + cy};
-    HBRUSH brush = CreateSolidBrush(colour);
-    FillRect(dc, &r, brush);
-    DeleteObject(brush);
+    plat::UniqueBrush brush(CreateSolidBrush(colour));
+    FillRect(dc, &r, brush.Get());
   };
   int done = percent * w / 100;
   fill(1, 1, done, h - 1, RGB(0, 255, 0));
@@ -66,17 +64,15 @@ void CProgressDlg::PaintBar(HDC dc, int w, int h, int percent) {
 }
 
 bool CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
-  if (message == WM_PAINT) {
-    // The static draws itself over the bar; the bar comes back right after.
-    SetTimer(Handle(), kRepaintTimer, 1, nullptr);
-    return false;
-  }
-  if (message == WM_TIMER && wParam == kRepaintTimer) {
-    KillTimer(Handle(), kRepaintTimer);
-    SetProgress(lastPercent_, "処理中");
-    return true;
-  }
+  // The static draws itself over the bar; the bar comes back right after.
+  if (message == WM_PAINT) StartTimer(kRepaintTimer, 1);
   return false;
+}
+
+void CProgressDlg::OnTimer(UINT_PTR id) {
+  if (id != kRepaintTimer) return;
+  StopTimer(kRepaintTimer);
+  SetProgress(lastPercent_, "処理中");
 }
 
 }  // namespace quz

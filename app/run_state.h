@@ -16,18 +16,6 @@
 
 namespace quz {
 
-// Which window that blocks checks and exit is open.
-enum ModalState : int32_t {
-  kModalNone = 0,
-  kModalOpeningTargets = 1,
-  kModalVersion = 2,
-  kModalRestore = 4,
-  kModalExport = 5,
-  kModalHistory = 6,
-  kModalImport = 7,
-  kModalSettings = 8,
-};
-
 struct RunState {
   // Signalled at shutdown; given to every check thread.
   plat::Event stopEvent{true, false};
@@ -40,7 +28,10 @@ struct RunState {
   std::atomic<int32_t> stopRequested{0};
   // Index of the catalogue entry a running check works on; -1 when idle.
   std::atomic<int32_t> progress{-1};
-  std::atomic<int32_t> modalState{kModalNone};
+  // Set while a window is open that works on what checks change (the
+  // restore, export, history, import and settings windows): no full check
+  // and no folder check starts then.
+  std::atomic<bool> checksBlocked{false};
   // 0 while the generation index is being (re)loaded.
   std::atomic<int32_t> generationReady{1};
   // 1 while the change watcher checks changed files.

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "app/text.h"
-
 namespace quz {
 
 std::string BusyTrayText(int32_t progress, int32_t count, int32_t generationReady) {
@@ -24,15 +22,5 @@ std::string BusyTrayText(int32_t progress, int32_t count, int32_t generationRead
 }
 
 std::string IdleTrayText() { return "quz - 待機中"; }
-
-std::string CutTrayText(const std::string& text, size_t maxBytes) {
-  size_t end = 0;
-  while (end < text.size()) {
-    size_t next = end + CharLength(text, end);
-    if (next > maxBytes) break;
-    end = next;
-  }
-  return text.substr(0, end);
-}
 
 }  // namespace quz

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/status_text.h"
+#include "app/text.h"
 
 namespace quz {
 
@@ -28,7 +28,7 @@ BOOL CTrayIconWnd::NotifyTray(int action, HICON icon, const char* text) {
     data.uFlags |= NIF_TIP;
     // The tooltip field holds 63 bytes and its end; a cut in the middle of
     // a double-byte character would show a broken last character.
-    std::string tip = CutTrayText(text, sizeof data.szTip - 1);
+    std::string tip = CutText(text, sizeof data.szTip - 1);
     std::memcpy(data.szTip, tip.c_str(), tip.size() + 1);
     lastText_ = tip;
   }
@@ -42,11 +42,11 @@ LRESULT CTrayIconWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam != kTrayIconId) return 0;
       switch (static_cast<UINT>(lParam)) {
         case WM_LBUTTONDOWN:
-          doubleClicked = 0;
+          doubleClicked = false;
           StartTimer(kClickTimer, GetDoubleClickTime());
           break;
         case WM_LBUTTONDBLCLK:
-          doubleClicked = 1;
+          doubleClicked = true;
           StopTimer(kClickTimer);
           break;
         case WM_LBUTTONUP:
@@ -59,13 +59,10 @@ LRESULT CTrayIconWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_TIMER:
-      if (wParam == kClickTimer) {
-        // No second click came within the double-click time.
-        StopTimer(kClickTimer);
-        PostMessageA(Handle(), WM_LBUTTONUP, 0, 0);
-      } else {
-        OnTimer(wParam);
-      }
+      if (wParam != kClickTimer) break;
+      // No second click came within the double-click time.
+      StopTimer(kClickTimer);
+      PostMessageA(Handle(), WM_LBUTTONUP, 0, 0);
       return 0;
     case WM_LBUTTONUP:
       OnTraySingleClick();

@@ -32,11 +32,11 @@ class CTrayIconWnd : public plat::Window {
   const std::string& LastTrayText() const { return lastText_; }
 
  protected:
+  // The click timer is handled here; the window's other timers arrive at
+  // OnTimer.
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-  // The window's timers other than the click timer.
-  virtual void OnTimer(UINT_PTR id) {}
   // Set by a double click, cleared by each press of the left button.
-  int32_t doubleClicked = 0;
+  bool doubleClicked = false;
 
  private:
   HICON lastIcon_ = nullptr;

@@ -114,34 +114,12 @@ bool ParseCommandLine(const std::string& line, Options& o, Outcome& out) {
 // Text of one path joined to a folder in command-line (code page 932) form.
 std::string JoinCp932(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
-  bool sep = false;
-  for (std::size_t i = 0; i < folder.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(folder[i]);
-    if (IsLeadByte(c) && i + 1 < folder.size()) {
-      ++i;
-      sep = false;
-    } else {
-      sep = c == '\\' || c == '/';
-    }
-  }
-  return sep ? folder + name : folder + "\\" + name;
+  return EndsWithSeparator(folder) ? folder + name : folder + "\\" + name;
 }
 
 bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
 #ifdef _WIN32
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (IsLeadByte(x)) {
-      if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    if (x >= 'A' && x <= 'Z') x |= 0x20;
-    if (y >= 'A' && y <= 'Z') y |= 0x20;
-    if (x != y) return false;
-  }
-  return true;
+  return plat::EqualNoCase(a, b);
 #else
   return a == b;
 #endif
@@ -547,13 +525,7 @@ int RunCommand(const std::string& commandLine, std::string& message) {
 
 void CopyToBuffer(const std::string& text, char* buffer, std::size_t size) {
   if (!buffer || size == 0) return;
-  std::size_t limit = text.size() < size - 1 ? text.size() : size - 1;
-  std::size_t n = 0;
-  while (n < limit) {
-    std::size_t step = IsLeadByte(static_cast<unsigned char>(text[n])) && n + 1 < text.size() ? 2 : 1;
-    if (n + step > limit) break;
-    n += step;
-  }
+  std::size_t n = plat::CutLength(text, size - 1);
   std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
 }

@@ -1,6 +1,5 @@
 #include <dirent.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,36 +8,11 @@
 #include <cstring>
 
 #include "archiver/files.h"
+#include "platform/posix/wine_path.h"
 
 namespace quz::lzh::files {
 
 namespace {
-
-bool IsAscii(const std::string& s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
-  return true;
-}
-
-bool Convert(const char* to, const char* from, const std::string& in, std::string& out) {
-  if (IsAscii(in)) {
-    out = in;
-    return true;
-  }
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  out.assign(in.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(in.data());
-  std::size_t srcLeft = in.size();
-  char* dst = out.data();
-  std::size_t dstLeft = out.size();
-  std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  if (r != static_cast<std::size_t>(-1)) r = iconv(cd, nullptr, nullptr, &dst, &dstLeft);
-  iconv_close(cd);
-  if (r == static_cast<std::size_t>(-1) || srcLeft != 0) return false;
-  out.resize(out.size() - dstLeft);
-  return true;
-}
 
 bool FromStat(const struct stat& st, const std::string& name, Item& item) {
   item.isFolder = S_ISDIR(st.st_mode);
@@ -59,19 +33,12 @@ bool FromStat(const struct stat& st, const std::string& name, Item& item) {
 }  // namespace
 
 bool ToNative(const std::string& path, std::string& native) {
-  std::string rest;
-  if (path.size() >= 2 && path[1] == ':') {
-    if ((path[0] != 'Z' && path[0] != 'z') || (path.size() > 2 && path[2] != '\\' && path[2] != '/')) return false;
-    rest = path.substr(2);
-    if (rest.empty()) rest = "\\";
-  } else {
-    rest = path;  // already rooted or relative to the current folder
-  }
-  std::string utf8;
-  if (!Convert("UTF-8", "CP932", rest, utf8)) return false;
-  // UTF-8 has no byte 0x5C inside a character, so this is safe after conversion.
-  std::replace(utf8.begin(), utf8.end(), '\\', '/');
-  native = utf8;
+  // A path without a drive is already rooted or relative to the current
+  // folder; of the drives only Z: exists here.
+  if (!plat::wine::HasDrive(path)) return plat::wine::ToNativeText(path, native);
+  if (!plat::wine::OnDriveZ(path)) return false;
+  if (!plat::wine::ToNativeText(std::string_view(path).substr(2), native)) return false;
+  if (native.empty()) native = "/";
   return true;
 }
 
@@ -98,7 +65,7 @@ bool ListFolder(const std::string& native, std::vector<Item>& items, std::string
     }
     if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) continue;
     Item item;
-    if (!Convert("CP932", "UTF-8", name, item.name)) {
+    if (!plat::wine::Utf8ToCp932(name, item.name)) {
       ok = false;
       if (badName) *badName = full;
       break;

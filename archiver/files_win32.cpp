@@ -23,31 +23,11 @@ FILETIME Split(std::uint64_t v) {
   return ft;
 }
 
-// True when the text ends with a "\" of its own, not the second byte of a
-// double-byte character.
-bool EndsWithSeparator(const std::string& s) {
-  bool last = false;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (IsLeadByte(c) && i + 1 < s.size()) {
-      ++i;
-      last = false;
-    } else {
-      last = c == '\\' || c == '/';
-    }
-  }
-  return last;
-}
-
 // The folder above a path, or empty at a root.
 std::string Parent(const std::string& path) {
   std::size_t cut = std::string::npos;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsLeadByte(c) && i + 1 < path.size())
-      ++i;
-    else if ((c == '\\' || c == '/') && i + 1 < path.size())
-      cut = i;
+  for (std::size_t i = 0; i < path.size(); i += CharLength(path, i)) {
+    if ((path[i] == '\\' || path[i] == '/') && i + 1 < path.size()) cut = i;
   }
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
@@ -169,12 +149,8 @@ bool SetAttributes(const std::string& native, std::uint16_t attributes) {
 }
 
 bool LinkOnTheWay(const std::string& folder, const std::string& path) {
-  for (std::size_t i = folder.size(); i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsLeadByte(c) && i + 1 < path.size()) {
-      ++i;
-      continue;
-    }
+  for (std::size_t i = folder.size(); i < path.size(); i += CharLength(path, i)) {
+    char c = path[i];
     if ((c != '\\' && c != '/') || i <= folder.size()) continue;
     DWORD a = GetFileAttributesA(path.substr(0, i).c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return false;

@@ -11,30 +11,24 @@ bool IsSeparator(unsigned char c) { return c == '\\' || c == '/' || c == 0xFF; }
 std::string NormaliseSeparators(const std::string& stored) {
   std::string out;
   out.reserve(stored.size());
-  for (std::size_t i = 0; i < stored.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(stored[i]);
-    if (IsLeadByte(c) && i + 1 < stored.size()) {
-      out += stored[i];
-      out += stored[++i];
-    } else {
-      out += IsSeparator(c) ? '\\' : stored[i];
-    }
+  for (std::size_t i = 0; i < stored.size(); i += CharLength(stored, i)) {
+    if (CharLength(stored, i) == 2)
+      out.append(stored, i, 2);
+    else
+      out += IsSeparator(static_cast<unsigned char>(stored[i])) ? '\\' : stored[i];
   }
   return out;
 }
 
 std::vector<std::string> SplitPath(const std::string& path) {
   std::vector<std::string> parts(1);
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsLeadByte(c) && i + 1 < path.size()) {
-      parts.back() += path[i];
-      parts.back() += path[++i];
-    } else if (IsSeparator(c)) {
+  for (std::size_t i = 0; i < path.size(); i += CharLength(path, i)) {
+    if (CharLength(path, i) == 2)
+      parts.back().append(path, i, 2);
+    else if (IsSeparator(static_cast<unsigned char>(path[i])))
       parts.emplace_back();
-    } else {
+    else
       parts.back() += path[i];
-    }
   }
   return parts;
 }
@@ -47,10 +41,9 @@ bool IsSafePath(const std::string& path) {
   for (const std::string& part : parts) {
     if (part.empty()) continue;
     bool onlyDots = true;
-    for (std::size_t i = 0; i < part.size(); ++i) {
+    for (std::size_t i = 0; i < part.size(); i += CharLength(part, i)) {
       unsigned char c = static_cast<unsigned char>(part[i]);
-      if (IsLeadByte(c) && i + 1 < part.size()) {
-        ++i;
+      if (CharLength(part, i) == 2) {
         onlyDots = false;
         continue;
       }

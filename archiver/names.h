@@ -5,11 +5,20 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/cp932.h"
 
 namespace quz::lzh {
 
-inline bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+using plat::CharLength;
+
+// True when the text ends with a "\" or "/" of its own, not the second
+// byte of a double-byte character.
+inline bool EndsWithSeparator(std::string_view s) {
+  return plat::EndsWithChar(s, '\\') || (!s.empty() && s.back() == '/');
+}
 
 // Every separator of a stored name turned into "\", characters kept whole.
 std::string NormaliseSeparators(const std::string& stored);

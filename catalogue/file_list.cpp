@@ -18,8 +18,11 @@ bool IsExistingFolder(const std::string& path) {
   return attributes != plat::kInvalidAttributes && (attributes & plat::kAttrDirectory) != 0;
 }
 
-int32_t SubfolderType(int32_t folderType) {
-  return folderType == Search ? Search : folderType - 1;
+// A folder found in a folder of code t is searched one level less: Search
+// passes on as it is, any other code goes one down.
+SaveType SubfolderType(SaveType folderType) {
+  return folderType == SaveType::Search ? SaveType::Search
+                                        : static_cast<SaveType>(static_cast<int32_t>(folderType) - 1);
 }
 }  // namespace
 
@@ -38,9 +41,9 @@ void CFileList::SetClassifier(Classifier classifier) {
   classifier_ = std::move(classifier);
 }
 
-int32_t CFileList::Classify(const std::string& path) const {
+SaveType CFileList::Classify(const std::string& path) const {
   plat::LockGuard guard(lock_);
-  return classifier_ ? classifier_(path) : Normal;
+  return classifier_ ? classifier_(path) : SaveType::Normal;
 }
 
 int32_t& CFileList::Slot(int32_t i) const {
@@ -102,7 +105,7 @@ FileEntry* CFileList::Append(std::string_view path) {
   e->handle_ = handle;
   e->folder_ = EndsWithChar(path, '\\');
   e->savedTime = 0;
-  e->saveType = Normal;
+  e->saveType = SaveType::Normal;
   e->lookedAtTime = 0;
   Slot(count) = handle;
   e->index = count;
@@ -119,7 +122,7 @@ void CFileList::TellWatcher(bool revived) {
     state_->watchEvent.Set();
 }
 
-bool CFileList::AddEntry(const std::string& path, int32_t folderType) {
+bool CFileList::AddEntry(const std::string& path, SaveType folderType) {
   bool folder = false;
   bool revived = false;
   {
@@ -135,9 +138,9 @@ bool CFileList::AddEntry(const std::string& path, int32_t folderType) {
       revived = true;
     } else {
       std::string listed = path;
-      int32_t type = Classify(path);
+      SaveType type = Classify(path);
       if (folder) {
-        if (!EndsWithChar(listed, '\\')) listed += '\\';
+        listed = WithSeparator(listed);
         type = SubfolderType(folderType);
       }
       FileEntry* e = Append(listed);
@@ -150,7 +153,7 @@ bool CFileList::AddEntry(const std::string& path, int32_t folderType) {
   return true;
 }
 
-bool CFileList::AddLoaded(std::string_view path, int32_t savedTime, int32_t saveType,
+bool CFileList::AddLoaded(std::string_view path, int32_t savedTime, SaveType saveType,
                           int32_t lookedAtTime) {
   plat::LockGuard guard(lock_);
   FileEntry* e = Append(path);
@@ -176,7 +179,7 @@ void CFileList::Reclassify() {
     }
     plat::FileStatus status;
     if (!plat::GetFileStatus(path, status) || status.isDirectory) continue;
-    int32_t type = Classify(path);
+    SaveType type = Classify(path);
     plat::LockGuard guard(lock_);
     if (EntryAt(i) == e) e->saveType = type;
   }

@@ -19,13 +19,31 @@
 
 namespace quz {
 
-enum SaveType : int32_t {
-  Normal = 0,
-  Differential = 1,
-  NoSave = 2,
-  Search = 3,
-  SearchDepthBase = 10,
+// How an entry is handled by a check.  The catalogue file stores the code
+// as a number; folder entries also carry search depths, so any code is a
+// value of this type, not only the four named ones.
+enum class SaveType : int32_t {
+  Normal = 0,        // "通常保存": copied whole when it changed
+  Differential = 1,  // "差分保存": the changed and appended bytes, as fragments
+  NoSave = 2,        // "保存しない": listed, never saved, never searched
+  Search = 3,        // "ファイル検索": a folder searched to any depth
 };
+
+// The search depth of a folder entry: a folder of code 10 + n is searched n
+// more levels (10 itself is listed but not searched further), Search to any
+// depth.  These two functions are the only place that knows the encoding.
+inline constexpr int kAnyDepth = 0x7FFFFFFF;
+inline constexpr int kMaxSearchDepth = 15;
+// The code of a folder searched `depth` more levels; kAnyDepth gives Search.
+constexpr SaveType SearchDepthType(int depth) {
+  return depth == kAnyDepth ? SaveType::Search : static_cast<SaveType>(10 + depth);
+}
+// The levels a folder of that code is still searched: n for 10 + n,
+// kAnyDepth for Search, -1 for the codes that are no search depth.
+constexpr int SearchDepthOf(SaveType type) {
+  const int32_t code = static_cast<int32_t>(type);
+  return type == SaveType::Search ? kAnyDepth : code >= 10 ? code - 10 : -1;
+}
 
 constexpr int32_t kWithdrawnTime = -1;
 
@@ -37,7 +55,7 @@ class CFileList;
 struct FileEntry {
   std::atomic<int32_t> index{0};
   std::atomic<int32_t> savedTime{0};
-  std::atomic<int32_t> saveType{Normal};
+  std::atomic<SaveType> saveType{SaveType::Normal};
   std::atomic<int32_t> lookedAtTime{0};
 
   // The full path; a folder's ends with "\".  Unchanged for the life of
@@ -54,7 +72,7 @@ struct FileEntry {
 };
 
 // Gives a found file its save type; without one every file is Normal.
-using Classifier = std::function<int32_t(const std::string& path)>;
+using Classifier = std::function<SaveType(const std::string& path)>;
 
 class CFileList {
  public:
@@ -66,7 +84,7 @@ class CFileList {
   CFileList& operator=(const CFileList&) = delete;
 
   void SetClassifier(Classifier classifier);
-  int32_t Classify(const std::string& path) const;
+  SaveType Classify(const std::string& path) const;
 
   // The entry for path, a folder entry also without its trailing "\".
   FileEntry* FindEntry(const std::string& path) const;
@@ -75,13 +93,15 @@ class CFileList {
   FileEntry* EntryAt(int32_t i) const;
   int32_t Count() const;
 
-  // Adds path (or revives its withdrawn entry); false when it is listed,
-  // the list is full or the path cannot be held by the index.
-  bool AddEntry(const std::string& path, int32_t folderType);
+  // Adds path (or revives its withdrawn entry) as found in a folder of code
+  // folderType: a folder gets the code one level down (SubfolderType), a
+  // file its classification.  False when it is listed, the list is full or
+  // the path cannot be held by the index.
+  bool AddEntry(const std::string& path, SaveType folderType);
   // Lists an entry as read from the catalogue file, without looking at the
   // file system; false when it is listed already, the list is full or the
   // path cannot be held.
-  bool AddLoaded(std::string_view path, int32_t savedTime, int32_t saveType,
+  bool AddLoaded(std::string_view path, int32_t savedTime, SaveType saveType,
                  int32_t lookedAtTime);
 
   // Gives every file entry the current classification result; folders and

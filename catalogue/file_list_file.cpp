@@ -55,7 +55,7 @@ bool LoadFileList(CFileList& list, const std::string& file) {
     // A path already listed keeps its first line; one the index cannot hold
     // is passed over.
     list.AddLoaded(std::string_view(text, static_cast<size_t>(first - text)), ParseField(first + 1),
-                   ParseField(second + 1), ParseField(third + 1));
+                   static_cast<SaveType>(ParseField(second + 1)), ParseField(third + 1));
     at = end + 2;
   }
   return true;

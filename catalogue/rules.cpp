@@ -4,6 +4,7 @@
 
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/settings_keys.h"
 #include "app/text.h"
 #include "platform/shell.h"
 
@@ -12,19 +13,8 @@ namespace quz {
 namespace {
 std::string RuleKey(int32_t i, const char* suffix) {
   char key[64];
-  std::snprintf(key, sizeof key, "quz振り分け条件%d-%s", static_cast<int>(i), suffix);
+  std::snprintf(key, sizeof key, kRuleKeyFormat, static_cast<int>(i), suffix);
   return key;
-}
-
-// Cuts text to at most limit bytes without splitting a double-byte character.
-std::string CutChars(const std::string& text, size_t limit) {
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t n = CharLength(text, at);
-    if (at + n > limit) break;
-    at += n;
-  }
-  return text.substr(0, at);
 }
 
 // Compares folder paths as the exclusions do: case of single-byte letters
@@ -34,27 +24,23 @@ bool SameFolderPrefix(const std::string& a, const std::string& b) {
   return EqualNoCase(std::string_view(a).substr(0, kCompared),
                      std::string_view(b).substr(0, kCompared));
 }
-
-std::string WithSeparator(std::string folder) {
-  if (!folder.empty() && !EndsWithChar(folder, '\\')) folder += '\\';
-  return folder;
-}
 }  // namespace
 
 void LoadRules(CRuleTable& table, const std::string& settingsFile) {
   table.rules.clear();
   for (int32_t i = 0; i < CRuleTable::kMaxRules; ++i) {
-    std::string mode = ReadSetting(settingsFile, RuleKey(i, "mode"));
+    std::string mode = ReadSetting(settingsFile, RuleKey(i, kRuleKindSuffix));
     if (mode.empty()) break;
-    std::string mode2 = ReadSetting(settingsFile, RuleKey(i, "mode2"));
+    std::string mode2 = ReadSetting(settingsFile, RuleKey(i, kRuleResultSuffix));
     if (mode2.empty()) break;
     ClassRule rule;
     int kind = SettingToInt(mode);
-    rule.result = static_cast<uint8_t>(SettingToInt(mode2));
+    rule.result = static_cast<SaveType>(SettingToInt(mode2));
     if (kind == kRuleExtension) {
-      rule.extension = CutChars(ReadSetting(settingsFile, RuleKey(i, "ext")), ClassRule::kMaxExtension);
+      rule.extension =
+          CutText(ReadSetting(settingsFile, RuleKey(i, kRuleExtensionSuffix)), ClassRule::kMaxExtension);
     } else if (kind == kRuleSizeAtMost || kind == kRuleSizeAtLeast) {
-      std::string size = ReadSetting(settingsFile, RuleKey(i, "size"));
+      std::string size = ReadSetting(settingsFile, RuleKey(i, kRuleSizeSuffix));
       if (size.empty()) continue;
       rule.sizeKB = SettingToInt(size);
     } else if (kind != kRuleEveryFile) {
@@ -67,24 +53,24 @@ void LoadRules(CRuleTable& table, const std::string& settingsFile) {
 
 void SaveRules(const CRuleTable& table, int32_t oldCount, const std::string& settingsFile) {
   for (int32_t i = 0; i < oldCount; ++i) {
-    for (const char* suffix : {"mode", "mode2", "ext", "size"})
+    for (const char* suffix : {kRuleKindSuffix, kRuleResultSuffix, kRuleExtensionSuffix, kRuleSizeSuffix})
       DeleteSetting(settingsFile, RuleKey(i, suffix));
   }
   int32_t i = 0;
   for (const ClassRule& rule : table.rules) {
     if (i >= CRuleTable::kMaxRules) break;
-    WriteIntSetting(settingsFile, rule.kind, RuleKey(i, "mode"));
+    WriteIntSetting(settingsFile, rule.kind, RuleKey(i, kRuleKindSuffix));
     if (rule.kind == kRuleExtension)
-      WriteSetting(settingsFile, rule.extension, RuleKey(i, "ext"));
+      WriteSetting(settingsFile, rule.extension, RuleKey(i, kRuleExtensionSuffix));
     else if (rule.kind == kRuleSizeAtMost || rule.kind == kRuleSizeAtLeast)
-      WriteIntSetting(settingsFile, rule.sizeKB, RuleKey(i, "size"));
-    WriteIntSetting(settingsFile, rule.result, RuleKey(i, "mode2"));
+      WriteIntSetting(settingsFile, rule.sizeKB, RuleKey(i, kRuleSizeSuffix));
+    WriteIntSetting(settingsFile, static_cast<int>(rule.result), RuleKey(i, kRuleResultSuffix));
     ++i;
   }
 }
 
-int32_t Classify(const CRuleTable& table, const std::string& path) {
-  if (table.rules.empty()) return Normal;
+SaveType Classify(const CRuleTable& table, const std::string& path) {
+  if (table.rules.empty()) return SaveType::Normal;
   plat::FileStatus status;
   // Sizes are compared in 64 bits: a file of 2 GiB or more must not pass
   // for a small one.
@@ -95,7 +81,7 @@ int32_t Classify(const CRuleTable& table, const std::string& path) {
   size_t dot = LastCharPos(name, '.');
   bool hasExtension = dot != kNone;
   std::string_view extension = hasExtension ? name.substr(dot + 1) : std::string_view();
-  int32_t result = Normal;
+  SaveType result = SaveType::Normal;
   for (const ClassRule& rule : table.rules) {
     bool match = false;
     switch (rule.kind) {
@@ -122,10 +108,10 @@ int32_t Classify(const CRuleTable& table, const std::string& path) {
 
 ExpandContext LoadExpandContext(const std::string& saveFolder, const std::string& settingsFile) {
   ExpandContext context;
-  context.skipRecycleBin = ReadIntSetting(settingsFile, "ごみ箱") != 0;
-  context.skipSaveFolder = ReadIntSetting(settingsFile, "バックアップファイルの保存場所") != 0;
-  context.skipTempFolder = ReadIntSetting(settingsFile, "一時フォルダ") != 0;
-  context.skipOwnFolder = ReadIntSetting(settingsFile, "このソフト自身のフォルダ") != 0;
+  context.skipRecycleBin = ReadIntSetting(settingsFile, kSkipRecycleBinKey) != 0;
+  context.skipSaveFolder = ReadIntSetting(settingsFile, kSkipSaveFolderKey) != 0;
+  context.skipTempFolder = ReadIntSetting(settingsFile, kSkipTempFolderKey) != 0;
+  context.skipOwnFolder = ReadIntSetting(settingsFile, kSkipOwnFolderKey) != 0;
   context.exeFolder = WithSeparator(ProgramFolder());
   context.tempFolder = WithSeparator(plat::TempFolder());
   context.saveFolder = WithSeparator(saveFolder);
@@ -165,11 +151,12 @@ void ExpandFolder(CFileList& list, int32_t index, const ExpandContext& context,
       (context.skipSaveFolder && SameFolderPrefix(path, context.saveFolder)) ||
       (context.skipOwnFolder && SameFolderPrefix(path, context.exeFolder)) ||
       (context.skipTempFolder && SameFolderPrefix(path, context.tempFolder))) {
-    e->saveType = NoSave;
+    e->saveType = SaveType::NoSave;
     return;
   }
-  int32_t type = e->saveType;
-  if (type == SearchDepthBase || type == NoSave) return;
+  const SaveType type = e->saveType;
+  // A folder at the end of its depth, or one that is not to be searched.
+  if (SearchDepthOf(type) == 0 || type == SaveType::NoSave) return;
   e->lookedAtTime = static_cast<int32_t>(plat::Now());
   buffers.count = 0;
   ListFolder(path, buffers);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/settings.h"
 #include "catalogue/file_list.h"
 
 namespace quz {
@@ -23,7 +24,7 @@ struct ClassRule {
   uint8_t kind = kRuleExtension;
   std::string extension;  // without the dot; at most kMaxExtension bytes
   int32_t sizeKB = 0;
-  uint8_t result = Normal;
+  SaveType result = SaveType::Normal;
 };
 
 struct CRuleTable {
@@ -32,13 +33,14 @@ struct CRuleTable {
 };
 
 // Reads the rules from the settings file (quz.ini unless told otherwise).
-void LoadRules(CRuleTable& table, const std::string& settingsFile = "quz.ini");
+void LoadRules(CRuleTable& table, const std::string& settingsFile = kSettingsFile);
 // Deletes the keys of the first oldCount rules, then writes the current ones.
 void SaveRules(const CRuleTable& table, int32_t oldCount,
-               const std::string& settingsFile = "quz.ini");
-// The save type (0, 1 or 2) the rules give the file at path; the last
-// matching rule decides, 0 when none matches.
-int32_t Classify(const CRuleTable& table, const std::string& path);
+               const std::string& settingsFile = kSettingsFile);
+// The save type (Normal, Differential or NoSave as the rules say) the rules
+// give the file at path; the last matching rule decides, Normal when none
+// matches.
+SaveType Classify(const CRuleTable& table, const std::string& path);
 
 // The exclusion switches and the folders they compare with, taken at the
 // start of every check.  Folders end with "\".
@@ -55,7 +57,7 @@ struct ExpandContext {
 // Reads the four switches from the settings file and fills the folders from
 // the platform (the save folder is the caller's).
 ExpandContext LoadExpandContext(const std::string& saveFolder,
-                                const std::string& settingsFile = "quz.ini");
+                                const std::string& settingsFile = kSettingsFile);
 
 // Reused name buffers of one check.
 struct FolderNames {

@@ -45,11 +45,7 @@ struct EngineState {
   // False, with the reason printed, when the save folder cannot be made or
   // the catalogue cannot be read.
   bool Load() {
-    std::string saveFolder = quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ");
-    if (saveFolder.empty()) {
-      saveFolder = quz::ProgramFolder() + "Save\\";
-      quz::WriteSetting(quz::kSettingsFile, saveFolder, "quz保存先フォルダ");
-    }
+    std::string saveFolder = quz::SettledSaveFolder();
     if (!quz::CreateSaveFolder(saveFolder)) {
       PrintError("cannot create the save folder " + saveFolder);
       return false;

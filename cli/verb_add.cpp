@@ -18,16 +18,17 @@ const Verb kAdd{"add", "add [--depth N] PATH...  (folders: searched to any depth
 VerbRegistration registration(kAdd);
 
 int RunAdd(const std::vector<std::string>& args) {
-  int32_t folderType = quz::Search;
+  // The code of the folder a target is added from: the target itself is
+  // searched one level less.
+  quz::SaveType folderType = quz::SaveType::Search;
   size_t first = 0;
   if (!args.empty() && args[0] == "--depth") {
     if (args.size() < 2) return UsageError(kAdd);
     char* end = nullptr;
     long depth = std::strtol(args[1].c_str(), &end, 10);
-    if (args[1].empty() || *end != '\0' || depth < 1 || depth > 15)
+    if (args[1].empty() || *end != '\0' || depth < 1 || depth > quz::kMaxSearchDepth)
       return UsageError("add: --depth takes a number from 1 to 15");
-    // A folder added with type t is searched t - 11 more levels.
-    folderType = static_cast<int32_t>(depth) + 11;
+    folderType = quz::SearchDepthType(static_cast<int>(depth) + 1);
     first = 2;
   }
   if (first >= args.size()) return UsageError(kAdd);

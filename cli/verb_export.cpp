@@ -31,12 +31,6 @@ bool EnginePathOf(const std::string& arg, std::string* path) {
   return plat::ToEnginePath(arg, *path);
 }
 
-std::string SaveFolder() {
-  std::string folder = quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ");
-  if (folder.size() < 2) folder = quz::ProgramFolder() + "Save\\";
-  return folder;
-}
-
 int RunExportVerb(const std::vector<std::string>& args) {
   namespace t = quz::transfer;
   bool pack = false, reset = false, split = false, untilFull = false;
@@ -83,8 +77,8 @@ int RunExportVerb(const std::vector<std::string>& args) {
   if ((split || untilFull) && !pack) return UsageError("export: pieces need --pack");
 
   // What the window writes as its fields change, written before the run.
-  if (!to.empty()) quz::WriteSetting(quz::kSettingsFile, to, t::kDestinationKey);
-  if (!work.empty()) quz::WriteSetting(quz::kSettingsFile, work, t::kWorkFolderKey);
+  if (!to.empty()) quz::WriteSetting(quz::kSettingsFile, to, quz::kDestinationKey);
+  if (!work.empty()) quz::WriteSetting(quz::kSettingsFile, work, quz::kWorkFolderKey);
   if (split) t::SaveSplitSettings(quz::kSettingsFile, t::kSplitFixedSize, size);
   if (untilFull) t::SaveSplitSettings(quz::kSettingsFile, t::kSplitUntilFull,
                                       t::LoadExportSettings(quz::kSettingsFile).pieceSize);
@@ -93,7 +87,7 @@ int RunExportVerb(const std::vector<std::string>& args) {
 
   MediaConsoleInteraction console(t::kNextMediumText);
   t::ExportContext ctx;
-  ctx.saveFolder = SaveFolder();
+  ctx.saveFolder = quz::SettledSaveFolder();
   ctx.destination = settings.destination;
   ctx.workFolder = settings.workFolder;
   ctx.pack = pack;
@@ -106,7 +100,7 @@ int RunExportVerb(const std::vector<std::string>& args) {
   t::ExportResult result = t::RunExport(ctx);
   // The window shows the folders with their "\" and stores what it shows.
   if (ctx.destination != settings.destination)
-    quz::WriteSetting(quz::kSettingsFile, ctx.destination, t::kDestinationKey);
+    quz::WriteSetting(quz::kSettingsFile, ctx.destination, quz::kDestinationKey);
   PrintLine(std::string(t::kExportResultTitle) + ": " + result.text);
   if (!result.ok) {
     PrintError("the export failed; the last export time stays " + t::LastExportTimeText(ctx.lastExportTime));

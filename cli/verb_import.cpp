@@ -28,14 +28,11 @@ int RunImportVerb(const std::vector<std::string>& args) {
   else if (!plat::ToEnginePath(a, folder))
     return UsageError("import: the folder has no engine form");
   // The import window keeps its folder under the export's destination key.
-  quz::WriteSetting(quz::kSettingsFile, folder, t::kDestinationKey);
-
-  std::string saveFolder = quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ");
-  if (saveFolder.size() < 2) saveFolder = quz::ProgramFolder() + "Save\\";
+  quz::WriteSetting(quz::kSettingsFile, folder, quz::kDestinationKey);
 
   MediaConsoleInteraction console;
   t::ImportContext ctx;
-  ctx.saveFolder = saveFolder;
+  ctx.saveFolder = quz::SettledSaveFolder();
   ctx.lines = t::ImportListLines(folder);
   ctx.settingsFile = quz::kSettingsFile;
   ctx.ui = &console;

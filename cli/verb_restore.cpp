@@ -91,23 +91,12 @@ bool EnginePathOf(const std::string& arg, std::string* path) {
   return plat::ToEnginePath(arg, *path);
 }
 
-std::string DefaultSaveFolder() {
-  std::string folder = quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ");
-  if (folder.size() < 2) folder = quz::ProgramFolder() + "Save\\";
-  return folder;
-}
-
-std::string WithoutTrailingSeparator(std::string path) {
-  if (path.size() > 1 && quz::EndsWithChar(path, '\\')) path.pop_back();
-  return path;
-}
-
 int List(const quz::CRestoreTable& table, const quz::CRestoreTree& tree, const std::string* path) {
   quz::CCandidateList candidates;
   std::vector<std::string> files;
   std::vector<std::string> folders;
   const int32_t tz = plat::TimeZoneOffset();
-  int32_t item = path ? tree.Find(WithoutTrailingSeparator(*path)) : 0;
+  int32_t item = path ? tree.Find(quz::StripTrailingSeparator(*path)) : 0;
   if (item == 0) {
     // "全体": every source in full, candidates only once files are chosen.
     for (const auto& f : quz::AllSources(table)) files.push_back(f.text);
@@ -171,8 +160,7 @@ int RunRestoreVerb(const std::vector<std::string>& args) {
   }
   if (list ? (paths.size() > 1 || yes || haveAt || !to.empty()) : paths.empty()) return UsageError(kRestore);
 
-  if (from.empty()) from = DefaultSaveFolder();
-  if (!quz::EndsWithChar(from, '\\')) from += '\\';
+  from = from.empty() ? quz::SettledSaveFolder() : quz::WithSeparator(from);
   quz::CRestoreTable table;
   quz::CRestoreTree tree;
   table.Load(from, &tree);
@@ -185,7 +173,7 @@ int RunRestoreVerb(const std::vector<std::string>& args) {
   files.haveCandidate = true;
   files.candidateTime = at;
   for (const std::string& p : paths) {
-    int32_t item = tree.Find(WithoutTrailingSeparator(p));
+    int32_t item = tree.Find(quz::StripTrailingSeparator(p));
     if (item > 0) {
       quz::RestoreSelectionRequest r;
       r.folder = tree.At(item).path;

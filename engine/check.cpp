@@ -15,11 +15,6 @@ namespace quz {
 
 namespace {
 
-std::string WithSeparator(std::string folder) {
-  if (!folder.empty() && !EndsWithChar(folder, '\\')) folder += '\\';
-  return folder;
-}
-
 bool StartsWithNoCase(const std::string& path, const std::string& folder) {
   return path.size() >= folder.size() &&
          EqualNoCase(std::string_view(path).substr(0, folder.size()), folder);
@@ -63,11 +58,10 @@ std::string HistoryFileOf(const CheckContext& context) {
 // with the history file open once, and removals applied at the end.
 // Returns whether a generation was pruned.
 template <class Select>
-int32_t CheckPass(CheckContext& context, const CheckSetup& setup, int32_t& changed,
-                  Select select) {
+bool CheckPass(CheckContext& context, const CheckSetup& setup, bool& changed, Select select) {
   plat::File history;
   bool haveHistory = OpenHistory(history, HistoryFileOf(context));
-  int32_t pruned = 0;
+  bool pruned = false;
   for (int32_t i = 0; i < context.list.Count() && !Stopped(context); ++i) {
     context.state.progress = i;
     const FileEntry* e = context.list.EntryAt(i);
@@ -95,7 +89,7 @@ std::string DateFolder(const std::string& saveFolder, plat::Time32 now) {
 }
 
 int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
-               const std::string& dateFolder, int32_t& changed, int32_t& pruned) {
+               const std::string& dateFolder, bool& changed, bool& pruned) {
   FileEntry* e = context.list.EntryAt(i);
   if (!e) return 0;
   const std::string path = e->Path();
@@ -108,22 +102,22 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
         again.isDirectory)
       return 0;
     context.list.RemoveDuringCheck(e->index);
-    changed = 1;
+    changed = true;
     return 0;
   }
   if (status.isDirectory) return 0;
-  if (e->IsWithdrawn() || e->saveType == NoSave) return 0;
+  if (e->IsWithdrawn() || e->saveType == SaveType::NoSave) return 0;
   e->lookedAtTime = plat::Now();
   if (status.mtime == e->savedTime) return 0;
 
   int64_t backupSize = status.size;
   std::atomic<int32_t>* stop = &context.state.stopRequested;
   // The fragment format holds 32-bit lengths: a larger file is saved whole.
-  bool normal = e->saveType == Normal || status.size > context.maxFragmentFileSize;
+  bool normal = e->saveType == SaveType::Normal || status.size > context.maxFragmentFileSize;
   if (normal) {
     SaveNormalResult saved;
     if (!SaveNormal(path, dateFolder, stop, saved, context.ui, &context.index)) return 0;
-    if (RecordGeneration(context.index, path, saved.copyPath, context.maxGenerations)) pruned = 1;
+    if (RecordGeneration(context.index, path, saved.copyPath, context.maxGenerations)) pruned = true;
   } else {
     DifferentialSaveResult saved;
     int ok = SaveDifferential(path, WithSeparator(context.state.saveFolder), stop, saved, context.ui,
@@ -153,9 +147,9 @@ int FullCheck(CheckContext& context) {
     if (ShouldExpand(context.list.EntryAt(i))) ExpandFolder(context.list, i, setup.expand, setup.names);
   }
   setup.names = FolderNames();
-  int32_t changed = context.list.Count() != before ? 1 : 0;
+  bool changed = context.list.Count() != before;
 
-  int32_t pruned = CheckPass(context, setup, changed, [](int32_t, const FileEntry*) { return true; });
+  bool pruned = CheckPass(context, setup, changed, [](int32_t, const FileEntry*) { return true; });
   if (changed) {
     if (context.catalogueFile.empty())
       SaveFileList(context.list);
@@ -170,7 +164,7 @@ int FullCheck(CheckContext& context) {
 
 bool StartFullCheck(CheckContext& context) {
   RunState& state = context.state;
-  if (state.modalState.load() >= kModalRestore || state.changeCheckRunning.load() != 0) return false;
+  if (state.checksBlocked.load() || state.changeCheckRunning.load() != 0) return false;
   int32_t idle = 0;
   if (!context.checkRunning.compare_exchange_strong(idle, 1)) return false;
   // The change worker claims changeCheckRunning before it looks at
@@ -216,7 +210,7 @@ int FolderCheck(CheckContext& context, const std::string& folder, int kind) {
     if (selected && ShouldExpand(e)) ExpandFolder(context.list, i, setup.expand, setup.names);
   }
   setup.names = FolderNames();
-  int32_t changed = context.list.Count() != start ? 1 : 0;
+  bool changed = context.list.Count() != start;
 
   CheckPass(context, setup, changed, [&](int32_t i, const FileEntry* e) {
     // The path is rebuilt from the catalogue's index on every call: once.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/run_state.h"
+#include "app/settings.h"
 #include "catalogue/file_list.h"
 #include "catalogue/generation_index.h"
 #include "engine/differential_save.h"
@@ -43,7 +44,7 @@ struct CheckContext {
   // format holds 32-bit lengths); tests lower it.
   int64_t maxFragmentFileSize = kMaxFragmentFileSize;
   // The settings file the exclusion switches are read from at every check.
-  std::string settingsFile = "quz.ini";
+  std::string settingsFile = kSettingsFile;
   // Where the catalogue and the history are written; empty: beside the
   // executable.
   std::string catalogueFile;
@@ -70,16 +71,16 @@ std::string DateFolder(const std::string& saveFolder, plat::Time32 now);
 
 // Checks catalogue entry i; saves it when its modification time changed.
 // Returns 1 when it was saved.  Sets `changed` when the entry was found gone
-// and removed, ORs 1 into `pruned` when generations were deleted.  history
-// may be null (no history line).
+// and removed, and `pruned` when generations were deleted.  history may be
+// null (no history line).
 int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
-               const std::string& dateFolder, int32_t& changed, int32_t& pruned);
+               const std::string& dateFolder, bool& changed, bool& pruned);
 
 // One whole check on the calling thread; returns 1.
 int FullCheck(CheckContext& context);
-// Starts FullCheck on a thread of its own (below-normal priority) unless a
-// window that blocks checks is open (modalState 4 or more), a full check
-// runs or a folder check runs.  True when it was started.
+// Starts FullCheck on a thread of its own (below-normal priority) unless
+// checks are blocked (state.checksBlocked), a full check runs or a folder
+// check runs.  True when it was started.
 bool StartFullCheck(CheckContext& context);
 // Waits for a started full check; true when none runs any more.
 bool WaitForCheck(CheckContext& context, uint32_t timeoutMs = plat::kInfinite);

@@ -7,7 +7,6 @@
 
 namespace quz {
 
-const char kMaxGenerationsKey[] = "世代間理数";
 
 int RecordGeneration(CGenerationIndex& index, const std::string& source,
                      const std::string& copyPath, int32_t maximum) {

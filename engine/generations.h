@@ -7,11 +7,10 @@
 #include <cstdint>
 #include <string>
 
+#include "app/settings_keys.h"
 #include "catalogue/generation_index.h"
 
 namespace quz {
-
-extern const char kMaxGenerationsKey[];
 
 // Records copyPath as the newest generation of source and prunes; returns
 // what PruneGenerations returns.

@@ -165,10 +165,7 @@ class IndexLock {
 };
 
 // The save folder a date folder lies in.
-std::string SaveFolderOf(const std::string& dateFolder) {
-  size_t slash = LastCharPos(std::string_view(dateFolder).substr(0, dateFolder.size() - 1), '\\');
-  return slash == kNone ? std::string() : dateFolder.substr(0, slash + 1);
-}
+std::string SaveFolderOf(const std::string& dateFolder) { return FolderOf(StripTrailingSeparator(dateFolder)); }
 
 // Copies the whole source into a new temporary file in dateFolder, flushed
 // to the disk; returns its path, or an empty string (nothing left behind).

@@ -29,8 +29,9 @@ std::string CutAtDepth(const std::string& path, int depth) {
 }
 
 bool IsSearchedFolder(const FileEntry& e) {
-  int32_t type = e.saveType.load();
-  return e.IsFolder() && type != Normal && type != Differential && type != NoSave;
+  const SaveType type = e.saveType.load();
+  return e.IsFolder() && type != SaveType::Normal && type != SaveType::Differential &&
+         type != SaveType::NoSave;
 }
 
 }  // namespace
@@ -106,11 +107,21 @@ struct CChangeWatcher::Shared {
   std::atomic<int> builds{0};
   plat::Thread worker;
   uint32_t workerWaitMs = 120000;
+  Timing timing;
   std::function<void(const std::string&, int)> onFolderChecked;
   std::function<void(int)> onWatching;
 
+  // The watcher's thread.
   void Watch(const std::shared_ptr<Shared>& self);
+  std::vector<WatchedFolder> RequestNotifications(plat::ChangeWatchSet& set);
+  void QueueChangesUntilRebuild(plat::ChangeWatchSet& set, const std::vector<WatchedFolder>& folders);
+  void EndWorker();
+
+  // The worker's thread.
   void Work();
+  bool WaitForQueuedFolder();
+  bool ClaimHead(WatchedFolder& head);
+  void FinishHead();
 };
 
 void CChangeWatcher::Shared::Watch(const std::shared_ptr<Shared>& self) {
@@ -124,40 +135,60 @@ void CChangeWatcher::Shared::Watch(const std::shared_ptr<Shared>& self) {
 
   plat::ChangeWatchSet set;
   while (working && !state.stopRequested.load()) {
-    // 1-2: the folder set, less the folders that cannot be watched.
-    std::vector<WatchedFolder> wanted = BuildWatchList(context.list), kept;
-    for (WatchedFolder& f : wanted)
-      if (set.Add(f.path, f.kind == kWatchTree, kNotifyFilter)) kept.push_back(std::move(f));
-    {
-      plat::LockGuard guard(state.watchLock);
-      watched = kept;
-    }
-    ++builds;
-    if (onWatching) onWatching(static_cast<int>(kept.size()));
-
-    // 3: queue the folders that report changes until the event asks for a
-    // new set.
-    for (;;) {
-      int n = set.Wait(state.watchEvent);
-      if (n < 0) {
-        state.stopRequested = 1;
-        break;
-      }
-      {
-        plat::LockGuard guard(state.watchLock);
-        if (n == 0) state.watchEvent.Reset();
-        state.watchListChanged = 0;
-      }
-      if (n == 0) break;
-      set.Rearm(n);
-      plat::LockGuard guard(state.watchLock);
-      queue.Put(kept[n - 1].path, kept[n - 1].kind);
-    }
-    // 4
+    std::vector<WatchedFolder> folders = RequestNotifications(set);
+    QueueChangesUntilRebuild(set, folders);
+    // A new folder entry (or shutdown) asks for a new set, built from the
+    // catalogue as it is now.
     set.Clear();
   }
+  EndWorker();
+}
+
+// The narrowest folder set that covers the catalogue, less the folders whose
+// notification cannot be requested (missing, no rights): the timed checks
+// still cover those.
+std::vector<WatchedFolder> CChangeWatcher::Shared::RequestNotifications(plat::ChangeWatchSet& set) {
+  std::vector<WatchedFolder> wanted = BuildWatchList(context.list), kept;
+  for (WatchedFolder& f : wanted)
+    if (set.Add(f.path, f.kind == kWatchTree, kNotifyFilter)) kept.push_back(std::move(f));
   {
+    plat::LockGuard guard(context.state.watchLock);
+    watched = kept;
+  }
+  ++builds;
+  if (onWatching) onWatching(static_cast<int>(kept.size()));
+  return kept;
+}
+
+// Queues each folder that reports a change, until the wake-up event asks
+// for a new set.  A wait that fails stops all watching, and the check
+// running with it.
+void CChangeWatcher::Shared::QueueChangesUntilRebuild(plat::ChangeWatchSet& set,
+                                                      const std::vector<WatchedFolder>& folders) {
+  RunState& state = context.state;
+  for (;;) {
+    int n = set.Wait(state.watchEvent);
+    if (n < 0) {
+      state.stopRequested = 1;
+      return;
+    }
+    {
+      plat::LockGuard guard(state.watchLock);
+      if (n == 0) state.watchEvent.Reset();
+      state.watchListChanged = 0;
+    }
+    if (n == 0) return;
+    set.Rearm(n);
     plat::LockGuard guard(state.watchLock);
+    queue.Put(folders[n - 1].path, folders[n - 1].kind);
+  }
+}
+
+// Shutdown: the end mark tells the worker to finish once its folder check
+// is done; it is waited for within a bound.
+void CChangeWatcher::Shared::EndWorker() {
+  {
+    plat::LockGuard guard(context.state.watchLock);
     queue.PutEndMark();
     watched.clear();
   }
@@ -165,48 +196,62 @@ void CChangeWatcher::Shared::Watch(const std::shared_ptr<Shared>& self) {
 }
 
 void CChangeWatcher::Shared::Work() {
-  RunState& state = context.state;
+  while (WaitForQueuedFolder()) {
+    // Changes reported meanwhile for the same folder merge into its slot,
+    // so that a burst of writes costs one folder check.
+    plat::Sleep(timing.settleMs);
+    WatchedFolder head;
+    if (!ClaimHead(head)) continue;
+    FolderCheck(context, head.path, head.kind);
+    const int saved = context.savedCount.load();
+    if (onFolderChecked) onFolderChecked(head.path, saved);
+    FinishHead();
+  }
+}
+
+// Polls the queue; false once the end mark is there.
+bool CChangeWatcher::Shared::WaitForQueuedFolder() {
   for (;;) {
     bool end, empty;
     {
-      plat::LockGuard guard(state.watchLock);
+      plat::LockGuard guard(context.state.watchLock);
       end = queue.HasEndMark();
       empty = queue.Empty();
     }
-    if (end) return;
-    if (empty) {
-      plat::Sleep(100);
-      continue;
-    }
-    // Changes reported meanwhile for the same folder merge into its slot.
-    plat::Sleep(1000);
-
-    std::string folder;
-    int kind;
-    {
-      plat::LockGuard guard(state.watchLock);
-      if (queue.HasEndMark()) return;
-      // Claim the catalogue first and then look for a full check: a full
-      // check starting at this moment claims it the other way round, so at
-      // least one of the two sees the other and gives way.
-      state.changeCheckRunning = 1;
-      if (context.checkRunning.load() != 0) {
-        state.changeCheckRunning = 0;
-        continue;  // the folder stays at the head until the full check ends
-      }
-      folder = queue.Slot(0).path;
-      kind = queue.Slot(0).kind;
-    }
-    FolderCheck(context, folder, kind);
-    const int saved = context.savedCount.load();
-    if (onFolderChecked) onFolderChecked(folder, saved);
-
-    plat::LockGuard guard(state.watchLock);
-    queue.RemoveHead();
-    state.changeCheckRunning = 0;
-    // Held through the pause: nothing is queued in the second after a check.
-    plat::Sleep(1000);
+    if (end) return false;
+    if (!empty) return true;
+    plat::Sleep(timing.pollMs);
   }
+}
+
+// Takes the catalogue for a folder check of the head; false (the folder
+// stays at the head) while a full check runs or checks are blocked, or at
+// the end mark.
+bool CChangeWatcher::Shared::ClaimHead(WatchedFolder& head) {
+  RunState& state = context.state;
+  plat::LockGuard guard(state.watchLock);
+  if (queue.HasEndMark()) return false;
+  // Claim the catalogue first and then look for a full check: a full check
+  // starting at this moment claims it the other way round, so at least one
+  // of the two sees the other and gives way.
+  state.changeCheckRunning = 1;
+  if (context.checkRunning.load() != 0 || state.checksBlocked.load()) {
+    state.changeCheckRunning = 0;
+    return false;
+  }
+  head = queue.Slot(0);
+  return true;
+}
+
+void CChangeWatcher::Shared::FinishHead() {
+  plat::LockGuard guard(context.state.watchLock);
+  queue.RemoveHead();
+  context.state.changeCheckRunning = 0;
+  // Held through the pause: the watcher cannot queue meanwhile, so the
+  // changes reported during and just after a check (its own writes
+  // included, when the save folder lies in a watched tree) queue the
+  // folder once more at most.
+  plat::Sleep(timing.pauseMs);
 }
 
 CChangeWatcher::CChangeWatcher(CheckContext& context)
@@ -219,6 +264,7 @@ bool CChangeWatcher::Start() {
   shared_->onFolderChecked = onFolderChecked;
   shared_->onWatching = onWatching;
   shared_->workerWaitMs = workerWaitMs;
+  shared_->timing = timing;
   std::shared_ptr<Shared> shared = shared_;
   if (!watcher_.Start([shared] { shared->Watch(shared); }, plat::Priority::BelowNormal)) return false;
   started_ = true;

@@ -5,7 +5,7 @@
 // and queues each folder that reports a change.  The change worker takes
 // the queued folders one by one, waits a second so that a burst of writes
 // is handled once, and runs FolderCheck on each, never while a full check
-// runs.  Signalling state.watchEvent (a folder entry was added) makes the
+// runs or checks are blocked.  Signalling state.watchEvent (a folder entry was added) makes the
 // watcher rebuild its folder set from the catalogue.
 #pragma once
 
@@ -95,6 +95,17 @@ class CChangeWatcher {
   // The bounded waits of Stop, in milliseconds.
   uint32_t watcherWaitMs = 30000;
   uint32_t workerWaitMs = 120000;
+
+  // The worker's timings, in milliseconds: how often it looks at an empty
+  // queue, how long a queued folder waits before its check (changes reported
+  // meanwhile merge into it) and the pause after each check, in which
+  // nothing is queued.  Tests shorten them; set before Start.
+  struct Timing {
+    uint32_t pollMs = 100;
+    uint32_t settleMs = 1000;
+    uint32_t pauseMs = 1000;
+  };
+  Timing timing;
 
   struct Shared;
 

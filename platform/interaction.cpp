@@ -1,5 +1,7 @@
 #include "platform/interaction.h"
 
+#include "platform/platform.h"
+
 namespace plat {
 
 int FirstButtonAnswer(unsigned style) {
@@ -10,6 +12,14 @@ int FirstButtonAnswer(unsigned style) {
     case kButtonsRetryCancel: return kAnswerRetry;
     default: return kAnswerOk;
   }
+}
+
+bool ProgressThrottle::Due() {
+  const uint32_t now = TickCount();
+  if (started_ && now - last_ < kIntervalMs) return false;
+  started_ = true;
+  last_ = now;
+  return true;
 }
 
 void ScriptedInteraction::QueueAnswer(int answer) {

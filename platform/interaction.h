@@ -109,4 +109,18 @@ class ScriptedInteraction : public IUserInteraction {
 // The answer a box gives for its first button.
 int FirstButtonAnswer(unsigned style);
 
+// Long operations report their progress at most once per 50 ms: each report
+// repaints the progress window, and a report per file would cost more than
+// small files take to copy.  The first report always passes.
+class ProgressThrottle {
+ public:
+  static constexpr uint32_t kIntervalMs = 50;
+  // True when a report may be made now; it then counts as made.
+  bool Due();
+
+ private:
+  bool started_ = false;
+  uint32_t last_ = 0;
+};
+
 }  // namespace plat

@@ -23,8 +23,8 @@
 #define IDC_BROWSE 1024
 #define IDC_SAVE_FOLDER 1028
 
-// History window: the placeholder the list is laid over.
-#define IDC_HISTORY_PLACE 1000
+// History window.
+#define IDC_HISTORY_LIST 1100
 // Progress window.
 #define IDC_PROGRESS_CAPTION 1001
 #define IDC_PROGRESS_PERCENT 1002

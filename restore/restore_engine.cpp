@@ -11,9 +11,6 @@
 
 namespace quz {
 
-const char kOverwriteAllKey[] = "全て上書き";
-const char kOpenFailureDialogKey[] = "ファイルオープン失敗時のダイアログ表示";
-const char kRestoreFolderKey[] = "復元先フォルダ";
 const char kErrorLogName[] = "lasterror.txt";
 
 namespace {
@@ -28,10 +25,6 @@ const char kInPlaceCaption[] = "元の場所に戻す - 警告";
 const char kResultCaption[] = "quz - 復元結果";
 const char kOutsideDestination[] = "復元先フォルダの外を指すパスのため復元しません";
 constexpr uint32_t kKeptAttributes = plat::kAttrReadOnly | plat::kAttrHidden | plat::kAttrSystem | plat::kAttrArchive;
-
-void StripTrailingSeparator(std::string& path) {
-  if (EndsWithChar(path, '\\')) path.pop_back();
-}
 
 // The standard 24-character date text with its line feed, as ctime writes it.
 std::string DateText(plat::CalendarTime c) {
@@ -173,9 +166,9 @@ std::string OverwriteTimeText(int32_t time, bool unknown) {
 // ---------------------------------------------------------------- one file
 
 void ReportOpenFailure(RestoreContext& ctx, const std::string& path) {
-  if (ReadSetting(kSettingsFile, kOpenFailureDialogKey) == "No") return;
+  if (ReadSetting(ctx.settingsFile, kOpenFailureDialogKey) == "No") return;
   if (ctx.ui.Message(kOpenFailureText, path, plat::kButtonsYesNo | plat::kIconWarning) == plat::kAnswerNo)
-    WriteSetting(kSettingsFile, "No", kOpenFailureDialogKey);
+    WriteSetting(ctx.settingsFile, "No", kOpenFailureDialogKey);
 }
 
 bool PickCopy(const RestoreContext& ctx, const std::string& source, int32_t t, RestoreChoice* choice) {
@@ -218,7 +211,7 @@ namespace {
 // Asks before an existing file is replaced, unless "全て上書き" says not to.
 // False when the answer is no.
 bool AskBeforeReplacing(RestoreContext& ctx, const std::string& path, const std::string& location, int32_t n) {
-  if (ReadSetting(kSettingsFile, kOverwriteAllKey) == "Yes") return true;
+  if (ReadSetting(ctx.settingsFile, kOverwriteAllKey) == "Yes") return true;
   plat::File probe;
   if (!probe.Open(path, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareAll)) return true;
   plat::OverwriteQuestion q;
@@ -238,7 +231,7 @@ bool AskBeforeReplacing(RestoreContext& ctx, const std::string& path, const std:
   }
   plat::OverwriteAnswer answer = ctx.ui.AskOverwrite(q);
   if (answer == plat::OverwriteAnswer::No) return false;
-  if (answer == plat::OverwriteAnswer::All) WriteSetting(kSettingsFile, "Yes", kOverwriteAllKey);
+  if (answer == plat::OverwriteAnswer::All) WriteSetting(ctx.settingsFile, "Yes", kOverwriteAllKey);
   return true;
 }
 
@@ -285,8 +278,7 @@ bool PutInPlace(const std::string& temporary, const std::string& path, const std
 
 int RestoreFile(RestoreContext& ctx, const std::string& location, const std::string& destinationPath, int32_t n,
                 std::string* usedPath) {
-  std::string path = destinationPath;
-  StripTrailingSeparator(path);
+  std::string path = StripTrailingSeparator(destinationPath);
   std::string folder = SourceFolderOf(path);
   if (!folder.empty()) {
     std::string create = folder;
@@ -301,7 +293,7 @@ int RestoreFile(RestoreContext& ctx, const std::string& location, const std::str
   // The file is built under a temporary name beside its place, so that a
   // restore that fails half-way destroys nothing.
   plat::File out;
-  const std::string temporary = CreateTemporaryFile(folder.empty() ? std::string() : folder + "\\", out);
+  const std::string temporary = CreateTemporaryFile(WithSeparator(folder), out);
   if (temporary.empty()) {
     ReportOpenFailure(ctx, path);
     return 0;
@@ -347,7 +339,7 @@ int RestoreOne(RestoreContext& ctx, const std::string& source, int32_t t, const 
 
 RestoreCounts RunRestore(RestoreContext& ctx, const RestoreSelectionRequest& request, std::string destination,
                          bool reportProgress) {
-  StripTrailingSeparator(destination);
+  destination = StripTrailingSeparator(destination);
   const int32_t t = request.candidateTime;
   // (source, folder that relative names start after)
   std::vector<std::pair<std::string, std::string>> work;
@@ -363,16 +355,14 @@ RestoreCounts RunRestore(RestoreContext& ctx, const RestoreSelectionRequest& req
   }
 
   RestoreCounts counts;
-  uint32_t last = plat::TickCount();
+  plat::ProgressThrottle throttle;
   const size_t total = work.size();
   for (size_t i = 0; i < total; ++i) {
     if (RestoreOne(ctx, work[i].first, t, work[i].second, destination))
       ++counts.restored;
     else
       ++counts.failed;
-    uint32_t now = plat::TickCount();
-    if (reportProgress && now - last >= 50) {
-      last = now;
+    if (reportProgress && throttle.Due()) {
       ctx.ui.Progress(static_cast<int>((i + 1) * 100 / total), kProgressText);
     }
   }
@@ -396,15 +386,15 @@ bool RestoreToOriginalPlaces(RestoreContext& ctx, const RestoreSelectionRequest&
   if (ctx.ui.Message(kInPlaceWarning, kInPlaceCaption, plat::kButtonsOkCancel | plat::kIconError) !=
       plat::kAnswerOk)
     return false;
-  WriteSetting(kSettingsFile, "No", kOverwriteAllKey);
+  WriteSetting(ctx.settingsFile, "No", kOverwriteAllKey);
   RestoreCounts c = RestoreSelection(ctx, request, std::string());
   if (counts) *counts = c;
   return true;
 }
 
 RestoreCounts RestoreToFolder(RestoreContext& ctx, const RestoreSelectionRequest& request, const std::string& folder) {
-  WriteSetting(kSettingsFile, folder, kRestoreFolderKey);
-  WriteSetting(kSettingsFile, "No", kOverwriteAllKey);
+  WriteSetting(ctx.settingsFile, folder, kRestoreFolderKey);
+  WriteSetting(ctx.settingsFile, "No", kOverwriteAllKey);
   return RestoreSelection(ctx, request, folder);
 }
 

@@ -4,8 +4,9 @@
 //
 // Every question, message and progress report goes through the context's
 // IUserInteraction; the settings "全て上書き", "ファイルオープン失敗時のダイアログ表示"
-// and "復元先フォルダ" live in "quz.ini", and errors of file operations are
-// appended to "lasterror.txt" beside the executable.
+// and "復元先フォルダ" live in the context's settings file ("quz.ini"), and
+// errors of file operations are appended to "lasterror.txt" beside the
+// executable.
 //
 // A restored file is written under a temporary name in its destination
 // folder and put in place only when it is complete, so a failed or partial
@@ -17,15 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "app/settings.h"
+#include "app/settings_keys.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "restore/restore_table.h"
 
 namespace quz {
 
-extern const char kOverwriteAllKey[];        // "全て上書き"
-extern const char kOpenFailureDialogKey[];   // "ファイルオープン失敗時のダイアログ表示"
-extern const char kRestoreFolderKey[];       // "復元先フォルダ"
 extern const char kErrorLogName[];           // "lasterror.txt"
 
 struct RestoreContext {
@@ -34,6 +34,9 @@ struct RestoreContext {
   plat::IUserInteraction& ui;
   // Seconds subtracted from file times to read them as local time.
   int32_t timeZoneOffset = plat::TimeZoneOffset();
+  // The settings file of "全て上書き", "ファイルオープン失敗時のダイアログ表示" and
+  // "復元先フォルダ".
+  std::string settingsFile = kSettingsFile;
 };
 
 // Which copy restores a source: the entry, and the fragment number (-1 for

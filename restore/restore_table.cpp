@@ -6,6 +6,7 @@
 #include "app/temporary_files.h"
 #include "app/text.h"
 #include "engine/differential_save.h"
+#include "platform/interaction.h"
 #include "platform/platform.h"
 
 namespace quz {
@@ -38,10 +39,6 @@ bool PlainName(std::string_view name) {
   return true;
 }
 
-void StripTrailingSeparator(std::string& path) {
-  if (EndsWithChar(path, '\\')) path.pop_back();
-}
-
 }  // namespace
 
 std::string CopyPathOf(const std::string& location, int32_t n) {
@@ -51,8 +48,7 @@ std::string CopyPathOf(const std::string& location, int32_t n) {
     std::snprintf(number, sizeof number, "%07d.dat", static_cast<int>(n));
     path += number;
   }
-  StripTrailingSeparator(path);
-  return path;
+  return StripTrailingSeparator(path);
 }
 
 std::vector<FragmentTime> FragmentsOutsideChain(const std::string& folder, int32_t after) {
@@ -214,37 +210,17 @@ bool CRestoreTable::HasSource(std::string_view source) const { return bySource_.
 
 // ---------------------------------------------------------------- file list
 
-namespace {
-
-class ProgressThrottle {
- public:
-  explicit ProgressThrottle(const ProgressFunction& f) : f_(f), last_(plat::TickCount()) {}
-  void Report(int32_t done, int32_t total) {
-    if (!f_) return;
-    uint32_t now = plat::TickCount();
-    if (now - last_ < 50) return;
-    last_ = now;
-    f_(done, total);
-  }
-
- private:
-  const ProgressFunction& f_;
-  uint32_t last_;
-};
-
-}  // namespace
-
 std::vector<RestoreFileItem> FilesOfFolder(const CRestoreTable& table, std::string_view folder,
                                            const std::atomic<int32_t>* stop, const ProgressFunction& progress) {
   std::vector<RestoreFileItem> items;
   std::unordered_set<std::string> listed;
-  ProgressThrottle throttle(progress);
+  plat::ProgressThrottle throttle;
   for (int32_t i = 0; i < table.Count(); ++i) {
     if (stop && stop->load()) break;
     const std::string& source = table.At(i).source;
     if (EqualNoCase(SourceFolderOf(source), folder) && listed.insert(FoldedKey(source)).second)
       items.push_back(RestoreFileItem{FileNameOf(source), i});
-    throttle.Report(i + 1, table.Count());
+    if (progress && throttle.Due()) progress(i + 1, table.Count());
   }
   return items;
 }

@@ -32,20 +32,21 @@ std::string SizeText(const std::string& path) {
   return text;
 }
 
-std::string SaveTypeText(int32_t saveType, bool isFolder) {
-  if (isFolder && saveType != NoSave && saveType != Search && saveType >= SearchDepthBase) {
-    if (saveType == SearchDepthBase) return "保存しない";
+std::string SaveTypeText(SaveType saveType, bool isFolder) {
+  const int depth = SearchDepthOf(saveType);
+  if (isFolder && depth >= 0 && depth != kAnyDepth) {
+    if (depth == 0) return "保存しない";
     char text[32];
-    std::snprintf(text, sizeof text, "%d階層まで検索", static_cast<int>(saveType - SearchDepthBase));
+    std::snprintf(text, sizeof text, "%d階層まで検索", depth);
     return text;
   }
   // A folder the user gave a file's save type shows that type's label,
   // never a negative depth.
   switch (saveType) {
-    case Normal: return "通常保存";
-    case Differential: return "差分保存";
-    case NoSave: return "保存しない";
-    case Search: return "ファイル検索";
+    case SaveType::Normal: return "通常保存";
+    case SaveType::Differential: return "差分保存";
+    case SaveType::NoSave: return "保存しない";
+    case SaveType::Search: return "ファイル検索";
     default: return std::string();
   }
 }

@@ -26,7 +26,7 @@ void SplitForList(const std::string& path, bool isFolder, std::string* name, std
 // folders and files that cannot be examined.
 std::string SizeText(const std::string& path);
 // The label of a save type; for folders, the search depth.
-std::string SaveTypeText(int32_t saveType, bool isFolder);
+std::string SaveTypeText(SaveType saveType, bool isFolder);
 // "%d/%02d/%02d %d:%02d" in local time.
 std::string LookedAtText(int32_t time);
 

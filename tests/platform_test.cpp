@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "platform/exceptions.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
@@ -620,6 +622,43 @@ TEST(ScriptedInteraction, AnswersInOrderThenByDefaultAndRecordsEverything) {
   ui.Progress(50, "復元中");
   ASSERT_EQ(ui.ProgressReports().size(), 1u);
   EXPECT_EQ(ui.ProgressReports()[0].first, 50);
+}
+
+TEST(ExceptionBoundary, HandlerHearsWhereAndWhatFromAnyThreadAndMayItselfFail) {
+  std::vector<std::string> heard;
+  plat::Lock lock;
+  plat::SetExceptionHandler([&](const std::string& where, const std::string& what) {
+    plat::LockGuard guard(lock);
+    heard.push_back(where + ": " + what);
+  });
+  try {
+    throw std::runtime_error("disk gone");
+  } catch (...) {
+    plat::ReportCurrentException("here");
+  }
+  std::thread([] {
+    try {
+      throw 7;
+    } catch (...) {
+      plat::ReportCurrentException("worker");
+    }
+  }).join();
+  EXPECT_EQ(heard, (std::vector<std::string>{"here: disk gone", "worker: an exception that is not a std::exception"}));
+
+  // A handler that fails is not the boundary's failure; without a handler
+  // the default one reports.
+  plat::SetExceptionHandler([](const std::string&, const std::string&) { throw std::logic_error("handler"); });
+  try {
+    throw std::runtime_error("x");
+  } catch (...) {
+    plat::ReportCurrentException("here");
+  }
+  plat::SetExceptionHandler(nullptr);
+  try {
+    throw std::runtime_error("to the default");
+  } catch (...) {
+    plat::ReportCurrentException("here");
+  }
 }
 
 }  // namespace

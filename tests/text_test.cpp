@@ -70,3 +70,43 @@ TEST(LastCharPos, SkipsSeparatorsInsideDoubleByteCharacters) {
   EXPECT_FALSE(quz::EndsWithChar("C:\\ソ", '\\'));
   EXPECT_TRUE(quz::EndsWithChar("C:\\ソ\\", '\\'));
 }
+
+TEST(CutText, KeepsWholeCharacters) {
+  EXPECT_EQ(quz::CutText("quz - 待機中", 63), "quz - 待機中");
+  EXPECT_EQ(quz::CutText(std::string(70, 'a'), 63), std::string(63, 'a'));
+  // 62 single bytes and then a double-byte character: it does not fit in
+  // the 63rd byte and is left out whole.
+  EXPECT_EQ(quz::CutText(std::string(62, 'a') + "中b", 63), std::string(62, 'a'));
+  std::string japanese;
+  for (int i = 0; i < 40; ++i) japanese += "処";
+  EXPECT_EQ(quz::CutText(japanese, 63), japanese.substr(0, 62));
+  EXPECT_EQ(quz::CutText("", 63), "");
+  EXPECT_EQ(quz::CutText("ab", 0), "");
+}
+
+TEST(FolderPaths, SeparatorsAreWholeCharacters) {
+  struct Case {
+    const char* path;
+    const char* with;      // WithSeparator
+    const char* stripped;  // StripTrailingSeparator
+    const char* rooted;    // StripTrailingSeparator keeping a root
+    const char* folder;    // FolderOf
+  };
+  const Case cases[] = {
+      {"C:\\a", "C:\\a\\", "C:\\a", "C:\\a", "C:\\"},
+      {"C:\\a\\\\", "C:\\a\\\\", "C:\\a", "C:\\a", "C:\\a\\\\"},
+      {"C:\\", "C:\\", "C:", "C:\\", "C:\\"},
+      {"\\", "\\", "", "\\", "\\"},
+      {"", "", "", "", ""},
+      {"a.txt", "a.txt\\", "a.txt", "a.txt", ""},
+      // The last byte of ソ is 0x5C but no separator.
+      {"C:\\ソ", "C:\\ソ\\", "C:\\ソ", "C:\\ソ", "C:\\"},
+      {"C:\\表\\ソ\\", "C:\\表\\ソ\\", "C:\\表\\ソ", "C:\\表\\ソ", "C:\\表\\ソ\\"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(quz::WithSeparator(c.path), c.with) << c.path;
+    EXPECT_EQ(quz::StripTrailingSeparator(c.path), c.stripped) << c.path;
+    EXPECT_EQ(quz::StripTrailingSeparator(c.path, true), c.rooted) << c.path;
+    EXPECT_EQ(quz::FolderOf(c.path), c.folder) << c.path;
+  }
+}

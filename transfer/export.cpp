@@ -11,11 +11,6 @@
 
 namespace quz::transfer {
 
-const char kLastExportKey[] = "最終書き出し日時";
-const char kDestinationKey[] = "書き出し先フォルダ";
-const char kWorkFolderKey[] = "作業フォルダ";
-const char kSplitModeKey[] = "分割詳細設定1";
-const char kPieceSizeKey[] = "分割詳細設定2";
 const char kExportResultTitle[] = "quz - 書き出し結果";
 const char kNothingToPackText[] = "対象となるファイルがないため圧縮ファイルは作成されませんでした";
 
@@ -27,17 +22,6 @@ const ReferenceSize kReferenceSizes[4] = {
 };
 
 namespace {
-
-std::string WithSeparator(std::string path) {
-  if (!EndsWithChar(path, '\\')) path += '\\';
-  return path;
-}
-
-// The folder part of a path, with its "\".
-std::string FolderOf(const std::string& path) {
-  size_t slash = LastCharPos(path, '\\');
-  return slash == kNone ? std::string() : path.substr(0, slash + 1);
-}
 
 std::string NameOf(const std::string& path) {
   size_t slash = LastCharPos(path, '\\');
@@ -143,7 +127,7 @@ ExportResult RunExport(ExportContext& ctx) {
   result.exportFolder = (ctx.pack ? ctx.workFolder : ctx.destination) + result.stamp + "\\";
 
   // 3-4: the breadth-first walk, 0 to 9 %.
-  ProgressThrottle throttle(ctx.progress, &ui);
+  ProgressReporter throttle(ctx.progress, &ui);
   std::vector<std::string> entries = WalkBreadthFirst(saveFolder, [&](int percent, const std::string&) {
     throttle.Update(percent);
   });

@@ -10,19 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "app/settings.h"
+#include "app/settings_keys.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "transfer/archiver.h"
 #include "transfer/pieces.h"
 
 namespace quz::transfer {
-
-// Keys of "quz.ini".
-extern const char kLastExportKey[];    // "最終書き出し日時"
-extern const char kDestinationKey[];   // "書き出し先フォルダ"
-extern const char kWorkFolderKey[];    // "作業フォルダ"
-extern const char kSplitModeKey[];     // "分割詳細設定1"
-extern const char kPieceSizeKey[];     // "分割詳細設定2"
 
 extern const char kExportResultTitle[];  // "quz - 書き出し結果"
 extern const char kNothingToPackText[];
@@ -81,7 +76,7 @@ struct ExportContext {
   int splitMode = kSplitUntilFull;
   double pieceSize = 0;      // megabytes
   plat::Time32 lastExportTime = 0;  // files older than this are not taken; moved on success
-  std::string settingsFile = "quz.ini";
+  std::string settingsFile = kSettingsFile;
   plat::IUserInteraction* ui = nullptr;
   std::string caption = "quz";
   ProgressFunction progress;     // empty: the interaction's Progress

@@ -22,11 +22,6 @@ const char kImportDoneCaption[] = "ファイル組込み";
 
 namespace {
 
-std::string WithSeparator(std::string path) {
-  if (!EndsWithChar(path, '\\')) path += '\\';
-  return path;
-}
-
 // A name without its extension (the part before the last ".").
 std::string StemOf(const std::string& name) {
   size_t dot = LastCharPos(name, '.');
@@ -62,7 +57,7 @@ bool ImportFile(const std::string& source, const std::string& target) {
   plat::File in;
   if (!in.Open(source, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareRead)) return false;
   plat::File out;
-  const std::string temp = CreateTemporaryFile(target.substr(0, LastCharPos(target, '\\') + 1), out);
+  const std::string temp = CreateTemporaryFile(FolderOf(target), out);
   if (temp.empty()) return false;
   bool whole = CopyFileData(in, out, kCopyAll, nullptr, nullptr) == 1;
   whole = out.Flush() && whole;
@@ -121,7 +116,7 @@ ImportResult RunImport(ImportContext& ctx) {
   // with its "\".
   const std::string work = WithSeparator(ReadWorkFolder(ctx.settingsFile));
   const std::string saveFolder = WithSeparator(ctx.saveFolder);
-  ProgressThrottle throttle(ctx.progress, &ui);
+  ProgressReporter throttle(ctx.progress, &ui);
   const size_t n = ctx.lines.size();
 
   for (size_t i = 0; i < n; ++i) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/settings.h"
 #include "platform/interaction.h"
 #include "transfer/archiver.h"
 #include "transfer/pieces.h"
@@ -36,7 +37,7 @@ std::vector<std::string> ImportListLines(const std::string& folder);
 struct ImportContext {
   std::string saveFolder;
   std::vector<std::string> lines;  // the list, in list order
-  std::string settingsFile = "quz.ini";
+  std::string settingsFile = kSettingsFile;
   plat::IUserInteraction* ui = nullptr;
   std::string caption = "quz";
   ProgressFunction progress;          // empty: the interaction's Progress

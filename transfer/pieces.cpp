@@ -156,7 +156,7 @@ int JoinPieces(const std::string& folder, const std::string& stamp, const std::s
     ui.Message(kCannotCreateText, output, plat::kButtonsOk | plat::kIconError);
     return 0;
   }
-  ProgressThrottle throttle(progress, &ui);
+  ProgressReporter throttle(progress, &ui);
   bool whole = true;
   for (int k = 1; k <= count; ++k) {
     throttle.Update(k * 100 / count);

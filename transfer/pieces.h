@@ -32,16 +32,14 @@ extern const char kCannotCreateText[];  // "ファイルを作れません"
 extern const char kCannotOpenText[];    // "ファイルを開けません"
 extern const char kBusyCaption[];       // "処理中"
 
-// Reports progress at most once per 50 ms, to `progress` or, when that is
-// empty, to the interaction, with the caption "処理中".
-class ProgressThrottle {
+// Reports progress, throttled, to `progress` or, when that is empty, to
+// the interaction, with the caption "処理中".
+class ProgressReporter {
  public:
-  ProgressThrottle(const ProgressFunction& progress, plat::IUserInteraction* ui) : progress_(progress), ui_(ui) {}
+  ProgressReporter(const ProgressFunction& progress, plat::IUserInteraction* ui)
+      : progress_(progress), ui_(ui) {}
   void Update(int percent) {
-    uint32_t now = plat::TickCount();
-    if (started_ && now - last_ <= 50) return;
-    started_ = true;
-    last_ = now;
+    if (!throttle_.Due()) return;
     if (progress_)
       progress_(percent, kBusyCaption);
     else if (ui_)
@@ -51,8 +49,7 @@ class ProgressThrottle {
  private:
   const ProgressFunction& progress_;
   plat::IUserInteraction* ui_;
-  bool started_ = false;
-  uint32_t last_ = 0;
+  plat::ProgressThrottle throttle_;
 };
 
 struct PieceWriterContext {

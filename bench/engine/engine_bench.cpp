@@ -1,12 +1,12 @@
 // The engine's speed targets, each measured side by side with the plain
 // tool that does the same work:
-//   1. a full check of unchanged files against a loop that reads the status
-//      of the same paths;
-//   2. a normal save of a large file against cp (and cp with sync: a save
-//      puts its copy in place once it is on the disk), and many small saves
-//      of one name against as many plain writes;
-//   3. a differential save after an append against cmp of the file and its
-//      image.
+//   - a full check of unchanged files against a loop that reads the status
+//     of the same paths;
+//   - a normal save of a large file against cp (and cp with sync: a save
+//     puts its copy in place once it is on the disk), and many small saves
+//     of one name against as many plain writes;
+//   - a differential save after an append against cmp of the file and its
+//     image.
 // Usage: engine_bench [folder] [files] [megabytes]
 #include <algorithm>
 #include <atomic>
@@ -94,11 +94,11 @@ void UnchangedFiles(const std::string& root, int files) {
       for (const auto& p : paths) {
         plat::FileStatus s;
         plat::GetFileStatus(p, s);
-        list.AddLoaded(p, s.mtime, quz::Normal, 0);
+        list.AddLoaded(p, s.mtime, quz::SaveType::Normal, 0);
       }
     } else {
       // One folder target: the search pass lists every folder again.
-      list.AddEntry(data, quz::Search);
+      list.AddEntry(data, quz::SaveType::Search);
     }
     quz::CheckContext context(list, index, state);
     context.catalogueFile = root + "FileList.txt";

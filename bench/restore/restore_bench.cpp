@@ -15,24 +15,12 @@
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "restore/restore_engine.h"
+#include "tests/support/test_data.h"
 
 namespace {
 
-std::string Le32(uint32_t v) {
-  std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  return s;
-}
-
-std::string Pattern(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (size_t i = 0; i < n; ++i) {
-    x = x * 1103515245u + 12345u;
-    s[i] = static_cast<char>(x >> 24);
-  }
-  return s;
-}
+using quztest::Le32;
+using quztest::Pattern;
 
 double Seconds(std::chrono::steady_clock::time_point a) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count();

@@ -1,8 +1,8 @@
 // The change watcher's targets with 10000 files in 200 watched folders:
-//   1. the delay from a write to the saved copy (median and worst of 20
-//      bursts of writes to one file), and how many folder checks each
-//      burst caused;
-//   2. the process's CPU time while the watcher and its worker sit idle.
+//   - the delay from a write to the saved copy (median and worst of 20
+//     bursts of writes to one file), and how many folder checks each
+//     burst caused;
+//   - the process's CPU time while the watcher and its worker sit idle.
 // Usage: watch_bench [idle seconds (60)] [folder (the temporary folder)]
 #include <time.h>
 
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     context.settingsFile = root + "quz.ini";
     context.catalogueFile = root + "FileList.txt";
     context.historyFile = root + "Rireki.txt";
-    list.AddEntry(data, quz::Search);
+    list.AddEntry(data, quz::SaveType::Search);
     auto t0 = std::chrono::steady_clock::now();
     quz::FullCheck(context);
     std::printf("first full check: %d entries, %d saved in %.1f s\n", static_cast<int>(list.Count()),

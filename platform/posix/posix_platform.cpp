@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <pthread.h>
 #include <sched.h>
 #include <stdlib.h>
@@ -24,8 +23,10 @@
 #include <map>
 #include <mutex>
 
+#include "platform/cp932.h"
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
+#include "platform/posix/wine_path.h"
 
 namespace plat {
 
@@ -60,82 +61,23 @@ bool FailErrno(int e = errno) {
   return false;
 }
 
-// ---------------------------------------------------------------- encodings
-
-// One converter per direction and thread; iconv descriptors are not
-// thread-safe and are costly to open.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-  }
-  bool Convert(std::string_view in, std::string& out) {
-    out.clear();
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    out.resize(in.size() * 3 + 8);
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    while (srcLeft > 0) {
-      if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
-        if (errno != E2BIG) return false;
-        size_t used = static_cast<size_t>(dst - out.data());
-        out.resize(out.size() * 2);
-        dst = out.data() + used;
-        dstLeft = out.size() - used;
-      }
-    }
-    if (iconv(cd_, nullptr, nullptr, &dst, &dstLeft) == static_cast<size_t>(-1)) return false;
-    out.resize(static_cast<size_t>(dst - out.data()));
-    return true;
-  }
-
- private:
-  iconv_t cd_;
-};
-
-bool IsAscii(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-bool Cp932ToUtf8(std::string_view in, std::string& out) {
-  if (IsAscii(in)) {
-    out.assign(in);
-    return true;
-  }
-  thread_local Converter conv("UTF-8", "CP932");
-  return conv.Convert(in, out);
-}
-
-bool Utf8ToCp932(std::string_view in, std::string& out) {
-  if (IsAscii(in)) {
-    out.assign(in);
-    return true;
-  }
-  thread_local Converter conv("CP932", "UTF-8");
-  return conv.Convert(in, out);
-}
-
 // ---------------------------------------------------------------- paths
 
-// "Z:\a\b" -> "/a/b".  Forward slashes are separators too, as on Windows.
+using wine::Cp932ToUtf8;
+using wine::FromNative;
+using wine::Utf8ToCp932;
+
+// "Z:\a\b" -> "/a/b"; any other drive has no native form.
 bool ToNative(const std::string& path, std::string& native) {
-  if (path.size() < 2 || (path[0] != 'Z' && path[0] != 'z') || path[1] != ':' ||
-      (path.size() > 2 && path[2] != '\\' && path[2] != '/')) {
+  if (!wine::OnDriveZ(path)) {
     SetLastError(ErrorKind::NotFound, ENOENT);
     return false;
   }
-  std::string utf8;
-  if (!Cp932ToUtf8(std::string_view(path).substr(2), utf8)) {
+  if (!wine::ToNativeText(std::string_view(path).substr(2), native)) {
     SetLastError(ErrorKind::NotFound, EILSEQ);
     return false;
   }
-  // UTF-8 has no byte 0x5C inside a character, so this is safe after conversion.
-  std::replace(utf8.begin(), utf8.end(), '\\', '/');
-  native = utf8.empty() ? "/" : utf8;
+  if (native.empty()) native = "/";
   return true;
 }
 
@@ -143,15 +85,6 @@ bool ToNative(const std::string& path, std::string& native, bool dropTrailingSla
   if (!ToNative(path, native)) return false;
   if (dropTrailingSlash)
     while (native.size() > 1 && native.back() == '/') native.pop_back();
-  return true;
-}
-
-// "/a/b" -> "Z:\a\b"
-bool FromNative(const std::string& native, std::string& path) {
-  std::string cp;
-  if (!Utf8ToCp932(native, cp)) return false;
-  std::replace(cp.begin(), cp.end(), '/', '\\');
-  path = "Z:" + cp;
   return true;
 }
 
@@ -684,8 +617,7 @@ std::string TempFolder() {
   std::string native = env && *env == '/' ? env : "/tmp";
   std::string path;
   if (!FromNative(native, path)) FromNative("/tmp", path);
-  if (path.back() != '\\') path += '\\';
-  return path;
+  return WithSeparator(path);
 }
 
 std::string ExecutablePath() {
@@ -745,8 +677,7 @@ std::string EngineToConsole(const std::string& text) {
   // Show what can be shown: convert character by character, '?' for the rest.
   out.clear();
   for (size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t len = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < text.size() ? 2 : 1;
+    size_t len = CharLength(text, i);
     std::string piece;
     out += Cp932ToUtf8(std::string_view(text).substr(i, len), piece) ? piece : "?";
     i += len;

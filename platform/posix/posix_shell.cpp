@@ -1,18 +1,14 @@
 #include <cstdlib>
 
+#include "platform/cp932.h"
 #include "platform/platform.h"
 #include "platform/shell.h"
 
 namespace plat {
 
 namespace {
-bool SameFolder(const std::string& a, std::string b) {
-  if (b.empty()) return false;
-  if (b.back() != '\\') b += '\\';
-  std::string x = a;
-  if (x.empty()) return false;
-  if (x.back() != '\\') x += '\\';
-  return x == b;
+bool SameFolder(const std::string& a, const std::string& b) {
+  return !a.empty() && !b.empty() && WithSeparator(a) == WithSeparator(b);
 }
 }  // namespace
 

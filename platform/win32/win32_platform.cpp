@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/cp932.h"
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
 
@@ -63,28 +64,9 @@ FILETIME ToFileTime(Time32 t) {
   return ft;
 }
 
-// True when the last character of the path is "\" (a trail byte 0x5C of a
-// double-byte character is no separator).
-bool EndsWithSeparator(const std::string& p) {
-  bool last = false;
-  for (size_t i = 0; i < p.size();) {
-    if (IsDBCSLeadByteEx(932, static_cast<BYTE>(p[i])) && i + 1 < p.size()) {
-      last = false;
-      i += 2;
-    } else {
-      last = p[i] == '\\';
-      ++i;
-    }
-  }
-  return last;
-}
-
-// Drops trailing separators but keeps a drive root ("C:\") whole.
-std::string StripTrailingSeparator(const std::string& path) {
-  std::string p = path;
-  while (p.size() > 3 && EndsWithSeparator(p)) p.pop_back();
-  return p;
-}
+// The form the system's calls take: no trailing separators, but a drive
+// root keeps its "\".
+std::string ApiPath(const std::string& path) { return StripTrailingSeparator(path, true); }
 
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
@@ -105,7 +87,7 @@ std::string ErrorMessage(int code) {
 
 bool GetFileStatus(const std::string& path, FileStatus& status) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(StripTrailingSeparator(path).c_str(), GetFileExInfoStandard, &data))
+  if (!GetFileAttributesExA(ApiPath(path).c_str(), GetFileExInfoStandard, &data))
     return Fail();
   status.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   status.size = status.isDirectory
@@ -117,7 +99,7 @@ bool GetFileStatus(const std::string& path, FileStatus& status) {
 }
 
 uint32_t GetAttributes(const std::string& path) {
-  DWORD a = GetFileAttributesA(StripTrailingSeparator(path).c_str());
+  DWORD a = GetFileAttributesA(ApiPath(path).c_str());
   if (a == INVALID_FILE_ATTRIBUTES) {
     Fail();
     return kInvalidAttributes;
@@ -126,12 +108,12 @@ uint32_t GetAttributes(const std::string& path) {
 }
 
 bool SetAttributes(const std::string& path, uint32_t attributes) {
-  if (!SetFileAttributesA(StripTrailingSeparator(path).c_str(), attributes)) return Fail();
+  if (!SetFileAttributesA(ApiPath(path).c_str(), attributes)) return Fail();
   return true;
 }
 
 bool SetFileTime(const std::string& path, Time32 mtime) {
-  HANDLE h = CreateFileA(StripTrailingSeparator(path).c_str(), FILE_WRITE_ATTRIBUTES,
+  HANDLE h = CreateFileA(ApiPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return Fail();
@@ -298,8 +280,7 @@ DirReader::~DirReader() { Close(); }
 bool DirReader::Open(const std::string& folder, bool /*namesOnly*/) {
   Close();
   auto impl = std::make_unique<Impl>();
-  std::string pattern = StripTrailingSeparator(folder);
-  if (!EndsWithSeparator(pattern)) pattern += '\\';
+  std::string pattern = WithSeparator(ApiPath(folder));
   pattern += '*';
   impl->find = FindFirstFileA(pattern.c_str(), &impl->data);
   if (impl->find == INVALID_HANDLE_VALUE) {
@@ -333,12 +314,12 @@ void DirReader::Close() {
 }
 
 bool CreateFolder(const std::string& path) {
-  if (!CreateDirectoryA(StripTrailingSeparator(path).c_str(), nullptr)) return Fail();
+  if (!CreateDirectoryA(ApiPath(path).c_str(), nullptr)) return Fail();
   return true;
 }
 
 bool RemoveFolder(const std::string& path) {
-  if (!RemoveDirectoryA(StripTrailingSeparator(path).c_str())) return Fail();
+  if (!RemoveDirectoryA(ApiPath(path).c_str())) return Fail();
   return true;
 }
 
@@ -348,7 +329,7 @@ bool DeleteFile(const std::string& path) {
 }
 
 bool MoveFile(const std::string& from, const std::string& to) {
-  if (!MoveFileExA(StripTrailingSeparator(from).c_str(), StripTrailingSeparator(to).c_str(),
+  if (!MoveFileExA(ApiPath(from).c_str(), ApiPath(to).c_str(),
                    MOVEFILE_COPY_ALLOWED))
     return Fail();
   return true;
@@ -367,15 +348,15 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
 
 int64_t FreeDiskSpace(const std::string& path) {
   // The path itself may not exist yet: ask for the nearest folder that does.
-  std::string p = StripTrailingSeparator(path);
+  std::string p = ApiPath(path);
   for (;;) {
     ULARGE_INTEGER available;
     std::string q = p.size() == 2 && p[1] == ':' ? p + "\\" : p;
     if (GetDiskFreeSpaceExA(q.c_str(), &available, nullptr, nullptr))
       return static_cast<int64_t>(available.QuadPart);
     DWORD e = ::GetLastError();
-    size_t slash = p.find_last_of('\\');
-    if ((e != ERROR_PATH_NOT_FOUND && e != ERROR_FILE_NOT_FOUND) || slash == std::string::npos || slash < 2) {
+    size_t slash = LastCharPos(p, '\\');
+    if ((e != ERROR_PATH_NOT_FOUND && e != ERROR_FILE_NOT_FOUND) || slash == kNone || slash < 2) {
       Fail(e);
       return -1;
     }
@@ -388,9 +369,7 @@ int64_t FreeDiskSpace(const std::string& path) {
 std::string TempFolder() {
   char buffer[MAX_PATH + 2];
   DWORD n = GetTempPathA(sizeof buffer, buffer);
-  std::string path = n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string("C:\\");
-  if (path.back() != '\\') path += '\\';
-  return path;
+  return WithSeparator(n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string("C:\\"));
 }
 
 std::string ExecutablePath() {

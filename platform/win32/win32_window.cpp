@@ -1,19 +1,106 @@
 #include <algorithm>
+#include <cassert>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 #include <vector>
 
+#include "platform/exceptions.h"
+#include "platform/win32/win32_ui_internal.h"
 #include "platform/window.h"
 
 namespace plat {
 
 HINSTANCE ResourceInstance() { return GetModuleHandleA(nullptr); }
 
+// ---- what windows and dialogs share
+
+WindowBase::~WindowBase() {
+  for (Control* control : controls_) control->owner_ = nullptr;
+}
+
+void WindowBase::StartTimer(UINT_PTR id, UINT periodMs) {
+  if (!hwnd_) return;
+  SetTimer(hwnd_, id, periodMs, nullptr);
+  timers_[id] = periodMs;
+}
+
+void WindowBase::StopTimer(UINT_PTR id) {
+  if (hwnd_) KillTimer(hwnd_, id);
+  timers_.erase(id);
+}
+
+UINT WindowBase::TimerPeriod(UINT_PTR id) const {
+  auto it = timers_.find(id);
+  return it == timers_.end() ? 0 : it->second;
+}
+
+bool WindowBase::RouteNotify(NMHDR& header, LRESULT& result) {
+  // By index: a handler may attach or detach controls.
+  for (size_t i = 0; i < controls_.size(); ++i) {
+    Control* control = controls_[i];
+    if (control->hwnd_ == header.hwndFrom && control->OnNotify(header, result)) return true;
+  }
+  return OnNotify(header, result);
+}
+
+bool WindowBase::Crack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  result = 0;
+  switch (message) {
+    case WM_COMMAND:
+      return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_NOTIFY:
+      return RouteNotify(*reinterpret_cast<NMHDR*>(lParam), result);
+    case WM_TIMER:
+      OnTimer(wParam);
+      return true;
+    case WM_SIZE:
+      OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+      return false;
+    case WM_CLOSE:
+      return OnClose();
+    case WM_DESTROY:
+      OnDestroy();
+      return false;
+  }
+  return false;
+}
+
+void WindowBase::Bind(HWND hwnd) { hwnd_ = hwnd; }
+
+void WindowBase::Unbind() {
+  hwnd_ = nullptr;
+  timers_.clear();
+  for (Control* control : controls_) {
+    control->hwnd_ = nullptr;
+    control->owner_ = nullptr;
+  }
+  controls_.clear();
+}
+
+namespace {
+// A window that outlives its object could only reach a half-destroyed one:
+// the object is cut off from it first, then the window goes.
+void DestroyOrphan(HWND hwnd, int userIndex) {
+  assert(!"a window must be destroyed before its object");
+  SetWindowLongPtrA(hwnd, userIndex, 0);
+  DestroyWindow(hwnd);
+}
+}  // namespace
+
 // ---- windows
 
-Window::~Window() { Destroy(); }
+Window::~Window() {
+  if (HWND hwnd = Handle()) {
+    Unbind();
+    DestroyOrphan(hwnd, GWLP_USERDATA);
+  }
+}
 
 bool Window::CreateTopLevel(const char* className, const char* title, DWORD style, HWND owner) {
+  PrepareUiThread();
   static std::mutex registering;
   static std::set<std::string> registered;
   {
@@ -36,45 +123,41 @@ bool Window::CreateTopLevel(const char* className, const char* title, DWORD styl
 }
 
 void Window::Destroy() {
-  if (hwnd_) DestroyWindow(hwnd_);
-}
-
-void Window::StartTimer(UINT_PTR id, UINT periodMs) {
-  if (!hwnd_) return;
-  SetTimer(hwnd_, id, periodMs, nullptr);
-  timers_[id] = periodMs;
-}
-
-void Window::StopTimer(UINT_PTR id) {
-  if (hwnd_) KillTimer(hwnd_, id);
-  timers_.erase(id);
-}
-
-UINT Window::TimerPeriod(UINT_PTR id) const {
-  auto it = timers_.find(id);
-  return it == timers_.end() ? 0 : it->second;
+  if (Handle()) DestroyWindow(Handle());
 }
 
 LRESULT Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(hwnd_, message, wParam, lParam);
+  LRESULT result = 0;
+  if (Crack(message, wParam, lParam, result)) return result;
+  return DefWindowProcA(Handle(), message, wParam, lParam);
 }
 
 LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* self;
   if (message == WM_NCCREATE) {
     self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->Bind(hwnd);
   } else {
     self = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   }
   if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
-  LRESULT result = self->OnMessage(message, wParam, lParam);
+  if (message == WM_DESTROY) ui_internal::WindowClosing(hwnd);
+  LRESULT result = 0;
+  try {
+    result = self->OnMessage(message, wParam, lParam);
+  } catch (...) {
+    ReportCurrentException("window procedure");
+  }
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    self->timers_.clear();
-    self->OnFinalMessage();
+    self->Unbind();
+    ui_internal::WindowGone(hwnd);
+    try {
+      self->OnFinalMessage();
+    } catch (...) {
+      ReportCurrentException("window procedure");
+    }
   }
   return result;
 }
@@ -82,13 +165,48 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
 // ---- dialogs
 
 namespace {
+// Dialogs whose window exists, in the order they were initialised.
 std::vector<Dialog*>& OpenDialogs() {
   static std::vector<Dialog*> dialogs;
   return dialogs;
 }
+// The modeless ones of this thread, for its message loop.
+std::vector<Dialog*>& ModelessDialogs() {
+  thread_local std::vector<Dialog*> dialogs;
+  return dialogs;
+}
+void Forget(std::vector<Dialog*>& dialogs, Dialog* dialog) {
+  dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), dialog), dialogs.end());
+}
 }  // namespace
 
-Dialog::~Dialog() { Destroy(); }
+bool ReturnsResultDirectly(UINT message) {
+  switch (message) {
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
+    case WM_INITDIALOG:
+      return true;
+  }
+  return false;
+}
+
+Dialog::~Dialog() {
+  if (HWND hwnd = Handle()) {
+    Forget(OpenDialogs(), this);
+    Forget(ModelessDialogs(), this);
+    Unbind();
+    DestroyOrphan(hwnd, DWLP_USER);
+  }
+}
 
 Dialog* Dialog::Current() {
   auto& dialogs = OpenDialogs();
@@ -96,7 +214,9 @@ Dialog* Dialog::Current() {
 }
 
 INT_PTR Dialog::DoModal(HWND owner) {
+  PrepareUiThread();
   modal_ = true;
+  modeless_ = false;
   INT_PTR result = DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId_), owner, Procedure,
                                    reinterpret_cast<LPARAM>(this));
   modal_ = false;
@@ -104,21 +224,23 @@ INT_PTR Dialog::DoModal(HWND owner) {
 }
 
 bool Dialog::CreateModeless(HWND owner) {
+  PrepareUiThread();
   modal_ = false;
+  modeless_ = true;
   return CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId_), owner, Procedure,
                             reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
 void Dialog::Destroy() {
-  if (hwnd_ && !modal_) DestroyWindow(hwnd_);
+  if (Handle() && !modal_) DestroyWindow(Handle());
 }
 
 void Dialog::End(INT_PTR result) {
-  if (!hwnd_) return;
+  if (!Handle()) return;
   if (modal_)
-    EndDialog(hwnd_, result);
+    EndDialog(Handle(), result);
   else
-    DestroyWindow(hwnd_);
+    DestroyWindow(Handle());
 }
 
 std::string Dialog::ItemText(int id) const {
@@ -131,7 +253,35 @@ std::string Dialog::ItemText(int id) const {
   return text;
 }
 
-void Dialog::SetItemText(int id, const std::string& text) { SetDlgItemTextA(hwnd_, id, text.c_str()); }
+void Dialog::SetItemText(int id, const std::string& text) { SetDlgItemTextA(Handle(), id, text.c_str()); }
+
+std::optional<int> Dialog::ItemInt(int id) const {
+  std::string text = ItemText(id);
+  const char* start = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  long value = std::strtol(start, &end, 10);
+  if (end == start || errno == ERANGE || value < INT_MIN || value > INT_MAX) return std::nullopt;
+  while (*end == ' ' || *end == '\t') ++end;
+  if (*end) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+void Dialog::SetItemInt(int id, int value) { SetDlgItemInt(Handle(), id, static_cast<UINT>(value), TRUE); }
+
+bool Dialog::IsChecked(int id) const { return IsDlgButtonChecked(Handle(), id) == BST_CHECKED; }
+
+void Dialog::SetChecked(int id, bool checked) {
+  CheckDlgButton(Handle(), id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void Dialog::EnableItem(int id, bool enabled) {
+  if (HWND item = Item(id)) EnableWindow(item, enabled ? TRUE : FALSE);
+}
+
+void Dialog::ShowItem(int id, bool shown) {
+  if (HWND item = Item(id)) ShowWindow(item, shown ? SW_SHOW : SW_HIDE);
+}
 
 bool Dialog::OnCommand(int id, int code, HWND control) {
   if (id == IDOK || id == IDCANCEL) {
@@ -141,72 +291,112 @@ bool Dialog::OnCommand(int id, int code, HWND control) {
   return false;
 }
 
-bool Dialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) { return false; }
-
 INT_PTR CALLBACK Dialog::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  Dialog* self;
-  if (message == WM_INITDIALOG) {
-    self = reinterpret_cast<Dialog*>(lParam);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-    OpenDialogs().push_back(self);
-    return self->OnInitDialog() ? TRUE : FALSE;
-  }
-  self = reinterpret_cast<Dialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
-  if (!self) return FALSE;
-  INT_PTR result = 0;
-  if (message == WM_COMMAND) {
-    if (self->OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam))) return TRUE;
-  } else if (self->OnMessage(message, wParam, lParam, result)) {
-    if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORDLG || message == WM_CTLCOLORBTN)
-      return result;
-    SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
-    return TRUE;
-  }
-  if (message == WM_NCDESTROY) {
-    auto& dialogs = OpenDialogs();
-    dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), self), dialogs.end());
-    SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-    self->hwnd_ = nullptr;
-  }
-  return FALSE;
+  Dialog* self = message == WM_INITDIALOG ? reinterpret_cast<Dialog*>(lParam)
+                                          : reinterpret_cast<Dialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+  return Route(self, hwnd, message, wParam, lParam);
 }
 
-// ---- message boxes
+INT_PTR Dialog::Route(Dialog* self, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!self) return FALSE;
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+    self->Bind(hwnd);
+    OpenDialogs().push_back(self);
+    if (self->modeless_) ModelessDialogs().push_back(self);
+    try {
+      return self->OnInitDialog() ? TRUE : FALSE;
+    } catch (...) {
+      ReportCurrentException("dialog procedure");
+      return TRUE;
+    }
+  }
+  if (message == WM_DESTROY) ui_internal::WindowClosing(hwnd);
+  INT_PTR answer = FALSE;
+  try {
+    INT_PTR result = 0;
+    bool handled = self->OnMessage(message, wParam, lParam, result);
+    if (!handled) {
+      LRESULT cracked = 0;
+      handled = self->Crack(message, wParam, lParam, cracked);
+      result = cracked;
+    }
+    if (handled) {
+      if (ReturnsResultDirectly(message)) {
+        answer = result;
+      } else {
+        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+        answer = TRUE;
+      }
+    }
+  } catch (...) {
+    ReportCurrentException("dialog procedure");
+  }
+  // The object lets go of the window whatever an override did with the
+  // message.
+  if (message == WM_NCDESTROY) {
+    Forget(OpenDialogs(), self);
+    Forget(ModelessDialogs(), self);
+    SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+    self->Unbind();
+    ui_internal::WindowGone(hwnd);
+  }
+  return answer;
+}
+
+// ---- the message loop
+
+bool TranslateDialogMessage(MSG& message) {
+  if (!message.hwnd) return false;
+  auto& dialogs = ModelessDialogs();
+  for (size_t i = dialogs.size(); i-- > 0;) {
+    Dialog* dialog = dialogs[i];
+    HWND hwnd = dialog->Handle();
+    if (!hwnd || (message.hwnd != hwnd && !IsChild(hwnd, message.hwnd))) continue;
+    try {
+      if (dialog->PreTranslate(message)) return true;
+    } catch (...) {
+      ReportCurrentException("dialog key handling");
+      return true;
+    }
+    // PreTranslate may have closed it.
+    if (!IsWindow(hwnd)) return true;
+    return IsDialogMessageA(hwnd, &message) != FALSE;
+  }
+  return false;
+}
 
 namespace {
-std::mutex responderMutex;
-MessageResponder& Responder() {
-  static MessageResponder responder;
-  return responder;
+void Dispatch(MSG& message) {
+  if (TranslateDialogMessage(message)) return;
+  TranslateMessage(&message);
+  try {
+    DispatchMessageA(&message);
+  } catch (...) {
+    // Our procedures catch their own; this is a timer procedure or the like.
+    ReportCurrentException("message dispatch");
+  }
 }
 }  // namespace
 
-void SetMessageResponder(MessageResponder responder) {
-  std::lock_guard<std::mutex> lock(responderMutex);
-  Responder() = std::move(responder);
+int RunMessageLoop() {
+  PrepareUiThread();
+  MSG message{};
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) Dispatch(message);
+  return static_cast<int>(message.wParam);
 }
 
-int ShowMessage(HWND owner, const std::string& text, const std::string& caption, unsigned style) {
-  MessageResponder responder;
-  {
-    std::lock_guard<std::mutex> lock(responderMutex);
-    responder = Responder();
+bool PumpWaitingMessages() {
+  bool quit = false;
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      quit = true;
+      continue;
+    }
+    Dispatch(message);
   }
-  if (responder) return responder(owner, text, caption, style);
-  return MessageBoxA(owner, text.c_str(), caption.c_str(), style);
-}
-
-int WindowInteraction::Message(const std::string& text, const std::string& caption, unsigned style) {
-  return ShowMessage(owner_, text, caption, style);
-}
-
-OverwriteAnswer WindowInteraction::AskOverwrite(const OverwriteQuestion& question) {
-  // The overwrite dialog belongs to the restore window; until it exists the
-  // question is asked as a plain box.
-  int answer = ShowMessage(owner_, question.path + "\r\nを上書きしますか？", "ファイルの上書きの確認",
-                           kButtonsYesNo | kIconQuestion);
-  return answer == kAnswerYes ? OverwriteAnswer::Yes : OverwriteAnswer::No;
+  return !quit;
 }
 
 }  // namespace plat

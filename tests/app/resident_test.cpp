@@ -1,12 +1,9 @@
 // The resident program's windows, driven through their real messages: the
 // tray notifications, the command menu, the scheduler's timers, modalState,
 // first-run setup, shutdown during a check, and the progress and history
-// windows.  Message boxes are answered by a scripted responder.
+// windows.  Message boxes and the shell are answered by a script.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,58 +23,16 @@
 #include "platform/platform.h"
 #include "resources/resource.h"
 #include "tests/support/test_support.h"
+#include "tests/support/window_test_support.h"
 
 namespace {
 
 using quz::CMainWnd;
 
-// Dispatches every waiting message of this thread (a WM_QUIT from a
-// destroyed main window too, which must not end a later modal loop).
-void Pump() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) continue;
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
-// Pumps until `done` holds or a minute has passed (a hung window fails the
-// test instead of hanging it).
-bool PumpUntil(const std::function<bool()>& done) {
-  uint32_t start = plat::TickCount();
-  while (!done()) {
-    if (plat::TickCount() - start > 60000) return false;
-    Pump();
-    plat::Sleep(5);
-  }
-  return true;
-}
-
-// Runs `action` from inside the next modal loop of this thread: a thread
-// timer's message is dispatched by the dialog's own loop.
-std::function<void()> pendingAction;
-bool actionRan = false;
-void CALLBACK RunPendingAction(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  auto action = std::move(pendingAction);
-  pendingAction = nullptr;
-  actionRan = true;
-  if (action) action();
-}
-// Returns the thread timer, which the caller kills when no modal loop
-// is to come.
-UINT_PTR WhileModal(std::function<void()> action) {
-  pendingAction = std::move(action);
-  actionRan = false;
-  return SetTimer(nullptr, 0, 20, RunPendingAction);
-}
-
-std::string WindowText(HWND window) {
-  char text[512] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
+using quztest::Pump;
+using quztest::PumpUntil;
+using quztest::WhileModal;
+using quztest::WindowText;
 
 // The main window with the tray operations counted and the command menu
 // recorded instead of tracked (tracking would wait for a user).
@@ -117,27 +72,11 @@ class TestMainWnd : public CMainWnd {
   std::vector<std::string> items;
 };
 
-class Resident : public ::testing::Test {
+class Resident : public quztest::WindowTest {
  protected:
-  void SetUp() override {
-    ASSERT_NE(std::getenv("DISPLAY"), nullptr)
-        << "these tests drive real windows: run them with a display (scripts/test starts Xvfb)";
-    quz::OverrideProgramFolder(dir.path());
-    plat::SetMessageResponder([this](HWND, const std::string& text, const std::string& caption, unsigned style) {
-      shown.push_back({text, caption, style});
-      return plat::FirstButtonAnswer(style);
-    });
-  }
-  void TearDown() override {
-    Pump();
-    plat::SetMessageResponder(nullptr);
-    quz::OverrideProgramFolder("");
-  }
-
   // quz.ini with a save folder in the temporary folder and the scheduler
   // settings.
   void WriteSettings(int interval, int atStartOnly) {
-    ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, dir / "Save\\", "quz保存先フォルダ"));
     ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, interval, "チェック間隔"));
     ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, atStartOnly, "全体チェックは起動時のみ"));
   }
@@ -171,12 +110,6 @@ class Resident : public ::testing::Test {
     return window.Context().savedCount.load() > 0;
   }
 
-  struct Box {
-    std::string text, caption;
-    unsigned style;
-  };
-  quztest::TempDir dir;
-  std::vector<Box> shown;
 };
 
 TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClick) {
@@ -207,7 +140,7 @@ TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClick) {
   Pump();
   EXPECT_EQ(window->doubleClicks, 1);
   EXPECT_EQ(window->singleClicks, 1);
-  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
 
   // The right button's release shows the command menu.
   Tray(*window, WM_RBUTTONDOWN);
@@ -223,7 +156,7 @@ TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClick) {
   Pump();
   EXPECT_EQ(window->rightClicks, 1);
   EXPECT_EQ(window->TimerPeriod(quz::kClickTimer), 0u);
-  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(ui.Boxes().empty());
 }
 
 TEST_F(Resident, CommandMenuHasEveryItemWithTargetsAsDefault) {
@@ -252,12 +185,56 @@ TEST_F(Resident, CommandMenuHasEveryItemWithTargetsAsDefault) {
   DestroyMenu(menu);
 }
 
+TEST_F(Resident, TargetWindowIsMadeHiddenShownByCommandAndDoubleClickAndGoesWithTheMainWindow) {
+  // Any modeless dialog stands in for the target window here.
+  class TargetsMainWnd : public TestMainWnd {
+    std::unique_ptr<plat::Dialog> MakeTargetWindow() override { return std::make_unique<quz::CVersionDlg>(); }
+  };
+  WriteSettings(300, 0);
+  auto window = std::make_unique<TargetsMainWnd>();
+  ASSERT_TRUE(window->Create());
+  ASSERT_NE(window->TargetWindow(), nullptr);
+  HWND targets = window->TargetWindow()->Handle();
+  ASSERT_TRUE(IsWindow(targets));
+  EXPECT_FALSE(IsWindowVisible(targets));
+  EXPECT_EQ(GetWindow(targets, GW_OWNER), window->Handle());
+
+  Command(*window, ID_SHOW_TARGETS);
+  EXPECT_TRUE(IsWindowVisible(targets));
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
+  ShowWindow(targets, SW_HIDE);
+  Tray(*window, WM_LBUTTONDOWN);
+  Tray(*window, WM_LBUTTONDBLCLK);
+  Tray(*window, WM_LBUTTONUP);
+  ASSERT_TRUE(PumpUntil([&] { return window->doubleClicks == 1; }));
+  EXPECT_TRUE(IsWindowVisible(targets));
+  // Not while another window of the menu is open.
+  ShowWindow(targets, SW_HIDE);
+  window->SetModalState(quz::kModalSettings);
+  Command(*window, ID_SHOW_TARGETS);
+  EXPECT_FALSE(IsWindowVisible(targets));
+  window->SetModalState(quz::kModalNone);
+
+  window.reset();
+  EXPECT_FALSE(IsWindow(targets));
+}
+
+TEST_F(Resident, FolderAndHelpCommandsOpenThroughTheShell) {
+  WriteSettings(300, 0);
+  auto window = Start();
+  for (int id : {ID_OPEN_SAVE_FOLDER, ID_OPEN_PROGRAM_FOLDER, ID_HELP_README}) Command(*window, id);
+  std::vector<std::pair<std::string, std::string>> expected = {
+      {SaveFolder(), "open"}, {dir.path(), "open"}, {dir / "readme.htm", "open"}};
+  EXPECT_EQ(ui.Opened(), expected);
+}
+
 TEST_F(Resident, TooltipShowsProgressAndIdle) {
   WriteSettings(300, 0);
   auto window = Start();
   EXPECT_EQ(window->LastTrayText(), "quz - 初期化処理中...");
   for (int i = 0; i < 1000; ++i)
-    ASSERT_TRUE(window->FileList().AddLoaded("C:\\data\\f" + std::to_string(i) + ".txt", 0, 0, 0));
+    ASSERT_TRUE(
+        window->FileList().AddLoaded("C:\\data\\f" + std::to_string(i) + ".txt", 0, quz::SaveType::Normal, 0));
 
   quz::RunState& state = window->State();
   state.progress = 250;
@@ -286,7 +263,8 @@ TEST_F(Resident, TooltipShowsProgressAndIdle) {
 TEST_F(Resident, ChangedCatalogueIsWrittenOnTheAnimationTick) {
   WriteSettings(300, 0);
   auto window = Start();
-  ASSERT_TRUE(window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, 0, 0));
+  ASSERT_TRUE(
+      window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, quz::SaveType::Normal, 0));
   // Not while a change check still works on it.
   window->State().catalogueChanged = 1;
   window->State().changeCheckRunning = 1;
@@ -344,23 +322,23 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
   HWND handle = window->Handle();
 
   // While the settings sheet is open, timer 3 fires but no check starts.
-  window->State().modalState = quz::kModalSettings;
+  window->SetModalState(quz::kModalSettings);
   Timer(*window, quz::kIntervalTimer);
   Command(*window, ID_CHECK_NOW);
   EXPECT_TRUE(quz::WaitForCheck(window->Context(), 60000));
   EXPECT_EQ(window->Context().savedCount.load(), 0);
-  window->State().modalState = quz::kModalNone;
+  window->SetModalState(quz::kModalNone);
 
   // The history window holds modalState 6: other windows, checks and exit
   // wait for it.
   bool checked = false;
-  WhileModal([&] {
+  WhileModal modal1([&] {
     checked = true;
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    EXPECT_EQ(window->ModalState(), quz::kModalHistory);
     ASSERT_NE(plat::Dialog::Current(), nullptr);
     Command(*window, ID_APP_ABOUT);
     Command(*window, ID_SETTINGS);
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    EXPECT_EQ(window->ModalState(), quz::kModalHistory);
     Timer(*window, quz::kIntervalTimer);
     Command(*window, ID_CHECK_NOW);
     EXPECT_FALSE(window->StartCheck());
@@ -372,14 +350,14 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
   });
   Command(*window, ID_HISTORY);
   EXPECT_TRUE(checked);
-  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
   EXPECT_EQ(window->Context().savedCount.load(), 0);
 
   // The version window (2) lets checks run but still refuses exit.
   checked = false;
-  WhileModal([&] {
+  WhileModal modal2([&] {
     checked = true;
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalVersion);
+    EXPECT_EQ(window->ModalState(), quz::kModalVersion);
     EXPECT_TRUE(window->CheckNow());
     EXPECT_TRUE(quz::WaitForCheck(window->Context(), 60000));
     SendMessageA(handle, WM_CLOSE, 0, 0);
@@ -393,12 +371,12 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
   // The windows that come later open nothing yet and leave modalState 0.
   for (int id : {ID_RESTORE, ID_EXPORT, ID_IMPORT, ID_SETTINGS, ID_SHOW_TARGETS}) {
     Command(*window, id);
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalNone) << id;
+    EXPECT_EQ(window->ModalState(), quz::kModalNone) << id;
   }
   // With nothing open, exit closes the main window.
   Command(*window, ID_APP_EXIT_RESIDENT);
   ASSERT_TRUE(PumpUntil([&] { return !IsWindow(handle); }));
-  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(ui.Boxes().empty());
 }
 
 TEST_F(Resident, ExitDuringALongCheckStopsItAndWritesTheCatalogue) {
@@ -458,20 +436,30 @@ TEST_F(Resident, ChangeWatcherRunsOnlyWhenSwitchedOnAndSavesChangedFiles) {
 }
 
 TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
+  quztest::RemoveTree(dir / "quz.ini");
   // "終了": the program ends and nothing is written.
   {
     quz::CBackupApp app;
-    WhileModal([&] {
+    WhileModal modal([&] {
       auto* setup = dynamic_cast<quz::CSetupDlg*>(plat::Dialog::Current());
       ASSERT_NE(setup, nullptr);
       EXPECT_EQ(WindowText(setup->Handle()), "セットアップ");
       std::string folder = setup->ItemText(IDC_SAVE_FOLDER);
       EXPECT_EQ(folder.substr(folder.size() - 11), "\\QUZ_BACKUP");
       EXPECT_EQ(IsDlgButtonChecked(setup->Handle(), IDC_REGISTER_STARTUP), BST_UNCHECKED);
+      // "参照": a cancelled browser leaves the field; a chosen folder
+      // replaces it, ending with "\".
+      ui.QueueFolder(std::nullopt);
+      quztest::Click(setup->Handle(), IDC_BROWSE);
+      EXPECT_EQ(setup->ItemText(IDC_SAVE_FOLDER), folder);
+      ui.QueueFolder("D:\\選んだ");
+      quztest::Click(setup->Handle(), IDC_BROWSE);
+      EXPECT_EQ(setup->ItemText(IDC_SAVE_FOLDER), "D:\\選んだ\\");
+      EXPECT_EQ(ui.FoldersAsked(), 2);
       SendMessageA(setup->Handle(), WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_FALSE(app.InitInstance());
-    EXPECT_TRUE(actionRan);
+    EXPECT_TRUE(modal.Ran());
     EXPECT_FALSE(quztest::Exists(dir / "quz.ini"));
   }
   // A value of one byte counts as missing; OK with an empty field is
@@ -480,11 +468,12 @@ TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
   {
     quz::CBackupApp app;
     std::string chosen = dir / "バックアップ";
-    WhileModal([&] {
+    WhileModal modal([&] {
       auto* setup = dynamic_cast<quz::CSetupDlg*>(plat::Dialog::Current());
       ASSERT_NE(setup, nullptr);
       setup->SetItemText(IDC_SAVE_FOLDER, "");
       SendMessageA(setup->Handle(), WM_COMMAND, IDOK, 0);
+      auto shown = ui.Boxes();
       ASSERT_EQ(shown.size(), 1u);
       EXPECT_EQ(shown[0].text, "保存先を正しく入力して下さい    ");
       EXPECT_EQ(shown[0].caption, "quzセットアップ");
@@ -494,7 +483,7 @@ TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
       SendMessageA(setup->Handle(), WM_COMMAND, IDOK, 0);
     });
     ASSERT_TRUE(app.InitInstance());
-    EXPECT_TRUE(actionRan);
+    EXPECT_TRUE(modal.Ran());
     EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ"), chosen);
     ASSERT_NE(app.MainWnd(), nullptr);
     EXPECT_TRUE(IsWindow(app.MainWnd()->Handle()));
@@ -509,15 +498,15 @@ TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
   // With a folder set, start-up shows no setup.
   {
     quz::CBackupApp app;
-    UINT_PTR timer = WhileModal([] { ADD_FAILURE() << "a dialog was shown"; });
-    ASSERT_TRUE(app.InitInstance());
-    // Only a modal loop inside the start-up may run the action; the pump
-    // below must not.
-    KillTimer(nullptr, timer);
+    {
+      // Only a modal loop inside the start-up may run the action; the
+      // pump below must not (the action goes with the object).
+      WhileModal modal([] { ADD_FAILURE() << "a dialog was shown"; });
+      ASSERT_TRUE(app.InitInstance());
+    }
     Pump();
     app.ExitInstance();
   }
-  pendingAction = nullptr;
 }
 
 TEST_F(Resident, HistoryWindowListsTheRows) {
@@ -529,25 +518,17 @@ TEST_F(Resident, HistoryWindowListsTheRows) {
                      "1 2 3 C:\\not\\ended.txt");
   auto window = Start();
   bool checked = false;
-  WhileModal([&] {
+  WhileModal modal5([&] {
     checked = true;
     auto* history = dynamic_cast<quz::CRirekiDlg*>(plat::Dialog::Current());
     ASSERT_NE(history, nullptr);
-    EXPECT_EQ(window->State().modalState.load(), quz::kModalHistory);
+    EXPECT_EQ(window->ModalState(), quz::kModalHistory);
     EXPECT_EQ(WindowText(history->Handle()), "quz - バックアップ履歴");
     HWND list = history->List();
     ASSERT_NE(list, nullptr);
     EXPECT_TRUE(GetWindowLongA(list, GWL_STYLE) & LVS_OWNERDATA);
     ASSERT_EQ(ListView_GetItemCount(list), 3);
-    auto cell = [&](int row, int column) {
-      char text[300] = {};
-      LVITEMA item{};
-      item.iSubItem = column;
-      item.pszText = text;
-      item.cchTextMax = sizeof text;
-      SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-      return std::string(text);
-    };
+    auto cell = [&](int row, int column) { return quztest::ListCell(list, row, column); };
     EXPECT_EQ(cell(0, 0), "c d.txt");
     EXPECT_EQ(cell(0, 1), "C:\\a b\\");
     EXPECT_EQ(cell(0, 2), "0KB");
@@ -575,24 +556,18 @@ TEST_F(Resident, HistoryWindowListsTheRows) {
           SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(quz::kHistoryHeaders[column])));
       EXPECT_EQ(header.cx, width + 15);
     }
-    // Laid over the placeholder, 10 pixels right and down.
-    RECT place{}, shown{};
-    GetWindowRect(history->Item(IDC_HISTORY_PLACE), &place);
-    GetWindowRect(list, &shown);
-    EXPECT_EQ(shown.left - place.left, 10);
-    EXPECT_EQ(shown.top - place.top, 10);
     SendMessageA(history->Handle(), WM_COMMAND, IDOK, 0);
   });
   Command(*window, ID_HISTORY);
   EXPECT_TRUE(checked);
-  EXPECT_EQ(window->State().modalState.load(), quz::kModalNone);
+  EXPECT_EQ(window->ModalState(), quz::kModalNone);
 }
 
 TEST_F(Resident, VersionWindowShowsNameAndVersion) {
   WriteSettings(300, 0);
   auto window = Start();
   bool checked = false;
-  WhileModal([&] {
+  WhileModal modal6([&] {
     checked = true;
     auto* version = dynamic_cast<quz::CVersionDlg*>(plat::Dialog::Current());
     ASSERT_NE(version, nullptr);
@@ -680,23 +655,6 @@ TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
 
 namespace {
 
-// A drop of files as the shell hands it over: DROPFILES and the names.
-HDROP MakeDrop(const std::vector<std::string>& names) {
-  size_t size = sizeof(DROPFILES) + 1;
-  for (const auto& name : names) size += name.size() + 1;
-  HGLOBAL memory = GlobalAlloc(GHND, size);
-  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->fWide = FALSE;
-  char* at = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
-  for (const auto& name : names) {
-    std::memcpy(at, name.c_str(), name.size() + 1);
-    at += name.size() + 1;
-  }
-  GlobalUnlock(memory);
-  return static_cast<HDROP>(memory);
-}
-
 // A dialog whose folder field takes dropped paths, counting the changes
 // its owner hears.
 class DropDialog : public quz::CSetupDlg {
@@ -723,7 +681,7 @@ TEST(ShellHelpers, DroppedPathReplacesTheFieldText) {
   EXPECT_TRUE(GetWindowLongA(edit, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
   int before = dialog.changes;
   std::string first = "C:\\データ\\保存先", second = "C:\\other";
-  SendMessageA(edit, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({first, second})), 0);
+  SendMessageA(edit, WM_DROPFILES, reinterpret_cast<WPARAM>(quztest::MakeDrop({first, second})), 0);
   EXPECT_EQ(dialog.ItemText(IDC_SAVE_FOLDER), first);
   EXPECT_GT(dialog.changes, before);
   dialog.Destroy();

@@ -1,25 +1,37 @@
-// Opens each window of the resident program over sample state and saves a
-// PNG picture of what the screen shows into the folder given as argument.
-// scripts/screenshots runs it in a Wine virtual desktop, where the tray
-// icon sits in the taskbar.
+// scripts/screenshots: runs every registered scene (screenshot_studio.h),
+// each opening windows of the resident program over sample state and saving
+// PNG pictures of what the screen shows into the folder given as argument.
+// The script runs it in a Wine virtual desktop, where the tray icon sits in
+// the taskbar.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "app/dialogs.h"
 #include "app/main_wnd.h"
 #include "app/paths.h"
 #include "app/settings.h"
 #include "catalogue/file_list_file.h"
 #include "platform/platform.h"
-#include "resources/resource.h"
+#include "tests/app/screenshot_studio.h"
+
+namespace quzshot {
 
 namespace {
 
-std::string outFolder;
-int failures = 0;
+struct Scene {
+  std::string name;
+  int order;
+  SceneFunction run;
+};
+std::vector<Scene>& Scenes() {
+  static std::vector<Scene> scenes;
+  return scenes;
+}
 
 // ---- PNG writing: RGB rows in stored (uncompressed) deflate blocks.
 
@@ -86,124 +98,145 @@ std::string EncodePng(int w, int h, const std::vector<unsigned char>& rgb) {
   return png;
 }
 
-// ---- capturing
-
-void Pump(uint32_t forMs) {
-  uint32_t start = plat::TickCount();
-  do {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) continue;
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    plat::Sleep(10);
-  } while (plat::TickCount() - start < forMs);
-}
-
-// Saves the screen inside `area` as name.png.
-void Capture(const std::string& name, RECT area) {
-  int w = area.right - area.left, h = area.bottom - area.top;
-  if (w <= 0 || h <= 0) {
-    std::fprintf(stderr, "%s: nothing to capture\n", name.c_str());
-    ++failures;
-    return;
-  }
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
-  GdiFlush();
-  std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);
-  const auto* bgra = static_cast<const unsigned char*>(bits);
-  for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
-    rgb[i * 3] = bgra[i * 4 + 2];
-    rgb[i * 3 + 1] = bgra[i * 4 + 1];
-    rgb[i * 3 + 2] = bgra[i * 4];
-  }
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  std::string path = outFolder + name + ".png";
-  if (!plat::WriteWholeFile(path, EncodePng(w, h, rgb))) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    ++failures;
-    return;
-  }
-  std::printf("%s.png %dx%d\n", name.c_str(), w, h);
-}
-
-RECT Around(HWND window, int margin) {
-  RECT r{};
-  GetWindowRect(window, &r);
-  RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  r.left = std::max(r.left - margin, screen.left);
-  r.top = std::max(r.top - margin, screen.top);
-  r.right = std::min(r.right + margin, screen.right);
-  r.bottom = std::min(r.bottom + margin, screen.bottom);
-  return r;
-}
-
-RECT WholeScreen() { return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
-
-void ShowAndCapture(plat::Dialog& dialog, const std::string& name) {
-  if (!dialog.CreateModeless(nullptr)) {
-    std::fprintf(stderr, "%s: the window was not created\n", name.c_str());
-    ++failures;
-    return;
-  }
-  ShowWindow(dialog.Handle(), SW_SHOW);
-  SetForegroundWindow(dialog.Handle());
-  Pump(600);
-  Capture(name, Around(dialog.Handle(), 12));
-  dialog.Destroy();
-  Pump(200);
-}
+// ---- the studio
 
 // The main window, showing its command menu on request at a given point
 // and capturing it while it is open.
 class ShotMainWnd : public quz::CMainWnd {
  public:
-  ShotMainWnd() { SetQuitOnDestroy(false); }
+  ShotMainWnd(Studio& studio) : studio_(studio) { SetQuitOnDestroy(false); }
+  ~ShotMainWnd() override { Destroy(); }
   POINT menuAt{};
+  std::string menuName;
 
  protected:
   void TrackCommandMenu(HMENU menu, POINT) override {
     // The menu's own loop dispatches this window's timers.
-    SetTimer(Handle(), kShotTimer, 700, nullptr);
+    StartTimer(kShotTimer, 700);
     TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, menuAt.x, menuAt.y, 0, Handle(),
                    nullptr);
   }
-  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_TIMER && wParam == kShotTimer) {
-      KillTimer(Handle(), kShotTimer);
-      RECT area = WholeScreen();
-      area.left = std::max<LONG>(0, menuAt.x - 360);
-      area.top = std::max<LONG>(0, menuAt.y - 330);
-      Capture("menu", area);
-      EndMenu();
-      return 0;
-    }
-    return quz::CMainWnd::OnMessage(message, wParam, lParam);
+  void OnTimer(UINT_PTR id) override {
+    if (id != kShotTimer) return quz::CMainWnd::OnTimer(id);
+    StopTimer(kShotTimer);
+    RECT area = studio_.WholeScreen();
+    area.left = std::max<LONG>(0, menuAt.x - 360);
+    area.top = std::max<LONG>(0, menuAt.y - 330);
+    studio_.Capture(menuName, area);
+    EndMenu();
   }
 
  private:
   static constexpr UINT_PTR kShotTimer = 901;
+  Studio& studio_;
+};
+
+class StudioImpl final : public Studio {
+ public:
+  StudioImpl(std::string outFolder, std::string programFolder)
+      : outFolder_(std::move(outFolder)), programFolder_(std::move(programFolder)) {}
+  ~StudioImpl() {
+    mainWindow_.reset();
+    Pump(200);
+  }
+  int Failures() const { return failures_; }
+
+  const std::string& ProgramFolder() const override { return programFolder_; }
+
+  quz::CMainWnd& MainWindow() override {
+    if (!mainWindow_) {
+      mainWindow_ = std::make_unique<ShotMainWnd>(*this);
+      if (!mainWindow_->Create()) Fail("the main window was not created");
+    }
+    return *mainWindow_;
+  }
+
+  void CaptureCommandMenu(const std::string& name) override {
+    MainWindow();
+    RECT screen = WholeScreen();
+    mainWindow_->menuAt = POINT{screen.right - 40, screen.bottom - 40};
+    mainWindow_->menuName = name;
+    PostMessageA(mainWindow_->Handle(), WM_RBUTTONUP, 0, 0);
+    Pump(1500);
+  }
+
+  void Pump(uint32_t forMs) override {
+    uint32_t start = plat::TickCount();
+    do {
+      plat::PumpWaitingMessages();
+      plat::Sleep(10);
+    } while (plat::TickCount() - start < forMs);
+  }
+
+  void Capture(const std::string& name, RECT area) override {
+    int w = area.right - area.left, h = area.bottom - area.top;
+    if (w <= 0 || h <= 0) return Fail(name + ": nothing to capture");
+    plat::WindowDC screen(nullptr);
+    plat::UniqueMemoryDC memory(CreateCompatibleDC(screen.Get()));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    plat::UniqueGdiObject bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    HGDIOBJ old = SelectObject(memory.Get(), bitmap.Get());
+    BitBlt(memory.Get(), 0, 0, w, h, screen.Get(), area.left, area.top, SRCCOPY);
+    GdiFlush();
+    std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);
+    const auto* bgra = static_cast<const unsigned char*>(bits);
+    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
+      rgb[i * 3] = bgra[i * 4 + 2];
+      rgb[i * 3 + 1] = bgra[i * 4 + 1];
+      rgb[i * 3 + 2] = bgra[i * 4];
+    }
+    SelectObject(memory.Get(), old);
+    std::string path = outFolder_ + name + ".png";
+    if (!plat::WriteWholeFile(path, EncodePng(w, h, rgb))) return Fail("cannot write " + path);
+    std::printf("%s.png %dx%d\n", name.c_str(), w, h);
+  }
+
+  RECT Around(HWND window, int margin) const override {
+    RECT r{};
+    GetWindowRect(window, &r);
+    RECT screen = WholeScreen();
+    r.left = std::max(r.left - margin, screen.left);
+    r.top = std::max(r.top - margin, screen.top);
+    r.right = std::min(r.right + margin, screen.right);
+    r.bottom = std::min(r.bottom + margin, screen.bottom);
+    return r;
+  }
+
+  RECT WholeScreen() const override {
+    return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+
+  void ShowAndCapture(plat::Dialog& dialog, const std::string& name) override {
+    if (!dialog.CreateModeless(nullptr)) return Fail(name + ": the window was not created");
+    ShowWindow(dialog.Handle(), SW_SHOW);
+    SetForegroundWindow(dialog.Handle());
+    Pump(600);
+    Capture(name, Around(dialog.Handle(), 12));
+    dialog.Destroy();
+    Pump(200);
+  }
+
+  void Fail(const std::string& what) override {
+    std::fprintf(stderr, "%s\n", what.c_str());
+    ++failures_;
+  }
+
+ private:
+  std::string outFolder_, programFolder_;
+  std::unique_ptr<ShotMainWnd> mainWindow_;
+  int failures_ = 0;
 };
 
 void WriteSampleState(const std::string& folder) {
   plat::CreateFolder(folder);
   quz::OverrideProgramFolder(folder);
-  plat::DeleteFile(folder + "quz.ini");
+  plat::WriteWholeFile(folder + "quz.ini", "");
   quz::WriteSetting(quz::kSettingsFile, folder + "Save\\", "quz保存先フォルダ");
   quz::WriteIntSetting(quz::kSettingsFile, 300, "チェック間隔");
   const char* files[] = {"C:\\Users\\quz\\Documents\\見積書.xlsx", "C:\\Users\\quz\\Documents\\議事録 12月.docx",
@@ -224,49 +257,30 @@ void WriteSampleState(const std::string& folder) {
 
 }  // namespace
 
+SceneRegistration::SceneRegistration(const char* name, int order, SceneFunction run) {
+  Scenes().push_back(Scene{name, order, run});
+}
+
+}  // namespace quzshot
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (__argc != 2) {
     std::fprintf(stderr, "usage: quz_screenshots OUTFOLDER\n");
     return 2;
   }
-  outFolder = __argv[1];
+  std::string outFolder = __argv[1];
   if (!outFolder.empty() && outFolder.back() != '\\') outFolder += '\\';
-  WriteSampleState(plat::TempFolder() + "quz-screenshots\\");
+  std::string programFolder = plat::TempFolder() + "quz-screenshots\\";
+  quzshot::WriteSampleState(programFolder);
 
+  auto scenes = quzshot::Scenes();
+  std::sort(scenes.begin(), scenes.end(),
+            [](const auto& a, const auto& b) { return std::tie(a.order, a.name) < std::tie(b.order, b.name); });
+  int failures;
   {
-    quz::CSetupDlg setup;
-    setup.saveFolder = "C:\\QUZ_BACKUP";
-    ShowAndCapture(setup, "setup");
+    quzshot::StudioImpl studio(outFolder, programFolder);
+    for (const auto& scene : scenes) scene.run(studio);
+    failures = studio.Failures();
   }
-
-  ShotMainWnd window;
-  window.Create();
-  Pump(1500);
-  // The taskbar with the tray icon, idle.
-  RECT screen = WholeScreen();
-  Capture("tray", screen);
-  window.menuAt = POINT{screen.right - 40, screen.bottom - 40};
-  PostMessageA(window.Handle(), WM_RBUTTONUP, 0, 0);
-  Pump(1500);
-
-  {
-    quz::CRirekiDlg history(quz::ExePath("Rireki.txt"));
-    ShowAndCapture(history, "history");
-  }
-  {
-    quz::CVersionDlg version;
-    ShowAndCapture(version, "version");
-  }
-  {
-    quz::CProgressDlg progress;
-    progress.Open(nullptr);
-    Pump(300);
-    progress.SetProgress(40, "処理中(2/5)");
-    Pump(300);
-    Capture("progress", Around(progress.Handle(), 12));
-    progress.Destroy();
-  }
-  window.Destroy();
-  Pump(200);
   return failures ? 1 : 0;
 }

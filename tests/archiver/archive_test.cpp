@@ -14,6 +14,7 @@
 #include "archiver/names.h"
 #include "archiver/stream.h"
 #include "tests/archiver/lzh_test_data.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -26,14 +27,8 @@ const std::string kSo = "\x83\x5C";
 const std::string kHyo = "\x95\x5C";
 const std::string kNou = "\x94\x5C";
 
-void Put16(std::string& s, unsigned v) {
-  s += static_cast<char>(v & 0xFF);
-  s += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, std::uint32_t v) {
-  Put16(s, v & 0xFFFF);
-  Put16(s, v >> 16);
-}
+using quztest::Put16;
+using quztest::Put32;
 
 // A level-0 or level-1 entry as older archivers write it.  `extensions`
 // are level 1's extended headers, each "type + data".

@@ -1,8 +1,12 @@
 // Reproducible test data for the archiver tests.
 #pragma once
 
+#include <cstdint>
 #include <random>
 #include <string>
+
+#include "archiver/lzh.h"
+#include "tests/support/test_data.h"
 
 namespace lzhtest {
 
@@ -39,6 +43,33 @@ inline std::string Repetitive(std::size_t n) {
   }
   s.resize(n);
   return s;
+}
+
+// A level-0 entry, as old archivers write it, with any name at all (a
+// hostile archive's too).
+inline std::string Level0(const std::string& method, const std::string& name, const std::string& packed,
+                          std::uint32_t originalSize, std::uint16_t crc) {
+  std::string h = method;
+  quztest::Put32(h, static_cast<std::uint32_t>(packed.size()));
+  quztest::Put32(h, originalSize);
+  quztest::Put32(h, 0x5A2B6C3Du);  // MS-DOS date and time
+  h += '\x20';
+  h += '\0';
+  h += static_cast<char>(name.size());
+  h += name;
+  quztest::Put16(h, crc);
+  unsigned sum = 0;
+  for (unsigned char c : h) sum += c;
+  std::string out;
+  out += static_cast<char>(h.size());
+  out += static_cast<char>(sum & 0xFF);
+  return out + h + packed;
+}
+
+// The same, stored (-lh0-).
+inline std::string StoredLevel0(const std::string& name, const std::string& data) {
+  return Level0("-lh0-", name, data, static_cast<std::uint32_t>(data.size()),
+                quz::lzh::Crc16(data.data(), data.size()));
 }
 
 }  // namespace lzhtest

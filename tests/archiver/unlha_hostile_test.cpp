@@ -13,39 +13,6 @@ namespace {
 
 using namespace lzhtest;
 
-void Put16(std::string& s, unsigned v) {
-  s += static_cast<char>(v & 0xFF);
-  s += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, std::uint32_t v) {
-  Put16(s, v & 0xFFFF);
-  Put16(s, v >> 16);
-}
-
-// A level-0 entry, as old archivers write it, with any name at all.
-std::string Level0(const std::string& method, const std::string& name, const std::string& packed,
-                   std::uint32_t originalSize, std::uint16_t crc) {
-  std::string h = method;
-  Put32(h, static_cast<std::uint32_t>(packed.size()));
-  Put32(h, originalSize);
-  Put32(h, 0x5A2B6C3Du);
-  h += '\x20';
-  h += '\0';
-  h += static_cast<char>(name.size());
-  h += name;
-  Put16(h, crc);
-  unsigned sum = 0;
-  for (unsigned char c : h) sum += c;
-  std::string out;
-  out += static_cast<char>(h.size());
-  out += static_cast<char>(sum & 0xFF);
-  return out + h + packed;
-}
-
-std::string Stored(const std::string& name, const std::string& data) {
-  return Level0("-lh0-", name, data, static_cast<std::uint32_t>(data.size()), quz::lzh::Crc16(data.data(), data.size()));
-}
-
 // The -lh5- bytes of some data, as our writer packs them.
 std::string PackedLh5(const std::string& data) {
   quz::lzh::MemorySink sink;
@@ -87,7 +54,8 @@ TEST(Hostile, NamesThatWouldLeaveTheFolderAreRefused) {
   for (const char* name : names) {
     SCOPED_TRACE(name);
     Sandbox box;
-    std::string archive = Stored("ok1.txt", "first") + Stored(name, "evil") + Stored("ok2.txt", "second") + '\0';
+    std::string archive =
+        StoredLevel0("ok1.txt", "first") + StoredLevel0(name, "evil") + StoredLevel0("ok2.txt", "second") + '\0';
     Outcome o = box.Unpack(archive);
     EXPECT_EQ(o.result, quz::lzh::kResultUnsafePath) << o.message;
     // The sound entries around it are still written.
@@ -107,8 +75,8 @@ TEST(Hostile, NamesThroughALinkInTheDestinationAreRefused) {
   ASSERT_EQ(quztest::RunCommand("ln -s " + quztest::Quote(quztest::HostPath(box.dir / "elsewhere")) + " " +
                                 quztest::Quote(quztest::HostPath(box.dir / "dest\\out"))),
             0);
-  Outcome o = box.Unpack(Stored("out\\x.txt", "evil") + Stored("out\\deeper\\y.txt", "evil") +
-                         Stored("ok.txt", "ok") + '\0');
+  Outcome o = box.Unpack(StoredLevel0("out\\x.txt", "evil") + StoredLevel0("out\\deeper\\y.txt", "evil") +
+                         StoredLevel0("ok.txt", "ok") + '\0');
   EXPECT_EQ(o.result, quz::lzh::kResultUnsafePath) << o.message;
   EXPECT_TRUE(ReadTree(box.dir / "elsewhere\\").empty());
   EXPECT_EQ(quztest::ReadFile(box.dir / "dest\\ok.txt"), "ok");
@@ -119,7 +87,7 @@ TEST(Hostile, DamagedEntriesLeaveNoFileBehind) {
   const std::string text = Text(60000, 5);
   const std::string lh5 = PackedLh5(text);
   const std::uint16_t crc = quz::lzh::Crc16(text.data(), text.size());
-  const std::string after = Stored("after.txt", "after") + '\0';
+  const std::string after = StoredLevel0("after.txt", "after") + '\0';
   const std::uint32_t size = static_cast<std::uint32_t>(text.size());
   struct Case {
     const char* what;
@@ -145,8 +113,8 @@ TEST(Hostile, DamagedEntriesLeaveNoFileBehind) {
       {"truncated stream", Level0("-lh5-", "good.txt", lh5, size, crc).substr(0, 40 + lh5.size() / 3)},
       {"bad tables", Level0("-lh5-", "good.txt", badTable, size, crc) + after},
       {"flipped bit", Level0("-lh5-", "good.txt", flipped, size, crc) + after},
-      {"stored data cut short", Stored("good.txt", text).substr(0, 5000)},
-      {"header cut short", Stored("good.txt", text).substr(0, 12)},
+      {"stored data cut short", StoredLevel0("good.txt", text).substr(0, 5000)},
+      {"header cut short", StoredLevel0("good.txt", text).substr(0, 12)},
       {"garbage", RandomBytes(3000, 4)},
   };
   for (const Case& c : cases) {
@@ -170,8 +138,8 @@ TEST(Hostile, DamagedEntriesLeaveNoFileBehind) {
 
 TEST(Hostile, UnknownMethodsAreRefusedPerEntry) {
   Sandbox box;
-  std::string archive = Stored("a.txt", "a") + Level0("-lh9-", "odd.bin", "xxxxxx", 6, 0) +
-                        Level0("-lzs-", "old.bin", "yyyy", 8, 0) + Stored("b.txt", "b") + '\0';
+  std::string archive = StoredLevel0("a.txt", "a") + Level0("-lh9-", "odd.bin", "xxxxxx", 6, 0) +
+                        Level0("-lzs-", "old.bin", "yyyy", 8, 0) + StoredLevel0("b.txt", "b") + '\0';
   Outcome o = box.Unpack(archive);
   EXPECT_EQ(o.result, quz::lzh::kResultUnknownMethod);
   EXPECT_NE(o.message.find("-lh9-"), std::string::npos) << o.message;

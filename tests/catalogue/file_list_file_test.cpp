@@ -26,9 +26,9 @@ TEST(FileListFile, LinesLoadAndSaveBackUnchanged) {
   FileEntry* e = list.FindEntry("C:\\Data\\a.txt");
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->savedTime, 1000);
-  EXPECT_EQ(e->saveType, 0);
+  EXPECT_EQ(e->saveType, quz::SaveType::Normal);
   EXPECT_EQ(e->lookedAtTime, 2000);
-  EXPECT_EQ(list.FindEntry("C:\\Data")->saveType, 3);
+  EXPECT_EQ(list.FindEntry("C:\\Data")->saveType, quz::SaveType::Search);
   EXPECT_EQ(list.EntryAt(2)->savedTime, -5);
   ASSERT_TRUE(quz::SaveFileList(list, file));
   EXPECT_EQ(quztest::ReadFile(file), text);
@@ -58,7 +58,7 @@ TEST(FileListFile, MalformedLineEndsLoadingAndDuplicatesKeepTheFirst) {
   ASSERT_TRUE(quz::LoadFileList(list, file));
   ASSERT_EQ(list.Count(), 3);
   EXPECT_EQ(list.FindEntry("C:\\a\\one")->savedTime, 1);
-  EXPECT_EQ(list.FindEntry("C:\\a\\two")->saveType, 0);
+  EXPECT_EQ(list.FindEntry("C:\\a\\two")->saveType, quz::SaveType::Normal);
   EXPECT_EQ(list.FindEntry("C:\\a\\two")->lookedAtTime, 0);
   EXPECT_EQ(list.FindEntry("C:\\a\\after"), nullptr);
 
@@ -95,7 +95,7 @@ TEST(FileListFile, AFailedSaveLeavesThePreviousCatalogue) {
   // The temporary file's place is taken by a folder, so the save fails.
   ASSERT_TRUE(plat::CreateFolder(file + ".new"));
   CFileList list;
-  ASSERT_TRUE(list.AddLoaded("C:\\new\\y", 1, 0, 1));
+  ASSERT_TRUE(list.AddLoaded("C:\\new\\y", 1, quz::SaveType::Normal, 1));
   EXPECT_FALSE(quz::SaveFileList(list, file));
   EXPECT_EQ(quztest::ReadFile(file), "C:\\old\\x<1<0<1\r\n");
 }

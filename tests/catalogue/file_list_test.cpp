@@ -22,28 +22,28 @@ TEST(FileList, FolderEntriesGetSeparatorTypeAndWakeTheWatcher) {
   quz::RunState state;
   CFileList list(&state);
   list.SetClassifier([](const std::string& path) {
-    return path.size() > 4 && path.compare(path.size() - 4, 4, ".txt") == 0 ? quz::Differential
-                                                                           : quz::Normal;
+    return path.size() > 4 && path.compare(path.size() - 4, 4, ".txt") == 0 ? quz::SaveType::Differential
+                                                                           : quz::SaveType::Normal;
   });
 
-  ASSERT_TRUE(list.AddEntry(folder, 12));
+  ASSERT_TRUE(list.AddEntry(folder, quz::SearchDepthType(2)));
   EXPECT_TRUE(state.watchEvent.IsSet());
   FileEntry* e = list.FindEntry(folder);
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->Path(), folder + "\\");
-  EXPECT_EQ(e->saveType, 11);
+  EXPECT_EQ(e->saveType, quz::SearchDepthType(1));
   EXPECT_EQ(list.FindEntry(folder + "\\"), e);
   EXPECT_EQ(e->savedTime, 0);
   EXPECT_EQ(e->lookedAtTime, 0);
   // Listed with or without its separator: nothing is added.
-  EXPECT_FALSE(list.AddEntry(folder + "\\", 3));
-  EXPECT_FALSE(list.AddEntry(folder, 3));
+  EXPECT_FALSE(list.AddEntry(folder + "\\", quz::SaveType::Search));
+  EXPECT_FALSE(list.AddEntry(folder, quz::SaveType::Search));
 
-  ASSERT_TRUE(list.AddEntry(dir / "sub", 3));  // not on disk: a file entry
+  ASSERT_TRUE(list.AddEntry(dir / "sub", quz::SaveType::Search));  // not on disk: a file entry
   EXPECT_EQ(list.FindEntry(dir / "sub")->Path(), dir / "sub");
-  ASSERT_TRUE(list.AddEntry(dir / "note.txt", 3));
-  EXPECT_EQ(list.FindEntry(dir / "NOTE.TXT")->saveType, quz::Differential);
-  EXPECT_FALSE(list.AddEntry(dir / "Note.Txt", 3));
+  ASSERT_TRUE(list.AddEntry(dir / "note.txt", quz::SaveType::Search));
+  EXPECT_EQ(list.FindEntry(dir / "NOTE.TXT")->saveType, quz::SaveType::Differential);
+  EXPECT_FALSE(list.AddEntry(dir / "Note.Txt", quz::SaveType::Search));
   EXPECT_EQ(list.Count(), 3);
   for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(list.EntryAt(i)->index, i);
   EXPECT_EQ(list.EntryAt(3), nullptr);
@@ -51,8 +51,8 @@ TEST(FileList, FolderEntriesGetSeparatorTypeAndWakeTheWatcher) {
 
   std::string searched = dir / "Searched";
   ASSERT_TRUE(plat::CreateFolder(searched));
-  ASSERT_TRUE(list.AddEntry(searched + "\\", 3));
-  EXPECT_EQ(list.FindEntry(searched)->saveType, quz::Search);
+  ASSERT_TRUE(list.AddEntry(searched + "\\", quz::SaveType::Search));
+  EXPECT_EQ(list.FindEntry(searched)->saveType, quz::SaveType::Search);
 }
 
 TEST(FileList, WithdrawnEntriesAreRevived) {
@@ -61,21 +61,21 @@ TEST(FileList, WithdrawnEntriesAreRevived) {
   ASSERT_TRUE(plat::CreateFolder(folder));
   quz::RunState state;
   CFileList list(&state);
-  ASSERT_TRUE(list.AddLoaded(dir / "gone.txt", quz::kWithdrawnTime, quz::NoSave, 77));
-  ASSERT_TRUE(list.AddLoaded(folder + "\\", quz::kWithdrawnTime, quz::NoSave, 77));
-  EXPECT_FALSE(list.AddLoaded(dir / "GONE.txt", 5, 0, 0));
+  ASSERT_TRUE(list.AddLoaded(dir / "gone.txt", quz::kWithdrawnTime, quz::SaveType::NoSave, 77));
+  ASSERT_TRUE(list.AddLoaded(folder + "\\", quz::kWithdrawnTime, quz::SaveType::NoSave, 77));
+  EXPECT_FALSE(list.AddLoaded(dir / "GONE.txt", 5, quz::SaveType::Normal, 0));
   ASSERT_TRUE(list.FindEntry(dir / "gone.txt")->IsWithdrawn());
 
-  ASSERT_TRUE(list.AddEntry(dir / "gone.txt", 3));
+  ASSERT_TRUE(list.AddEntry(dir / "gone.txt", quz::SaveType::Search));
   FileEntry* e = list.FindEntry(dir / "gone.txt");
   EXPECT_FALSE(e->IsWithdrawn());
   EXPECT_EQ(e->savedTime, 0);
   EXPECT_EQ(e->lookedAtTime, 0);
-  EXPECT_EQ(e->saveType, quz::Normal);
-  EXPECT_FALSE(list.AddEntry(dir / "gone.txt", 3));
+  EXPECT_EQ(e->saveType, quz::SaveType::Normal);
+  EXPECT_FALSE(list.AddEntry(dir / "gone.txt", quz::SaveType::Search));
 
-  ASSERT_TRUE(list.AddEntry(folder, 14));
-  EXPECT_EQ(list.FindEntry(folder)->saveType, 13);
+  ASSERT_TRUE(list.AddEntry(folder, quz::SearchDepthType(4)));
+  EXPECT_EQ(list.FindEntry(folder)->saveType, quz::SearchDepthType(3));
   EXPECT_EQ(state.watchListChanged, 1);
   EXPECT_EQ(list.Count(), 2);
 }
@@ -84,10 +84,10 @@ TEST(FileList, HoldsAtMostTheLimit) {
   CFileList list;
   for (int32_t i = 0; i < CFileList::kMaxEntries; ++i)
     ASSERT_TRUE(list.AddLoaded("C:\\f" + std::to_string(i / 50) + "\\n" + std::to_string(i),
-                               1, 0, 0));
+                               1, quz::SaveType::Normal, 0));
   EXPECT_EQ(list.Count(), CFileList::kMaxEntries);
-  EXPECT_FALSE(list.AddEntry("C:\\another\\file.txt", 3));
-  EXPECT_FALSE(list.AddLoaded("C:\\another\\file.txt", 1, 0, 0));
+  EXPECT_FALSE(list.AddEntry("C:\\another\\file.txt", quz::SaveType::Search));
+  EXPECT_FALSE(list.AddLoaded("C:\\another\\file.txt", 1, quz::SaveType::Normal, 0));
   EXPECT_EQ(list.Count(), CFileList::kMaxEntries);
   EXPECT_EQ(list.FindEntry("C:\\another\\file.txt"), nullptr);
   FileEntry* last = list.EntryAt(CFileList::kMaxEntries - 1);
@@ -97,7 +97,8 @@ TEST(FileList, HoldsAtMostTheLimit) {
 
 TEST(FileList, RemovalsCompactTheOrderAtTheEndOfACheck) {
   CFileList list;
-  for (int i = 0; i < 10; ++i) ASSERT_TRUE(list.AddLoaded("C:\\d\\" + std::to_string(i), 1, 0, 0));
+  for (int i = 0; i < 10; ++i)
+    ASSERT_TRUE(list.AddLoaded("C:\\d\\" + std::to_string(i), 1, quz::SaveType::Normal, 0));
   ASSERT_TRUE(list.RemoveDuringCheck(7));
   ASSERT_TRUE(list.RemoveDuringCheck(3));
   EXPECT_FALSE(list.RemoveDuringCheck(3));  // already gone
@@ -119,17 +120,17 @@ TEST(FileList, RemovalsCompactTheOrderAtTheEndOfACheck) {
     EXPECT_EQ(list.FindEntry(e->Path()), e);
   }
   // A removed path can be listed again.
-  EXPECT_TRUE(list.AddLoaded("C:\\d\\3", 1, 0, 0));
+  EXPECT_TRUE(list.AddLoaded("C:\\d\\3", 1, quz::SaveType::Normal, 0));
   EXPECT_EQ(list.EntryAt(8)->index, 8);
 }
 
 TEST(FileList, PathsTheIndexCannotHoldAreRefused) {
   CFileList list;
   std::string longFolder = "C:\\" + std::string(300, 'x');
-  ASSERT_TRUE(list.AddEntry(longFolder.substr(0, 254) + "\\a.txt", 3));
-  EXPECT_FALSE(list.AddEntry(longFolder + "\\a.txt", 3));
-  EXPECT_FALSE(list.AddEntry(longFolder + "\\b.txt", 3));
-  EXPECT_FALSE(list.AddLoaded(longFolder + "\\a.txt", 1, 0, 0));
+  ASSERT_TRUE(list.AddEntry(longFolder.substr(0, 254) + "\\a.txt", quz::SaveType::Search));
+  EXPECT_FALSE(list.AddEntry(longFolder + "\\a.txt", quz::SaveType::Search));
+  EXPECT_FALSE(list.AddEntry(longFolder + "\\b.txt", quz::SaveType::Search));
+  EXPECT_FALSE(list.AddLoaded(longFolder + "\\a.txt", 1, quz::SaveType::Normal, 0));
   EXPECT_EQ(list.Count(), 1);
   EXPECT_EQ(list.FindEntry(longFolder + "\\a.txt"), nullptr);
   EXPECT_EQ(list.EntryAt(0)->Path(), longFolder.substr(0, 254) + "\\a.txt");
@@ -161,7 +162,7 @@ TEST(FileList, ReadersSeeAConsistentListWhileAnotherThreadAdds) {
     for (int32_t i = 0; i < kAdds; ++i) {
       FileEntry* e = nullptr;
       ASSERT_TRUE(list.AddLoaded("C:\\w" + std::to_string(i / 40) + "\\f" + std::to_string(i),
-                                 i, 0, 0));
+                                 i, quz::SaveType::Normal, 0));
       e = list.EntryAt(i);
       e->savedTime = i + 1;
       e->lookedAtTime = i + 2;

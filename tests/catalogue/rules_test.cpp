@@ -14,12 +14,12 @@ namespace {
 using quz::ClassRule;
 using quz::CRuleTable;
 
-ClassRule Rule(uint8_t kind, const std::string& ext, int32_t sizeKB, uint8_t result) {
+ClassRule Rule(uint8_t kind, const std::string& ext, int32_t sizeKB, int32_t result) {
   ClassRule r;
   r.kind = kind;
   r.extension = ext;
   r.sizeKB = sizeKB;
-  r.result = result;
+  r.result = static_cast<quz::SaveType>(result);
   return r;
 }
 
@@ -36,10 +36,10 @@ TEST(Classify, LastMatchingRuleDecides) {
   MakeFile(dir / "big.pst", 200LL * 1000 * 1000);
   MakeFile(dir / "small.pst", 5LL * 1000 * 1000);
   MakeFile(dir / "small.txt", 5LL * 1000 * 1000);
-  EXPECT_EQ(quz::Classify(table, dir / "big.pst"), 2);
-  EXPECT_EQ(quz::Classify(table, dir / "small.pst"), 1);
-  EXPECT_EQ(quz::Classify(table, dir / "small.txt"), 0);
-  EXPECT_EQ(quz::Classify(CRuleTable{}, dir / "big.pst"), 0);
+  EXPECT_EQ(quz::Classify(table, dir / "big.pst"), quz::SaveType::NoSave);
+  EXPECT_EQ(quz::Classify(table, dir / "small.pst"), quz::SaveType::Differential);
+  EXPECT_EQ(quz::Classify(table, dir / "small.txt"), quz::SaveType::Normal);
+  EXPECT_EQ(quz::Classify(CRuleTable{}, dir / "big.pst"), quz::SaveType::Normal);
 }
 
 TEST(Classify, ExtensionsAndSizes) {
@@ -55,25 +55,25 @@ TEST(Classify, ExtensionsAndSizes) {
 
   CRuleTable upper;
   upper.rules = {Rule(quz::kRuleExtension, "TXT", 0, 2)};
-  EXPECT_EQ(quz::Classify(upper, dir / "a.txt"), 2);
-  EXPECT_EQ(quz::Classify(upper, dir / "\x83\x5c.TxT"), 2);
-  EXPECT_EQ(quz::Classify(upper, dir / "README"), 0);
+  EXPECT_EQ(quz::Classify(upper, dir / "a.txt"), quz::SaveType::NoSave);
+  EXPECT_EQ(quz::Classify(upper, dir / "\x83\x5c.TxT"), quz::SaveType::NoSave);
+  EXPECT_EQ(quz::Classify(upper, dir / "README"), quz::SaveType::Normal);
 
   CRuleTable none;
   none.rules = {Rule(quz::kRuleExtension, "", 0, 1)};
-  EXPECT_EQ(quz::Classify(none, dir / "README"), 1);
-  EXPECT_EQ(quz::Classify(none, dir / "a.txt"), 0);
-  EXPECT_EQ(quz::Classify(none, dir / "v1.0\\notes"), 1);
+  EXPECT_EQ(quz::Classify(none, dir / "README"), quz::SaveType::Differential);
+  EXPECT_EQ(quz::Classify(none, dir / "a.txt"), quz::SaveType::Normal);
+  EXPECT_EQ(quz::Classify(none, dir / "v1.0\\notes"), quz::SaveType::Differential);
 
   CRuleTable zero;
   zero.rules = {Rule(quz::kRuleSizeAtMost, "", 0, 2)};
-  EXPECT_EQ(quz::Classify(zero, dir / "empty.dat"), 2);
-  EXPECT_EQ(quz::Classify(zero, dir / "a.txt"), 0);
+  EXPECT_EQ(quz::Classify(zero, dir / "empty.dat"), quz::SaveType::NoSave);
+  EXPECT_EQ(quz::Classify(zero, dir / "a.txt"), quz::SaveType::Normal);
 
   CRuleTable every;
   every.rules = {Rule(quz::kRuleEveryFile, "", 0, 1), Rule(quz::kRuleExtension, "txt", 0, 0)};
-  EXPECT_EQ(quz::Classify(every, dir / "README"), 1);
-  EXPECT_EQ(quz::Classify(every, dir / "a.txt"), 0);
+  EXPECT_EQ(quz::Classify(every, dir / "README"), quz::SaveType::Differential);
+  EXPECT_EQ(quz::Classify(every, dir / "a.txt"), quz::SaveType::Normal);
 }
 
 TEST(Classify, FilesOfFourGigabytesAreNotSmall) {
@@ -81,7 +81,7 @@ TEST(Classify, FilesOfFourGigabytesAreNotSmall) {
   MakeFile(dir / "huge.pst", 4LL * 1024 * 1024 * 1024 + 10);
   CRuleTable table;
   table.rules = {Rule(quz::kRuleSizeAtMost, "", 100, 2), Rule(quz::kRuleSizeAtLeast, "", 2000000, 1)};
-  EXPECT_EQ(quz::Classify(table, dir / "huge.pst"), 1);
+  EXPECT_EQ(quz::Classify(table, dir / "huge.pst"), quz::SaveType::Differential);
 }
 
 class RulesFile : public ::testing::Test {
@@ -116,7 +116,7 @@ TEST_F(RulesFile, LoadKeepsValidRulesInOrderAndDropsBadOnes) {
   ASSERT_EQ(table.rules.size(), 4u);
   EXPECT_EQ(table.rules[0].kind, 0);
   EXPECT_EQ(table.rules[0].extension, "pst");
-  EXPECT_EQ(table.rules[0].result, 1);
+  EXPECT_EQ(table.rules[0].result, quz::SaveType::Differential);
   EXPECT_EQ(table.rules[1].kind, 1);
   EXPECT_EQ(table.rules[1].sizeKB, 64);
   EXPECT_EQ(table.rules[2].extension, "");
@@ -177,14 +177,14 @@ class Expansion : public ::testing::Test {
 
 TEST_F(Expansion, DepthCodesGoDownOneLevelAtATime) {
   quz::CFileList list;
-  ASSERT_TRUE(list.AddEntry(dir / "top", 12));  // searched two more levels
+  ASSERT_TRUE(list.AddEntry(dir / "top", quz::SearchDepthType(2)));  // searched two more levels
   quz::FileEntry* top = list.FindEntry(dir / "top\\");
   ASSERT_NE(top, nullptr);
-  EXPECT_EQ(top->saveType, 11);
+  EXPECT_EQ(top->saveType, quz::SearchDepthType(1));
   Expand(list, quz::ExpandContext{});
   EXPECT_NE(top->lookedAtTime, 0);
-  EXPECT_EQ(list.FindEntry(dir / "top\\a\\")->saveType, 10);
-  EXPECT_EQ(list.FindEntry(dir / "top\\1.txt")->saveType, 0);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\")->saveType, quz::SearchDepthType(0));
+  EXPECT_EQ(list.FindEntry(dir / "top\\1.txt")->saveType, quz::SaveType::Normal);
   // A folder of code 10 is listed but not searched.
   EXPECT_EQ(list.FindEntry(dir / "top\\a\\2.pst"), nullptr);
   EXPECT_EQ(list.FindEntry(dir / "top\\a\\")->lookedAtTime, 0);
@@ -195,12 +195,12 @@ TEST_F(Expansion, SearchFoldersPassTheirCodeToEveryLevelAndFilesAreClassified) {
   CRuleTable rules;
   rules.rules = {Rule(0, "pst", 0, 1)};
   list.SetClassifier([&rules](const std::string& p) { return quz::Classify(rules, p); });
-  ASSERT_TRUE(list.AddEntry(dir / "top\\", 3));
+  ASSERT_TRUE(list.AddEntry(dir / "top\\", quz::SaveType::Search));
   Expand(list, quz::ExpandContext{});
   EXPECT_EQ(list.Count(), 11);
-  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\c")->saveType, 3);
-  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\c\\4.txt")->saveType, 0);
-  EXPECT_EQ(list.FindEntry(dir / "top\\a\\2.pst")->saveType, 1);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\c")->saveType, quz::SaveType::Search);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\c\\4.txt")->saveType, quz::SaveType::Normal);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\2.pst")->saveType, quz::SaveType::Differential);
   // Expanding again adds nothing.
   Expand(list, quz::ExpandContext{});
   EXPECT_EQ(list.Count(), 11);
@@ -214,16 +214,16 @@ TEST_F(Expansion, ExcludedFoldersBecomeNoSaveAndAreNeverSearched) {
   context.skipTempFolder = true;
   context.tempFolder = dir.path() + "top\\a\\b\\";
   quz::CFileList list;
-  ASSERT_TRUE(list.AddEntry(dir / "top", 3));
+  ASSERT_TRUE(list.AddEntry(dir / "top", quz::SaveType::Search));
   Expand(list, context);
-  EXPECT_EQ(list.FindEntry(dir / "top\\save\\")->saveType, quz::NoSave);
+  EXPECT_EQ(list.FindEntry(dir / "top\\save\\")->saveType, quz::SaveType::NoSave);
   EXPECT_EQ(list.FindEntry(dir / "top\\save\\day\\"), nullptr);
-  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\")->saveType, quz::NoSave);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\")->saveType, quz::SaveType::NoSave);
   EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\3.txt"), nullptr);
   EXPECT_NE(list.FindEntry(dir / "top\\a\\2.pst"), nullptr);
   // Switched off, the same folders are searched.
   quz::CFileList open;
-  ASSERT_TRUE(open.AddEntry(dir / "top", 3));
+  ASSERT_TRUE(open.AddEntry(dir / "top", quz::SaveType::Search));
   context.skipSaveFolder = context.skipTempFolder = false;
   Expand(open, context);
   EXPECT_NE(open.FindEntry(dir / "top\\save\\day\\copy.txt"), nullptr);
@@ -234,10 +234,10 @@ TEST_F(Expansion, OwnFolderAndUnlistableFolders) {
   context.skipOwnFolder = true;
   context.exeFolder = dir.path() + "top\\a\\";
   quz::CFileList list;
-  ASSERT_TRUE(list.AddEntry(dir / "top", 3));
-  ASSERT_TRUE(list.AddLoaded(dir / "gone\\", 0, 3, 0));
+  ASSERT_TRUE(list.AddEntry(dir / "top", quz::SaveType::Search));
+  ASSERT_TRUE(list.AddLoaded(dir / "gone\\", 0, quz::SaveType::Search, 0));
   Expand(list, context);
-  EXPECT_EQ(list.FindEntry(dir / "top\\a")->saveType, quz::NoSave);
+  EXPECT_EQ(list.FindEntry(dir / "top\\a")->saveType, quz::SaveType::NoSave);
   EXPECT_EQ(list.FindEntry(dir / "top\\a\\2.pst"), nullptr);
   EXPECT_EQ(list.Count(), 7);  // top, gone, 1.txt, a, save, save\day, its copy.txt
 }
@@ -260,11 +260,11 @@ TEST(RecycleBin, TheUsersTrashStandsForTheRecycleBin) {
   quztest::WriteFile(dir / "Trash\\files\\thrown.txt", "x");
   EXPECT_TRUE(quz::IsRecycleBin(dir / "Trash\\"));
   quz::CFileList list;
-  ASSERT_TRUE(list.AddEntry(dir.path(), 3));
+  ASSERT_TRUE(list.AddEntry(dir.path(), quz::SaveType::Search));
   quz::ExpandContext context;
   context.skipRecycleBin = true;
   Expand(list, context);
-  EXPECT_EQ(list.FindEntry(dir / "Trash\\")->saveType, quz::NoSave);
+  EXPECT_EQ(list.FindEntry(dir / "Trash\\")->saveType, quz::SaveType::NoSave);
   EXPECT_EQ(list.FindEntry(dir / "Trash\\files\\"), nullptr);
   if (old) setenv("XDG_DATA_HOME", saved.c_str(), 1); else unsetenv("XDG_DATA_HOME");
 }
@@ -278,17 +278,17 @@ TEST(Reclassify, FilesTakeTheCurrentRulesFoldersAndMissingFilesKeepTheirCodes) {
   CRuleTable rules;
   quz::CFileList list;
   list.SetClassifier([&rules](const std::string& p) { return quz::Classify(rules, p); });
-  ASSERT_TRUE(list.AddEntry(dir / "a.pst", 3));
-  ASSERT_TRUE(list.AddEntry(dir / "b.txt", 3));
-  ASSERT_TRUE(list.AddEntry(dir / "f.pst", 3));
-  ASSERT_TRUE(list.AddLoaded(dir / "gone.pst", 0, 0, 0));
-  EXPECT_EQ(list.FindEntry(dir / "a.pst")->saveType, 0);
+  ASSERT_TRUE(list.AddEntry(dir / "a.pst", quz::SaveType::Search));
+  ASSERT_TRUE(list.AddEntry(dir / "b.txt", quz::SaveType::Search));
+  ASSERT_TRUE(list.AddEntry(dir / "f.pst", quz::SaveType::Search));
+  ASSERT_TRUE(list.AddLoaded(dir / "gone.pst", 0, quz::SaveType::Normal, 0));
+  EXPECT_EQ(list.FindEntry(dir / "a.pst")->saveType, quz::SaveType::Normal);
   rules.rules = {Rule(0, "pst", 0, 1)};
   list.Reclassify();
-  EXPECT_EQ(list.FindEntry(dir / "a.pst")->saveType, 1);
-  EXPECT_EQ(list.FindEntry(dir / "b.txt")->saveType, 0);
-  EXPECT_EQ(list.FindEntry(dir / "f.pst")->saveType, 3);
-  EXPECT_EQ(list.FindEntry(dir / "gone.pst")->saveType, 0);
+  EXPECT_EQ(list.FindEntry(dir / "a.pst")->saveType, quz::SaveType::Differential);
+  EXPECT_EQ(list.FindEntry(dir / "b.txt")->saveType, quz::SaveType::Normal);
+  EXPECT_EQ(list.FindEntry(dir / "f.pst")->saveType, quz::SaveType::Search);
+  EXPECT_EQ(list.FindEntry(dir / "gone.pst")->saveType, quz::SaveType::Normal);
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   Put("a.txt", "alpha", 100000);
   Put("b.txt", "bravo!", 100000);
   Put("sub\\c.txt", "charlie", 100000);
-  ASSERT_TRUE(list.AddEntry(data, quz::Search));
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
 
   EXPECT_EQ(quz::FullCheck(*context), 1);
   EXPECT_EQ(context->savedCount, 3);
@@ -125,9 +125,9 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
   Put("mail.mbx", "0123456789", 100000);
   Put("skip.txt", "skip", 100000);
   Put("gone.txt", "gone", 100000);
-  ASSERT_TRUE(list.AddLoaded(data + "mail.mbx", 0, quz::Differential, 0));
-  ASSERT_TRUE(list.AddLoaded(data + "skip.txt", 0, quz::NoSave, 0));
-  ASSERT_TRUE(list.AddLoaded(data + "gone.txt", quz::kWithdrawnTime, quz::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded(data + "mail.mbx", 0, quz::SaveType::Differential, 0));
+  ASSERT_TRUE(list.AddLoaded(data + "skip.txt", 0, quz::SaveType::NoSave, 0));
+  ASSERT_TRUE(list.AddLoaded(data + "gone.txt", quz::kWithdrawnTime, quz::SaveType::Normal, 0));
 
   EXPECT_EQ(quz::FullCheck(*context), 1);
   EXPECT_EQ(context->savedCount, 1);
@@ -168,7 +168,7 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
 
 TEST_F(CheckTest, GenerationsBeyondTheMaximumAreDeletedAndLeaveTheCopyList) {
   context->maxGenerations = 2;
-  ASSERT_TRUE(list.AddLoaded(data + "a.txt", 0, quz::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded(data + "a.txt", 0, quz::SaveType::Normal, 0));
   for (int k = 0; k < 3; ++k) {
     Put("a.txt", std::to_string(k) + "v", 100000 + k);
     EXPECT_EQ(quz::FullCheck(*context), 1);
@@ -191,8 +191,8 @@ TEST_F(CheckTest, AFolderCheckLooksOnlyUnderItsFolder) {
   Put("sub\\c.txt", "c", 100000);
   ASSERT_TRUE(plat::CreateFolder(dir / "elsewhere"));
   WriteFile(dir / "elsewhere\\e.txt", "e");
-  ASSERT_TRUE(list.AddEntry(data, quz::Search));
-  ASSERT_TRUE(list.AddEntry(dir / "elsewhere\\e.txt", quz::Normal));
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
+  ASSERT_TRUE(list.AddEntry(dir / "elsewhere\\e.txt", quz::SaveType::Normal));
   ASSERT_EQ(quz::FullCheck(*context), 1);
   ASSERT_EQ(context->savedCount, 3);
 
@@ -223,10 +223,10 @@ TEST_F(CheckTest, AFolderCheckLooksOnlyUnderItsFolder) {
 
 TEST_F(CheckTest, AFullCheckRunsOnItsOwnThreadWhenTheStartRulesAllow) {
   Put("a.txt", "a", 100000);
-  ASSERT_TRUE(list.AddEntry(data, quz::Search));
-  state.modalState = quz::kModalRestore;
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
+  state.checksBlocked = true;
   EXPECT_FALSE(quz::StartFullCheck(*context));
-  state.modalState = quz::kModalNone;
+  state.checksBlocked = false;
   state.changeCheckRunning = 1;
   EXPECT_FALSE(quz::StartFullCheck(*context));
   state.changeCheckRunning = 0;
@@ -251,7 +251,7 @@ TEST_F(CheckTest, ADifferentialFileTooLargeForFragmentsIsSavedWhole) {
   std::string big = data + "huge.mbx";
   std::string bytes = enginetest::Pattern(100017);
   WriteFile(big, bytes);
-  ASSERT_TRUE(list.AddLoaded(big, 0, quz::Differential, 0));
+  ASSERT_TRUE(list.AddLoaded(big, 0, quz::SaveType::Differential, 0));
   EXPECT_EQ(quz::FullCheck(*context), 1);
   EXPECT_EQ(context->savedCount, 1);
   EXPECT_FALSE(IsFile(dir / "save\\huge.mbx\\0000000.dat"));

@@ -6,6 +6,7 @@
 #include "engine/file_copy.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -14,15 +15,7 @@ using quz::CopyFileData;
 using quz::kCopyAll;
 using quz::kCopyBlock;
 
-std::string Pattern(size_t n, unsigned seed = 1) {
-  std::string s(n, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (size_t i = 0; i < n; ++i) {
-    x = x * 1103515245u + 12345u;
-    s[i] = static_cast<char>(x >> 24);
-  }
-  return s;
-}
+using quztest::Pattern;
 
 struct Pair {
   plat::File in, out;

@@ -18,6 +18,7 @@
 #include "engine/check.h"
 #include "platform/interaction.h"
 #include "restore/restore_engine.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
 
 using quztest::Exists;
@@ -26,15 +27,7 @@ using quztest::WriteFile;
 
 namespace {
 
-std::string Pattern(size_t n, unsigned seed) {
-  std::string s(n, '\0');
-  uint32_t x = seed * 2654435761u + 7;
-  for (size_t i = 0; i < n; ++i) {
-    x = x * 1103515245u + 12345u;
-    s[i] = static_cast<char>(x >> 24);
-  }
-  return s;
-}
+using quztest::Pattern;
 
 // Every file below folder (ending with "\") whose time is later than
 // `after` gets `time`: the checks of one test run within seconds, and this
@@ -83,7 +76,8 @@ class RoundTripTest : public ::testing::Test {
       // differentially.
       if (!list.FindEntry(data + name)) {
         bool mail = name.size() > 4 && name.substr(name.size() - 4) == ".mbx";
-        ASSERT_TRUE(list.AddLoaded(data + name, 0, mail ? quz::Differential : quz::Normal, 0));
+        const quz::SaveType type = mail ? quz::SaveType::Differential : quz::SaveType::Normal;
+        ASSERT_TRUE(list.AddLoaded(data + name, 0, type, 0));
       }
     }
     if (k > 0)
@@ -204,7 +198,7 @@ TEST_F(RoundTripTest, FifteenHundredFilesOfOneNameAreSavedByOneCheckAndRestoredA
     std::string folder = data + "d" + std::to_string(k);
     ASSERT_TRUE(plat::CreateFolder(folder));
     WriteFile(folder + "\\desktop.ini", "desktop " + std::to_string(k));
-    ASSERT_TRUE(list.AddLoaded(folder + "\\desktop.ini", 0, quz::Normal, 0));
+    ASSERT_TRUE(list.AddLoaded(folder + "\\desktop.ini", 0, quz::SaveType::Normal, 0));
   }
   ASSERT_EQ(quz::FullCheck(*context), 1);
   EXPECT_EQ(context->savedCount, kFiles);

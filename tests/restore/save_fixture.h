@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
 
 namespace restoretest {
@@ -29,11 +30,7 @@ inline int64_t Seconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
   return days * 86400 + h * 3600 + mi * 60 + s;
 }
 
-inline std::string Le32(uint32_t v) {
-  std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  return s;
-}
+using quztest::Le32;
 
 struct Record {
   uint32_t offset;

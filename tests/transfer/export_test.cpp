@@ -7,8 +7,10 @@
 #include "app/settings.h"
 #include "app/temporary_files.h"
 #include "archiver/lzh.h"
+#include "tests/archiver/lzh_test_data.h"
 #include "tests/transfer/transfer_fixture.h"
 
+using lzhtest::StoredLevel0;
 using quztest::Exists;
 using quztest::ReadFile;
 using quztest::WriteFile;
@@ -261,41 +263,14 @@ TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {
   EXPECT_EQ(shown[0].caption, "ファイル組込み");
 }
 
-// A stored (-lh0-) level-0 entry with any name, as a hostile archive holds.
-std::string StoredEntry(const std::string& name, const std::string& data) {
-  auto put16 = [](std::string& s, unsigned v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-  };
-  auto put32 = [&](std::string& s, uint32_t v) {
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
-  };
-  std::string h = "-lh0-";
-  put32(h, static_cast<uint32_t>(data.size()));
-  put32(h, static_cast<uint32_t>(data.size()));
-  put32(h, 0x5A2B6C3Du);
-  h += '\x20';
-  h += '\0';
-  h += static_cast<char>(name.size());
-  h += name;
-  put16(h, quz::lzh::Crc16(data.data(), data.size()));
-  unsigned sum = 0;
-  for (unsigned char c : h) sum += c;
-  std::string out;
-  out += static_cast<char>(h.size());
-  out += static_cast<char>(sum & 0xFF);
-  return out + h + data;
-}
-
 TEST_F(TransferTest, AnImportedArchiveNeverWritesOutsideTheSaveFolder) {
   // A save folder whose path has blanks: the unpack line quotes it.
   const std::string saveWithBlanks = dir / "save folder\\";
   plat::CreateFolder(saveWithBlanks);
   const std::string media = dir / "media\\";
   plat::CreateFolder(media);
-  WriteFile(media + "2612071030.lzh", StoredEntry("ok.txt", "sound") + StoredEntry("..\\..\\evil.txt", "evil") +
-                                          StoredEntry("sub\\ok2.txt", "also sound") + '\0');
+  WriteFile(media + "2612071030.lzh", StoredLevel0("ok.txt", "sound") + StoredLevel0("..\\..\\evil.txt", "evil") +
+                                          StoredLevel0("sub\\ok2.txt", "also sound") + '\0');
   quz::WriteSetting(settings, work, "作業フォルダ");
   t::ImportContext ctx;
   ctx.saveFolder = saveWithBlanks;

@@ -28,8 +28,8 @@ std::string AtDepth(const quz::CFileList& list, int depth) {
 
 TEST(WatchList, TwoFilesInTwoFoldersNarrowToTheirFolders) {
   quz::CFileList list;
-  ASSERT_TRUE(list.AddLoaded("C:\\A\\x.txt", 0, quz::Normal, 0));
-  ASSERT_TRUE(list.AddLoaded("C:\\B\\y.txt", 0, quz::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded("C:\\A\\x.txt", 0, quz::SaveType::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded("C:\\B\\y.txt", 0, quz::SaveType::Normal, 0));
   EXPECT_EQ(AtDepth(list, 1), "C:\\ tree\n");
   for (int depth = 2; depth <= 9; ++depth)
     EXPECT_EQ(AtDepth(list, depth), "C:\\A\\ tree\nC:\\B\\ tree\n") << depth;
@@ -38,9 +38,9 @@ TEST(WatchList, TwoFilesInTwoFoldersNarrowToTheirFolders) {
 
 TEST(WatchList, ASearchedSubfolderTurnsItsParentIntoATreeUntilItIsWatchedItself) {
   quz::CFileList list;
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\", 0, quz::Search, 0));
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\f.txt", 0, quz::Normal, 0));
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\Sub\\", 0, quz::Search, 0));
+  ASSERT_TRUE(list.AddLoaded("D:\\Data\\", 0, quz::SaveType::Search, 0));
+  ASSERT_TRUE(list.AddLoaded("D:\\Data\\f.txt", 0, quz::SaveType::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded("D:\\Data\\Sub\\", 0, quz::SaveType::Search, 0));
   EXPECT_EQ(AtDepth(list, 1), "D:\\ tree\n");
   EXPECT_EQ(AtDepth(list, 2), "D:\\Data\\ tree\n");
   for (int depth = 3; depth <= 9; ++depth)
@@ -50,18 +50,18 @@ TEST(WatchList, ASearchedSubfolderTurnsItsParentIntoATreeUntilItIsWatchedItself)
 
 TEST(WatchList, FileEntriesAndUnsearchedFoldersDoNotWidenAFolder) {
   quz::CFileList list;
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\", 0, quz::Search, 0));
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\f.txt", 0, quz::Normal, 0));
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\Skip\\", 0, quz::NoSave, 0));
+  ASSERT_TRUE(list.AddLoaded("D:\\Data\\", 0, quz::SaveType::Search, 0));
+  ASSERT_TRUE(list.AddLoaded("D:\\Data\\f.txt", 0, quz::SaveType::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded("D:\\Data\\Skip\\", 0, quz::SaveType::NoSave, 0));
   EXPECT_EQ(AtDepth(list, 2), "D:\\Data\\ contents\n");
 }
 
 TEST(WatchList, FoldersAreComparedWithoutCaseAndCutAtRealBackslashes) {
   quz::CFileList list;
-  ASSERT_TRUE(list.AddLoaded("C:\\A\\x.txt", 0, quz::Normal, 0));
-  ASSERT_TRUE(list.AddLoaded("c:\\a\\y.txt", 0, quz::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded("C:\\A\\x.txt", 0, quz::SaveType::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded("c:\\a\\y.txt", 0, quz::SaveType::Normal, 0));
   // The second byte of 表 is 0x5C, the code of "\".
-  ASSERT_TRUE(list.AddLoaded("C:\\表\\z.txt", 0, quz::Normal, 0));
+  ASSERT_TRUE(list.AddLoaded("C:\\表\\z.txt", 0, quz::SaveType::Normal, 0));
   EXPECT_EQ(AtDepth(list, 2), "C:\\A\\ tree\nC:\\表\\ tree\n");
 }
 
@@ -71,7 +71,7 @@ TEST(WatchList, TheDeepestDepthThatFitsInSixtyThreeFoldersIsWatched) {
     for (int i = 0; i < folders; ++i) {
       char path[64];
       std::snprintf(path, sizeof path, "C:\\Big\\d%02d\\f.txt", i);
-      ASSERT_TRUE(list.AddLoaded(path, 0, quz::Normal, 0));
+      ASSERT_TRUE(list.AddLoaded(path, 0, quz::SaveType::Normal, 0));
     }
     std::vector<WatchedFolder> watched = quz::BuildWatchList(list);
     if (folders == 63) {
@@ -89,7 +89,7 @@ TEST(WatchList, NothingIsWatchedWhenTheFirstDepthNeedsTooManyFolders) {
   for (int i = 0; i < 64; ++i) {
     char path[32];
     std::snprintf(path, sizeof path, "v%02d\\f.txt", i);
-    ASSERT_TRUE(list.AddLoaded(path, 0, quz::Normal, 0));
+    ASSERT_TRUE(list.AddLoaded(path, 0, quz::SaveType::Normal, 0));
   }
   EXPECT_EQ(AtDepth(list, 1), "too many");
   EXPECT_TRUE(quz::BuildWatchList(list).empty());

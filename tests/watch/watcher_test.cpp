@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -31,9 +32,20 @@ bool Eventually(Condition condition, uint32_t limitMs = 30000) {
   return true;
 }
 
+// The worker's waits, shortened from a second each: a folder waits
+// kSettleMs before its check, and nothing is queued for kPauseMs after it.
+constexpr uint32_t kSettleMs = 400;
+constexpr uint32_t kPauseMs = 200;
+// Long enough for a folder check to have followed a change, had one been
+// allowed.
+constexpr uint32_t kCheckWouldHaveRun = 2 * (kSettleMs + kPauseMs) + 500;
+
 class WatcherTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    watcher.timing.pollMs = 20;
+    watcher.timing.settleMs = kSettleMs;
+    watcher.timing.pauseMs = kPauseMs;
     ASSERT_TRUE(plat::CreateFolder(dir / "data"));
     ASSERT_TRUE(plat::CreateFolder(dir / "save"));
     data = dir / "data\\";
@@ -49,7 +61,7 @@ class WatcherTest : public ::testing::Test {
       ASSERT_TRUE(plat::CreateFolder(folder));
     }
     WriteFile(folder + file, "first");
-    ASSERT_TRUE(list.AddEntry(folder, quz::Search));
+    ASSERT_TRUE(list.AddEntry(folder, quz::SaveType::Search));
     quz::FullCheck(context);
     quz::FileEntry* e = list.FindEntry(folder + file);
     ASSERT_NE(e, nullptr);
@@ -104,7 +116,7 @@ class WatcherTest : public ::testing::Test {
   quz::CChangeWatcher watcher{context};
 };
 
-TEST_F(WatcherTest, TenChangesWithinASecondCauseOneFolderCheck) {
+TEST_F(WatcherTest, ABurstOfChangesCausesOneFolderCheck) {
   MakeTarget(data, "mail.box");
   StartWatching();
   std::vector<quz::WatchedFolder> watched = watcher.Watched();
@@ -112,13 +124,13 @@ TEST_F(WatcherTest, TenChangesWithinASecondCauseOneFolderCheck) {
   EXPECT_EQ(watched[0].path, data);
   EXPECT_EQ(watched[0].kind, quz::kWatchContents);
 
+  // Ten writes well within the wait before the check.
   for (int i = 0; i < 10; ++i) {
     Change(data + "mail.box", "burst " + std::to_string(i), 1100000000 + i);
-    plat::Sleep(50);
+    plat::Sleep(10);
   }
   ASSERT_TRUE(Eventually([this] { return Checks() >= 1; }));
-  // Long enough for a second check to have followed, had one been queued.
-  plat::Sleep(3500);
+  plat::Sleep(kCheckWouldHaveRun);
   EXPECT_EQ(Checks(), 1);
   EXPECT_EQ(LastChecked(), data);
   {
@@ -129,20 +141,29 @@ TEST_F(WatcherTest, TenChangesWithinASecondCauseOneFolderCheck) {
   EXPECT_EQ(state.changeCheckRunning.load(), 0);
 }
 
-TEST_F(WatcherTest, AChangeDuringAFullCheckIsHandledAfterIt) {
+TEST_F(WatcherTest, AChangeWhileChecksMayNotRunIsHandledAfterwards) {
   MakeTarget(data, "a.txt");
   StartWatching();
-  // What StartFullCheck claims for a running full check.
-  context.checkRunning = 1;
-  Change(data + "a.txt", "second", 1100000100);
-  plat::Sleep(3500);
-  EXPECT_EQ(Checks(), 0);
-  EXPECT_EQ(state.changeCheckRunning.load(), 0);
-  EXPECT_NE(SavedTime(data + "a.txt"), 1100000100);
+  // A running full check (what StartFullCheck claims for it), then a window
+  // that blocks checks.
+  const std::function<void(bool)> blockers[] = {
+      [this](bool on) { context.checkRunning = on ? 1 : 0; },
+      [this](bool on) { state.checksBlocked = on; },
+  };
+  plat::Time32 mtime = 1100000100;
+  for (const auto& block : blockers) {
+    const int before = Checks();
+    block(true);
+    Change(data + "a.txt", "changed", ++mtime);
+    plat::Sleep(kCheckWouldHaveRun);
+    EXPECT_EQ(Checks(), before);
+    EXPECT_EQ(state.changeCheckRunning.load(), 0);
+    EXPECT_NE(SavedTime(data + "a.txt"), mtime);
 
-  context.checkRunning = 0;
-  ASSERT_TRUE(Eventually([this] { return Checks() >= 1; }));
-  EXPECT_EQ(SavedTime(data + "a.txt"), 1100000100);
+    block(false);
+    ASSERT_TRUE(Eventually([&] { return Checks() > before; }));
+    EXPECT_EQ(SavedTime(data + "a.txt"), mtime);
+  }
 }
 
 TEST_F(WatcherTest, AFullCheckDoesNotStartWhileAFolderCheckRuns) {
@@ -163,7 +184,7 @@ TEST_F(WatcherTest, ANewFolderEntryRebuildsTheWatchList) {
 
   ASSERT_TRUE(plat::CreateFolder(data + "B"));
   WriteFile(data + "B\\b.txt", "b");
-  ASSERT_TRUE(list.AddEntry(data + "B\\", quz::Search));  // signals watchEvent
+  ASSERT_TRUE(list.AddEntry(data + "B\\", quz::SaveType::Search));  // signals watchEvent
   ASSERT_TRUE(Eventually([this] { return watcher.Builds() >= 2; }));
   std::vector<quz::WatchedFolder> watched = watcher.Watched();
   ASSERT_EQ(watched.size(), 2u);
@@ -184,7 +205,7 @@ TEST_F(WatcherTest, ShutdownEndsBothThreadsAndMayBeRepeated) {
   // A folder waits at the head behind a full check when shutdown comes.
   context.checkRunning = 1;
   Change(data + "a.txt", "late", 1100000200);
-  plat::Sleep(1500);
+  plat::Sleep(kSettleMs + 500);
   watcher.Stop();
   EXPECT_FALSE(watcher.WatcherRunning());
   EXPECT_FALSE(watcher.WorkerRunning());
@@ -197,7 +218,7 @@ TEST_F(WatcherTest, ShutdownEndsBothThreadsAndMayBeRepeated) {
 TEST_F(WatcherTest, AWatcherThatIsNotStartedWatchesNothing) {
   MakeTarget(data, "a.txt");
   Change(data + "a.txt", "unwatched", 1100000300);
-  plat::Sleep(1500);
+  plat::Sleep(kCheckWouldHaveRun);
   EXPECT_TRUE(watcher.Watched().empty());
   EXPECT_EQ(watcher.Builds(), 0);
   EXPECT_FALSE(watcher.WorkerRunning());

@@ -1,0 +1,238 @@
+#include "tests/support/window_test_support.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include <shlobj.h>
+
+#include "app/paths.h"
+#include "app/settings.h"
+#include "platform/platform.h"
+
+namespace quztest {
+
+void Pump() { plat::PumpWaitingMessages(); }
+
+bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) {
+  uint32_t start = plat::TickCount();
+  while (!done()) {
+    if (plat::TickCount() - start > timeoutMs) return false;
+    Pump();
+    plat::Sleep(5);
+  }
+  return true;
+}
+
+void PumpFor(uint32_t ms) {
+  uint32_t start = plat::TickCount();
+  do {
+    Pump();
+    plat::Sleep(5);
+  } while (plat::TickCount() - start < ms);
+}
+
+// ---- acting inside a modal loop
+
+namespace {
+std::map<UINT_PTR, WhileModal*>& PendingActions() {
+  static std::map<UINT_PTR, WhileModal*> pending;
+  return pending;
+}
+}  // namespace
+
+WhileModal::WhileModal(std::function<void()> action) : action_(std::move(action)) {
+  timer_ = SetTimer(nullptr, 0, 20, Fire);
+  PendingActions()[timer_] = this;
+}
+
+WhileModal::~WhileModal() {
+  if (timer_) {
+    KillTimer(nullptr, timer_);
+    PendingActions().erase(timer_);
+  }
+}
+
+void CALLBACK WhileModal::Fire(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  auto it = PendingActions().find(id);
+  if (it == PendingActions().end()) return;
+  WhileModal* self = it->second;
+  PendingActions().erase(it);
+  self->timer_ = 0;
+  self->ran_ = true;
+  auto action = std::move(self->action_);
+  if (action) action();
+}
+
+// ---- what windows show
+
+std::string WindowText(HWND window) {
+  int length = GetWindowTextLengthA(window);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  text.resize(static_cast<size_t>(std::max(GetWindowTextA(window, text.data(), length + 1), 0)));
+  return text;
+}
+
+void Click(HWND dialog, int id) {
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+std::string ListCell(HWND list, int row, int column) {
+  char text[1024] = {};
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+HDROP MakeDrop(const std::vector<std::string>& paths) {
+  size_t size = sizeof(DROPFILES) + 1;
+  for (const auto& path : paths) size += path.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, size);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = FALSE;
+  char* at = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
+  for (const auto& path : paths) {
+    std::memcpy(at, path.c_str(), path.size() + 1);
+    at += path.size() + 1;
+  }
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+// ---- the scripted user
+
+namespace {
+template <class T>
+std::optional<T> Take(std::deque<T>& queue) {
+  if (queue.empty()) return std::nullopt;
+  T value = std::move(queue.front());
+  queue.pop_front();
+  return value;
+}
+
+std::vector<std::string> MenuItems(HMENU menu) {
+  std::vector<std::string> items;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    char text[256] = {};
+    GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+    items.push_back(text);
+  }
+  return items;
+}
+}  // namespace
+
+ScriptedUi::ScriptedUi() {
+  plat::SetMessageResponder([this](HWND, const std::string& text, const std::string& caption, unsigned style) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    boxes_.push_back({text, caption, style, GetCurrentThreadId()});
+    return Take(answers_).value_or(plat::FirstButtonAnswer(style));
+  });
+  plat::ShellResponder shell;
+  shell.browseFolder = [this](HWND) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++foldersAsked_;
+    return Take(folders_).value_or(std::nullopt);
+  };
+  shell.chooseFiles = [this](HWND, const std::string& filter) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    filters_.push_back(filter);
+    return Take(files_).value_or(std::nullopt);
+  };
+  shell.specialFolder = [this](int csidl) -> std::optional<std::string> {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = specialFolders_.find(csidl);
+    if (it == specialFolders_.end()) return std::nullopt;
+    return it->second;
+  };
+  shell.open = [this](const std::string& path, const std::string& verb) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    opened_.push_back({path, verb});
+  };
+  shell.associatedProgram = [this](const std::string& path) -> std::optional<std::string> {
+    if (!associatedProgram) return std::nullopt;
+    return associatedProgram(path);
+  };
+  plat::SetShellResponder(std::move(shell));
+  plat::SetMenuResponder([this](HWND, HMENU menu) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    menus_.push_back(MenuItems(menu));
+    return Take(menuCommands_).value_or(0);
+  });
+}
+
+ScriptedUi::~ScriptedUi() {
+  plat::SetMessageResponder(nullptr);
+  plat::SetShellResponder({});
+  plat::SetMenuResponder(nullptr);
+}
+
+void ScriptedUi::QueueAnswer(int answer) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answers_.push_back(answer);
+}
+
+void ScriptedUi::QueueFolder(std::optional<std::string> folder) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  folders_.push_back(std::move(folder));
+}
+
+void ScriptedUi::QueueFiles(std::optional<std::vector<std::string>> files) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  files_.push_back(std::move(files));
+}
+
+void ScriptedUi::QueueMenuCommand(int command) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  menuCommands_.push_back(command);
+}
+
+void ScriptedUi::SetSpecialFolder(int csidl, const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  specialFolders_[csidl] = path;
+}
+
+std::vector<ScriptedUi::Box> ScriptedUi::Boxes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return boxes_;
+}
+
+std::vector<std::pair<std::string, std::string>> ScriptedUi::Opened() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return opened_;
+}
+
+std::vector<std::vector<std::string>> ScriptedUi::Menus() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return menus_;
+}
+
+int ScriptedUi::FoldersAsked() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return foldersAsked_;
+}
+
+std::vector<std::string> ScriptedUi::FileFiltersAsked() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return filters_;
+}
+
+// ---- the fixture
+
+void WindowTest::SetUp() {
+  ASSERT_NE(std::getenv("DISPLAY"), nullptr)
+      << "these tests drive real windows: run them with a display (scripts/test starts Xvfb)";
+  quz::OverrideProgramFolder(dir.path());
+  ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, SaveFolder(), "quz保存先フォルダ"));
+}
+
+void WindowTest::TearDown() {
+  Pump();
+  quz::OverrideProgramFolder("");
+}
+
+}  // namespace quztest

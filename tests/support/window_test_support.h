@@ -1,0 +1,132 @@
+// Helpers for the test programs that drive quz's windows in-process under
+// Wine: pumping messages, acting from inside a modal loop, reading what
+// windows show, handing them dropped files, answering message boxes, the
+// shell's dialogs and pop-up menus from a script, and a fixture with a
+// display and a program folder of its own.  Windows only.
+#pragma once
+
+#ifndef _WIN32
+#error "window tests run only on Windows"
+#endif
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+#include "tests/support/test_support.h"
+
+namespace quztest {
+
+// Dispatches every waiting message of this thread as the program's message
+// loop does.  A WM_QUIT (from a destroyed main window) is dropped: it must
+// not end a later modal loop.
+void Pump();
+// Pumps until `done` holds; false after `timeoutMs` (a hung window fails the
+// test instead of hanging it).
+bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs = 60000);
+// Pumps for a while.
+void PumpFor(uint32_t ms);
+
+// Runs `action` from inside the next modal loop of this thread (a dialog's,
+// a sheet's, a message box's, a menu's): a thread timer's message is
+// dispatched by whatever loop runs.  The timer goes with the object, so an
+// action that no loop ran is not left for a later one.
+class WhileModal {
+ public:
+  explicit WhileModal(std::function<void()> action);
+  ~WhileModal();
+  WhileModal(const WhileModal&) = delete;
+  WhileModal& operator=(const WhileModal&) = delete;
+  bool Ran() const { return ran_; }
+
+ private:
+  static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD);
+  std::function<void()> action_;
+  UINT_PTR timer_ = 0;
+  bool ran_ = false;
+};
+
+std::string WindowText(HWND window);
+// Presses a dialog's button as a click does: BN_CLICKED from the button.
+void Click(HWND dialog, int id);
+// The text of a list view cell, as the list shows it.
+std::string ListCell(HWND list, int row, int column);
+// A drop of files as the shell hands it over with WM_DROPFILES; the
+// receiver releases it.
+HDROP MakeDrop(const std::vector<std::string>& paths);
+
+// While it lives, answers every message box, shell dialog and pop-up menu
+// of the process from a script and records what was asked.
+class ScriptedUi {
+ public:
+  struct Box {
+    std::string text, caption;
+    unsigned style = 0;
+    DWORD thread = 0;  // the thread that showed it
+  };
+
+  ScriptedUi();
+  ~ScriptedUi();
+  ScriptedUi(const ScriptedUi&) = delete;
+  ScriptedUi& operator=(const ScriptedUi&) = delete;
+
+  // Answers in order; when none is left, the box's first button.
+  void QueueAnswer(int answer);
+  // The folder browser's answers in order (none: cancel); when none is
+  // left, cancel.
+  void QueueFolder(std::optional<std::string> folder);
+  // The file chooser's answers in order; when none is left, cancel.
+  void QueueFiles(std::optional<std::vector<std::string>> files);
+  // The commands chosen from pop-up menus in order; when none is left, none.
+  void QueueMenuCommand(int command);
+  // A special folder as the shell would give it; the others are the
+  // shell's own.
+  void SetSpecialFolder(int csidl, const std::string& path);
+  // The program associated with a path; unset (or answering none), the
+  // shell's own answer.
+  std::function<std::optional<std::string>(const std::string& path)> associatedProgram;
+
+  std::vector<Box> Boxes() const;
+  // What was opened through the shell: path and verb ("" the default).
+  std::vector<std::pair<std::string, std::string>> Opened() const;
+  // The item texts of each pop-up menu shown.
+  std::vector<std::vector<std::string>> Menus() const;
+  int FoldersAsked() const;
+  std::vector<std::string> FileFiltersAsked() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::deque<int> answers_, menuCommands_;
+  std::deque<std::optional<std::string>> folders_;
+  std::deque<std::optional<std::vector<std::string>>> files_;
+  std::map<int, std::string> specialFolders_;
+  std::vector<Box> boxes_;
+  std::vector<std::pair<std::string, std::string>> opened_;
+  std::vector<std::vector<std::string>> menus_;
+  std::vector<std::string> filters_;
+  int foldersAsked_ = 0;
+};
+
+// A test that drives windows: it needs a display; its program folder (where
+// quz finds "quz.ini" and its other files) is `dir`, holding a "quz.ini"
+// that names the save folder SaveFolder(); `ui` answers what the windows
+// ask.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::string SaveFolder() const { return dir / "Save\\"; }
+
+  TempDir dir;
+  ScriptedUi ui;
+};
+
+}  // namespace quztest

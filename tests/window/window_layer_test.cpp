@@ -1,0 +1,627 @@
+// The window layer driven through real messages under Wine: tasks handed
+// from workers to the user-interface thread, the engine's questions asked
+// there, the virtual list, trees, sheets and wizards, the modeless dialogs'
+// keys, the answers dialog procedures return, the exception boundary and
+// the shell's responders.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <shlobj.h>
+
+#include "platform/exceptions.h"
+#include "platform/platform.h"
+#include "platform/window.h"
+#include "tests/support/window_test_support.h"
+#include "tests/window/window_test_resource.h"
+
+namespace {
+
+using quztest::Pump;
+using quztest::PumpUntil;
+
+class WindowLayer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr)
+        << "these tests drive real windows: run them with a display (scripts/test starts Xvfb)";
+  }
+  void TearDown() override { Pump(); }
+  quztest::ScriptedUi ui;
+};
+
+// A hidden window of our own class, destroyed with the object.
+class PlainWindow : public plat::Window {
+ public:
+  PlainWindow() { EXPECT_TRUE(CreateTopLevel("quzTestPlain", "plain", WS_OVERLAPPEDWINDOW)); }
+  ~PlainWindow() override { Destroy(); }
+  std::function<void()> onDestroy;
+  std::function<void(UINT)> onMessage;
+
+ protected:
+  void OnDestroy() override {
+    if (onDestroy) onDestroy();
+  }
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message >= WM_APP && onMessage) onMessage(message);
+    return plat::Window::OnMessage(message, wParam, lParam);
+  }
+};
+
+// ---- work for the user-interface thread
+
+class TreeDialog : public plat::Dialog {
+ public:
+  TreeDialog() : plat::Dialog(IDD_TEST_TREE) {}
+  ~TreeDialog() override { Destroy(); }
+  plat::TreeView tree;
+  plat::ImageList images;
+  std::vector<LPARAM> selected;
+
+ protected:
+  bool OnInitDialog() override {
+    EXPECT_TRUE(tree.Attach(*this, IDC_TEST_TREE));
+    images.Create();
+    images.AddIcon(LoadIcon(nullptr, IDI_APPLICATION));
+    images.AddIcon(LoadIcon(nullptr, IDI_WARNING));
+    tree.SetImageList(images.Handle());
+    tree.SetSelectionHandler([this](HTREEITEM, LPARAM data) { selected.push_back(data); });
+    return true;
+  }
+};
+
+TEST_F(WindowLayer, WorkerFillsATreeThroughTheUiThreadQueue) {
+  TreeDialog dialog;
+  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  HWND window = dialog.Handle();
+  const DWORD uiThread = GetCurrentThreadId();
+  HTREEITEM root = dialog.tree.Add(nullptr, "全体", 0);
+
+  // The worker never touches the window: each folder goes over as a task.
+  constexpr int kDrives = 3, kFolders = 50;
+  std::atomic<int> offThread{0};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    for (int d = 0; d < kDrives; ++d) {
+      std::string drive = std::string(1, static_cast<char>('C' + d)) + ":";
+      auto driveItem = std::make_shared<HTREEITEM>();
+      plat::PostUiTask(window, [&, drive, driveItem, d] {
+        if (GetCurrentThreadId() != uiThread) ++offThread;
+        *driveItem = dialog.tree.Add(root, drive, 1000 + d, 1);
+      });
+      for (int f = 0; f < kFolders; ++f)
+        plat::PostUiTask(window, [&, driveItem, d, f] {
+          if (GetCurrentThreadId() != uiThread) ++offThread;
+          dialog.tree.Add(*driveItem, "フォルダ" + std::to_string(f), d * 100 + f, 0);
+        });
+    }
+    plat::PostUiTask(window, [&] { done = true; });
+  });
+  ASSERT_TRUE(PumpUntil([&] { return done.load(); }));
+  worker.join();
+  EXPECT_EQ(offThread.load(), 0);
+
+  EXPECT_EQ(dialog.tree.Count(), 1 + kDrives * (1 + kFolders));
+  dialog.tree.Expand(root);
+  EXPECT_TRUE(dialog.tree.IsExpanded(root));
+  HTREEITEM drive = dialog.tree.FirstChild(root);
+  std::vector<std::string> drives;
+  for (HTREEITEM item = drive; item; item = dialog.tree.NextSibling(item)) drives.push_back(dialog.tree.Text(item));
+  EXPECT_EQ(drives, (std::vector<std::string>{"C:", "D:", "E:"}));
+  HTREEITEM folder = dialog.tree.FirstChild(dialog.tree.NextSibling(drive));
+  EXPECT_EQ(dialog.tree.Text(folder), "フォルダ0");
+  EXPECT_EQ(dialog.tree.Data(folder), 100);
+
+  // Selecting an item tells its number, whether the tree asks in ANSI or
+  // wide characters.
+  ASSERT_TRUE(dialog.tree.Select(folder));
+  ASSERT_FALSE(dialog.selected.empty());
+  EXPECT_EQ(dialog.selected.back(), 100);
+
+  // A task still queued when its window goes is dropped, and nothing can
+  // be queued for a window that is gone.
+  bool ranLate = false;
+  ASSERT_TRUE(plat::PostUiTask(window, [&] { ranLate = true; }));
+  dialog.Destroy();
+  Pump();
+  EXPECT_FALSE(ranLate);
+  EXPECT_FALSE(plat::PostUiTask(window, [&] { ranLate = true; }));
+  EXPECT_FALSE(plat::RunUiTask(window, [&] { ranLate = true; }));
+  EXPECT_FALSE(ranLate);
+}
+
+TEST_F(WindowLayer, WorkerQuestionIsAnsweredOnTheUiThreadWhileTheWorkerWaits) {
+  PlainWindow owner;
+  plat::WindowInteraction interaction(owner.Handle());
+  ui.QueueAnswer(plat::kAnswerNo);
+
+  std::atomic<int> answer{0};
+  std::thread worker([&] { answer = interaction.Message("続けますか？", "quz", plat::kButtonsYesNo); });
+  // Nothing answers while this thread pumps no messages.
+  plat::Sleep(200);
+  EXPECT_EQ(answer.load(), 0);
+  ASSERT_TRUE(PumpUntil([&] { return answer.load() != 0; }));
+  worker.join();
+  EXPECT_EQ(answer.load(), plat::kAnswerNo);
+  auto boxes = ui.Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "続けますか？");
+  EXPECT_EQ(boxes[0].thread, GetCurrentThreadId());
+
+  // On the window's own thread the question is asked at once.
+  EXPECT_EQ(interaction.Message("もう一度", "quz", plat::kButtonsOkCancel), plat::kAnswerOk);
+  EXPECT_EQ(ui.Boxes().size(), 2u);
+}
+
+TEST_F(WindowLayer, WindowThatWaitsForAWorkerWhileDestroyedReleasesItsQuestion) {
+  // The shape of the program's shutdown: the main window, being destroyed,
+  // waits for a check thread that waits for the main window to answer a
+  // question (the disk-full message).
+  auto owner = std::make_unique<PlainWindow>();
+  plat::WindowInteraction interaction(owner->Handle());
+  std::atomic<int> answer{0};
+  std::thread worker([&] { answer = interaction.Message("ディスク", "quz", plat::kButtonsOkCancel); });
+  plat::Sleep(200);  // the worker waits for its answer by now
+  bool workerEnded = false;
+  owner->onDestroy = [&] {
+    uint32_t start = plat::TickCount();
+    while (answer.load() == 0 && plat::TickCount() - start < 10000) plat::Sleep(5);
+    workerEnded = answer.load() != 0;
+  };
+  owner.reset();
+  worker.join();
+  EXPECT_TRUE(workerEnded);
+  EXPECT_EQ(answer.load(), plat::kAnswerCancel);
+  EXPECT_TRUE(ui.Boxes().empty());
+  // With the window gone, a question gets the dismissed answer at once.
+  EXPECT_EQ(interaction.Message("x", "quz", plat::kButtonsYesNo), plat::kAnswerNo);
+}
+
+// ---- lists
+
+class ListDialog : public plat::Dialog {
+ public:
+  ListDialog() : plat::Dialog(IDD_TEST_LIST) {}
+  ~ListDialog() override { Destroy(); }
+  plat::ListView list;
+  std::set<int> asked;
+
+ protected:
+  bool OnInitDialog() override {
+    EXPECT_TRUE(list.Attach(*this, IDC_TEST_LIST));
+    list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+    const plat::ListColumn columns[] = {{"名前"}, {"サイズ", LVCFMT_RIGHT}, {"種類", LVCFMT_LEFT, 120}};
+    list.SetColumns(columns);
+    list.SetCellText([this](int row, int column) {
+      asked.insert(row);
+      return row == 7 ? std::string("行行行") : "行" + std::to_string(row) + ":" + std::to_string(column);
+    });
+    return true;
+  }
+};
+
+TEST_F(WindowLayer, VirtualListOfAQuarterMillionRowsAsksOnlyForWhatItShows) {
+  ListDialog dialog;
+  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  dialog.list.SetRowCount(250000);
+  ShowWindow(dialog.Handle(), SW_SHOW);
+  UpdateWindow(dialog.Handle());
+  quztest::PumpFor(300);
+  EXPECT_EQ(dialog.list.RowCount(), 250000);
+  ASSERT_FALSE(dialog.asked.empty());
+  EXPECT_LT(dialog.asked.size(), 100u);
+  EXPECT_LT(*dialog.asked.rbegin(), 100);
+
+  // A row far down is made when it is asked for, and only that one.
+  dialog.asked.clear();
+  EXPECT_EQ(dialog.list.ShownText(249999, 2), "行249999:2");
+  EXPECT_EQ(dialog.asked, std::set<int>{249999});
+
+  // Wide requests get the same cells; a short buffer never ends in half a
+  // double-byte character.
+  wchar_t wide[32] = {};
+  NMLVDISPINFOW request{};
+  request.hdr = {dialog.list.Handle(), IDC_TEST_LIST, static_cast<UINT>(LVN_GETDISPINFOW)};
+  request.item.mask = LVIF_TEXT;
+  request.item.iItem = 5;
+  request.item.iSubItem = 1;
+  request.item.pszText = wide;
+  request.item.cchTextMax = 32;
+  SendMessageA(dialog.Handle(), WM_NOTIFY, IDC_TEST_LIST, reinterpret_cast<LPARAM>(&request));
+  EXPECT_STREQ(wide, L"\u884c5:1");
+  char narrow[6] = {};
+  NMLVDISPINFOA cut{};
+  cut.hdr = {dialog.list.Handle(), IDC_TEST_LIST, static_cast<UINT>(LVN_GETDISPINFOA)};
+  cut.item.mask = LVIF_TEXT;
+  cut.item.iItem = 7;
+  cut.item.pszText = narrow;
+  cut.item.cchTextMax = 6;  // room for two and a half characters
+  SendMessageA(dialog.Handle(), WM_NOTIFY, IDC_TEST_LIST, reinterpret_cast<LPARAM>(&cut));
+  EXPECT_STREQ(narrow, "行行");
+
+  // Selection as the user makes it.
+  dialog.list.SelectRow(3);
+  dialog.list.SelectRow(120000);
+  EXPECT_EQ(dialog.list.SelectedRows(), (std::vector<int>{3, 120000}));
+  EXPECT_EQ(dialog.list.FocusedRow(), 120000);
+}
+
+// ---- sheets and wizards
+
+// Every page says what happened to it in one shared record.
+using Record = std::vector<std::string>;
+
+class NumberPage : public plat::PropertyPage {
+ public:
+  NumberPage(Record& record, std::string title = "") : PropertyPage(IDD_TEST_PAGE_NUMBER, std::move(title)), record(record) {}
+  Record& record;
+  int value = 5;
+  bool nextAllowed = true;
+
+ protected:
+  bool OnInitDialog() override {
+    SetItemInt(IDC_TEST_NUMBER, value);
+    return true;
+  }
+  bool OnSetActive() override {
+    record.push_back("number shown");
+    SetWizardButtons(PSWIZB_NEXT);
+    return true;
+  }
+  bool OnKillActive() override {
+    bool whole = ItemInt(IDC_TEST_NUMBER).has_value();
+    record.push_back(whole ? "number left" : "number kept");
+    return whole;
+  }
+  bool OnApply() override {
+    value = *ItemInt(IDC_TEST_NUMBER);
+    record.push_back("number applied");
+    return true;
+  }
+  void OnReset() override { record.push_back("number cancelled"); }
+  int OnWizardNext() override {
+    record.push_back(nextAllowed ? "next" : "next refused");
+    return nextAllowed ? 0 : -1;
+  }
+};
+
+class CheckPage : public plat::PropertyPage {
+ public:
+  explicit CheckPage(Record& record) : PropertyPage(IDD_TEST_PAGE_CHECK), record(record) {}
+  Record& record;
+  bool checked = false;
+
+ protected:
+  bool OnSetActive() override {
+    record.push_back("check shown");
+    SetWizardButtons(PSWIZB_BACK | PSWIZB_FINISH);
+    return true;
+  }
+  bool OnApply() override {
+    checked = IsChecked(IDC_TEST_CHECK);
+    record.push_back("check applied");
+    return true;
+  }
+  int OnWizardBack() override {
+    record.push_back("back");
+    return 0;
+  }
+  bool OnWizardFinish() override {
+    checked = IsChecked(IDC_TEST_CHECK);
+    record.push_back("finish");
+    return true;
+  }
+};
+
+TEST_F(WindowLayer, PropertySheetAppliesItsPagesOnOkOnly) {
+  Record record;
+  NumberPage number(record, "数値");
+  CheckPage check(record);
+  {
+    plat::PropertySheet sheet("quz - 設定");
+    sheet.AddPage(number);
+    sheet.AddPage(check);
+    quztest::WhileModal modal([&] {
+      plat::PropertySheet* shown = plat::PropertySheet::Current();
+      ASSERT_EQ(shown, &sheet);
+      EXPECT_EQ(quztest::WindowText(shown->Handle()), "quz - 設定");
+      EXPECT_EQ(shown->ActivePage(), 0);
+      // The second page's window comes with its first showing.
+      EXPECT_EQ(check.Handle(), nullptr);
+      // A page that is not valid keeps the sheet on it.
+      number.SetItemText(IDC_TEST_NUMBER, "abc");
+      shown->SelectPage(1);
+      EXPECT_EQ(shown->ActivePage(), 0);
+      number.SetItemText(IDC_TEST_NUMBER, " 42 ");
+      ASSERT_TRUE(shown->SelectPage(1));
+      EXPECT_EQ(shown->ActivePage(), 1);
+      ASSERT_NE(check.Handle(), nullptr);
+      check.SetChecked(IDC_TEST_CHECK, true);
+      shown->Press(PSBTN_OK);
+    });
+    EXPECT_TRUE(sheet.DoModal(nullptr));
+    EXPECT_TRUE(modal.Ran());
+  }
+  EXPECT_EQ(number.value, 42);
+  EXPECT_TRUE(check.checked);
+  EXPECT_EQ(number.Handle(), nullptr);
+  EXPECT_EQ(record, (Record{"number shown", "number kept", "number left", "check shown", "number applied",
+                            "check applied"}));
+
+  // Cancel takes nothing.
+  record.clear();
+  {
+    plat::PropertySheet sheet("quz - 設定");
+    sheet.AddPage(number);
+    sheet.AddPage(check);
+    quztest::WhileModal modal([&] {
+      number.SetItemText(IDC_TEST_NUMBER, "7");
+      plat::PropertySheet::Current()->Press(PSBTN_CANCEL);
+    });
+    EXPECT_FALSE(sheet.DoModal(nullptr));
+  }
+  EXPECT_EQ(number.value, 42);
+  EXPECT_EQ(record, (Record{"number shown", "number cancelled"}));
+}
+
+TEST_F(WindowLayer, WizardGoesNextBackAndFinishes) {
+  Record record;
+  NumberPage first(record);
+  CheckPage second(record);
+  first.nextAllowed = false;
+  plat::PropertySheet wizard("フォルダーの新規追加");
+  wizard.SetWizard(true);
+  wizard.AddPage(first);
+  wizard.AddPage(second);
+  quztest::WhileModal modal([&] {
+    plat::PropertySheet& shown = *plat::PropertySheet::Current();
+    auto press = [&](int button, int expectedPage) {
+      size_t before = record.size();
+      shown.Press(button);
+      ASSERT_TRUE(PumpUntil([&] { return record.size() > before; }));
+      Pump();
+      EXPECT_EQ(shown.ActivePage(), expectedPage) << record.back();
+    };
+    press(PSBTN_NEXT, 0);
+    first.nextAllowed = true;
+    press(PSBTN_NEXT, 1);
+    second.SetChecked(IDC_TEST_CHECK, true);
+    press(PSBTN_BACK, 0);
+    press(PSBTN_NEXT, 1);
+    shown.Press(PSBTN_FINISH);
+  });
+  EXPECT_TRUE(wizard.DoModal(nullptr));
+  EXPECT_TRUE(second.checked);
+  EXPECT_EQ(record, (Record{"number shown", "next refused", "next", "number left", "check shown", "back",
+                            "number shown", "next", "number left", "check shown", "finish"}));
+}
+
+// ---- dialogs
+
+class KeysDialog : public plat::Dialog {
+ public:
+  KeysDialog() : plat::Dialog(IDD_TEST_KEYS) {}
+  ~KeysDialog() override { Destroy(); }
+  std::vector<std::string> heard;
+
+ protected:
+  bool OnCommand(int id, int code, HWND control) override {
+    if (id == IDOK) heard.push_back("ok");
+    if (id == IDCANCEL) heard.push_back("cancel");
+    return id == IDOK || id == IDCANCEL;
+  }
+  bool PreTranslate(MSG& message) override {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_DELETE) return false;
+    heard.push_back("delete");
+    return true;
+  }
+};
+
+TEST_F(WindowLayer, ModelessDialogGetsTabEnterAndEscapeFromTheMessageLoop) {
+  KeysDialog dialog;
+  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  ShowWindow(dialog.Handle(), SW_SHOW);
+  SetForegroundWindow(dialog.Handle());
+  HWND first = dialog.Item(IDC_TEST_FIRST_EDIT), second = dialog.Item(IDC_TEST_SECOND_EDIT);
+  SetFocus(first);
+  Pump();
+  auto key = [](HWND to, WPARAM key) {
+    PostMessageA(to, WM_KEYDOWN, key, 1);
+    PostMessageA(to, WM_KEYUP, key, 0xC0000001);
+    Pump();
+  };
+  key(first, VK_TAB);
+  EXPECT_EQ(GetFocus(), second);
+  key(second, VK_RETURN);
+  key(second, VK_ESCAPE);
+  key(second, VK_DELETE);
+  EXPECT_EQ(dialog.heard, (std::vector<std::string>{"ok", "cancel", "delete"}));
+  // Once it is gone, its keys are the loop's no more.
+  dialog.Destroy();
+  MSG message{};
+  message.hwnd = second;
+  message.message = WM_KEYDOWN;
+  message.wParam = VK_TAB;
+  EXPECT_FALSE(plat::TranslateDialogMessage(message));
+}
+
+// Answers each message of a table with its own value, and claims the end
+// of its window for itself.
+class AnsweringDialog : public plat::Dialog {
+ public:
+  AnsweringDialog() : plat::Dialog(IDD_TEST_KEYS) {}
+  ~AnsweringDialog() override { Destroy(); }
+  std::map<UINT, INT_PTR> answers;
+
+ protected:
+  bool OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) override {
+    if (message == WM_DESTROY || message == WM_NCDESTROY) return true;
+    auto it = answers.find(message);
+    if (it == answers.end()) return false;
+    result = it->second;
+    return true;
+  }
+};
+
+TEST_F(WindowLayer, DialogAnswersReachTheSenderAndItsEndIsCleanedUpWhateverItHandles) {
+  AnsweringDialog dialog;
+  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  const UINT direct[] = {WM_CTLCOLORMSGBOX, WM_CTLCOLOREDIT, WM_CTLCOLORLISTBOX, WM_CTLCOLORBTN,
+                         WM_CTLCOLORDLG,    WM_CTLCOLORSCROLLBAR, WM_CTLCOLORSTATIC, WM_COMPAREITEM,
+                         WM_VKEYTOITEM,     WM_CHARTOITEM,  WM_QUERYDRAGICON};
+  INT_PTR value = 0x5100;
+  for (UINT message : direct) dialog.answers[message] = ++value;
+  dialog.answers[WM_APP + 3] = 4242;
+  for (auto [message, answer] : dialog.answers) {
+    EXPECT_EQ(plat::ReturnsResultDirectly(message), message != WM_APP + 3) << message;
+    COMPAREITEMSTRUCT compare{};
+    EXPECT_EQ(SendMessageA(dialog.Handle(), message, 0, reinterpret_cast<LPARAM>(&compare)), answer) << message;
+  }
+
+  HWND handle = dialog.Handle();
+  EXPECT_EQ(plat::Dialog::Current(), &dialog);
+  dialog.Destroy();
+  EXPECT_FALSE(IsWindow(handle));
+  EXPECT_EQ(dialog.Handle(), nullptr);
+  EXPECT_NE(plat::Dialog::Current(), &dialog);
+}
+
+// ---- the exception boundary
+
+class ThrowingDialog : public plat::Dialog {
+ public:
+  ThrowingDialog() : plat::Dialog(IDD_TEST_KEYS) {}
+  ~ThrowingDialog() override { Destroy(); }
+
+ protected:
+  bool OnCommand(int id, int code, HWND control) override {
+    if (id == 500) throw std::runtime_error("dialog failed");
+    return plat::Dialog::OnCommand(id, code, control);
+  }
+};
+
+TEST_F(WindowLayer, ExceptionsInProceduresAndTasksAreReportedAndTheLoopGoesOn) {
+  std::vector<std::string> reported;
+  plat::SetExceptionHandler(
+      [&](const std::string& where, const std::string& what) { reported.push_back(where + ": " + what); });
+  PlainWindow window;
+  window.onMessage = [](UINT message) {
+    if (message == WM_APP + 1) throw std::runtime_error("window failed");
+    if (message == WM_APP + 2) throw 42;
+  };
+  ThrowingDialog dialog;
+  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  PostMessageA(window.Handle(), WM_APP + 1, 0, 0);
+  PostMessageA(dialog.Handle(), WM_COMMAND, 500, 0);
+  plat::PostUiTask(window.Handle(), [] { throw std::runtime_error("task failed"); });
+  PostMessageA(window.Handle(), WM_APP + 2, 0, 0);
+  plat::PostUiTask(window.Handle(), [] { PostQuitMessage(7); });
+  EXPECT_EQ(plat::RunMessageLoop(), 7);
+  plat::SetExceptionHandler(nullptr);
+  EXPECT_EQ(reported, (std::vector<std::string>{"window procedure: window failed", "dialog procedure: dialog failed",
+                                                "UI task: task failed",
+                                                "window procedure: an exception that is not a std::exception"}));
+  EXPECT_TRUE(IsWindow(window.Handle()));
+  EXPECT_TRUE(IsWindow(dialog.Handle()));
+}
+
+// ---- small controls
+
+class ControlsDialog : public plat::Dialog {
+ public:
+  ControlsDialog() : plat::Dialog(IDD_TEST_CONTROLS) {}
+  ~ControlsDialog() override { Destroy(); }
+};
+
+TEST_F(WindowLayer, ScrollBarComboAndListBoxHelpers) {
+  ControlsDialog dialog;
+  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  plat::ScrollBar bar(dialog.Item(IDC_TEST_SCROLL));
+  bar.SetRange(0, 12);
+  // Arrows and page clicks move one step and stop at the ends; the thumb
+  // goes where it is dragged.
+  struct Move {
+    int from;
+    WPARAM request;
+    int to;
+  };
+  const Move moves[] = {{4, SB_LINELEFT, 3},   {0, SB_LINELEFT, 0},   {4, SB_PAGERIGHT, 5},
+                        {12, SB_LINERIGHT, 12}, {4, MAKEWPARAM(SB_THUMBTRACK, 9), 9},
+                        {4, SB_LEFT, 0},        {4, SB_RIGHT, 12}};
+  for (const Move& move : moves) {
+    bar.SetPosition(move.from);
+    EXPECT_EQ(bar.Requested(move.request), move.to) << move.from << " " << LOWORD(move.request);
+  }
+
+  plat::ComboBox combo(dialog.Item(IDC_TEST_COMBO));
+  for (const char* text : {"無制限", "1", "2"}) combo.Add(text);
+  EXPECT_TRUE(combo.SelectText("1"));
+  EXPECT_EQ(combo.Selection(), 1);
+  EXPECT_EQ(dialog.ItemText(IDC_TEST_COMBO), "1");
+  EXPECT_FALSE(combo.SelectText("16"));
+
+  plat::ListBox files(dialog.Item(IDC_TEST_LISTBOX));
+  for (int i = 0; i < 4; ++i) files.Add("ファイル" + std::to_string(i), 10 + i);
+  SendMessageA(files.Handle(), LB_SELITEMRANGE, TRUE, MAKELPARAM(1, 2));
+  EXPECT_EQ(files.SelectedIndexes(), (std::vector<int>{1, 2}));
+  EXPECT_EQ(files.Text(2), "ファイル2");
+  EXPECT_EQ(files.Data(3), 13);
+}
+
+// ---- the shell's responders
+
+TEST_F(WindowLayer, ResponderAnswersTheShellsDialogsAndMenus) {
+  std::string folder;
+  ui.QueueFolder("C:\\選んだ");
+  ui.QueueFolder(std::nullopt);
+  EXPECT_TRUE(plat::BrowseFolder(nullptr, folder));
+  EXPECT_EQ(folder, "C:\\選んだ");
+  EXPECT_FALSE(plat::BrowseFolder(nullptr, folder));
+  EXPECT_FALSE(plat::BrowseFolder(nullptr, folder));  // nothing left: cancel
+  EXPECT_EQ(folder, "C:\\選んだ");
+
+  std::vector<std::string> files;
+  ui.QueueFiles(std::vector<std::string>{"C:\\a.txt", "C:\\b.txt"});
+  EXPECT_TRUE(plat::ChooseFiles(nullptr, "全てのファイル|*.*||", files));
+  EXPECT_EQ(files, (std::vector<std::string>{"C:\\a.txt", "C:\\b.txt"}));
+  EXPECT_FALSE(plat::ChooseFiles(nullptr, "全てのファイル|*.*||", files));
+  EXPECT_EQ(ui.FileFiltersAsked(), (std::vector<std::string>{"全てのファイル|*.*||", "全てのファイル|*.*||"}));
+
+  // Scripted special folders, the others from the shell.
+  ui.SetSpecialFolder(CSIDL_DESKTOPDIRECTORY, "C:\\机");
+  EXPECT_EQ(plat::SpecialFolder(CSIDL_DESKTOPDIRECTORY), "C:\\机");
+  EXPECT_FALSE(plat::SpecialFolder(CSIDL_WINDOWS).empty());
+
+  ui.associatedProgram = [](const std::string& path) -> std::optional<std::string> {
+    if (path.ends_with(".txt")) return std::string("C:\\notepad.exe");
+    return std::string();
+  };
+  EXPECT_EQ(plat::AssociatedProgram("C:\\a.txt"), "C:\\notepad.exe");
+  EXPECT_EQ(plat::AssociatedProgram("C:\\a.zzz"), "");
+
+  plat::ShellOpen("C:\\a.txt");
+  plat::ShellOpen("C:\\folder", nullptr);
+  plat::OpenHelpPage("help\\taisyo.htm");
+  auto opened = ui.Opened();
+  ASSERT_EQ(opened.size(), 3u);
+  EXPECT_EQ(opened[0], (std::pair<std::string, std::string>{"C:\\a.txt", "open"}));
+  EXPECT_EQ(opened[1], (std::pair<std::string, std::string>{"C:\\folder", ""}));
+  std::string exe = plat::ExecutablePath();
+  EXPECT_EQ(opened[2].first, exe.substr(0, exe.rfind('\\') + 1) + "help\\taisyo.htm");
+
+  plat::UniqueMenu menu(CreatePopupMenu());
+  AppendMenuA(menu.Get(), MF_STRING, 32789, "開く(&O)");
+  AppendMenuA(menu.Get(), MF_STRING, 32788, "削除(&D)");
+  ui.QueueMenuCommand(32788);
+  EXPECT_EQ(plat::TrackMenu(nullptr, menu.Get(), POINT{10, 10}), 32788);
+  EXPECT_EQ(plat::TrackMenu(nullptr, menu.Get(), POINT{10, 10}), 0);
+  ASSERT_EQ(ui.Menus().size(), 2u);
+  EXPECT_EQ(ui.Menus()[0], (std::vector<std::string>{"開く(&O)", "削除(&D)"}));
+}
+
+}  // namespace
