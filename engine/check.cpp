@@ -193,14 +193,19 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
   WriteFailureWatch ui(context.ui);
   plat::SetLastError(plat::ErrorKind::None, 0);
   // The fragment format holds 32-bit lengths: a larger file is saved whole.
-  bool normal = e->saveType == SaveType::Normal || status.size > kMaxFragmentFileSize;
+  bool normal = e->saveType == SaveType::Normal || status.size > context.maxFragmentFileSize;
   bool saved = false;
   if (normal) {
     SaveNormalResult copy;
     saved = SaveNormal(path, dateFolder, stop, copy, &ui, &context.index) == 1;
     if (saved && RecordGeneration(context.index, path, copy.copyPath, context.maxGenerations)) pruned = true;
   } else {
-    saved = SaveDifferential(path, WithSeparator(context.state.saveFolder), backupSize, stop, &ui) == 1;
+    DifferentialSaveResult fragment;
+    saved = SaveDifferential(path, WithSeparator(context.state.saveFolder), stop, fragment, &ui,
+                             context.maxFragmentFileSize) == 1;
+    context.setAsideFragments.insert(context.setAsideFragments.end(), fragment.setAside.begin(),
+                                     fragment.setAside.end());
+    if (saved) backupSize = fragment.backupSize;
   }
   if (!saved) {
     // A stop request that ended the copy is no failure; a failed write
@@ -219,6 +224,7 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
 int FullCheck(CheckContext& context) {
   RunState& state = context.state;
   context.savedCount = 0;
+  context.setAsideFragments.clear();
   CheckSetup setup;
   Prepare(context, setup);
 
@@ -287,6 +293,7 @@ bool WaitForCheck(CheckContext& context, uint32_t timeoutMs) {
 int FolderCheck(CheckContext& context, const std::string& folder, int kind) {
   RunState& state = context.state;
   context.savedCount = 0;
+  context.setAsideFragments.clear();
   CheckSetup setup;
   Prepare(context, setup);
   const int32_t start = context.list.Count();

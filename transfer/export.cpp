@@ -5,6 +5,7 @@
 
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/temporary_files.h"
 #include "app/text.h"
 #include "engine/file_copy.h"
 #include "engine/vanished.h"
@@ -250,9 +251,10 @@ void CopyChangedFiles(ExportRun& run, const std::vector<std::string>& entries) {
     }
     if (status.isDirectory || status.mtime < run.ctx.lastExportTime) continue;
     // The combined image of a differentially saved file is rebuilt from its
-    // fragments; only the fragments travel.  Looked at before the file is
-    // opened: the image may be held by a save at this moment.
-    if (NameOf(path) == "~temp.dat") continue;
+    // fragments; only the fragments travel.  A temporary file is no backup.
+    // Both are looked at before the file is opened: a save may hold them at
+    // this moment.
+    if (NameOf(path) == "~temp.dat" || IsTemporaryName(NameOf(path))) continue;
     ExportFile(run, path, status);
   }
 }
