@@ -5,7 +5,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "app/temporary_files.h"
 #include "app/text.h"
+#include "engine/differential_save.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 
@@ -22,18 +24,6 @@ bool IsCharStart(std::string_view text, size_t pos) {
   size_t i = 0;
   while (i < pos) i += CharLength(text, i);
   return i == pos;
-}
-
-// The number of a fragment's name "%07d.dat"; false for any other name.
-bool FragmentNumber(std::string_view name, int32_t* n) {
-  if (name.size() != 11 || !EqualNoCase(name.substr(7), ".dat")) return false;
-  int32_t value = 0;
-  for (size_t i = 0; i < 7; ++i) {
-    if (name[i] < '0' || name[i] > '9') return false;
-    value = value * 10 + (name[i] - '0');
-  }
-  *n = value;
-  return true;
 }
 
 }  // namespace
@@ -57,7 +47,7 @@ std::vector<int64_t> ReadCopyTimes(const std::string& location, int32_t timeZone
   std::vector<std::pair<int32_t, plat::Time32>> fragments;
   for (const plat::DirEntry& e : entries) {
     int32_t n = 0;
-    if (!e.isDirectory && FragmentNumber(e.name, &n)) fragments.emplace_back(n, e.mtime);
+    if (!e.isDirectory && ParseFragmentName(e.name, n)) fragments.emplace_back(n, e.mtime);
   }
   std::sort(fragments.begin(), fragments.end());
   // Fragments 0, 1, ... up to the first number missing.
@@ -80,22 +70,21 @@ std::string CopyPathOf(const std::string& location, int32_t n) {
   return StripTrailingSeparator(path);
 }
 
-std::vector<FragmentTime> FragmentsAfter(const std::string& folder, int32_t after) {
-  std::vector<FragmentTime> found;
+std::vector<FragmentTime> FragmentsOutsideChain(const std::string& folder, int32_t after) {
+  std::vector<FragmentTime> beyond, setAside;
   std::vector<plat::DirEntry> entries;
-  if (!plat::ListDirectory(folder, entries)) return found;
+  if (!plat::ListDirectory(folder, entries)) return beyond;
   for (const plat::DirEntry& e : entries) {
-    if (e.isDirectory || e.name.size() != 11 || e.name.compare(7, 4, ".dat") != 0) continue;
+    if (e.isDirectory) continue;
     int32_t n = 0;
-    bool digits = true;
-    for (int i = 0; i < 7; ++i) {
-      if (e.name[i] < '0' || e.name[i] > '9') digits = false;
-      n = n * 10 + (e.name[i] - '0');
-    }
-    if (digits && n > after) found.push_back(FragmentTime{n, e.mtime});
+    if (ParseFragmentName(e.name, n) && n > after)
+      beyond.push_back(FragmentTime{n, e.mtime, folder + e.name});
+    else if (IsSetAsideFragmentName(e.name))
+      setAside.push_back(FragmentTime{-1, e.mtime, folder + e.name});
   }
-  std::sort(found.begin(), found.end(), [](const FragmentTime& a, const FragmentTime& b) { return a.number < b.number; });
-  return found;
+  std::sort(beyond.begin(), beyond.end(), [](const FragmentTime& a, const FragmentTime& b) { return a.number < b.number; });
+  beyond.insert(beyond.end(), setAside.begin(), setAside.end());
+  return beyond;
 }
 
 std::string_view SourceFolderView(std::string_view path) {
@@ -363,7 +352,9 @@ bool CRestoreTable::AddList(const std::string& subfolder, std::string listText, 
     if (second != std::string_view::npos) source = source.substr(0, second);
     pos = cr + 1;
     if (pos < text.size() && text[pos] == '\n') ++pos;
-    if (source.empty() || source.size() > kLongest || (!name.empty() && !PlainName(name))) continue;
+    // A temporary file is never a copy, whatever a list says.
+    if (source.empty() || source.size() > kLongest || (!name.empty() && (!PlainName(name) || IsTemporaryName(name))))
+      continue;
     if (!AddSlot(index, name, source)) return false;
     // The lines of a list follow the catalogue, folder by folder: a source
     // in the folder of the line before has its folders in the tree already.
