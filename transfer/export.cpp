@@ -12,6 +12,7 @@ namespace quz::transfer {
 
 const char kExportResultTitle[] = "quz - 書き出し結果";
 const char kNothingToPackText[] = "対象となるファイルがないため圧縮ファイルは作成されませんでした";
+const char kCannotCreateFolderText[] = "フォルダを作れません";
 
 const ReferenceSize kReferenceSizes[4] = {
     {"01:フロッピーディスク(1.44MB)", 1.44},
@@ -86,6 +87,13 @@ std::string ExportStamp(plat::Time32 now, int32_t timeZoneOffset) {
   return buffer;
 }
 
+bool MakeTransferFolder(const std::string& folder, plat::IUserInteraction& ui) {
+  std::string path = folder;
+  if (CreateSaveFolder(path)) return true;
+  ui.Message(kCannotCreateFolderText, folder, plat::kButtonsOk | plat::kIconError);
+  return false;
+}
+
 std::vector<std::string> ListFolderLevel(const std::string& folder) {
   std::vector<std::string> paths;
   plat::DirReader reader;
@@ -125,18 +133,20 @@ ExportResult RunExport(ExportContext& ctx) {
   result.stamp = ExportStamp(now(), ctx.timeZoneOffset);
   result.exportFolder = (ctx.pack ? ctx.workFolder : ctx.destination) + result.stamp + "\\";
 
+  // The export folder, below the work folder or the destination.  One that
+  // cannot be made is told once, by its path, and nothing is copied or
+  // packed: every copy into it would fail the same way.
+  const bool folderMade = MakeTransferFolder(ctx.pack ? ctx.workFolder : ctx.destination, ui) &&
+                          MakeTransferFolder(result.exportFolder, ui);
+  bool failed = !folderMade;
+
   // 3-4: the breadth-first walk, 0 to 9 %.
   ProgressReporter throttle(ctx.progress, &ui);
-  std::vector<std::string> entries = WalkBreadthFirst(saveFolder, [&](int percent, const std::string&) {
-    throttle.Update(percent);
-  });
-
-  // 5: the export folder.
-  std::string exportFolder = result.exportFolder;
-  CreateSaveFolder(exportFolder);
+  std::vector<std::string> entries;
+  if (folderMade)
+    entries = WalkBreadthFirst(saveFolder, [&](int percent, const std::string&) { throttle.Update(percent); });
 
   // 6: select and copy, 10 to 99 %.
-  bool failed = false;
   std::vector<std::string> staged;
   const size_t count = entries.size();
   for (size_t i = 0; i < count; ++i) {
@@ -188,7 +198,7 @@ ExportResult RunExport(ExportContext& ctx) {
     // 9: pack, write the pieces, remove the staged copies.
     result.archivePath = ctx.workFolder + result.stamp + ".lzh";
     CArchiver archiver(ui, ArchiverUse::Export, ctx.caption);
-    if (!archiver.Load()) {
+    if (!folderMade || !archiver.Load()) {
       failed = true;
     } else {
       // An archive of the same stamp (an earlier export in the same minute)

@@ -92,6 +92,9 @@ bool IsExportItemName(const std::string& stem) {
 
 std::vector<std::string> ListExportItems(const std::string& folder) {
   std::vector<std::string> items;
+  // An empty field names no folder (listing it would list the folder the
+  // program runs in).
+  if (folder.empty()) return items;
   for (const std::string& path : ListFolderLevel(WithSeparator(folder))) {
     size_t slash = LastCharPos(path, '\\');
     if (IsExportItemName(StemOf(path.substr(slash + 1)))) items.push_back(path);
@@ -117,6 +120,10 @@ ImportResult RunImport(ImportContext& ctx) {
   const std::string saveFolder = WithSeparator(ctx.saveFolder);
   ProgressReporter throttle(ctx.progress, &ui);
   const size_t n = ctx.lines.size();
+  // Pieces gather in the work folder, made when the first piece comes; one
+  // that cannot be made is told once, and every piece waits for another
+  // import.
+  enum { kNotYet, kMade, kCannotMake } workFolder = kNotYet;
 
   for (size_t i = 0; i < n; ++i) {
     throttle.Update(static_cast<int>(i * 100 / n));
@@ -129,6 +136,11 @@ ImportResult RunImport(ImportContext& ctx) {
     bool joined = false;
 
     if (!stem.empty() && (stem[0] == 'b' || stem[0] == 'e')) {
+      if (workFolder == kNotYet) workFolder = MakeTransferFolder(work, ui) ? kMade : kCannotMake;
+      if (workFolder == kCannotMake) {
+        ++result.problems;
+        continue;
+      }
       const std::string copyPath = work + name;
       plat::File piece;
       if (!piece.Open(path, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareRead)) {
