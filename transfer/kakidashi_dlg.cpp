@@ -15,6 +15,11 @@ const char kHelpPage[] = "help\\kakidashi.htm";
 // whatever folder the program happens to run in.
 const char kNoDestinationText[] = "書き出し先フォルダを指定してください";
 const char kNoWorkFolderText[] = "作業フォルダを指定してください";
+// After the result of an export that did not get through: the result's
+// wording alone would read as a success.
+const char kNotCompleteText[] =
+    "\r\n\r\n書き出しは最後まで終わりませんでした。\r\n"
+    "最終書き出し日時は変わらないので、次回も同じファイルが書き出されます";
 
 }  // namespace
 
@@ -109,11 +114,9 @@ bool CKakidashiDlg::OnCommand(int id, int code, HWND control) {
     case IDC_EXPORT_HELP:
       plat::OpenHelpPage(kHelpPage);
       return true;
-    case IDCANCEL:
-      End(IDCANCEL);
-      return true;
   }
-  return false;
+  // "閉じる" is the cancel button.
+  return plat::Dialog::OnCommand(id, code, control);
 }
 
 void CKakidashiDlg::Browse(int field) {
@@ -175,7 +178,10 @@ void CKakidashiDlg::OnStart() {
     settings_.lastExportTime = ctx.lastExportTime;
     ShowLastExportTime();
   }
-  plat::ShowMessage(Handle(), result_.text, kExportResultTitle, plat::kButtonsOk | plat::kIconInformation);
+  if (result_.ok)
+    plat::ShowMessage(Handle(), result_.text, kExportResultTitle, plat::kButtonsOk | plat::kIconInformation);
+  else
+    plat::ShowMessage(Handle(), result_.text + kNotCompleteText, kExportResultTitle, plat::kButtonsOk | plat::kIconWarning);
 }
 
 }  // namespace quz::transfer

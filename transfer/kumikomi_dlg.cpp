@@ -72,11 +72,9 @@ bool CKumikomiDlg::OnCommand(int id, int code, HWND control) {
     case IDC_IMPORT_HELP:
       plat::OpenHelpPage(kHelpPage);
       return true;
-    case IDCANCEL:
-      End(IDCANCEL);
-      return true;
   }
-  return false;
+  // "閉じる" is the cancel button.
+  return plat::Dialog::OnCommand(id, code, control);
 }
 
 void CKumikomiDlg::OnImport() {

@@ -239,10 +239,25 @@ TEST_F(TransferWindows, PlainExportFromTheWindowGoesBelowTheFolderAsTypedAndMove
     ASSERT_EQ(ui.Boxes().size(), 1u);
     EXPECT_EQ(ui.Boxes()[0].text, "書き出し先フォルダを指定してください");
 
+    // A destination that cannot be made (a file stands in its way): told
+    // once, by its path, and the result says the export did not get through.
+    WriteFile(dir / "外付け表", "a file");
+    Type(GetDlgItem(w, IDC_EXPORT_DESTINATION), dir / "外付け表\\書き出し");
+    Press(w, IDC_EXPORT_START);
+    EXPECT_EQ(window.LastResult().ok, 0);
+    ASSERT_EQ(ui.Boxes().size(), 3u);
+    EXPECT_EQ(ui.Boxes()[1].text, "フォルダを作れません");
+    EXPECT_EQ(ui.Boxes()[1].caption, dir / "外付け表\\書き出し\\");
+    EXPECT_EQ(ui.Boxes()[2].caption, "quz - 書き出し結果");
+    EXPECT_EQ(ui.Boxes()[2].style, plat::kButtonsOk | plat::kIconWarning);
+    EXPECT_NE(ui.Boxes()[2].text.find("書き出しは最後まで終わりませんでした。"), std::string::npos);
+    EXPECT_EQ(Setting("最終書き出し日時"), "");
+    quztest::RemoveTree(dir / "外付け表");
+
     // A destination whose last byte is the second byte of 表: the export
     // gives it its own "\".
     const std::string typed = dir / "外付け表";
-    Type(GetDlgItem(w, IDC_EXPORT_DESTINATION), typed);
+    Retype(GetDlgItem(w, IDC_EXPORT_DESTINATION), typed);
     Press(w, IDC_EXPORT_START);
     const t::ExportResult& result = window.LastResult();
     ASSERT_EQ(result.ok, 1);
@@ -252,9 +267,10 @@ TEST_F(TransferWindows, PlainExportFromTheWindowGoesBelowTheFolderAsTypedAndMove
     EXPECT_EQ(ReadFile(result.exportFolder + "2026-12-7\\a.txt"), "alpha");
     EXPECT_EQ(result.files, 2);
 
-    ASSERT_EQ(ui.Boxes().size(), 2u);
-    EXPECT_EQ(ui.Boxes()[1].caption, "quz - 書き出し結果");
-    EXPECT_EQ(ui.Boxes()[1].text, "2個0.00MBのファイルを" + result.exportFolder + "に書き出しました");
+    ASSERT_EQ(ui.Boxes().size(), 4u);
+    EXPECT_EQ(ui.Boxes()[3].caption, "quz - 書き出し結果");
+    EXPECT_EQ(ui.Boxes()[3].text, "2個0.00MBのファイルを" + result.exportFolder + "に書き出しました");
+    EXPECT_EQ(ui.Boxes()[3].style, plat::kButtonsOk | plat::kIconInformation);
     EXPECT_GT(window.LastExportTime(), 0);
     EXPECT_EQ(Setting("最終書き出し日時"), std::to_string(window.LastExportTime()));
     EXPECT_EQ(Text(w, IDC_EXPORT_LAST_TIME), t::LastExportTimeText(window.LastExportTime()));
@@ -500,6 +516,7 @@ TEST_F(TransferWindows, ASaveFolderExportedPackedAndSplitForFloppiesIsRebuiltFro
   quztest::RemoveTree(SaveFolder());
   quztest::RemoveTree(work);
   ASSERT_FALSE(quztest::Exists(SaveFolder()));
+  ASSERT_FALSE(quztest::Exists(work));
 
   // The import window from the menu lists the three pieces of the
   // destination; "組込" gathers them in the work folder, joins and unpacks.
