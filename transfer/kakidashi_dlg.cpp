@@ -1,5 +1,8 @@
 #include "transfer/kakidashi_dlg.h"
 
+#include <cstdio>
+
+#include "app/error_log.h"
 #include "app/settings_keys.h"
 #include "app/text.h"
 #include "resources/resource.h"
@@ -20,6 +23,9 @@ const char kNoWorkFolderText[] = "作業フォルダを指定してください"
 const char kNotCompleteText[] =
     "\r\n\r\n書き出しは最後まで終わりませんでした。\r\n"
     "最終書き出し日時は変わらないので、次回も同じファイルが書き出されます";
+// How many files and folders could not be read or copied; each of them is
+// in the error log with its reason.
+const char kNotExportedCountFormat[] = "\r\n書き出せなかったファイルとフォルダが%d個あります（%sに記録しました）";
 
 }  // namespace
 
@@ -172,16 +178,28 @@ void CKakidashiDlg::OnStart() {
   ctx.settingsFile = settingsFile_;
   ctx.ui = &ui;
   ctx.window = &ui;
+  int notExported = 0;
+  ctx.reportFailure = [&notExported](const std::string& path, const std::string& reason) {
+    ++notExported;
+    AppendErrorLog(path, reason);
+  };
   result_ = RunExport(ctx);
   ui.CloseProgress();
   if (result_.ok) {
     settings_.lastExportTime = ctx.lastExportTime;
     ShowLastExportTime();
   }
-  if (result_.ok)
+  if (result_.ok) {
     plat::ShowMessage(Handle(), result_.text, kExportResultTitle, plat::kButtonsOk | plat::kIconInformation);
-  else
-    plat::ShowMessage(Handle(), result_.text + kNotCompleteText, kExportResultTitle, plat::kButtonsOk | plat::kIconWarning);
+    return;
+  }
+  std::string text = result_.text + kNotCompleteText;
+  if (notExported > 0) {
+    char count[256];
+    std::snprintf(count, sizeof count, kNotExportedCountFormat, notExported, kErrorLogName);
+    text += count;
+  }
+  plat::ShowMessage(Handle(), text, kExportResultTitle, plat::kButtonsOk | plat::kIconWarning);
 }
 
 }  // namespace quz::transfer

@@ -255,9 +255,21 @@ TEST_F(TransferWindows, PlainExportFromTheWindowGoesBelowTheFolderAsTypedAndMove
     quztest::RemoveTree(dir / "外付け表");
 
     // A destination whose last byte is the second byte of 表: the export
-    // gives it its own "\".
+    // gives it its own "\".  A saved file that cannot be read fails the
+    // export; it is counted in the result and named in the error log.
     const std::string typed = dir / "外付け表";
     Retype(GetDlgItem(w, IDC_EXPORT_DESTINATION), typed);
+    {
+      quztest::Unreadable held(SaveFolder() + "2026-12-7\\a.txt");
+      Press(w, IDC_EXPORT_START);
+    }
+    EXPECT_EQ(window.LastResult().ok, 0);
+    EXPECT_EQ(ui.Boxes().back().style, plat::kButtonsOk | plat::kIconWarning);
+    EXPECT_NE(ui.Boxes().back().text.find("\r\n書き出せなかったファイルとフォルダが1個あります（lasterror.txtに記録しました）"),
+              std::string::npos);
+    EXPECT_NE(ReadFile(dir / "lasterror.txt").find(SaveFolder() + "2026-12-7\\a.txt"), std::string::npos);
+    EXPECT_EQ(Setting("最終書き出し日時"), "");
+
     Press(w, IDC_EXPORT_START);
     const t::ExportResult& result = window.LastResult();
     ASSERT_EQ(result.ok, 1);
@@ -267,10 +279,10 @@ TEST_F(TransferWindows, PlainExportFromTheWindowGoesBelowTheFolderAsTypedAndMove
     EXPECT_EQ(ReadFile(result.exportFolder + "2026-12-7\\a.txt"), "alpha");
     EXPECT_EQ(result.files, 2);
 
-    ASSERT_EQ(ui.Boxes().size(), 4u);
-    EXPECT_EQ(ui.Boxes()[3].caption, "quz - 書き出し結果");
-    EXPECT_EQ(ui.Boxes()[3].text, "2個0.00MBのファイルを" + result.exportFolder + "に書き出しました");
-    EXPECT_EQ(ui.Boxes()[3].style, plat::kButtonsOk | plat::kIconInformation);
+    ASSERT_EQ(ui.Boxes().size(), 5u);
+    EXPECT_EQ(ui.Boxes()[4].caption, "quz - 書き出し結果");
+    EXPECT_EQ(ui.Boxes()[4].text, "2個0.00MBのファイルを" + result.exportFolder + "に書き出しました");
+    EXPECT_EQ(ui.Boxes()[4].style, plat::kButtonsOk | plat::kIconInformation);
     EXPECT_GT(window.LastExportTime(), 0);
     EXPECT_EQ(Setting("最終書き出し日時"), std::to_string(window.LastExportTime()));
     EXPECT_EQ(Text(w, IDC_EXPORT_LAST_TIME), t::LastExportTimeText(window.LastExportTime()));
