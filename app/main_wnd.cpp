@@ -11,6 +11,7 @@
 #include "catalogue/file_list_file.h"
 #include "engine/generations.h"
 #include "engine/history.h"
+#include "restore/reassembly.h"
 #include "resources/resource.h"
 
 namespace quz {
@@ -28,6 +29,9 @@ CMainWnd::CMainWnd() : list_(&state_) {
   // user.
   context_->reportFailure = [this](const std::string& path, const std::string& reason) {
     failureLog_.Report(path, reason, plat::Now());
+  };
+  context_->reportSetAside = [this](const std::string& path) {
+    failureLog_.Report(path, kDamagedFragmentText, plat::Now());
   };
 
   // The index loader reads the folder as it is in memory: with its "\".

@@ -203,8 +203,10 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
     DifferentialSaveResult fragment;
     saved = SaveDifferential(path, WithSeparator(context.state.saveFolder), stop, fragment, &ui,
                              context.maxFragmentFileSize) == 1;
-    context.setAsideFragments.insert(context.setAsideFragments.end(), fragment.setAside.begin(),
-                                     fragment.setAside.end());
+    for (const std::string& aside : fragment.setAside) {
+      context.setAsideFragments.push_back(aside);
+      if (context.reportSetAside) context.reportSetAside(aside);
+    }
     if (saved) backupSize = fragment.backupSize;
   }
   if (!saved) {

@@ -73,6 +73,9 @@ struct CheckContext {
   // Damaged fragments the last check set aside (their new paths), so that
   // they can be reported; read it only once the check has ended.
   std::vector<std::string> setAsideFragments;
+  // Hears each of them as it is set aside, on the check's thread (the
+  // resident program logs them: the save went on without those bytes).
+  std::function<void(const std::string& path)> reportSetAside;
 };
 
 // The date folder of a check at `now`: saveFolder (ending with "\") and the

@@ -18,7 +18,6 @@ const char kCannotCreateFolderText[] = "フォルダを作れません";
 const char kNotExportedText[] = "ファイルを書き出せませんでした";
 const char kCannotListText[] = "フォルダの中を調べられません";
 const char kNameNotExportedText[] = "名前にシフトJISで表せない文字があるため書き出せません";
-const char kTooManyEntriesText[] = "ファイルとフォルダの数が一度に書き出せる上限を超えたため、残りを書き出せません";
 
 const ReferenceSize kReferenceSizes[4] = {
     {"01:フロッピーディスク(1.44MB)", 1.44},
@@ -130,7 +129,7 @@ std::vector<std::string> WalkBreadthFirst(const std::string& root, const Progres
                                           const FailureReport& report) {
   std::vector<std::string> entries{root};
   std::vector<std::string> level, leftOut;
-  for (size_t i = 0; i < entries.size() && i < static_cast<size_t>(kMaxExportEntries); ++i) {
+  for (size_t i = 0; i < entries.size(); ++i) {
     if (progress) progress(static_cast<int>(i * 10 / entries.size()), kBusyCaption);
     uint32_t attributes = plat::GetAttributes(entries[i]);
     if (attributes != plat::kInvalidAttributes && !(attributes & plat::kAttrDirectory)) continue;
@@ -144,13 +143,10 @@ std::vector<std::string> WalkBreadthFirst(const std::string& root, const Progres
       continue;
     }
     for (const std::string& name : leftOut) report(name, kNameNotExportedText);
-    for (std::string& p : level) {
-      if (entries.size() >= static_cast<size_t>(kMaxExportEntries)) {
-        if (report) report(entries[i], kTooManyEntriesText);
-        break;
-      }
-      entries.push_back(std::move(p));
-    }
+    // No fixed limit: a save folder keeps every generation of up to a
+    // quarter of a million targets, and a walk that stopped short would
+    // leave the rest out of every export (or fail every export) for good.
+    for (std::string& p : level) entries.push_back(std::move(p));
   }
   return entries;
 }

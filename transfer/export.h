@@ -27,10 +27,6 @@ extern const char kCannotCreateFolderText[];  // "フォルダを作れません
 extern const char kNotExportedText[];
 extern const char kCannotListText[];
 extern const char kNameNotExportedText[];
-extern const char kTooManyEntriesText[];
-
-// The most files and folders one walk takes, the save folder included.
-constexpr int32_t kMaxExportEntries = 50000;
 
 // What the export window loads when it opens.
 struct ExportSettings {
@@ -75,10 +71,10 @@ bool MakeTransferFolder(const std::string& folder, plat::IUserInteraction& ui);
 // when the folder lacks one, and the name.
 std::vector<std::string> ListFolderLevel(const std::string& folder);
 // The breadth-first walk of the export and the import: `root` first, then
-// every file and folder below it, at most kMaxExportEntries in all.  A path
+// every file and folder below it, however many there are.  A path
 // that cannot be read counts as a folder and lists nothing.  report, when
 // given, hears a folder that is there but cannot be listed, each name with
-// no code page 932 form, and the folder where the walk reached its limit.
+// no code page 932 form.
 std::vector<std::string> WalkBreadthFirst(const std::string& root, const ProgressFunction& progress = nullptr,
                                           const FailureReport& report = nullptr);
 
