@@ -46,6 +46,33 @@
 #define ID_SETTINGS 32786
 #define ID_HELP_README 32793
 
+// Export window ("更新ファイル書き出し"), its split-size window ("詳細設定")
+// and the import window ("quz - 書き出し済みファイル組込").
+#define IDD_KAKIDASHI 172
+#define IDD_BUNKATSU 173
+#define IDD_KUMIKOMI 174
+#define IDC_EXPORT_DESTINATION 1300
+#define IDC_EXPORT_BROWSE_DESTINATION 1301
+#define IDC_EXPORT_WORK_FOLDER 1302
+#define IDC_EXPORT_BROWSE_WORK 1303
+#define IDC_EXPORT_LAST_TIME 1304
+#define IDC_EXPORT_RESET 1305
+#define IDC_EXPORT_PACK 1306
+#define IDC_EXPORT_SPLIT 1307
+#define IDC_EXPORT_DETAILS 1308
+#define IDC_EXPORT_START 1309
+#define IDC_EXPORT_HELP 1310
+#define IDC_SPLIT_UNTIL_FULL 1320
+#define IDC_SPLIT_FIXED 1321
+#define IDC_SPLIT_SIZE 1322
+#define IDC_SPLIT_REFERENCE 1323
+#define IDC_IMPORT_FOLDER 1330
+#define IDC_IMPORT_BROWSE 1331
+#define IDC_IMPORT_REFRESH 1332
+#define IDC_IMPORT_LIST 1333
+#define IDC_IMPORT_RUN 1334
+#define IDC_IMPORT_HELP 1335
+
 // Restore window ("quz - ファイル復元") and the dialogs of a restore.
 #define IDD_RESTORE 159
 #define IDD_RESTORE_RESULT 164
