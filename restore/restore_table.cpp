@@ -1,6 +1,7 @@
 #include "restore/restore_table.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -315,11 +316,16 @@ bool HasHighBytes(std::string_view text) {
 // a copy location point somewhere else.
 bool PlainName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
-  for (size_t i = 0; i < name.size(); i += CharLength(name, i)) {
-    if (CharLength(name, i) == 2) continue;
-    unsigned char c = static_cast<unsigned char>(name[i]);
-    if (c < 0x20 || c == '\\' || c == '/' || c == ':') return false;
+  // Most names are single-byte throughout: one pass over the bytes.
+  bool high = false;
+  for (char ch : name) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    high |= c >= 0x80;
+    if (c < 0x20 || c == '/' || c == ':') return false;
   }
+  if (!high) return name.find('\\') == std::string_view::npos;
+  for (size_t i = 0; i < name.size(); i += CharLength(name, i))
+    if (CharLength(name, i) == 1 && name[i] == '\\') return false;
   return true;
 }
 
@@ -329,6 +335,39 @@ std::string_view FolderOfSource(std::string_view source) {
   if (HasHighBytes(source)) return SourceFolderView(source);
   size_t pos = source.rfind('\\');
   return pos == std::string_view::npos ? std::string_view() : source.substr(0, pos);
+}
+
+// The position of the first byte a or b in text from pos on, or text.size().
+// Eight bytes at a time: a large save folder's lists are megabytes, and the
+// C library's searches do them one byte at a time on some systems.
+size_t FindEither(std::string_view text, size_t pos, char a, char b) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  const uint64_t wa = kOnes * static_cast<unsigned char>(a), wb = kOnes * static_cast<unsigned char>(b);
+  for (; pos + 8 <= text.size(); pos += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + pos, 8);
+    const uint64_t xa = word ^ wa, xb = word ^ wb;
+    // A zero byte of xa or xb sets its high bit; a borrow may set bits above
+    // the first one too, never below it.
+    const uint64_t found = (((xa - kOnes) & ~xa) | ((xb - kOnes) & ~xb)) & kHighs;
+    if (found) {
+      if constexpr (std::endian::native == std::endian::little) return pos + std::countr_zero(found) / 8;
+      break;
+    }
+  }
+  for (; pos < text.size(); ++pos)
+    if (text[pos] == a || text[pos] == b) return pos;
+  return text.size();
+}
+
+// Whether source lies directly in folder, the folder of an earlier source:
+// the same bytes up to a separator, and no separator after it.  The bytes
+// before it being the same, the separator is no double-byte character's
+// second byte; a second byte "\\" after it sends the line the long way.
+bool DirectlyIn(std::string_view source, std::string_view folder) {
+  const size_t n = folder.size();
+  return n > 0 && source.size() > n + 1 && source[n] == '\\' && std::memcmp(source.data(), folder.data(), n) == 0 &&
+         FindEither(source, n + 1, '\\', '\\') == source.size();
 }
 
 }  // namespace
@@ -341,15 +380,15 @@ bool CRestoreTable::AddList(const std::string& subfolder, std::string listText, 
   std::string_view lastFolder;
   size_t pos = 0;
   while (pos < text.size()) {
-    size_t cr = text.find('\r', pos);
-    if (cr == std::string_view::npos) break;  // a last line without its line end
-    std::string_view line = text.substr(pos, cr - pos);
-    size_t sep = line.find('<');
-    if (sep == std::string_view::npos) break;
-    std::string_view name = line.substr(0, sep);
-    std::string_view source = line.substr(sep + 1);
-    size_t second = source.find('<');  // a second "<" ends the source path
-    if (second != std::string_view::npos) source = source.substr(0, second);
+    // saved name "<" source path ["<" ...] "\r": a line without "<" or
+    // without its line end ends the list.
+    const size_t sep = FindEither(text, pos, '<', '\r');
+    if (sep == text.size() || text[sep] == '\r') break;
+    size_t end = FindEither(text, sep + 1, '<', '\r');  // a second "<" ends the source path
+    size_t cr = end < text.size() && text[end] == '<' ? FindEither(text, end, '\r', '\r') : end;
+    if (cr == text.size()) break;
+    std::string_view name = text.substr(pos, sep - pos);
+    std::string_view source = text.substr(sep + 1, end - sep - 1);
     pos = cr + 1;
     if (pos < text.size() && text[pos] == '\n') ++pos;
     // A temporary file is never a copy, whatever a list says.
@@ -358,10 +397,9 @@ bool CRestoreTable::AddList(const std::string& subfolder, std::string listText, 
     if (!AddSlot(index, name, source)) return false;
     // The lines of a list follow the catalogue, folder by folder: a source
     // in the folder of the line before has its folders in the tree already.
-    if (tree) {
-      std::string_view sourceFolder = FolderOfSource(source);
-      if (sourceFolder != lastFolder) tree->AddFolderChain(sourceFolder);
-      lastFolder = sourceFolder;
+    if (tree && !DirectlyIn(source, lastFolder)) {
+      lastFolder = FolderOfSource(source);
+      tree->AddFolderChain(lastFolder);
     }
   }
   return true;
@@ -385,6 +423,9 @@ int CRestoreTable::Load(const std::string& folder, CRestoreTree* tree, const Loa
   if (!EndsWithChar(base, '\\')) base += '\\';
   std::vector<plat::DirEntry> listing;
   if (!plat::ListDirectory(base, listing)) return 0;
+  // The entries' room at once: only what is filled takes memory, and a
+  // large save folder is spared moving its entries again and again.
+  slots_.reserve(kMaxRestoreEntries);
   int lists = 0;
   const int32_t total = static_cast<int32_t>(listing.size());
   for (int32_t i = 0; i < total; ++i) {
