@@ -7,6 +7,7 @@
 #include "app/dialogs.h"
 #include "app/main_wnd.h"
 #include "engine/history.h"
+#include "targets/taisyo_dlg.h"
 
 namespace quz {
 
@@ -14,7 +15,7 @@ namespace quz {
 // window.  It is made here once, created hidden, owned by the main window
 // (so destroyed with it), and lives for the whole run; null while there is
 // none.
-std::unique_ptr<plat::Dialog> CMainWnd::MakeTargetWindow() { return nullptr; }
+std::unique_ptr<plat::Dialog> CMainWnd::MakeTargetWindow() { return std::make_unique<CTaisyoDlg>(*this); }
 
 // "バックアップ履歴(&R)" (32784).
 void CMainWnd::OpenHistoryWindow() {
