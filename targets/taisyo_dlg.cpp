@@ -71,6 +71,15 @@ void CTaisyoDlg::CreateList() {
   list_.Attach(*this, IDC_TAISYO_LIST);
   list_.SetExtendedStyle(LVS_EX_FULLROWSELECT);
   list_.SetColumns(kColumns);
+  // The last column takes the room the others leave (a scroll bar's width
+  // kept free), so that "3階層まで検索" is not cut.
+  RECT client{};
+  GetClientRect(list, &client);
+  int used = 0;
+  for (int column = 0; column < kTargetColumns - 1; ++column) used += ListView_GetColumnWidth(list, column);
+  int rest = client.right - used - GetSystemMetrics(SM_CXVSCROLL);
+  if (rest > ListView_GetColumnWidth(list, kTargetColumns - 1))
+    ListView_SetColumnWidth(list, kTargetColumns - 1, rest);
   list_.SetImageList(icons_.Handle());
   list_.SetCellText([this](int row, int column) { return RowText(row, column); });
   list_.SetRowImage([this](int row) { return RowImage(row); });
