@@ -7,13 +7,12 @@
 
 namespace quz {
 
-void SplitForList(const std::string& path, bool isFolder, std::string* name, std::string* folder) {
-  std::string_view p(path);
-  if (isFolder && EndsWithChar(p, '\\')) p.remove_suffix(1);
-  size_t slash = LastCharPos(p, '\\');
-  size_t split = slash == kNone ? (p.size() >= 2 && p[1] == ':' ? 2 : 0) : slash + 1;
-  if (folder) folder->assign(p.substr(0, split));
-  if (name) name->assign(p.substr(split));
+void SplitView(std::string_view path, bool isFolder, std::string_view* name, std::string_view* folder) {
+  if (isFolder && EndsWithChar(path, '\\')) path.remove_suffix(1);
+  size_t slash = LastCharPos(path, '\\');
+  size_t split = slash == kNone ? (path.size() >= 2 && path[1] == ':' ? 2 : 0) : slash + 1;
+  if (folder) *folder = path.substr(0, split);
+  if (name) *name = path.substr(split);
 }
 
 std::string SizeText(const std::string& path) {
@@ -100,9 +99,9 @@ std::string CellText(const FileEntry& entry, int column) {
   switch (column) {
     case kColumnName:
     case kColumnFolder: {
-      std::string name, dir;
-      SplitForList(path, folder, &name, &dir);
-      return column == kColumnName ? name : dir;
+      std::string_view name, dir;
+      SplitView(path, folder, &name, &dir);
+      return std::string(column == kColumnName ? name : dir);
     }
     case kColumnSize:
       return folder ? std::string() : SizeText(path);

@@ -25,10 +25,10 @@ enum TargetColumn : int {
 };
 inline constexpr int kTargetColumns = 6;
 
-// Name and containing folder of a path as the list splits it: a folder's
-// trailing "\" is dropped first, and a drive root shows its drive alone
-// ("C:") as folder and an empty name.
-void SplitForList(const std::string& path, bool isFolder, std::string* name, std::string* folder);
+// Name and containing folder of a path as the list splits it, as parts of
+// `path`: a folder's trailing "\" is dropped first, and a drive root shows
+// its drive alone ("C:") as folder and an empty name.
+void SplitView(std::string_view path, bool isFolder, std::string_view* name, std::string_view* folder);
 // "%dKB" (a started kilobyte counts whole; 0KB for an empty file), empty for
 // folders and files that cannot be examined.  Sizes are 64-bit.
 std::string SizeText(const std::string& path);

@@ -46,11 +46,12 @@ struct KeyedRow {
   int32_t entry;
 };
 
-// Sorts by key, ascending or descending, keeping rows of equal keys in
-// their order (so the result is the same as the list's partition sort's).
-// Bottom-up merge sort: O(n log n) comparisons at worst and about n for
+// Sorts by key as CompareListTexts orders keys, ascending or descending,
+// keeping rows of equal keys in their order.  A bottom-up merge sort over
+// copies of the keys folded to lower case once (so that a comparison is a
+// plain byte comparison): O(n log n) comparisons at worst and about n for
 // rows already in order, the usual case of a catalogue listed folder by
-// folder.
+// folder.  Rows that share one key text in a row share its copy.
 void SortKeyedRows(std::vector<KeyedRow>& rows, bool ascending, SortProgress* progress = nullptr);
 
 // The size column's key of a file: its size, 1 for an empty file (so that

@@ -255,9 +255,7 @@ void CTaisyoDlg::ClickHeader(int column) {
 }
 
 void CTaisyoDlg::ShowRows(bool toTop) {
-  // The rows now show other entries: a selection kept by row number would
-  // point a command at entries the user never chose.
-  ListView_SetItemState(list_.Handle(), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  ClearSelection();
   list_.SetRowCount(rows_.RowCount());
   if (toTop && rows_.RowCount() > 0) ListView_EnsureVisible(list_.Handle(), 0, FALSE);
   char text[64];
@@ -265,8 +263,26 @@ void CTaisyoDlg::ShowRows(bool toTop) {
   SetItemText(IDC_TAISYO_COUNT, text);
 }
 
+void CTaisyoDlg::ClearSelection() {
+  // The rows now show other entries: a selection kept by row number would
+  // point a command at entries the user never chose.  Clearing the state
+  // of every row costs the list a pass over all of them, so a few selected
+  // rows are cleared one by one.
+  HWND list = list_.Handle();
+  const int selected = ListView_GetSelectedCount(list);
+  if (selected > kFewRows) {
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    return;
+  }
+  if (selected > 0)
+    for (int row : list_.SelectedRows()) ListView_SetItemState(list, row, 0, LVIS_SELECTED);
+  const int focused = list_.FocusedRow();
+  if (focused >= 0) ListView_SetItemState(list, focused, 0, LVIS_FOCUSED);
+}
+
 std::vector<int32_t> CTaisyoDlg::SelectedEntries() const {
   std::vector<int32_t> entries;
+  if (ListView_GetSelectedCount(list_.Handle()) == 0) return entries;
   for (int row : list_.SelectedRows()) {
     int32_t entry = rows_.EntryOfRow(row);
     if (entry >= 0) entries.push_back(entry);

@@ -43,7 +43,7 @@ class CTaisyoDlg : public plat::Dialog, public ITargetView {
 
   // Whether the window is shown, as its show and hide messages said.
   bool IsShown() const { return isShown_; }
-  const CTargetRows& Rows() const { return rows_; }
+  CTargetRows& Rows() { return rows_; }
   HWND List() const { return list_.Handle(); }
   const CListIcons& Icons() const { return icons_; }
   // The window that shows a running check's progress (hidden otherwise).
@@ -69,6 +69,8 @@ class CTaisyoDlg : public plat::Dialog, public ITargetView {
   void Rebuild(bool toTop);
   void ClickHeader(int column);
   void ShowRows(bool toTop);
+  void ClearSelection();
+  static constexpr int kFewRows = 64;
   void ShowFocusedEntry();
   void ShowContextMenu();
   void ShowCheckProgress();

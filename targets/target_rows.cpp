@@ -142,6 +142,13 @@ std::string_view CTargetRows::CellText(int32_t entry, int column) {
   FileEntry* e = list_.EntryAt(entry);
   // An entry a running check removed has no text (and none is kept).
   if (!e) return "";
+  if (column == kColumnName || column == kColumnFolder) {
+    // The commonest texts of a sort, cut from the path where they lie.
+    e->Path(path_);
+    std::string_view name, folder;
+    SplitView(path_, e->IsFolder(), &name, &folder);
+    return cells.Store(entry, column == kColumnName ? name : folder);
+  }
   return cells.Store(entry, ComputeCell(*e, column));
 }
 
@@ -149,10 +156,11 @@ void CTargetRows::ForgetCells(int32_t entry) {
   for (CellColumn& column : cells_) column.Forget(entry);
 }
 
-std::string CTargetRows::ComputeCell(FileEntry& e, int column) {
+std::string_view CTargetRows::ComputeCell(FileEntry& e, int column) {
   switch (column) {
     case kColumnType:
-      return TypeText(e.Path(), e.IsFolder());
+      e.Path(path_);
+      return TypeText(path_, e.IsFolder());
     case kColumnLookedAt: {
       int32_t time = e.lookedAtTime.load();
       // A time before 1970 is taken for "never" and kept as such.
@@ -163,11 +171,12 @@ std::string CTargetRows::ComputeCell(FileEntry& e, int column) {
       return TimeText(time);
     }
     default:
-      return quz::CellText(e, column);
+      scratch_ = quz::CellText(e, column);
+      return scratch_;
   }
 }
 
-std::string CTargetRows::TypeText(const std::string& path, bool isFolder) {
+const std::string& CTargetRows::TypeText(const std::string& path, bool isFolder) {
   std::string key = ShellKey(path, isFolder);
   auto known = typeTexts_.find(key);
   if (known != typeTexts_.end()) return known->second;

@@ -110,8 +110,9 @@ class CTargetRows {
   void ForgetCells(int32_t entry);
 
  private:
-  std::string ComputeCell(FileEntry& e, int column);
-  std::string TypeText(const std::string& path, bool isFolder);
+  // The text of a cell of the other columns, valid until the next call.
+  std::string_view ComputeCell(FileEntry& e, int column);
+  const std::string& TypeText(const std::string& path, bool isFolder);
   const std::string& TimeText(int32_t time);
   void SortByText(SortProgress* progress);
 
@@ -127,6 +128,8 @@ class CTargetRows {
   // the same time, so most rows find theirs here.
   int64_t timeMinute_ = -1;
   std::string timeText_;
+  // Reused for every row: no allocation per cell.
+  std::string path_, scratch_;
 };
 
 }  // namespace quz

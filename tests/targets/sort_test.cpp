@@ -57,7 +57,11 @@ std::vector<int32_t> Entries(const std::vector<KeyedRow>& rows) {
 }
 
 TEST(ListTextSort, GivesTheStableOrderInBothDirections) {
-  std::vector<std::string> texts = {"b.txt", "B.TXT", "a.txt", "表.dat", "c", "", "A.txt", "readme"};
+  // Short keys, and keys that share a long start and differ (also only in
+  // letter case) far into it.
+  std::vector<std::string> texts = {"b.txt", "B.TXT", "a.txt", "表.dat", "c", "", "A.txt", "readme",
+                                    "Z:\\Data\\Folder01\\", "z:\\data\\folder01\\", "Z:\\Data\\Folder01\\x",
+                                    "Z:\\Data\\Folder1\\", "Z:\\Data\\Folder01\\表", "Z:\\Data\\FolderZZ\\"};
   for (size_t n : {0, 1, 2, 23, 24, 25, 100, 1000, 5001}) {
     for (bool ascending : {true, false}) {
       std::vector<KeyedRow> rows = RandomRows(texts, n, static_cast<uint32_t>(n) + ascending);
