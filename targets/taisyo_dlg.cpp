@@ -1,5 +1,6 @@
 #include "targets/taisyo_dlg.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/main_wnd.h"
@@ -255,9 +256,17 @@ void CTaisyoDlg::ClickHeader(int column) {
 }
 
 void CTaisyoDlg::ShowRows(bool toTop) {
+  HWND list = list_.Handle();
+  const int top = ListView_GetTopIndex(list);
   ClearSelection();
   list_.SetRowCount(rows_.RowCount());
-  if (toTop && rows_.RowCount() > 0) ListView_EnsureVisible(list_.Handle(), 0, FALSE);
+  if (toTop) {
+    if (rows_.RowCount() > 0) ListView_EnsureVisible(list, 0, FALSE);
+  } else if (ListView_GetTopIndex(list) != top && top < rows_.RowCount()) {
+    // Back where the user was: the last row of that page shown at the
+    // bottom puts its first one at the top.
+    ListView_EnsureVisible(list, std::min(top + ListView_GetCountPerPage(list), rows_.RowCount()) - 1, FALSE);
+  }
   char text[64];
   std::snprintf(text, sizeof text, "%d個(最大%d個)", rows_.RowCount(), CFileList::kMaxEntries);
   SetItemText(IDC_TAISYO_COUNT, text);
@@ -265,13 +274,15 @@ void CTaisyoDlg::ShowRows(bool toTop) {
 
 void CTaisyoDlg::ClearSelection() {
   // The rows now show other entries: a selection kept by row number would
-  // point a command at entries the user never chose.  Clearing the state
-  // of every row costs the list a pass over all of them, so a few selected
-  // rows are cleared one by one.
+  // point a command at entries the user never chose.  The list tells its
+  // owner of every row whose state changes, which takes seconds for a
+  // quarter of a million rows; a list left with no rows for a moment
+  // forgets its selection without a word, and a few rows are cleared one
+  // by one.
   HWND list = list_.Handle();
   const int selected = ListView_GetSelectedCount(list);
   if (selected > kFewRows) {
-    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemCountEx(list, 0, LVSICF_NOSCROLL);
     return;
   }
   if (selected > 0)

@@ -174,10 +174,21 @@ TEST_F(TargetWindow, TheFocusedRowShowsItsPathAndSaveType) {
   Pump();
   EXPECT_EQ(Text(IDC_TAISYO_PATH), dir / "a.txt");
   EXPECT_EQ(Text(IDC_TAISYO_SAVE_TYPE), "通常保存");
-  // A rebuild leaves no row selected: the rows may show other entries.
+  // A rebuild leaves no row selected, a few or many: the rows may show
+  // other entries.  The rows in view stay in view.
   targets->RefreshList();
   EXPECT_TRUE(targets->SelectedEntries().empty());
   EXPECT_EQ(targets->FocusedEntry(), -1);
+  for (int i = 0; i < 300; ++i) ASSERT_TRUE(main->FileList().AddLoaded(Numbered("", i), 0, quz::SaveType::Normal, 0));
+  targets->RefreshList();
+  ListView_EnsureVisible(targets->List(), 250, FALSE);
+  const int top = ListView_GetTopIndex(targets->List());
+  ListView_SetItemState(targets->List(), -1, LVIS_SELECTED, LVIS_SELECTED);
+  EXPECT_EQ(targets->SelectedEntries().size(), 302u);
+  targets->RefreshList();
+  EXPECT_TRUE(targets->SelectedEntries().empty());
+  EXPECT_EQ(ListView_GetTopIndex(targets->List()), top);
+  EXPECT_EQ(Text(IDC_TAISYO_COUNT), "302個(最大250000個)");
 }
 
 TEST_F(TargetWindow, HeaderClicksSortTextAndSizeBothWays) {
