@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/temporary_files.h"
+
 namespace quz {
 
 const char kCopyListName[] = "quzFileList.txt";
@@ -117,9 +119,12 @@ bool CGenerationIndex::LoadCopyList(const std::string& folder) {
   }
   if (out == text) return true;
   // Replaced whole, so that a crash while writing leaves the old list.
-  std::string temporary = file + ".new";
-  if (!plat::WriteWholeFile(temporary, out) || !plat::ReplaceFile(temporary, file))
-    plat::DeleteFile(temporary);
+  plat::File replacement;
+  std::string temporary = CreateTemporaryFile(folder, replacement);
+  if (temporary.empty()) return true;
+  bool written = replacement.WriteAll(out);
+  replacement.Close();
+  if (!written || !plat::ReplaceFile(temporary, file)) plat::DeleteFile(temporary);
   return true;
 }
 
@@ -145,10 +150,15 @@ void StartIndexLoader(CGenerationIndex& index, RunState& state,
   CGenerationIndex* i = &index;
   if (!loader->Start(
           [i, s, saveFolder] {
+            // However the loader ends (a failure its thread reports), the
+            // index is no longer being loaded.
+            struct Ended {
+              RunState* s;
+              ~Ended() { s->generationReady = 1; }
+            } ended{s};
             i->LoadSaveFolder(saveFolder);
-            s->generationReady = 1;
           },
-          plat::Priority::Normal))
+          plat::Priority::Normal, "index loader"))
     state.generationReady = 1;
 }
 

@@ -1,6 +1,16 @@
+#ifdef _WIN32
+// Before the platform header, which takes back the names windows.h maps.
+#include <windows.h>
+#endif
+
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+// Before the platform header, which takes back the names windows.h maps.
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -9,12 +19,22 @@
 
 #include "app/text.h"
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 
 #ifdef _WIN32
 #define popen _popen
 #define pclose _pclose
 #else
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 #endif
 
 namespace quztest {
@@ -66,10 +86,69 @@ std::string ReadFile(const std::string& path) {
   return data;
 }
 
+void WriteLongPathFile(const std::string& path, const std::string& data) {
+#ifdef _WIN32
+  std::vector<wchar_t> wide(path.size() + 1);
+  int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+  ASSERT_GT(n, 0);
+  std::wstring full = L"\\\\?\\" + std::wstring(wide.data(), static_cast<size_t>(n - 1));
+  HANDLE h = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  DWORD written = 0;
+  EXPECT_TRUE(::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr));
+  CloseHandle(h);
+#else
+  WriteFile(path, data);
+#endif
+}
+
+void WriteFileNamedOutsideCodePage932(const std::string& folder) {
+#ifdef _WIN32
+  wchar_t wide[1024];
+  int n = MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, 1000);
+  ASSERT_GT(n, 0);
+  std::wstring path = std::wstring(wide, static_cast<size_t>(n - 1)) + L"report-\xD55C.txt";
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+#else
+  std::string native;
+  ASSERT_TRUE(plat::detail::EngineToNativePath(folder, native));
+  std::FILE* f = std::fopen((native + "/report-\xED\x95\x9C.txt").c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+#endif
+}
+
 bool Exists(const std::string& path) {
   plat::FileStatus st;
   return plat::GetFileStatus(path, st);
 }
+
+std::vector<std::string> FileNames(const std::string& folder) {
+  std::vector<plat::DirEntry> entries;
+  plat::ListDirectory(folder, entries);
+  std::vector<std::string> names;
+  for (const auto& e : entries)
+    if (!e.isDirectory) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+#ifndef _WIN32
+void WithFileSizeLimit(int64_t bytes, const std::function<void()>& body) {
+  struct rlimit was;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+  // Without this the first write past the limit ends the process.
+  auto previous = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limited = was;
+  limited.rlim_cur = static_cast<rlim_t>(bytes);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  body();
+  setrlimit(RLIMIT_FSIZE, &was);
+  signal(SIGXFSZ, previous);
+}
+#endif
 
 std::string BuildPath(const std::string& hostPath) {
 #ifdef _WIN32
@@ -144,6 +223,213 @@ int RunCommand(const std::string& commandLine, std::string* output) {
 #endif
 }
 
+namespace {
+std::atomic<int> permissionsApplied{0};
+
+#ifndef _WIN32
+// The rights that let a process past file permissions, in the effective
+// set of the calling thread (threads started later inherit it).
+constexpr unsigned kOverrideRights = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+
+bool OverrideRights(bool on) {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2] = {};
+  if (syscall(SYS_capget, &header, data) != 0) return false;
+  if (on)
+    data[0].effective |= data[0].permitted & kOverrideRights;
+  else
+    data[0].effective &= ~kOverrideRights;
+  return syscall(SYS_capset, &header, data) == 0;
+}
+#endif
+}  // namespace
+
+PermissionsApply::PermissionsApply() {
+  ++permissionsApplied;
+#ifndef _WIN32
+  EXPECT_TRUE(OverrideRights(false)) << "cannot give up the rights that override file permissions";
+#endif
+}
+
+PermissionsApply::~PermissionsApply() {
+#ifndef _WIN32
+  OverrideRights(true);
+#endif
+  --permissionsApplied;
+}
+
+#ifndef _WIN32
+void SetMode(const std::string& path, unsigned mode) {
+  std::string native;
+  ASSERT_TRUE(plat::detail::EngineToNativePath(path, native)) << path;
+  ASSERT_EQ(::chmod(native.c_str(), mode), 0) << native;
+}
+#endif
+
+Unreadable::Unreadable(const std::string& path) : path_(path) {
+#ifdef _WIN32
+  // Windows shares between processes: a handle without sharing keeps
+  // quzctl out too.  A folder needs backup semantics to be opened.
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE) << path;
+  if (h != INVALID_HANDLE_VALUE) holder_ = h;
+#else
+  SetMode(path, 0);
+#endif
+}
+
+Unreadable::~Unreadable() {
+#ifdef _WIN32
+  if (holder_) CloseHandle(static_cast<HANDLE>(holder_));
+#else
+  plat::FileStatus status;
+  SetMode(path_, 0755);
+  if (plat::GetFileStatus(path_, status) && !status.isDirectory) SetMode(path_, 0644);
+#endif
+}
+
+ChildProcess::~ChildProcess() { Kill(); }
+
+#ifdef _WIN32
+
+namespace {
+constexpr UINT kTerminatedCode = 137;
+}
+
+bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& outputFile, const std::vector<std::string>& environment) {
+  Kill();
+  std::string line = Quote(program);
+  for (const auto& a : args) {
+    line += ' ';
+    line += Quote(a);
+  }
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE || in == INVALID_HANDLE_VALUE) return false;
+  // The child takes this process's environment as it is at the start.
+  std::vector<std::pair<std::string, std::string>> previous;
+  for (const std::string& e : environment) {
+    std::string name = e.substr(0, e.find('='));
+    char old[4096];
+    DWORD n = GetEnvironmentVariableA(name.c_str(), old, sizeof old);
+    previous.emplace_back(name, n > 0 && n < sizeof old ? std::string(old, n) : std::string(1, '\0'));
+    SetEnvironmentVariableA(name.c_str(), e.substr(name.size() + 1).c_str());
+  }
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = in;
+  si.hStdOutput = out;
+  si.hStdError = out;
+  PROCESS_INFORMATION pi{};
+  std::vector<char> commandLine(line.begin(), line.end());
+  commandLine.push_back('\0');
+  BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  for (const auto& [name, value] : previous)
+    SetEnvironmentVariableA(name.c_str(), value == std::string(1, '\0') ? nullptr : value.c_str());
+  CloseHandle(out);
+  CloseHandle(in);
+  if (!started) return false;
+  CloseHandle(pi.hThread);
+  handle_ = reinterpret_cast<intptr_t>(pi.hProcess);
+  ended_ = false;
+  return true;
+}
+
+bool ChildProcess::Wait(uint32_t timeoutMs) {
+  if (ended_) return true;
+  HANDLE h = reinterpret_cast<HANDLE>(handle_);
+  if (WaitForSingleObject(h, timeoutMs) != WAIT_OBJECT_0) return false;
+  DWORD code = 0;
+  GetExitCodeProcess(h, &code);
+  exitCode_ = code == kTerminatedCode ? kKilled : static_cast<int>(code);
+  CloseHandle(h);
+  handle_ = -1;
+  ended_ = true;
+  return true;
+}
+
+void ChildProcess::Kill() {
+  if (ended_) return;
+  TerminateProcess(reinterpret_cast<HANDLE>(handle_), kTerminatedCode);
+  Wait(INFINITE);
+}
+
+#else
+
+bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& outputFile, const std::vector<std::string>& environment) {
+  Kill();
+  // Everything the child needs is made before the fork: between fork and
+  // exec only async-signal-safe calls are allowed.
+  std::vector<std::string> argv{plat::EngineToConsole(HostPath(program))};
+  for (const auto& a : args) argv.push_back(plat::EngineToConsole(a));
+  std::vector<char*> argp;
+  for (auto& a : argv) argp.push_back(a.data());
+  argp.push_back(nullptr);
+  std::vector<std::string> env(environment);
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
+    bool replaced = false;
+    for (const auto& extra : environment) replaced = replaced || extra.compare(0, name.size(), name) == 0;
+    if (!replaced) env.push_back(entry);
+  }
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string output = plat::EngineToConsole(HostPath(outputFile));
+  int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || null < 0) return false;
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(null, 0);
+    dup2(fd, 1);
+    dup2(fd, 2);
+    execve(argp[0], argp.data(), envp.data());
+    _exit(127);
+  }
+  ::close(fd);
+  ::close(null);
+  if (pid < 0) return false;
+  handle_ = pid;
+  ended_ = false;
+  return true;
+}
+
+bool ChildProcess::Wait(uint32_t timeoutMs) {
+  if (ended_) return true;
+  uint32_t waited = 0;
+  for (;;) {
+    int status = 0;
+    pid_t r = waitpid(static_cast<pid_t>(handle_), &status, WNOHANG);
+    if (r == static_cast<pid_t>(handle_)) {
+      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : kKilled;
+      ended_ = true;
+      return true;
+    }
+    if (r < 0) {
+      exitCode_ = kKilled;
+      ended_ = true;
+      return true;
+    }
+    if (waited >= timeoutMs) return false;
+    plat::Sleep(2);
+    waited += 2;
+  }
+}
+
+void ChildProcess::Kill() {
+  if (ended_) return;
+  ::kill(static_cast<pid_t>(handle_), SIGKILL);
+  Wait(0xFFFFFFFFu);
+}
+
+#endif
+
 Quzctl::Quzctl(const TempDir& dir, const std::string& builtAt) : dir_(dir) {
   std::string built = BuildPath(builtAt), program;
   if (!plat::ReadWholeFile(built, program)) {
@@ -159,6 +445,12 @@ Quzctl::Quzctl(const TempDir& dir, const std::string& builtAt) : dir_(dir) {
 
 int Quzctl::Run(const std::vector<std::string>& args, std::string* out, const std::string& input) {
   std::string line = Quote(HostPath(exe_));
+#ifndef _WIN32
+  // A program root starts gets every right back unless they are taken
+  // from the set it may ever have.
+  if (permissionsApplied.load() > 0 && geteuid() == 0)
+    line = "setpriv --bounding-set -dac_override,-dac_read_search " + line;
+#endif
   for (const auto& a : args) line += " " + Quote(a);
   std::string in = dir_ / ("stdin" + std::to_string(++runs_) + ".txt");
   WriteFile(in, input);

@@ -2,6 +2,8 @@
 // of the backend under test, and running programs.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,24 @@ void WriteFile(const std::string& path, const std::string& data);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 
+// Writes a file whose path may be longer than the system's ANSI file
+// functions take (on Windows through the wide "\\?\" form).
+void WriteLongPathFile(const std::string& path, const std::string& data);
+
+// Creates folder + "report-" + a Hangul letter + ".txt", a name code page
+// 932 cannot show (the engine sees no such file), through the system's own
+// wide or UTF-8 names; fails the current test on error.
+void WriteFileNamedOutsideCodePage932(const std::string& folder);
+
+// The names of the files (not the folders) directly in folder, sorted.
+std::vector<std::string> FileNames(const std::string& folder);
+
+#ifndef _WIN32
+// Runs body with every write past `bytes` of a file failing, as on a full
+// disk.
+void WithFileSizeLimit(int64_t bytes, const std::function<void()>& body);
+#endif
+
 // The engine path of a file the build made (CMake gives Linux paths; under
 // Wine they live on drive Z:).
 std::string BuildPath(const std::string& hostPath);
@@ -44,6 +64,74 @@ std::string HostPath(const std::string& enginePath);
 int RunCommand(const std::string& commandLine, std::string* output = nullptr);
 // The quoting the shell of this backend needs around one argument.
 std::string Quote(const std::string& argument);
+
+// File permissions hold nothing back from a process that may override
+// them, and tests often run as root.  While one of these lives, they hold
+// back the calling thread, the threads it starts from then on and the
+// programs Quzctl runs, as they would hold back any user.  Nothing on
+// Windows, where the tests make files unreadable by sharing instead.
+class PermissionsApply {
+ public:
+  PermissionsApply();
+  ~PermissionsApply();
+  PermissionsApply(const PermissionsApply&) = delete;
+  PermissionsApply& operator=(const PermissionsApply&) = delete;
+};
+
+#ifndef _WIN32
+// chmod of an engine path; fails the current test on error.
+void SetMode(const std::string& path, unsigned mode);
+#endif
+
+// A file (or folder) made unreadable for this process's threads and for
+// quzctl the way it happens on each system, until the object goes: on
+// Windows another program holds it without sharing; on posix its
+// permissions deny everything (with PermissionsApply, so also as root).
+class Unreadable {
+ public:
+  explicit Unreadable(const std::string& path);
+  ~Unreadable();
+  Unreadable(const Unreadable&) = delete;
+  Unreadable& operator=(const Unreadable&) = delete;
+
+ private:
+  std::string path_;
+  PermissionsApply permissions_;
+#ifdef _WIN32
+  void* holder_ = nullptr;
+#endif
+};
+
+// A program run in the background with its output in a file, which a test
+// can kill at any moment, as the task manager or a power cut would end it:
+// SIGKILL on Linux, TerminateProcess on Windows.
+class ChildProcess {
+ public:
+  static constexpr int kKilled = -9;
+
+  ChildProcess() = default;
+  ~ChildProcess();  // kills a child that still runs
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Starts program (an engine path) with args (engine text), stdout and
+  // stderr into outputFile, with this process's environment plus the
+  // "NAME=value" entries of `environment`.  False when it could not start.
+  bool Start(const std::string& program, const std::vector<std::string>& args, const std::string& outputFile,
+             const std::vector<std::string>& environment = {});
+  // True once the child has ended, waiting up to timeoutMs for it.
+  bool Wait(uint32_t timeoutMs);
+  // Ends the child at once, unless it has ended already, and reaps it.
+  void Kill();
+  // The exit status of an ended child; kKilled when Kill ended it (a child
+  // that ended on its own just before keeps its own status).
+  int ExitCode() const { return exitCode_; }
+
+ private:
+  intptr_t handle_ = -1;  // the pid, or the process handle
+  bool ended_ = true;
+  int exitCode_ = 0;
+};
 
 // quzctl copied into a test's folder, so that the state files beside it
 // ("quz.ini", "FileList.txt", ...) are the test's own, and run there.
