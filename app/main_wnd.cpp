@@ -163,8 +163,9 @@ void CMainWnd::OnTimer(UINT_PTR id) {
 
 void CMainWnd::Animate() {
   // A folder check leaves the catalogue changed; it is written here, on
-  // this thread, once no check is changing it any more.
-  if (state_.catalogueChanged.load() && context_->checkRunning.load() == 0 &&
+  // this thread, once no check is changing it any more.  The target window
+  // does this itself (and rebuilds its rows) while there is one.
+  if (!targets_ && state_.catalogueChanged.load() && context_->checkRunning.load() == 0 &&
       state_.changeCheckRunning.load() == 0) {
     state_.catalogueChanged = 0;
     SaveFileList(list_);

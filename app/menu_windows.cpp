@@ -9,6 +9,7 @@
 #include "engine/history.h"
 #include "transfer/kakidashi_dlg.h"
 #include "transfer/kumikomi_dlg.h"
+#include "targets/taisyo_dlg.h"
 
 namespace quz {
 
@@ -16,7 +17,7 @@ namespace quz {
 // window.  It is made here once, created hidden, owned by the main window
 // (so destroyed with it), and lives for the whole run; null while there is
 // none.
-std::unique_ptr<plat::Dialog> CMainWnd::MakeTargetWindow() { return nullptr; }
+std::unique_ptr<plat::Dialog> CMainWnd::MakeTargetWindow() { return std::make_unique<CTaisyoDlg>(*this); }
 
 // "バックアップ履歴(&R)" (32784).
 void CMainWnd::OpenHistoryWindow() {

@@ -261,8 +261,13 @@ TEST_F(Resident, TooltipShowsProgressAndIdle) {
 }
 
 TEST_F(Resident, ChangedCatalogueIsWrittenOnTheAnimationTick) {
+  // Only without a target window: one writes it itself (tests/targets).
+  class NoTargetsMainWnd : public TestMainWnd {
+    std::unique_ptr<plat::Dialog> MakeTargetWindow() override { return nullptr; }
+  };
   WriteSettings(300, 0);
-  auto window = Start();
+  auto window = std::make_unique<NoTargetsMainWnd>();
+  ASSERT_TRUE(window->Create());
   ASSERT_TRUE(
       window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, quz::SaveType::Normal, 0));
   // Not while a change check still works on it.
