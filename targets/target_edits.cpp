@@ -1,0 +1,219 @@
+#include "targets/target_edits.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "app/settings.h"
+#include "app/settings_keys.h"
+#include "app/text.h"
+#include "platform/platform.h"
+
+namespace quz {
+
+namespace {
+
+// The path with its single-byte capitals made small, so that paths that
+// differ only in letter case compare and hash alike; the second byte of a
+// double-byte character is left as it is.
+std::string Folded(std::string_view path) {
+  std::string folded(path);
+  for (size_t i = 0; i < folded.size();) {
+    size_t length = CharLength(folded, i);
+    if (length == 1 && folded[i] >= 'A' && folded[i] <= 'Z') folded[i] = static_cast<char>(folded[i] + 32);
+    i += length;
+  }
+  return folded;
+}
+
+// Calls visit(i, entry) for every live entry below one of the folders.
+template <class Visit>
+void ForEachBelow(CFileList& list, const FolderSet& folders, Visit visit) {
+  if (folders.Empty()) return;
+  const int32_t count = list.Count();
+  for (int32_t i = 0; i < count; ++i) {
+    FileEntry* e = list.EntryAt(i);
+    if (e && folders.HoldsBelow(e->Path())) visit(i, e);
+  }
+}
+
+}  // namespace
+
+std::string UpperFolder(std::string_view path) {
+  // Without its last character, a folder path loses its "\" and a file
+  // path a byte of its name; what is left of either ends in the same
+  // folder.
+  size_t last = 0;
+  for (size_t i = 0; i < path.size(); i += CharLength(path, i)) last = i;
+  return FolderOf(path.substr(0, last));
+}
+
+void FolderSet::Add(std::string_view folder) { folders_.insert(Folded(WithSeparator(std::string(folder)))); }
+
+bool FolderSet::HoldsBelow(std::string_view path) const {
+  if (folders_.empty()) return false;
+  const std::string folded = Folded(path);
+  for (size_t i = 0; i + 1 < folded.size(); i += CharLength(folded, i)) {
+    if (folded[i] != '\\') continue;
+    scratch_.assign(folded, 0, i + 1);
+    if (folders_.count(scratch_)) return true;
+  }
+  return false;
+}
+
+std::string UpperFolderMessage(const std::string& path, bool isFolder) {
+  const char* format =
+      isFolder ? "フォルダ\r\n  %s\r\nには上位フォルダが存在するため、削除してもチェック時に再検索されてしまいます。\r\n"
+                 "このフォルダは削除せずに「保存しない」に変更します。\r\n\r\nこのダイアログを次回も表示しますか？"
+               : "ファイル\r\n  %s\r\nには上位フォルダが存在するため、削除してもチェック時に再検索されてしまいます。\r\n"
+                 "このファイルは削除せずに「保存しない」に変更します。\r\n\r\nこのダイアログを次回も表示しますか？";
+  std::vector<char> text(std::char_traits<char>::length(format) + path.size() + 1);
+  std::snprintf(text.data(), text.size(), format, path.c_str());
+  return text.data();
+}
+
+std::string NoSaveFolderQuestion(const std::string& folder) {
+  return folder +
+         "\r\nに含まれるサブフォルダ・ファイルは今後もバックアップされます。\r\n"
+         "特に必要が無ければリストから削除して下さい。\r\n\r\nリストから削除しますか？";
+}
+
+DeletionPlan PlanDeletion(CFileList& list, const std::vector<int32_t>& selected,
+                          const ShowAgainQuestion& ask, const std::string& settingsFile) {
+  DeletionPlan plan;
+  // Sorted without letter case, a folder comes before everything in it.
+  std::vector<std::pair<std::string, std::string>> paths;
+  paths.reserve(selected.size());
+  for (int32_t i : selected)
+    if (const FileEntry* e = list.EntryAt(i)) {
+      std::string path = e->Path();
+      paths.emplace_back(Folded(path), std::move(path));
+    }
+  std::sort(paths.begin(), paths.end());
+
+  // Entries planned for removal stay findable until the plan is applied.
+  std::unordered_set<const FileEntry*> leaving;
+  int silenced = -1;  // not read yet
+  for (const auto& [folded, path] : paths) {
+    // Gone with a folder handled before it.
+    if (plan.emptied.HoldsBelow(path)) continue;
+    FileEntry* e = list.FindEntry(path);
+    if (!e || e->IsWithdrawn() || leaving.count(e)) continue;
+    const bool folder = e->IsFolder();
+    const std::string upper = UpperFolder(path);
+    if (!upper.empty() && list.FindEntry(upper)) {
+      // The next check would find it again: it stays, as "保存しない".
+      if (silenced < 0) silenced = EqualNoCase(ReadSetting(settingsFile, kParentFolderListedKey), "Yes");
+      if (!silenced && !ask(UpperFolderMessage(path, folder))) {
+        WriteSetting(settingsFile, "Yes", kParentFolderListedKey);
+        silenced = 1;
+      }
+      e->saveType = SaveType::NoSave;
+      ++plan.keptAsNoSave;
+    } else {
+      leaving.insert(e);
+      plan.remove.push_back(path);
+    }
+    // Kept or not, a folder is not searched again, so what was found in
+    // it goes.
+    if (folder) plan.emptied.Add(path);
+  }
+  return plan;
+}
+
+int32_t ApplyDeletion(CFileList& list, const DeletionPlan& plan) {
+  const int32_t count = list.Count();
+  std::vector<char> leaving(static_cast<size_t>(count), 0);
+  for (const std::string& path : plan.remove)
+    if (const FileEntry* e = list.FindEntry(path)) {
+      int32_t i = e->index;
+      if (i >= 0 && i < count) leaving[i] = 1;
+    }
+  ForEachBelow(list, plan.emptied, [&](int32_t i, FileEntry*) { leaving[i] = 1; });
+  int32_t removed = 0;
+  for (int32_t i = 0; i < count; ++i)
+    if (leaving[i] && list.RemoveDuringCheck(i)) ++removed;
+  // One renumbering for the whole selection.
+  list.ApplyRemovals();
+  return removed;
+}
+
+std::vector<int32_t> ApplyBelow(CFileList& list, const std::string& folder, BelowAction action) {
+  FolderSet folders;
+  folders.Add(folder);
+  std::vector<int32_t> touched;
+  ForEachBelow(list, folders, [&](int32_t i, FileEntry* e) {
+    if (action == BelowAction::NoSave)
+      e->saveType = SaveType::NoSave;
+    else if (!list.RemoveDuringCheck(i))
+      return;
+    touched.push_back(i);
+  });
+  return touched;
+}
+
+SaveType ChangedSaveType(SaveType requested, bool isFolder) {
+  return isFolder && requested == SaveType::Normal ? SaveType::Search : requested;
+}
+
+std::vector<std::string> DepthChoices() {
+  std::vector<std::string> choices{kAnyDepthText};
+  for (int n = 1; n <= kMaxSearchDepth; ++n) choices.push_back(std::to_string(n));
+  return choices;
+}
+
+int DepthIndexOf(SaveType type) {
+  if (type == SaveType::NoSave) return -1;
+  const int depth = SearchDepthOf(type);
+  if (depth == kAnyDepth) return 0;
+  // A file's code on a folder (or a depth no choice stands for) selects
+  // nothing, and leaves the code as it is unless the user chooses.
+  return depth >= 0 && depth <= kMaxSearchDepth ? depth : -2;
+}
+
+SaveType SaveTypeOfDepthIndex(int index) { return index == 0 ? SaveType::Search : SearchDepthType(index); }
+
+SaveType FolderTypeForDepthIndex(int index) {
+  return index == 0 ? SaveType::Search : SearchDepthType(index + 1);
+}
+
+SelectionTotals TotalSelection(const std::vector<std::string>& paths) {
+  SelectionTotals totals;
+  for (const std::string& path : paths) {
+    plat::FileStatus status;
+    bool examined = plat::GetFileStatus(path, status);
+    if (examined && status.isDirectory) {
+      ++totals.folders;
+    } else {
+      ++totals.files;
+      if (examined) totals.bytes += status.size;
+    }
+  }
+  return totals;
+}
+
+std::string SelectionCountText(const SelectionTotals& totals) {
+  char text[96];
+  std::snprintf(text, sizeof text, "ファイル数 : %d、フォルダ数 : %d", totals.files, totals.folders);
+  return text;
+}
+
+std::string SelectionSizeText(const SelectionTotals& totals) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%.3fMB(%lldバイト)", static_cast<double>(totals.bytes) / 1048576.0,
+                static_cast<long long>(totals.bytes));
+  return text;
+}
+
+std::string OpenPathOf(const std::string& entryPath, bool containingFolder) {
+  std::string path = StripTrailingSeparator(entryPath, true);
+  if (containingFolder) {
+    size_t slash = LastCharPos(path, '\\');
+    if (slash != kNone) path.resize(slash);
+  }
+  // "C:" names the drive's current folder; its root is meant.
+  if (path.size() == 2 && path[1] == ':') path += '\\';
+  return path;
+}
+
+}  // namespace quz
