@@ -16,13 +16,20 @@ namespace {
 // The path with its single-byte capitals made small, so that paths that
 // differ only in letter case compare and hash alike; the second byte of a
 // double-byte character is left as it is.
-std::string Folded(std::string_view path) {
-  std::string folded(path);
-  for (size_t i = 0; i < folded.size();) {
-    size_t length = CharLength(folded, i);
-    if (length == 1 && folded[i] >= 'A' && folded[i] <= 'Z') folded[i] = static_cast<char>(folded[i] + 32);
-    i += length;
+void Fold(std::string_view path, std::string& folded, size_t limit = std::string::npos) {
+  folded.assign(path.substr(0, limit));
+  const size_t n = folded.size();
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(folded[i]);
+    if (IsLeadByte(c) && i + 1 < n && IsTrailByte(static_cast<unsigned char>(folded[i + 1])))
+      ++i;
+    else if (c >= 'A' && c <= 'Z')
+      folded[i] = static_cast<char>(c + 32);
   }
+}
+std::string Folded(std::string_view path) {
+  std::string folded;
+  Fold(path, folded);
   return folded;
 }
 
@@ -48,16 +55,22 @@ std::string UpperFolder(std::string_view path) {
   return FolderOf(path.substr(0, last));
 }
 
-void FolderSet::Add(std::string_view folder) { folders_.insert(Folded(WithSeparator(std::string(folder)))); }
+void FolderSet::Add(std::string_view folder) {
+  std::string key = Folded(WithSeparator(std::string(folder)));
+  if (key.size() >= lengths_.size()) lengths_.resize(key.size() + 1);
+  lengths_[key.size()] = true;
+  folders_.insert(std::move(key));
+}
 
 bool FolderSet::HoldsBelow(std::string_view path) const {
-  if (folders_.empty()) return false;
-  const std::string folded = Folded(path);
-  for (size_t i = 0; i + 1 < folded.size(); i += CharLength(folded, i)) {
-    if (folded[i] != '\\') continue;
-    scratch_.assign(folded, 0, i + 1);
-    if (folders_.count(scratch_)) return true;
-  }
+  if (folders_.empty() || path.empty()) return false;
+  // Only as much as the longest folder, and the character that follows it.
+  Fold(path, folded_, lengths_.size() + 1);
+  const std::string_view p(folded_);
+  // A folder is shorter than what it holds.
+  const size_t end = std::min(path.size() - 1, lengths_.size() - 1);
+  for (size_t i = 0; i < end; i += CharLength(p, i))
+    if (p[i] == '\\' && lengths_[i + 1] && folders_.find(p.substr(0, i + 1)) != folders_.end()) return true;
   return false;
 }
 

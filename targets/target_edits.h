@@ -34,8 +34,15 @@ class FolderSet {
   bool HoldsBelow(std::string_view path) const;
 
  private:
-  std::unordered_set<std::string> folders_;
-  mutable std::string scratch_;
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::unordered_set<std::string, Hash, std::equal_to<>> folders_;
+  // Which lengths the folders have: only prefixes of those lengths are
+  // looked up.
+  std::vector<bool> lengths_;
+  mutable std::string folded_;
 };
 
 // "ファイル ... には上位フォルダが存在するため ..." (or "フォルダ ..."), the

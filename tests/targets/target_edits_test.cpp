@@ -129,6 +129,18 @@ TEST(TargetEdits, BelowAFolderEntriesBecomeNoSaveOrLeave) {
   EXPECT_EQ(list.Count(), 2);
 }
 
+TEST(TargetEdits, FolderSetsHoldWhatIsBelowTheirFolders) {
+  quz::FolderSet folders;
+  for (const char* f : {"C:\\a\\", "C:\\表", "D:\\x\\y\\"}) folders.Add(f);
+  const std::pair<const char*, bool> cases[] = {
+      {"C:\\A\\b.txt", true},   {"C:\\a\\", false},       {"C:\\a", false},
+      {"C:\\ab.txt", false},    {"C:\\表\\z", true},      {"C:\\表", false},
+      {"D:\\x\\y\\z\\w", true}, {"D:\\x\\", false},       {"", false},
+  };
+  for (const auto& [path, below] : cases) EXPECT_EQ(folders.HoldsBelow(path), below) << path;
+  EXPECT_FALSE(quz::FolderSet().HoldsBelow("C:\\a\\b"));
+}
+
 TEST(TargetEdits, UpperFolders) {
   const std::pair<const char*, const char*> cases[] = {
       {"C:\\a\\b\\", "C:\\a\\"}, {"C:\\a\\b.txt", "C:\\a\\"}, {"C:\\b.txt", "C:\\"},
