@@ -44,21 +44,6 @@ void FinishAdding(TargetCommandContext& c, bool added) {
   c.view.StartCheck();
 }
 
-// Deleting works on the catalogue that checks walk: none may start while
-// a question of the command is open (timers and the change watcher go on
-// meanwhile).
-class ChecksHeld {
- public:
-  explicit ChecksHeld(RunState& state) : state_(state), before_(state.checksBlocked.exchange(true)) {}
-  ~ChecksHeld() { state_.checksBlocked = before_; }
-  ChecksHeld(const ChecksHeld&) = delete;
-  ChecksHeld& operator=(const ChecksHeld&) = delete;
-
- private:
-  RunState& state_;
-  bool before_;
-};
-
 bool CheckRuns(const RunState& state) {
   return state.progress.load() != -1 || state.changeCheckRunning.load() != 0;
 }
@@ -158,7 +143,7 @@ void ChangeSaveType(TargetCommandContext& c, SaveType code) {
 }
 
 void DeleteSelected(TargetCommandContext& c) {
-  ChecksHeld held(c.state);
+  // The check walks the same catalogue.
   if (CheckRuns(c.state)) {
     plat::ShowMessage(c.view.Owner(), kDeleteDuringCheckMessage, kDeleteDuringCheckCaption,
                       plat::kButtonsOk | plat::kIconInformation);
@@ -166,21 +151,15 @@ void DeleteSelected(TargetCommandContext& c) {
   }
   const std::vector<int32_t> selected = c.view.SelectedEntries();
   if (selected.empty()) return;
-  DeletionPlan plan = PlanDeletion(
+  // The catalogue is changed before the first message, so that no check
+  // started meanwhile finds it half done.
+  DeleteTargets(
       c.list, selected,
       [&](const std::string& text) {
         return plat::ShowMessage(c.view.Owner(), text, kUpperFolderCaption,
                                  plat::kButtonsYesNo | plat::kIconInformation) == plat::kAnswerYes;
       },
       kSettingsFile);
-  // A window opened from the tray meanwhile may have let a check start.
-  if (CheckRuns(c.state)) {
-    plat::ShowMessage(c.view.Owner(), kDeleteDuringCheckMessage, kDeleteDuringCheckCaption,
-                      plat::kButtonsOk | plat::kIconInformation);
-    c.view.Repaint();
-    return;
-  }
-  ApplyDeletion(c.list, plan);
   c.view.RefreshList();
 }
 

@@ -91,64 +91,71 @@ std::string NoSaveFolderQuestion(const std::string& folder) {
          "特に必要が無ければリストから削除して下さい。\r\n\r\nリストから削除しますか？";
 }
 
-DeletionPlan PlanDeletion(CFileList& list, const std::vector<int32_t>& selected,
-                          const ShowAgainQuestion& ask, const std::string& settingsFile) {
-  DeletionPlan plan;
-  // Sorted without letter case, a folder comes before everything in it.
-  std::vector<std::pair<std::string, std::string>> paths;
-  paths.reserve(selected.size());
+DeletionOutcome DeleteTargets(CFileList& list, const std::vector<int32_t>& selected,
+                              const ShowAgainQuestion& ask, const std::string& settingsFile) {
+  DeletionOutcome outcome;
+  const int32_t count = list.Count();
+  auto inRange = [count](int32_t i) { return i >= 0 && i < count; };
+  // Whatever lies below a selected folder goes with that folder, which
+  // comes first in path order, whether it is kept or removed.  What is
+  // left of the selection then lies below none of its own folders, so the
+  // order in which it is handled changes nothing but the order of the
+  // messages.
+  FolderSet selectedFolders;
   for (int32_t i : selected)
-    if (const FileEntry* e = list.EntryAt(i)) {
-      std::string path = e->Path();
-      paths.emplace_back(Folded(path), std::move(path));
-    }
-  std::sort(paths.begin(), paths.end());
+    if (const FileEntry* e = inRange(i) ? list.EntryAt(i) : nullptr; e && e->IsFolder() && !e->IsWithdrawn())
+      selectedFolders.Add(e->Path());
 
-  // Entries planned for removal stay findable until the plan is applied.
-  std::unordered_set<const FileEntry*> leaving;
-  int silenced = -1;  // not read yet
-  for (const auto& [folded, path] : paths) {
-    // Gone with a folder handled before it.
-    if (plan.emptied.HoldsBelow(path)) continue;
-    FileEntry* e = list.FindEntry(path);
-    if (!e || e->IsWithdrawn() || leaving.count(e)) continue;
-    const bool folder = e->IsFolder();
-    const std::string upper = UpperFolder(path);
-    if (!upper.empty() && list.FindEntry(upper)) {
-      // The next check would find it again: it stays, as "保存しない".
-      if (silenced < 0) silenced = EqualNoCase(ReadSetting(settingsFile, kParentFolderListedKey), "Yes");
-      if (!silenced && !ask(UpperFolderMessage(path, folder))) {
-        WriteSetting(settingsFile, "Yes", kParentFolderListedKey);
-        silenced = 1;
-      }
-      e->saveType = SaveType::NoSave;
-      ++plan.keptAsNoSave;
-    } else {
-      leaving.insert(e);
-      plan.remove.push_back(path);
+  std::vector<char> handled(static_cast<size_t>(count), 0), leaving(static_cast<size_t>(count), 0);
+  FolderSet emptied;
+  std::vector<std::pair<std::string, std::string>> kept;  // folded and as listed
+  // Rows of one folder usually come one after the other and share their
+  // upper folder: it is looked up once for them.
+  std::string lastUpper;
+  bool lastUpperListed = false;
+  for (int32_t i : selected) {
+    if (!inRange(i) || handled[i]) continue;
+    handled[i] = 1;
+    FileEntry* e = list.EntryAt(i);
+    if (!e || e->IsWithdrawn()) continue;
+    std::string path = e->Path();
+    if (selectedFolders.HoldsBelow(path)) {
+      leaving[i] = 1;
+      continue;
     }
     // Kept or not, a folder is not searched again, so what was found in
     // it goes.
-    if (folder) plan.emptied.Add(path);
-  }
-  return plan;
-}
-
-int32_t ApplyDeletion(CFileList& list, const DeletionPlan& plan) {
-  const int32_t count = list.Count();
-  std::vector<char> leaving(static_cast<size_t>(count), 0);
-  for (const std::string& path : plan.remove)
-    if (const FileEntry* e = list.FindEntry(path)) {
-      int32_t i = e->index;
-      if (i >= 0 && i < count) leaving[i] = 1;
+    if (e->IsFolder()) emptied.Add(path);
+    std::string upper = UpperFolder(path);
+    if (upper.empty() || upper != lastUpper) {
+      lastUpperListed = !upper.empty() && list.FindEntry(upper);
+      lastUpper = std::move(upper);
     }
-  ForEachBelow(list, plan.emptied, [&](int32_t i, FileEntry*) { leaving[i] = 1; });
-  int32_t removed = 0;
+    if (lastUpperListed) {
+      e->saveType = SaveType::NoSave;
+      kept.emplace_back(Folded(path), std::move(path));
+    } else {
+      leaving[i] = 1;
+    }
+  }
+  if (!emptied.Empty())
+    for (int32_t i = 0; i < count; ++i)
+      if (const FileEntry* e = leaving[i] ? nullptr : list.EntryAt(i); e && emptied.HoldsBelow(e->Path()))
+        leaving[i] = 1;
   for (int32_t i = 0; i < count; ++i)
-    if (leaving[i] && list.RemoveDuringCheck(i)) ++removed;
+    if (leaving[i] && list.RemoveDuringCheck(i)) ++outcome.removed;
   // One renumbering for the whole selection.
   list.ApplyRemovals();
-  return removed;
+
+  outcome.keptAsNoSave = static_cast<int32_t>(kept.size());
+  if (kept.empty() || EqualNoCase(ReadSetting(settingsFile, kParentFolderListedKey), "Yes")) return outcome;
+  std::sort(kept.begin(), kept.end());
+  for (const auto& [folded, path] : kept)
+    if (!ask(UpperFolderMessage(path, EndsWithChar(path, '\\')))) {
+      WriteSetting(settingsFile, "Yes", kParentFolderListedKey);
+      break;
+    }
+  return outcome;
 }
 
 std::vector<int32_t> ApplyBelow(CFileList& list, const std::string& folder, BelowAction action) {

@@ -56,31 +56,27 @@ inline constexpr char kNoSaveFolderCaption[] = "「保存しない」に変更�
 inline constexpr char kDeleteDuringCheckMessage[] = "バックアップ中はアイテムを削除できません";
 inline constexpr char kDeleteDuringCheckCaption[] = "情報";
 
-// What deleting a selection does, worked out before anything is removed:
-// the paths of the entries to remove (paths, not indexes, because a check
-// may renumber the catalogue while a question is open), the folders whose
-// contents go with them, and how many entries were kept as "保存しない"
-// because a folder above them is listed (those are changed at once).
-struct DeletionPlan {
-  std::vector<std::string> remove;
-  FolderSet emptied;
-  int32_t keptAsNoSave = 0;
-};
-
 // The upper-folder question; true (Yes) shows it again next time.
 using ShowAgainQuestion = std::function<bool(const std::string& text)>;
 
-// Works through the selected entries in path order, so that a folder comes
-// before what it holds: an entry inside a listed folder becomes "保存しない"
-// (telling the user until the one answer that is not Yes, which is stored
-// under "上位フォルダが存在するため" in settingsFile); any other entry is to
-// be removed; a folder loses everything listed below it either way.
-DeletionPlan PlanDeletion(CFileList& list, const std::vector<int32_t>& selected,
-                          const ShowAgainQuestion& ask, const std::string& settingsFile);
-// Removes what the plan names in one pass over the catalogue and renumbers
-// the rest once; returns the number removed.  Nothing may check the
+// What deleting a selection did.
+struct DeletionOutcome {
+  int32_t removed = 0;
+  // Entries inside a listed folder, made "保存しない" instead.
+  int32_t keptAsNoSave = 0;
+};
+
+// Deletes the selected entries (catalogue indexes) as if in path order, a
+// folder before what it holds: an entry inside a listed folder is kept as
+// "保存しない" (the next check would find it again); any other entry is
+// removed; a folder loses everything listed below it either way.  The
+// catalogue is changed in one pass, with one renumbering, before any
+// question: then the user is told about the entries kept, in path order,
+// until the one answer that is not Yes, which is stored under
+// "上位フォルダが存在するため" in settingsFile.  Nothing may check the
 // catalogue meanwhile.
-int32_t ApplyDeletion(CFileList& list, const DeletionPlan& plan);
+DeletionOutcome DeleteTargets(CFileList& list, const std::vector<int32_t>& selected,
+                              const ShowAgainQuestion& ask, const std::string& settingsFile);
 
 // What ApplyBelow does to each entry below a folder.
 enum class BelowAction { NoSave = 1, Remove = 2 };

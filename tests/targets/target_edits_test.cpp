@@ -41,14 +41,14 @@ class Deleting : public ::testing::Test {
   int32_t Delete(const std::vector<std::string>& selection, bool showAgain = true) {
     std::vector<int32_t> selected;
     for (const auto& p : selection) selected.push_back(IndexOf(p));
-    quz::DeletionPlan plan = quz::PlanDeletion(
-        list, selected,
-        [&](const std::string& text) {
-          asked.push_back(text);
-          return showAgain;
-        },
-        settings);
-    return quz::ApplyDeletion(list, plan);
+    return quz::DeleteTargets(
+               list, selected,
+               [&](const std::string& text) {
+                 asked.push_back(text);
+                 return showAgain;
+               },
+               settings)
+        .removed;
   }
 
   quztest::TempDir dir;
@@ -87,17 +87,18 @@ TEST_F(Deleting, BelowAListedFolderAnEntryBecomesNoSaveUntilTheAnswerIsNo) {
   EXPECT_EQ(TypeOf("C:\\a\\b.txt"), SaveType::NoSave);
   EXPECT_EQ(quz::ReadSetting(settings, quz::kParentFolderListedKey), "");
 
-  // No stores "Yes": the message is not shown again.
-  EXPECT_EQ(Delete({"C:\\a\\c.txt"}, false), 0);
-  EXPECT_EQ(asked.size(), 2u);
+  // Asked in path order; No stores "Yes" and ends the asking, for good.
+  EXPECT_EQ(Delete({"C:\\a\\d.txt", "C:\\a\\c.txt"}, false), 0);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1], quz::UpperFolderMessage("C:\\a\\c.txt", false));
   EXPECT_EQ(quz::ReadSetting(settings, quz::kParentFolderListedKey), "Yes");
-  EXPECT_EQ(Delete({"C:\\a\\d.txt"}, false), 0);
-  EXPECT_EQ(asked.size(), 2u);
+  EXPECT_EQ(TypeOf("C:\\a\\c.txt"), SaveType::NoSave);
   EXPECT_EQ(TypeOf("C:\\a\\d.txt"), SaveType::NoSave);
 
   // A folder kept that way is not searched again, so what was found in it
-  // goes.
-  EXPECT_EQ(Delete({"C:\\a\\sub\\"}), 1);
+  // goes, selected or not.
+  EXPECT_EQ(Delete({"C:\\a\\sub\\y.txt", "C:\\a\\sub\\"}), 1);
+  EXPECT_EQ(asked.size(), 2u);
   EXPECT_EQ(TypeOf("C:\\a\\sub\\"), SaveType::NoSave);
   EXPECT_EQ(list.FindEntry("C:\\a\\sub\\y.txt"), nullptr);
   EXPECT_EQ(list.Count(), 5);
