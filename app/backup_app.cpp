@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "app/dialogs.h"
+#include "app/error_log.h"
 #include "app/paths.h"
 #include "app/settings.h"
 #include "app/settings_keys.h"
@@ -14,6 +15,9 @@ namespace quz {
 CBackupApp::~CBackupApp() { ExitInstance(); }
 
 bool CBackupApp::InitInstance() {
+  // An exception caught in a window procedure or a thread leaves a line in
+  // the error log; the program goes on.
+  LogExceptions();
   if (ReadSetting(kSettingsFile, kSaveFolderKey).size() < 2 && !RunSetup()) return false;
   mainWnd_ = std::make_unique<CMainWnd>();
   mainWnd_->Create();

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/dialogs.h"
+#include "app/error_log.h"
 #include "app/paths.h"
 #include "app/settings.h"
 #include "app/settings_keys.h"
@@ -10,14 +11,28 @@
 #include "catalogue/file_list_file.h"
 #include "engine/generations.h"
 #include "engine/history.h"
+#include "restore/reassembly.h"
 #include "resources/resource.h"
 
 namespace quz {
+
+const char kCatalogueUnreadableText[] = "\r\nを読み込めませんでした\r\n\r\n";
+const char kCatalogueKeptText[] =
+    "\r\n\r\n登録内容を失わないよう、終了するまでこのファイルには書き込みません";
 
 CMainWnd::CMainWnd() : list_(&state_) {
   LoadRules(rules_, kSettingsFile);
   list_.SetClassifier([this](const std::string& path) { return Classify(rules_, path); });
   context_ = std::make_unique<CheckContext>(list_, index_, state_, &ui_);
+  // What a check could not save goes to the log, for the user and for
+  // support, once a day while it lasts; the checks stay silent towards the
+  // user.
+  context_->reportFailure = [this](const std::string& path, const std::string& reason) {
+    failureLog_.Report(path, reason, plat::Now());
+  };
+  context_->reportSetAside = [this](const std::string& path) {
+    failureLog_.Report(path, kDamagedFragmentText, plat::Now());
+  };
 
   // The index loader reads the folder as it is in memory: with its "\".
   state_.saveFolder = SettledSaveFolder();
@@ -57,12 +72,20 @@ bool CMainWnd::Create() {
   if (!CTrayIconWnd::Create()) return false;
   ui_.SetOwner(Handle());
   InitialiseTray();
-  LoadFileList(list_);
+  if (!LoadFileList(list_)) ReportUnreadableCatalogue();
   StartTimers();
   targets_ = MakeTargetWindow();
   if (targets_ && !targets_->CreateModeless(Handle())) targets_.reset();
   if (useChangeWatcher_) StartWatcher();
   return true;
+}
+
+void CMainWnd::ReportUnreadableCatalogue() {
+  // The list stays empty and is never saved (the catalogue refuses it), so
+  // the file keeps everything it holds until it can be read again.
+  std::string reason = LastErrorText("");
+  plat::ShowMessage(Handle(), ExePath(kFileListName) + kCatalogueUnreadableText + reason + kCatalogueKeptText, "quz",
+              plat::kButtonsOk | plat::kIconWarning);
 }
 
 void CMainWnd::InitialiseTray() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/error_log.h"
 #include "app/run_state.h"
 #include "app/tray_icon_wnd.h"
 #include "catalogue/file_list.h"
@@ -25,6 +26,10 @@ inline constexpr UINT_PTR kAnimationTimer = 6;
 inline constexpr UINT_PTR kEmptyListTimer = 7;
 inline constexpr UINT_PTR kStartCheckTimer = 8;
 
+// The message shown when "FileList.txt" cannot be read at start: the file's
+// path, this text, the system's reason, then the second text.
+extern const char kCatalogueUnreadableText[];
+extern const char kCatalogueKeptText[];
 // Which window opened from the menu is open: 0 none, 1 the target window
 // while it is being shown, then each modal window by its number.  Windows
 // open only while it is 0 and exit is refused while it is not; from the
@@ -122,6 +127,8 @@ class CMainWnd : public CTrayIconWnd {
 
  private:
   void InitialiseTray();
+  // Tells the user that the catalogue file could not be read, and why.
+  void ReportUnreadableCatalogue();
   void StartTimers();
   void Animate();
   void Shutdown();
@@ -131,6 +138,7 @@ class CMainWnd : public CTrayIconWnd {
   CRuleTable rules_;
   CGenerationIndex index_;
   plat::WindowInteraction ui_;
+  CFailureLog failureLog_;
   std::unique_ptr<CheckContext> context_;
   std::unique_ptr<CChangeWatcher> watcher_;
   std::unique_ptr<plat::Dialog> targets_;

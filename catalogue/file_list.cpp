@@ -90,15 +90,22 @@ FileEntry* CFileList::NewEntry() {
   return &blocks_.back()[blockUsed_++];
 }
 
-FileEntry* CFileList::Append(std::string_view path) {
-  if (count >= kMaxEntries) return nullptr;
+FileEntry* CFileList::Append(std::string_view path, AddResult* why) {
+  AddResult ignored;
+  if (!why) why = &ignored;
+  if (count >= kMaxEntries) {
+    *why = AddResult::Full;
+    return nullptr;
+  }
   FileEntry* e = NewEntry();
   bool listed = false;
   int32_t handle = entryIndex.InsertUnlessListed(path, AsValue(e), &listed);
   if (handle < 0) {
     free_.push_back(e);
+    *why = listed ? AddResult::Listed : AddResult::CannotHold;
     return nullptr;
   }
+  *why = AddResult::Added;
   std::unique_ptr<int32_t[]>& chunk = chunks_[count >> kChunkBits];
   if (!chunk) chunk = std::make_unique<int32_t[]>(kChunkSize);
   e->map_ = &entryIndex;
@@ -122,14 +129,14 @@ void CFileList::TellWatcher(bool revived) {
     state_->watchEvent.Set();
 }
 
-bool CFileList::AddEntry(const std::string& path, SaveType folderType) {
+AddResult CFileList::Add(const std::string& path, SaveType folderType) {
   bool folder = false;
   bool revived = false;
   {
     plat::LockGuard guard(lock_);
     FileEntry* existing = FindEntry(path);
-    if (existing && !existing->IsWithdrawn()) return false;
-    if (count >= kMaxEntries) return false;
+    if (existing && !existing->IsWithdrawn()) return AddResult::Listed;
+    if (count >= kMaxEntries) return AddResult::Full;
     folder = IsExistingFolder(path);
     if (existing) {
       existing->savedTime = 0;
@@ -143,14 +150,16 @@ bool CFileList::AddEntry(const std::string& path, SaveType folderType) {
         listed = WithSeparator(listed);
         type = SubfolderType(folderType);
       }
-      FileEntry* e = Append(listed);
-      if (!e) return false;
+      if (listed.size() > kMaxPathBytes) return AddResult::CannotHold;
+      AddResult why;
+      FileEntry* e = Append(listed, &why);
+      if (!e) return why;
       e->saveType = type;
     }
   }
   // The watcher's lock is taken only after the list's, never inside it.
   if (folder) TellWatcher(revived);
-  return true;
+  return AddResult::Added;
 }
 
 bool CFileList::AddLoaded(std::string_view path, int32_t savedTime, SaveType saveType,

@@ -71,12 +71,23 @@ struct FileEntry {
   bool folder_ = false;
 };
 
+// What became of a path given to CFileList::Add.
+enum class AddResult {
+  Added,       // added, or its withdrawn entry revived
+  Listed,      // listed already
+  Full,        // the list holds kMaxEntries entries
+  CannotHold,  // a path longer than the index takes
+};
+
 // Gives a found file its save type; without one every file is Normal.
 using Classifier = std::function<SaveType(const std::string& path)>;
 
 class CFileList {
  public:
   static constexpr int32_t kMaxEntries = 250000;
+  // The longest path the system's file functions take (MAX_PATH without
+  // its terminating zero); a longer one could be listed but never saved.
+  static constexpr size_t kMaxPathBytes = 259;
 
   explicit CFileList(RunState* state = nullptr);
   ~CFileList();
@@ -95,9 +106,14 @@ class CFileList {
 
   // Adds path (or revives its withdrawn entry) as found in a folder of code
   // folderType: a folder gets the code one level down (SubfolderType), a
-  // file its classification.  False when it is listed, the list is full or
-  // the path cannot be held by the index.
-  bool AddEntry(const std::string& path, SaveType folderType);
+  // file its classification.  Says what became of it; a path (with a
+  // folder's "\") over kMaxPathBytes cannot be held.
+  AddResult Add(const std::string& path, SaveType folderType);
+  // The same; false when the path is listed, the list is full or the path
+  // cannot be held.
+  bool AddEntry(const std::string& path, SaveType folderType) {
+    return Add(path, folderType) == AddResult::Added;
+  }
   // Lists an entry as read from the catalogue file, without looking at the
   // file system; false when it is listed already, the list is full or the
   // path cannot be held.
@@ -114,6 +130,12 @@ class CFileList {
   void ApplyRemovals();
   int32_t PendingRemovals() const;
 
+  // A list whose catalogue file could not be read must never be written
+  // over it: it holds only what this process added, and saving it would
+  // replace the user's whole list.  Set once, by a failed load.
+  void RefuseSaving() { savingRefused_ = true; }
+  bool SavingRefused() const { return savingRefused_.load(); }
+
  private:
   static constexpr int32_t kChunkBits = 12;
   static constexpr int32_t kChunkSize = 1 << kChunkBits;
@@ -121,12 +143,14 @@ class CFileList {
 
   int32_t& Slot(int32_t i) const;
   // Lists path with a fresh entry (with lock_ held); null when it is listed
-  // already, the list is full or the path cannot be held.
-  FileEntry* Append(std::string_view path);
+  // already, the list is full or the path cannot be held, with the reason
+  // in *why.
+  FileEntry* Append(std::string_view path, AddResult* why = nullptr);
   FileEntry* NewEntry();
   void TellWatcher(bool revived);
 
   RunState* state_;
+  std::atomic<bool> savingRefused_{false};
   Classifier classifier_;
   mutable plat::Lock lock_;
   CPathMap entryIndex;

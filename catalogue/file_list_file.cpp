@@ -28,13 +28,26 @@ int32_t ParseField(const char* s) {
 }
 }  // namespace
 
+namespace {
+bool ReadCatalogue(const std::string& file, std::string& buffer) {
+  plat::File f;
+  return f.Open(file, plat::Access::Read, plat::Disposition::OpenAlways, plat::kShareRead) &&
+         f.ReadAll(buffer);
+}
+}  // namespace
+
 bool LoadFileList(CFileList& list, const std::string& file) {
   std::string buffer;
-  {
-    plat::File f;
-    if (!f.Open(file, plat::Access::Read, plat::Disposition::OpenAlways, plat::kShareRead))
+  // Another program may hold the file a moment (a virus scanner, a
+  // backup of the program folder): a few tries before giving up.
+  for (int attempt = 1; !ReadCatalogue(file, buffer); ++attempt) {
+    if (attempt >= kLoadAttempts) {
+      plat::Error error = plat::LastError();
+      list.RefuseSaving();
+      plat::SetLastError(error.kind, error.code);
       return false;
-    if (!f.ReadAll(buffer)) return false;
+    }
+    plat::Sleep(kLoadRetryMs);
   }
   // Two zero bytes after the text: a line end's second byte may be cleared
   // past the end, and every line stays terminated.
@@ -64,6 +77,10 @@ bool LoadFileList(CFileList& list, const std::string& file) {
 bool LoadFileList(CFileList& list) { return LoadFileList(list, ExePath(kFileListName)); }
 
 bool SaveFileList(const CFileList& list, const std::string& file) {
+  if (list.SavingRefused()) {
+    plat::SetLastError(plat::ErrorKind::AccessDenied, 0);
+    return false;
+  }
   std::string out;
   char fields[48];
   int32_t count = list.Count();

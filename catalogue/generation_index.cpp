@@ -150,10 +150,15 @@ void StartIndexLoader(CGenerationIndex& index, RunState& state,
   CGenerationIndex* i = &index;
   if (!loader->Start(
           [i, s, saveFolder] {
+            // However the loader ends (a failure its thread reports), the
+            // index is no longer being loaded.
+            struct Ended {
+              RunState* s;
+              ~Ended() { s->generationReady = 1; }
+            } ended{s};
             i->LoadSaveFolder(saveFolder);
-            s->generationReady = 1;
           },
-          plat::Priority::Normal))
+          plat::Priority::Normal, "index loader"))
     state.generationReady = 1;
 }
 

@@ -10,6 +10,11 @@
 
 namespace quz {
 
+const char kPathTooLongText[] = "パスが長すぎるため対象一覧に登録できません";
+const char kListFullText[] = "対象一覧が上限の件数に達しているため登録できません";
+const char kNoCodePage932NameText[] = "名前にシフトJISで表せない文字があるため登録できません";
+const char kCannotSearchText[] = "フォルダの中を調べられません";
+
 namespace {
 std::string RuleKey(int32_t i, const char* suffix) {
   char key[64];
@@ -118,14 +123,18 @@ ExpandContext LoadExpandContext(const std::string& saveFolder, const std::string
   return context;
 }
 
-void ListFolder(const std::string& folder, FolderNames& buffers) {
+bool ListFolder(const std::string& folder, FolderNames& buffers, const FailureReport& report) {
   std::string prefix = WithSeparator(folder);
   plat::DirReader reader;
   plat::DirEntry entry;
-  if (!reader.Open(prefix, true)) return;
+  if (!reader.Open(prefix, true)) return false;
   while (reader.Next(entry)) {
     if (entry.name == "." || entry.name == "..") continue;
-    if (buffers.count >= CFileList::kMaxEntries) break;
+    if (buffers.count >= CFileList::kMaxEntries) {
+      // More names than the whole catalogue holds.
+      if (report) report(prefix + entry.name, kListFullText);
+      continue;
+    }
     if (static_cast<size_t>(buffers.count) >= buffers.names.size()) {
       buffers.names.emplace_back();
       buffers.isFolder.push_back(0);
@@ -136,6 +145,9 @@ void ListFolder(const std::string& folder, FolderNames& buffers) {
     buffers.isFolder[buffers.count] = entry.isDirectory ? 1 : 0;
     ++buffers.count;
   }
+  if (report)
+    for (const std::string& name : reader.LeftOut()) report(prefix + name, kNoCodePage932NameText);
+  return true;
 }
 
 bool IsRecycleBin(const std::string& folder) {
@@ -159,12 +171,24 @@ void ExpandFolder(CFileList& list, int32_t index, const ExpandContext& context,
   if (SearchDepthOf(type) == 0 || type == SaveType::NoSave) return;
   e->lookedAtTime = static_cast<int32_t>(plat::Now());
   buffers.count = 0;
-  ListFolder(path, buffers);
+  if (!ListFolder(path, buffers, context.report)) {
+    // A folder that is gone leaves the catalogue in the check pass, and one
+    // whose status cannot be read is reported there; this is a folder that
+    // is there but keeps its contents from the search.
+    std::string reason = LastErrorText(kCannotSearchText);
+    if (context.report && plat::GetAttributes(path) != plat::kInvalidAttributes) context.report(path, reason);
+    return;
+  }
   for (int32_t i = 0; i < buffers.count; ++i) {
     std::string& name = buffers.names[i];
     // The listing already said which names are folders; no second look.
     if (buffers.isFolder[i] && !EndsWithChar(name, '\\')) name += '\\';
-    list.AddEntry(name, type);
+    AddResult added = list.Add(name, type);
+    if (!context.report) continue;
+    if (added == AddResult::Full)
+      context.report(name, kListFullText);
+    else if (added == AddResult::CannotHold)
+      context.report(name, kPathTooLongText);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/error_log.h"
 #include "app/settings.h"
 #include "catalogue/file_list.h"
 
@@ -52,7 +53,17 @@ struct ExpandContext {
   std::string exeFolder;
   std::string tempFolder;
   std::string saveFolder;
+  // Hears every file or folder found that the catalogue cannot take, and
+  // every folder that is there but cannot be searched; none: silent.
+  FailureReport report;
 };
+
+// Why a found file or folder is not in the catalogue.
+extern const char kPathTooLongText[];
+extern const char kListFullText[];
+extern const char kNoCodePage932NameText[];
+// A folder that cannot be searched, when the system gives no reason.
+extern const char kCannotSearchText[];
 
 // Reads the four switches from the settings file and fills the folders from
 // the platform (the save folder is the caller's).
@@ -67,11 +78,15 @@ struct FolderNames {
 };
 
 // Appends folder + name for every entry of folder (which ends with "\"),
-// "." and ".." left out; nothing when the folder cannot be listed.
-void ListFolder(const std::string& folder, FolderNames& buffers);
+// "." and ".." left out; nothing, and false, when the folder cannot be
+// listed.  Names with no code page 932 form, and names beyond what the
+// buffers hold, are handed to report.
+bool ListFolder(const std::string& folder, FolderNames& buffers, const FailureReport& report = nullptr);
 
 // Expands the folder entry at index: applies the exclusions, then adds every
-// file and sub-folder found with the entry's own code as folder type.
+// file and sub-folder found with the entry's own code as folder type.  What
+// the catalogue cannot take, and a folder that is there but cannot be
+// listed, go to context.report.
 void ExpandFolder(CFileList& list, int32_t index, const ExpandContext& context,
                   FolderNames& buffers);
 

@@ -4,10 +4,13 @@
 // Retry/Cancel question is cancelled (retrying unattended could only loop).
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 #include <string>
 
+#include "app/error_log.h"
 #include "cli/verbs.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
@@ -43,6 +46,25 @@ inline bool ReadAnswer(std::string* line) {
 inline char AnswerLetter(const std::string& line) {
   return line.empty() ? ' ' : static_cast<char>(line[0] | 0x20);
 }
+
+// Prints each file an operation could not read, copy or record on stderr,
+// "path: reason", and counts them: any of them makes the verb fail.
+// Checks report from their own threads.
+class FailurePrinter {
+ public:
+  quz::FailureReport Report() {
+    return [this](const std::string& path, const std::string& reason) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      PrintError(path + ": " + reason);
+      ++count_;
+    };
+  }
+  int Count() const { return count_.load(); }
+
+ private:
+  std::mutex mutex_;
+  std::atomic<int> count_{0};
+};
 
 class MediaConsoleInteraction : public plat::IUserInteraction {
  public:

@@ -33,6 +33,13 @@ class ReportingInteraction : public plat::IUserInteraction {
   int shown = 0;
 };
 
+// A catalogue that could not be read: its name and the system's reason.
+// Nothing is written over it.
+inline void PrintCatalogueUnreadable() {
+  PrintError("cannot read " + quz::ExePath(quz::kFileListName) + ": " + quz::LastErrorText("") +
+             " (it is left as it is)");
+}
+
 struct EngineState {
   quz::RunState state;
   quz::CFileList list{&state};
@@ -54,7 +61,7 @@ struct EngineState {
     quz::LoadRules(rules, quz::kSettingsFile);
     list.SetClassifier([this](const std::string& path) { return quz::Classify(rules, path); });
     if (!quz::LoadFileList(list)) {
-      PrintError("cannot read " + quz::ExePath(quz::kFileListName));
+      PrintCatalogueUnreadable();
       return false;
     }
     index.LoadSaveFolder(saveFolder);

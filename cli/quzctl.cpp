@@ -1,9 +1,12 @@
 #include <cstring>
 
+#include "app/error_log.h"
 #include "cli/verbs.h"
+#include "platform/exceptions.h"
 #include "platform/platform.h"
 
 namespace quzctl {
+
 
 std::vector<Verb>& Verbs() {
   static std::vector<Verb> verbs;
@@ -39,6 +42,12 @@ void PrintError(const std::string& engineText) {
 
 int main(int argc, char** argv) {
   using namespace quzctl;
+  // An exception caught in one of the verb's threads: on the console, and
+  // in the error log as the resident program keeps it.
+  plat::SetExceptionHandler([](const std::string& where, const std::string& what) {
+    PrintError(where + ": " + what);
+    quz::AppendErrorLog(where, what);
+  });
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
     std::FILE* out = argc < 2 ? stderr : stdout;
     std::fprintf(out, "usage:\n");

@@ -5,6 +5,7 @@
 #include "catalogue/file_list.h"
 #include "catalogue/file_list_file.h"
 #include "catalogue/rules.h"
+#include "cli/engine_state.h"
 #include "cli/verbs.h"
 #include "platform/platform.h"
 
@@ -39,7 +40,11 @@ int RunAdd(const std::vector<std::string>& args) {
   quz::CRuleTable rules;
   quz::LoadRules(rules, quz::kSettingsFile);
   list.SetClassifier([&rules](const std::string& p) { return quz::Classify(rules, p); });
-  quz::LoadFileList(list);
+  // Adding to a list that could not be read would replace it.
+  if (!quz::LoadFileList(list)) {
+    PrintCatalogueUnreadable();
+    return kExitFailed;
+  }
 
   int result = kExitOk;
   bool added = false;

@@ -26,9 +26,11 @@ int RunCheck(const std::vector<std::string>& args) {
   quz::CFileList& list = engine.list;
 
   ReportingInteraction ui;
+  FailurePrinter failures;
   int32_t saved = 0;
   {
     quz::CheckContext context(list, engine.index, state, &ui);
+    context.reportFailure = failures.Report();
     context.maxGenerations = quz::ReadIntSetting(quz::kSettingsFile, quz::kMaxGenerationsKey);
     if (!quz::StartFullCheck(context)) {
       PrintError("cannot start the check");
@@ -54,7 +56,7 @@ int RunCheck(const std::vector<std::string>& args) {
   std::snprintf(summary, sizeof summary, "%d file%s saved, %d entries checked",
                 static_cast<int>(saved), saved == 1 ? "" : "s", static_cast<int>(list.Count()));
   PrintLine(summary);
-  return ui.shown ? kExitFailed : kExitOk;
+  return ui.shown || failures.Count() ? kExitFailed : kExitOk;
 }
 
 }  // namespace

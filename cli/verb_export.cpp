@@ -86,7 +86,9 @@ int RunExportVerb(const std::vector<std::string>& args) {
   if (settings.destination.empty()) return UsageError("export: no destination (--to FOLDER)");
 
   MediaConsoleInteraction console(t::kNextMediumText);
+  FailurePrinter failures;
   t::ExportContext ctx;
+  ctx.reportFailure = failures.Report();
   ctx.saveFolder = quz::SettledSaveFolder();
   ctx.destination = settings.destination;
   ctx.workFolder = settings.workFolder;

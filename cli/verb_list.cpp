@@ -1,6 +1,7 @@
 // quzctl list: the catalogue as the target list shows it.
 #include "catalogue/file_list.h"
 #include "catalogue/file_list_file.h"
+#include "cli/engine_state.h"
 #include "cli/verbs.h"
 #include "targets/cell_text.h"
 
@@ -16,7 +17,10 @@ VerbRegistration registration(kList);
 int RunList(const std::vector<std::string>& args) {
   if (!args.empty()) return UsageError(kList);
   quz::CFileList list;
-  quz::LoadFileList(list);
+  if (!quz::LoadFileList(list)) {
+    PrintCatalogueUnreadable();
+    return kExitFailed;
+  }
   for (int32_t i = 0; i < list.Count(); ++i) {
     quz::FileEntry* e = list.EntryAt(i);
     if (!e || e->IsWithdrawn()) continue;

@@ -42,9 +42,11 @@ int RunWatch(const std::vector<std::string>& args) {
 
   plat::Event interrupted(true, false);
   plat::SetInterruptEvent(&interrupted);
+  FailurePrinter failures;
   {
     ReportingInteraction ui;
     quz::CheckContext context(list, engine.index, state, &ui);
+    context.reportFailure = failures.Report();
     context.maxGenerations = quz::ReadIntSetting(quz::kSettingsFile, quz::kMaxGenerationsKey);
     quz::CChangeWatcher watcher(context);
     std::mutex printing;
@@ -89,7 +91,7 @@ int RunWatch(const std::vector<std::string>& args) {
     PrintError("cannot write " + quz::ExePath(quz::kFileListName));
     return kExitFailed;
   }
-  return kExitOk;
+  return failures.Count() ? kExitFailed : kExitOk;
 }
 
 }  // namespace

@@ -10,10 +10,45 @@
 #include "engine/generations.h"
 #include "engine/history.h"
 #include "engine/normal_save.h"
+#include "engine/vanished.h"
+#include "platform/exceptions.h"
 
 namespace quz {
 
+const char kNotSavedText[] = "ファイルを保存できませんでした";
+const char kNotRecordedText[] = "保存しましたが履歴に記録できません: ";
+
 namespace {
+
+void Report(const CheckContext& context, const std::string& path, const std::string& reason) {
+  if (context.reportFailure) context.reportFailure(path, reason);
+}
+
+std::string ReasonOf(const plat::Error& error, const char* fallback) {
+  return error.code ? plat::ErrorMessage(error.code) : std::string(fallback);
+}
+
+// The interaction a save gets: it passes the save's one message (the
+// warning of a failed write) on and remembers that it came, which tells a
+// save that failed on a write from one that a stop request ended.
+class WriteFailureWatch : public plat::IUserInteraction {
+ public:
+  explicit WriteFailureWatch(plat::IUserInteraction* ui) : ui_(ui) {}
+  int Message(const std::string& text, const std::string& caption, unsigned style) override {
+    warned = true;
+    return ui_ ? ui_->Message(text, caption, style) : plat::FirstButtonAnswer(style);
+  }
+  plat::OverwriteAnswer AskOverwrite(const plat::OverwriteQuestion& question) override {
+    return ui_ ? ui_->AskOverwrite(question) : plat::OverwriteAnswer::No;
+  }
+  void Progress(int percent, const std::string& caption) override {
+    if (ui_) ui_->Progress(percent, caption);
+  }
+  bool warned = false;
+
+ private:
+  plat::IUserInteraction* ui_;
+};
 
 bool StartsWithNoCase(const std::string& path, const std::string& folder) {
   return path.size() >= folder.size() &&
@@ -37,7 +72,9 @@ void Prepare(CheckContext& context, CheckSetup& setup) {
   setup.dateFolder = DateFolder(setup.saveFolder, plat::Now());
   CreateSaveFolder(setup.dateFolder);
   context.state.progress = 0;
+  context.unreachableVolumes.clear();
   setup.expand = LoadExpandContext(setup.saveFolder, context.settingsFile);
+  setup.expand.report = context.reportFailure;
 }
 
 bool Stopped(CheckContext& context) { return context.state.stopRequested.load() != 0; }
@@ -54,6 +91,12 @@ std::string HistoryFileOf(const CheckContext& context) {
   return context.historyFile.empty() ? HistoryPath() : context.historyFile;
 }
 
+// Why a saved file has no history line: the history file and the system's
+// reason, taken right after the failure.
+std::string HistoryFailure(const CheckContext& context) {
+  return kNotRecordedText + HistoryFileOf(context) + " " + LastErrorText(std::string());
+}
+
 // The check pass both checks share: every entry select() takes is checked,
 // with the history file open once, and removals applied at the end.
 // Returns whether a generation was pruned.
@@ -61,12 +104,26 @@ template <class Select>
 bool CheckPass(CheckContext& context, const CheckSetup& setup, bool& changed, Select select) {
   plat::File history;
   bool haveHistory = OpenHistory(history, HistoryFileOf(context));
+  const std::string historyFailure =
+      haveHistory ? std::string() : HistoryFailure(context);
   bool pruned = false;
   for (int32_t i = 0; i < context.list.Count() && !Stopped(context); ++i) {
     context.state.progress = i;
     const FileEntry* e = context.list.EntryAt(i);
     if (!e || !select(i, e)) continue;
-    CheckEntry(context, i, haveHistory ? &history : nullptr, setup.dateFolder, changed, pruned);
+    try {
+      if (CheckEntry(context, i, haveHistory ? &history : nullptr, setup.dateFolder, changed, pruned) &&
+          !haveHistory)
+        Report(context, e->Path(), historyFailure);
+    } catch (...) {
+      // A file the check could not get through (memory ran out, say) is
+      // reported, and the other files are still checked.
+      std::string what = plat::DescribeCurrentException();
+      try {
+        Report(context, e->Path(), what);
+      } catch (...) {
+      }
+    }
   }
   history.Close();
   context.list.ApplyRemovals();
@@ -97,10 +154,31 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
 
   plat::FileStatus status;
   if (!plat::GetFileStatus(path, status)) {
+    const plat::Error failure = plat::LastError();
     plat::FileStatus again;
     if (EndsWithChar(path, '\\') && plat::GetFileStatus(path.substr(0, path.size() - 1), again) &&
         again.isDirectory)
       return 0;
+    // Unplugged, offline, closed to the user for now: the entry stays as it
+    // is and is tried again at the next check.  Only "not found" on a
+    // drive or share that answers means gone.
+    const std::string root = VolumeRoot(path);
+    if (context.unreachableVolumes.count(root)) return 0;
+    if (!VolumeReachable(root)) {
+      // The whole drive or share is away: one report for all its entries,
+      // and no more waiting on it in this check.
+      if (!root.empty()) {
+        context.unreachableVolumes.insert(root);
+        Report(context, root, LastErrorText(kNotSavedText));
+      } else if (!e->IsWithdrawn() && e->saveType != SaveType::NoSave) {
+        Report(context, path, ReasonOf(failure, kNotSavedText));
+      }
+      return 0;
+    }
+    if (failure.kind != plat::ErrorKind::NotFound) {
+      if (!e->IsWithdrawn() && e->saveType != SaveType::NoSave) Report(context, path, ReasonOf(failure, kNotSavedText));
+      return 0;
+    }
     context.list.RemoveDuringCheck(e->index);
     changed = true;
     return 0;
@@ -112,21 +190,34 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
 
   int64_t backupSize = status.size;
   std::atomic<int32_t>* stop = &context.state.stopRequested;
+  WriteFailureWatch ui(context.ui);
+  plat::SetLastError(plat::ErrorKind::None, 0);
   // The fragment format holds 32-bit lengths: a larger file is saved whole.
   bool normal = e->saveType == SaveType::Normal || status.size > context.maxFragmentFileSize;
+  bool saved = false;
   if (normal) {
-    SaveNormalResult saved;
-    if (!SaveNormal(path, dateFolder, stop, saved, context.ui, &context.index)) return 0;
-    if (RecordGeneration(context.index, path, saved.copyPath, context.maxGenerations)) pruned = true;
+    SaveNormalResult copy;
+    saved = SaveNormal(path, dateFolder, stop, copy, &ui, &context.index) == 1;
+    if (saved && RecordGeneration(context.index, path, copy.copyPath, context.maxGenerations)) pruned = true;
   } else {
-    DifferentialSaveResult saved;
-    int ok = SaveDifferential(path, WithSeparator(context.state.saveFolder), stop, saved, context.ui,
-                              context.maxFragmentFileSize);
-    context.setAsideFragments.insert(context.setAsideFragments.end(), saved.setAside.begin(), saved.setAside.end());
-    if (!ok) return 0;
-    backupSize = saved.backupSize;
+    DifferentialSaveResult fragment;
+    saved = SaveDifferential(path, WithSeparator(context.state.saveFolder), stop, fragment, &ui,
+                             context.maxFragmentFileSize) == 1;
+    for (const std::string& aside : fragment.setAside) {
+      context.setAsideFragments.push_back(aside);
+      if (context.reportSetAside) context.reportSetAside(aside);
+    }
+    if (saved) backupSize = fragment.backupSize;
   }
-  if (history) AppendHistory(*history, plat::Now(), status.size, backupSize, path);
+  if (!saved) {
+    // A stop request that ended the copy is no failure; a failed write
+    // (it warned) or any other reason is.
+    const plat::Error failure = plat::LastError();
+    if (ui.warned || !Stopped(context)) Report(context, path, ReasonOf(failure, kNotSavedText));
+    return 0;
+  }
+  if (history && !AppendHistory(*history, plat::Now(), status.size, backupSize, path))
+    Report(context, path, HistoryFailure(context));
   e->savedTime = status.mtime;
   ++context.savedCount;
   return 1;
@@ -151,10 +242,11 @@ int FullCheck(CheckContext& context) {
 
   bool pruned = CheckPass(context, setup, changed, [](int32_t, const FileEntry*) { return true; });
   if (changed) {
-    if (context.catalogueFile.empty())
-      SaveFileList(context.list);
-    else
-      SaveFileList(context.list, context.catalogueFile);
+    const std::string file = context.catalogueFile.empty() ? ExePath(kFileListName) : context.catalogueFile;
+    // A catalogue that could not be read at start is never written; that
+    // was said then.
+    if (!SaveFileList(context.list, file) && !context.list.SavingRefused())
+      Report(context, file, LastErrorText(kNotSavedText));
   }
   plat::Sleep(10);
   if (changed && context.refreshList) context.refreshList();
@@ -178,10 +270,18 @@ bool StartFullCheck(CheckContext& context) {
   CheckContext* c = &context;
   if (!context.checkThread.Start(
           [c] {
+            // However the check ends (a failure the thread reports), the
+            // next one may start and the status shows idle.
+            struct Ended {
+              CheckContext* c;
+              ~Ended() {
+                c->state.progress = -1;
+                c->checkRunning = 0;
+              }
+            } ended{c};
             FullCheck(*c);
-            c->checkRunning = 0;
           },
-          plat::Priority::BelowNormal)) {
+          plat::Priority::BelowNormal, "check thread")) {
     context.checkRunning = 0;
     return false;
   }

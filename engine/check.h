@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/error_log.h"
 #include "app/run_state.h"
 #include "app/settings.h"
 #include "catalogue/file_list.h"
@@ -52,6 +54,11 @@ struct CheckContext {
   // Called by a full check that added or removed entries (the target
   // window refreshes its rows).
   std::function<void()> refreshList;
+  // Hears every file the check could not read, save or record in the
+  // history, every file or folder found that the catalogue cannot take,
+  // and a catalogue file it could not write, with the reason.  Called on
+  // the check's thread.  None: silent.
+  FailureReport reportFailure;
 
   // The full-check thread and the index loader the check restarts.
   plat::Thread checkThread;
@@ -60,19 +67,33 @@ struct CheckContext {
 
   // Files saved by the last (or the running) check.
   std::atomic<int32_t> savedCount{0};
+  // Drives and shares the running check found away: said once, and their
+  // other entries are not looked at again in that check.
+  std::set<std::string> unreachableVolumes;
   // Damaged fragments the last check set aside (their new paths), so that
   // they can be reported; read it only once the check has ended.
   std::vector<std::string> setAsideFragments;
+  // Hears each of them as it is set aside, on the check's thread (the
+  // resident program logs them: the save went on without those bytes).
+  std::function<void(const std::string& path)> reportSetAside;
 };
 
 // The date folder of a check at `now`: saveFolder (ending with "\") and the
 // local date as "%d-%d-%d\", no leading zeros.
 std::string DateFolder(const std::string& saveFolder, plat::Time32 now);
 
+// Why a file was not saved or recorded, when the system gives no reason.
+extern const char kNotSavedText[];
+extern const char kNotRecordedText[];
+
 // Checks catalogue entry i; saves it when its modification time changed.
 // Returns 1 when it was saved.  Sets `changed` when the entry was found gone
 // and removed, and `pruned` when generations were deleted.  history may be
-// null (no history line).
+// null (no history line).  An entry whose status cannot be read but that is
+// not gone (see HasVanished) stays as it is and is reported, or its drive
+// or share is, once per check, when that is away; so is a file whose save
+// or history line failed.  A save ended by a stop request is no failure:
+// the file is tried again at the next check.
 int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
                const std::string& dateFolder, bool& changed, bool& pruned);
 

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "app/text.h"
+#include "platform/exceptions.h"
 #include "platform/platform.h"
 
 namespace quz {
@@ -131,7 +132,13 @@ void CChangeWatcher::Shared::Watch(const std::shared_ptr<Shared>& self) {
     queue.Clear();
   }
   std::shared_ptr<Shared> keep = self;
-  const bool working = worker.Start([keep] { keep->Work(); }, plat::Priority::Idle);
+  const bool working = worker.Start([keep] { keep->Work(); }, plat::Priority::Idle, "change worker");
+  // However the watcher ends (a failure its thread reports), the worker is
+  // told to end and is waited for.
+  struct Ended {
+    Shared* shared;
+    ~Ended() { shared->EndWorker(); }
+  } ended{this};
 
   plat::ChangeWatchSet set;
   while (working && !state.stopRequested.load()) {
@@ -141,7 +148,6 @@ void CChangeWatcher::Shared::Watch(const std::shared_ptr<Shared>& self) {
     // catalogue as it is now.
     set.Clear();
   }
-  EndWorker();
 }
 
 // The narrowest folder set that covers the catalogue, less the folders whose
@@ -196,13 +202,29 @@ void CChangeWatcher::Shared::EndWorker() {
 }
 
 void CChangeWatcher::Shared::Work() {
+  // A worker that ended on a failure (its thread reports it) must not keep
+  // full checks out.
+  struct Ended {
+    RunState& state;
+    ~Ended() { state.changeCheckRunning = 0; }
+  } ended{context.state};
   while (WaitForQueuedFolder()) {
     // Changes reported meanwhile for the same folder merge into its slot,
     // so that a burst of writes costs one folder check.
     plat::Sleep(timing.settleMs);
     WatchedFolder head;
     if (!ClaimHead(head)) continue;
-    FolderCheck(context, head.path, head.kind);
+    try {
+      FolderCheck(context, head.path, head.kind);
+    } catch (...) {
+      // The folder is given up this time (its next change brings it back);
+      // the worker goes on with the next one.
+      if (context.reportFailure)
+        context.reportFailure(head.path, plat::DescribeCurrentException());
+      else
+        plat::ReportCurrentException("change worker");
+      context.state.progress = -1;
+    }
     const int saved = context.savedCount.load();
     if (onFolderChecked) onFolderChecked(head.path, saved);
     FinishHead();
@@ -266,7 +288,8 @@ bool CChangeWatcher::Start() {
   shared_->workerWaitMs = workerWaitMs;
   shared_->timing = timing;
   std::shared_ptr<Shared> shared = shared_;
-  if (!watcher_.Start([shared] { shared->Watch(shared); }, plat::Priority::BelowNormal)) return false;
+  if (!watcher_.Start([shared] { shared->Watch(shared); }, plat::Priority::BelowNormal, "change watcher"))
+    return false;
   started_ = true;
   return true;
 }

@@ -1,6 +1,7 @@
 // Parts of the platform layer that are the same on every backend.
 #include <thread>
 
+#include "platform/exceptions.h"
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
 
@@ -79,21 +80,29 @@ CalendarTime BreakDownUtc(int64_t t) {
 struct Thread::State {
   std::function<void()> body;
   Priority priority = Priority::Normal;
+  const char* name = "thread";
   Event done{true, false};
   std::thread thread;
   std::mutex joinMutex;
 };
 
-bool Thread::Start(std::function<void()> body, Priority priority) {
+bool Thread::Start(std::function<void()> body, Priority priority, const char* name) {
   if (state_ && Running()) return false;
   if (state_) Join();
   auto state = std::make_shared<State>();
   state->body = std::move(body);
   state->priority = priority;
+  state->name = name ? name : "thread";
   try {
     state->thread = std::thread([state] {
       detail::SetCurrentThreadPriority(state->priority);
-      state->body();
+      // Nothing may leave a thread body: an exception there would end the
+      // whole program.
+      try {
+        state->body();
+      } catch (...) {
+        ReportCurrentException(state->name);
+      }
       state->body = nullptr;  // release what the body captured before signalling
       state->done.Set();
     });

@@ -26,6 +26,8 @@ void WriteToDebugger(const std::string& where, const std::string& what) {
 #endif
 }
 
+}  // namespace
+
 std::string DescribeCurrentException() {
   if (!std::current_exception()) return "no exception";
   try {
@@ -36,7 +38,6 @@ std::string DescribeCurrentException() {
     return "an exception that is not a std::exception";
   }
 }
-}  // namespace
 
 void SetExceptionHandler(ExceptionHandler handler) {
   std::lock_guard<std::mutex> lock(handlerMutex);

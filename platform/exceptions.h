@@ -21,4 +21,8 @@ void SetExceptionHandler(ExceptionHandler handler);
 // the handler.  Never throws; a handler that throws is ignored.
 void ReportCurrentException(const char* where) noexcept;
 
+// For catch blocks that report the failure their own way: the exception's
+// own text, or a note that it carried none.
+std::string DescribeCurrentException();
+
 }  // namespace plat

@@ -158,10 +158,15 @@ class DirReader {
   bool Open(const std::string& folder, bool namesOnly = false);
   bool Next(DirEntry& entry);
   void Close();
+  // The entries Next left out because their names have no code page 932
+  // form, each as near as code page 932 comes ("?" for what it cannot
+  // show), so that a caller can say which files it could not take.
+  const std::vector<std::string>& LeftOut() const { return leftOut_; }
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  std::vector<std::string> leftOut_;
 };
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries);
 
@@ -224,7 +229,11 @@ class Thread {
   Thread(const Thread&) = delete;
   Thread& operator=(const Thread&) = delete;
 
-  bool Start(std::function<void()> body, Priority priority = Priority::Normal);
+  // An exception that escapes the body ends the thread as if the body had
+  // returned; it goes to plat::ReportCurrentException (platform/
+  // exceptions.h) with `name` as the place, and the program goes on.
+  bool Start(std::function<void()> body, Priority priority = Priority::Normal,
+             const char* name = "thread");
   // True when the thread has ended (at once when none was started).
   bool Join(uint32_t timeoutMs = kInfinite);
   bool Running() const;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "app/error_log.h"
 #include "app/paths.h"
 #include "app/settings.h"
 #include "app/temporary_files.h"
@@ -10,8 +11,6 @@
 #include "restore/reassembly.h"
 
 namespace quz {
-
-const char kErrorLogName[] = "lasterror.txt";
 
 namespace {
 
@@ -25,26 +24,6 @@ const char kInPlaceCaption[] = "元の場所に戻す - 警告";
 const char kResultCaption[] = "quz - 復元結果";
 const char kOutsideDestination[] = "復元先フォルダの外を指すパスのため復元しません";
 constexpr uint32_t kKeptAttributes = plat::kAttrReadOnly | plat::kAttrHidden | plat::kAttrSystem | plat::kAttrArchive;
-
-// The standard 24-character date text with its line feed, as ctime writes it.
-std::string DateText(plat::CalendarTime c) {
-  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3s %.3s%3d %02d:%02d:%02d %d\n", kDays[(c.weekday % 7 + 7) % 7],
-                kMonths[(c.month + 11) % 12], c.day, c.hour, c.minute, c.second, c.year);
-  return text;
-}
-
-void AppendErrorLog(const std::string& path, std::string message) {
-  plat::File log;
-  if (!log.Open(ExePath(kErrorLogName), plat::Access::ReadWrite, plat::Disposition::OpenAlways, plat::kShareRead))
-    return;
-  if (log.Seek(0, plat::Origin::End) < 0) return;
-  if (message.size() > 500) message.resize(500);
-  log.WriteAll(DateText(plat::BreakDownLocal(plat::Now())) + " " + path + " " + message + "\r\n");
-}
 
 void LogLastError(const std::string& path) {
   int code = plat::LastError().code;

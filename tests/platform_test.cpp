@@ -420,20 +420,26 @@ TEST(PlatformPlaces, PathsOutsideDriveZFailLikeMissingFiles) {
   ASSERT_TRUE(plat::ToEnginePath("/tmp/\x83\x5c/", engine));  // "ソ", given as engine text
   EXPECT_EQ(engine, "Z:\\tmp\\ソ\\");
 }
+#endif
 
-TEST(PlatformFolders, NamesWithoutACodePage932FormAreLeftOut) {
+TEST(PlatformFolders, NamesWithoutACodePage932FormAreLeftOutAndSaidSo) {
   TempDir dir;
   WriteFile(dir / "ok.txt", "x");
-  // U+00E9 has no code page 932 form.
-  std::string native = quztest::HostPath(dir.path()) + "caf\xC3\xA9.txt";
-  FILE* f = fopen(native.c_str(), "w");
-  ASSERT_NE(f, nullptr);
-  fclose(f);
-  std::vector<std::string> names = Names(dir.path());
-  EXPECT_EQ(names.size(), 3u);
-  EXPECT_NE(std::find(names.begin(), names.end(), "ok.txt"), names.end());
+  quztest::WriteFileNamedOutsideCodePage932(dir.path());
+  for (bool namesOnly : {false, true}) {
+    plat::DirReader reader;
+    ASSERT_TRUE(reader.Open(dir.path(), namesOnly));
+    std::vector<std::string> names;
+    plat::DirEntry e;
+    while (reader.Next(e)) names.push_back(e.name);
+    EXPECT_EQ(names.size(), 3u);  // ".", ".." and ok.txt
+    EXPECT_NE(std::find(names.begin(), names.end(), "ok.txt"), names.end());
+    ASSERT_EQ(reader.LeftOut().size(), 1u);
+    const std::string& left = reader.LeftOut()[0];
+    EXPECT_EQ(left.rfind("report-", 0), 0u) << left;
+    EXPECT_EQ(left.substr(left.size() - 4), ".txt");
+  }
 }
-#endif
 
 // ---------------------------------------------------------------- time
 
@@ -521,6 +527,25 @@ TEST(PlatformThreads, AbandonedThreadDoesNotBringDownTheProgram) {
   }  // destroyed while still running
   release->Set();
   plat::Sleep(20);
+}
+
+TEST(PlatformThreads, AnExceptionEndsOnlyItsThreadAndGoesToTheHandler) {
+  std::string heardThread, heardWhat;
+  plat::SetExceptionHandler([&](const std::string& where, const std::string& what) {
+    heardThread = where;
+    heardWhat = what;
+  });
+  plat::Thread t;
+  ASSERT_TRUE(t.Start([] { throw std::runtime_error("out of luck"); }, plat::Priority::Normal, "worker"));
+  EXPECT_TRUE(t.Join(10000));
+  EXPECT_FALSE(t.Running());
+  EXPECT_EQ(heardThread, "worker");
+  EXPECT_EQ(heardWhat, "out of luck");
+  ASSERT_TRUE(t.Start([] { throw 42; }));
+  EXPECT_TRUE(t.Join(10000));
+  EXPECT_EQ(heardThread, "thread");
+  EXPECT_EQ(heardWhat, "an exception that is not a std::exception");
+  plat::SetExceptionHandler(nullptr);
 }
 
 TEST(PlatformThreads, ManualAndAutoResetEvents) {

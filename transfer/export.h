@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/error_log.h"
 #include "app/settings.h"
 #include "app/settings_keys.h"
 #include "platform/interaction.h"
@@ -21,9 +22,10 @@ namespace quz::transfer {
 
 extern const char kExportResultTitle[];  // "quz - 書き出し結果"
 extern const char kNothingToPackText[];
-
-// The most files and folders one walk takes, the save folder included.
-constexpr int32_t kMaxExportEntries = 50000;
+// Why a file was not exported, when the system gives no reason of its own.
+extern const char kNotExportedText[];
+extern const char kCannotListText[];
+extern const char kNameNotExportedText[];
 
 // What the export window loads when it opens.
 struct ExportSettings {
@@ -63,9 +65,12 @@ std::string ExportStamp(plat::Time32 now, int32_t timeZoneOffset);
 // when the folder lacks one, and the name.
 std::vector<std::string> ListFolderLevel(const std::string& folder);
 // The breadth-first walk of the export and the import: `root` first, then
-// every file and folder below it, at most kMaxExportEntries in all.  A path
-// that cannot be read counts as a folder and lists nothing.
-std::vector<std::string> WalkBreadthFirst(const std::string& root, const ProgressFunction& progress = nullptr);
+// every file and folder below it, however many there are.  A path
+// that cannot be read counts as a folder and lists nothing.  report, when
+// given, hears a folder that is there but cannot be listed, each name with
+// no code page 932 form.
+std::vector<std::string> WalkBreadthFirst(const std::string& root, const ProgressFunction& progress = nullptr,
+                                          const FailureReport& report = nullptr);
 
 struct ExportContext {
   std::string saveFolder;   // the root whose files are exported
@@ -84,13 +89,17 @@ struct ExportContext {
   IArchiverWindow* window = nullptr;  // disabled while the archiver runs
   std::function<plat::Time32()> clock;  // empty: plat::Now
   int32_t timeZoneOffset = plat::TimeZoneOffset();
+  // Hears every file the export could not read, copy or give its time, and
+  // every folder or name the walk could not take; each of them marks the
+  // export failed.  None: silent (the export still fails).
+  FailureReport reportFailure;
 };
 
 struct ExportResult {
   int ok = 0;               // 1: recorded as the last export; 0: marked failed
   int32_t files = 0;        // files copied whole
   int64_t bytes = 0;        // their sizes
-  int32_t failedCopies = 0; // copies that broke off (a full or removed medium)
+  int32_t failedCopies = 0; // copies not made, broken off or left without their time
   std::string stamp;
   std::string exportFolder;
   std::string archivePath;  // packed form

@@ -107,111 +107,154 @@ std::vector<std::string> ImportListLines(const std::string& folder) {
   return lines;
 }
 
+namespace {
+
+// One import on its way through the lines of the list.
+struct ImportRun {
+  ImportRun(ImportContext& c, ImportResult& r) : ctx(c), result(r), ui(*c.ui), throttle(c.progress, c.ui) {}
+  ImportContext& ctx;
+  ImportResult& result;
+  plat::IUserInteraction& ui;
+  ProgressReporter throttle;
+  std::string work;        // the work folder, with its "\"
+  std::string saveFolder;  // with its "\"
+};
+
+// A line split into its folder, its name without the extension and the
+// extension.
+struct LineParts {
+  std::string folder, stem, extension;
+};
+
+LineParts SplitLine(const std::string& path) {
+  const size_t slash = LastCharPos(path, '\\');
+  LineParts parts;
+  parts.folder = slash == kNone ? std::string() : path.substr(0, slash + 1);
+  const std::string name = slash == kNone ? path : path.substr(slash + 1);
+  parts.stem = StemOf(name);
+  parts.extension = name.substr(parts.stem.size());
+  return parts;
+}
+
+bool IsPieceLine(const LineParts& parts) {
+  return !parts.stem.empty() && (parts.stem[0] == 'b' || parts.stem[0] == 'e');
+}
+
+// Gathers a piece in the work folder, where the pieces of one archive come
+// together across media, and joins them once all are there.  Returns the
+// joined archive's path, or empty when the set is not complete yet or the
+// piece could not be gathered (both said in a message).
+std::string GatherPiece(ImportRun& run, const std::string& path, const LineParts& parts) {
+  const std::string copyPath = run.work + parts.stem + parts.extension;
+  plat::File piece;
+  if (!piece.Open(path, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareRead)) {
+    run.ui.Message(kCannotOpenText, path, plat::kButtonsOk);
+    ++run.result.problems;
+    return std::string();
+  }
+  // A piece already in the work folder is where it belongs: copying it onto
+  // itself would truncate it.
+  if (!EqualNoCase(parts.folder, run.work)) {
+    plat::File copy;
+    if (!copy.Open(copyPath, plat::Access::ReadWrite, plat::Disposition::CreateAlways, plat::kShareNone)) {
+      run.ui.Message(kCannotCreateText, copyPath, plat::kButtonsOk);
+      ++run.result.problems;
+      return std::string();
+    }
+    bool whole = CopyFileData(piece, copy, kCopyAll, nullptr, nullptr) == 1;
+    whole = copy.Flush() && whole;
+    copy.Close();
+    if (!whole) {
+      // A piece short of bytes would be joined into a broken archive.
+      plat::DeleteFile(copyPath);
+      run.ui.Message(kCannotCreateText, copyPath, plat::kButtonsOk);
+      ++run.result.problems;
+      return std::string();
+    }
+  }
+  piece.Close();
+  const std::string stamp = parts.stem.size() > 5 ? parts.stem.substr(5) : std::string();
+  const std::string joinedPath = run.work + stamp + parts.extension;
+  if (!IsValidExportStamp(stamp) || !JoinPieces(run.work, stamp, joinedPath, run.ui, run.ctx.progress)) {
+    run.ui.Message(kPiecesIncompleteText, joinedPath, plat::kButtonsOk | plat::kIconInformation);
+    ++run.result.piecesWaiting;
+    return std::string();
+  }
+  return joinedPath;
+}
+
+// Copies every file of an export folder into the save folder (a line whose
+// medium is gone reads as an empty folder).  Line i of n sets the progress.
+void ImportFolder(ImportRun& run, const std::string& path, size_t i, size_t n) {
+  const std::string root = WithSeparator(path);
+  std::vector<std::string> entries = WalkBreadthFirst(root);
+  const size_t count = entries.size();
+  for (size_t k = 1; k < count; ++k) {
+    run.throttle.Update(static_cast<int>((k * 100 / count) / n + i * 100 / n));
+    const std::string& file = entries[k];
+    plat::FileStatus st;
+    if (!plat::GetFileStatus(file, st) || st.isDirectory || IsTemporaryName(file.substr(LastCharPos(file, '\\') + 1)))
+      continue;
+    const std::string relative = file.substr(root.size());
+    if (!IsContainedRelative(relative)) {
+      ++run.result.filesRefused;
+      continue;
+    }
+    const std::string target = run.saveFolder + relative;
+    std::string targetFolder = target.substr(0, LastCharPos(target, '\\') + 1);
+    CreateSaveFolder(targetFolder);
+    if (ImportFile(file, target))
+      ++run.result.filesCopied;
+    else
+      ++run.result.filesFailed;
+  }
+}
+
+// Unpacks an archive (or the archive just joined from pieces) into the save
+// folder.  The archiver itself refuses names that would lead outside it.
+void ImportArchive(ImportRun& run, const std::string& path, bool joined) {
+  CArchiver archiver(run.ui, ArchiverUse::Import, run.ctx.caption);
+  if (!archiver.Load()) {
+    ++run.result.problems;
+    return;
+  }
+  if (archiver.Run(UnpackCommandLine(path, run.saveFolder), run.ctx.window)) {
+    ++run.result.archivesUnpacked;
+    if (joined) run.ui.Message(kPiecesJoinedText, path, plat::kButtonsOk);
+  } else {
+    ++run.result.problems;
+  }
+  archiver.Unload();
+}
+
+}  // namespace
+
 ImportResult RunImport(ImportContext& ctx) {
   ImportResult result;
   if (ctx.lines.empty() || EqualNoCase(ctx.lines.front(), kNoExportItemsText)) return result;
   result.ran = true;
-  plat::IUserInteraction& ui = *ctx.ui;
-  // The work folder is used as a folder, whether or not it was stored
-  // with its "\".
-  const std::string work = WithSeparator(ReadWorkFolder(ctx.settingsFile));
-  const std::string saveFolder = WithSeparator(ctx.saveFolder);
-  ProgressReporter throttle(ctx.progress, &ui);
+  ImportRun run(ctx, result);
+  // The work folder is used as a folder, whether or not it was stored with
+  // its "\".
+  run.work = WithSeparator(ReadWorkFolder(ctx.settingsFile));
+  run.saveFolder = WithSeparator(ctx.saveFolder);
   const size_t n = ctx.lines.size();
-
   for (size_t i = 0; i < n; ++i) {
-    throttle.Update(static_cast<int>(i * 100 / n));
+    run.throttle.Update(static_cast<int>(i * 100 / n));
     std::string path = ctx.lines[i];
-    const size_t slash = LastCharPos(path, '\\');
-    const std::string folder = slash == kNone ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == kNone ? path : path.substr(slash + 1);
-    const std::string stem = StemOf(name);
-    const std::string extension = name.substr(stem.size());
-    bool joined = false;
-
-    if (!stem.empty() && (stem[0] == 'b' || stem[0] == 'e')) {
-      const std::string copyPath = work + name;
-      plat::File piece;
-      if (!piece.Open(path, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareRead)) {
-        ui.Message(kCannotOpenText, path, plat::kButtonsOk);
-        ++result.problems;
-        continue;
-      }
-      // A piece already in the work folder is where it belongs: copying it
-      // onto itself would truncate it.
-      if (!EqualNoCase(folder, work)) {
-        plat::File copy;
-        if (!copy.Open(copyPath, plat::Access::ReadWrite, plat::Disposition::CreateAlways, plat::kShareNone)) {
-          ui.Message(kCannotCreateText, copyPath, plat::kButtonsOk);
-          ++result.problems;
-          continue;
-        }
-        bool whole = CopyFileData(piece, copy, kCopyAll, nullptr, nullptr) == 1;
-        whole = copy.Flush() && whole;
-        copy.Close();
-        if (!whole) {
-          // A piece short of bytes would be joined into a broken archive.
-          plat::DeleteFile(copyPath);
-          ui.Message(kCannotCreateText, copyPath, plat::kButtonsOk);
-          ++result.problems;
-          continue;
-        }
-      }
-      piece.Close();
-      const std::string stamp = stem.size() > 5 ? stem.substr(5) : std::string();
-      const std::string joinedPath = work + stamp + extension;
-      if (!IsValidExportStamp(stamp) || !JoinPieces(work, stamp, joinedPath, ui, ctx.progress)) {
-        ui.Message(kPiecesIncompleteText, joinedPath, plat::kButtonsOk | plat::kIconInformation);
-        ++result.piecesWaiting;
-        continue;
-      }
-      joined = true;
-      path = joinedPath;
+    const LineParts parts = SplitLine(path);
+    const bool piece = IsPieceLine(parts);
+    if (piece) {
+      path = GatherPiece(run, path, parts);
+      if (path.empty()) continue;
     }
-
     uint32_t attributes = plat::GetAttributes(path);
-    if (attributes == plat::kInvalidAttributes || (attributes & plat::kAttrDirectory)) {
-      // An export folder (or a line whose medium is gone: an empty folder).
-      const std::string root = WithSeparator(path);
-      std::vector<std::string> entries = WalkBreadthFirst(root);
-      const size_t count = entries.size();
-      for (size_t k = 1; k < count; ++k) {
-        throttle.Update(static_cast<int>((k * 100 / count) / n + i * 100 / n));
-        const std::string& file = entries[k];
-        plat::FileStatus st;
-        if (!plat::GetFileStatus(file, st) || st.isDirectory || IsTemporaryName(file.substr(LastCharPos(file, '\\') + 1)))
-          continue;
-        const std::string relative = file.substr(root.size());
-        if (!IsContainedRelative(relative)) {
-          ++result.filesRefused;
-          continue;
-        }
-        const std::string target = saveFolder + relative;
-        std::string targetFolder = target.substr(0, LastCharPos(target, '\\') + 1);
-        CreateSaveFolder(targetFolder);
-        if (ImportFile(file, target))
-          ++result.filesCopied;
-        else
-          ++result.filesFailed;
-      }
-    } else {
-      // An archive, or the archive just joined.  The archiver itself
-      // refuses names that would lead outside the save folder.
-      CArchiver archiver(ui, ArchiverUse::Import, ctx.caption);
-      if (!archiver.Load()) {
-        ++result.problems;
-        continue;
-      }
-      if (archiver.Run(UnpackCommandLine(path, saveFolder), ctx.window)) {
-        ++result.archivesUnpacked;
-        if (joined) ui.Message(kPiecesJoinedText, path, plat::kButtonsOk);
-      } else {
-        ++result.problems;
-      }
-      archiver.Unload();
-    }
+    if (attributes == plat::kInvalidAttributes || (attributes & plat::kAttrDirectory))
+      ImportFolder(run, path, i, n);
+    else
+      ImportArchive(run, path, piece);
   }
-  ui.Message(kImportDoneText, kImportDoneCaption, plat::kButtonsOk);
+  run.ui.Message(kImportDoneText, kImportDoneCaption, plat::kButtonsOk);
   return result;
 }
 

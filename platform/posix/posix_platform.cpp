@@ -67,6 +67,23 @@ using wine::Cp932ToUtf8;
 using wine::FromNative;
 using wine::Utf8ToCp932;
 
+// A name with no code page 932 form as near as code page 932 comes: each
+// character that has none (or each byte that is no UTF-8) becomes "?".
+std::string NearestCp932(std::string_view in) {
+  std::string out, one;
+  for (size_t i = 0; i < in.size();) {
+    unsigned char c = static_cast<unsigned char>(in[i]);
+    size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (i + n > in.size()) n = 1;
+    if (Utf8ToCp932(in.substr(i, n), one))
+      out += one;
+    else
+      out += '?';
+    i += n;
+  }
+  return out;
+}
+
 // "Z:\a\b" -> "/a/b"; any other drive has no native form.
 bool ToNative(const std::string& path, std::string& native) {
   if (!wine::OnDriveZ(path)) {
@@ -421,6 +438,7 @@ DirReader::~DirReader() { Close(); }
 
 bool DirReader::Open(const std::string& folder, bool namesOnly) {
   Close();
+  leftOut_.clear();
   auto impl = std::make_unique<Impl>();
   impl->namesOnly = namesOnly;
   if (!ToNative(folder, impl->native, true)) return false;
@@ -452,7 +470,10 @@ bool DirReader::Next(DirEntry& entry) {
     }
     if (impl_->namesOnly && (type == DT_DIR || type == DT_REG)) {
       std::string cp;
-      if (!Utf8ToCp932(name, cp)) continue;
+      if (!Utf8ToCp932(name, cp)) {
+        leftOut_.push_back(NearestCp932(name));
+        continue;
+      }
       entry = DirEntry();
       entry.name = std::move(cp);
       entry.isDirectory = type == DT_DIR;
@@ -462,7 +483,10 @@ bool DirReader::Next(DirEntry& entry) {
     struct stat st;
     if (stat((base + "/" + name).c_str(), &st) != 0) continue;  // a dangling link
     std::string cp;
-    if (!Utf8ToCp932(name, cp)) continue;  // no code page 932 form: unreadable
+    if (!Utf8ToCp932(name, cp)) {  // no code page 932 form: unreadable
+      leftOut_.push_back(NearestCp932(name));
+      continue;
+    }
     entry.name = std::move(cp);
     entry.isDirectory = S_ISDIR(st.st_mode);
     entry.size = entry.isDirectory ? 0 : static_cast<int64_t>(st.st_size);

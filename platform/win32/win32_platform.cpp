@@ -270,19 +270,53 @@ bool File::SetModifiedTime(Time32 mtime) {
 
 struct DirReader::Impl {
   HANDLE find = INVALID_HANDLE_VALUE;
-  WIN32_FIND_DATAA data;
+  WIN32_FIND_DATAW data;
   bool pending = false;  // `data` holds an entry not yet handed out
 };
+
+namespace {
+// The ANSI form of a wide name; false when it has none: a character the
+// code page lacks would come out as "?" or as a look-alike, which names
+// another file or none.
+bool AnsiName(const wchar_t* wide, std::string& name) {
+  int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) {
+    name = "?";
+    return false;
+  }
+  name.assign(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, name.data(), n, nullptr, nullptr);
+  name.resize(static_cast<size_t>(n - 1));
+  int back = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
+  if (back <= 0) return false;
+  std::wstring again(static_cast<size_t>(back), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, again.data(), back);
+  again.resize(static_cast<size_t>(back - 1));
+  return again == wide;
+}
+
+std::wstring WideOf(const std::string& text) {
+  int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
+  wide.resize(static_cast<size_t>(n - 1));
+  return wide;
+}
+}  // namespace
 
 DirReader::DirReader() = default;
 DirReader::~DirReader() { Close(); }
 
 bool DirReader::Open(const std::string& folder, bool /*namesOnly*/) {
   Close();
+  leftOut_.clear();
   auto impl = std::make_unique<Impl>();
   std::string pattern = WithSeparator(ApiPath(folder));
   pattern += '*';
-  impl->find = FindFirstFileA(pattern.c_str(), &impl->data);
+  // The wide listing, so that a name the code page cannot show is seen as
+  // such instead of coming back with "?" in it.
+  impl->find = FindFirstFileW(WideOf(pattern).c_str(), &impl->data);
   if (impl->find == INVALID_HANDLE_VALUE) {
     DWORD e = ::GetLastError();
     if (e != ERROR_FILE_NOT_FOUND) return Fail(e);
@@ -295,17 +329,25 @@ bool DirReader::Open(const std::string& folder, bool /*namesOnly*/) {
 }
 
 bool DirReader::Next(DirEntry& entry) {
-  if (!impl_ || !impl_->pending) return false;
-  const WIN32_FIND_DATAA& d = impl_->data;
-  entry.name = d.cFileName;
-  entry.isDirectory = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  entry.size = entry.isDirectory
-                   ? 0
-                   : static_cast<int64_t>((static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow);
-  entry.mtime = FromFileTime(d.ftLastWriteTime);
-  entry.attributes = d.dwFileAttributes;
-  impl_->pending = FindNextFileA(impl_->find, &impl_->data) != 0;
-  return true;
+  while (impl_ && impl_->pending) {
+    const WIN32_FIND_DATAW& d = impl_->data;
+    std::string name;
+    bool named = AnsiName(d.cFileName, name);
+    if (named) {
+      entry.name = std::move(name);
+      entry.isDirectory = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      entry.size = entry.isDirectory
+                       ? 0
+                       : static_cast<int64_t>((static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow);
+      entry.mtime = FromFileTime(d.ftLastWriteTime);
+      entry.attributes = d.dwFileAttributes;
+    } else {
+      leftOut_.push_back(name);
+    }
+    impl_->pending = FindNextFileW(impl_->find, &impl_->data) != 0;
+    if (named) return true;
+  }
+  return false;
 }
 
 void DirReader::Close() {

@@ -402,6 +402,56 @@ TEST_F(Resident, ExitDuringALongCheckStopsItAndWritesTheCatalogue) {
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "チェック間隔"), "300");
 }
 
+TEST_F(Resident, AnUnreadableCatalogueIsReportedAndNeverWrittenOver) {
+  WriteSettings(300, 0);
+  WriteCatalogue(2, 10);
+  const std::string catalogue = quztest::ReadFile(dir / quz::kFileListName);
+  std::unique_ptr<TestMainWnd> window;
+  {
+    // Another program holds it through the whole start.
+    quztest::Unreadable held(dir / quz::kFileListName);
+    window = Start();
+  }
+  auto shown = ui.Boxes();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].text.find(dir / quz::kFileListName), std::string::npos) << shown[0].text;
+  EXPECT_EQ(shown[0].caption, "quz");
+  // The program runs on: what is added is checked and saved, but neither a
+  // check, nor the timer, nor the exit writes the catalogue.
+  ASSERT_TRUE(window->FileList().AddEntry(dir / "source\\", quz::SaveType::Search));
+  ASSERT_TRUE(window->CheckNow());
+  EXPECT_TRUE(CheckRan(*window));
+  window->State().catalogueChanged = 1;
+  Timer(*window, quz::kAnimationTimer);
+  HWND handle = window->Handle();
+  Command(*window, ID_APP_EXIT_RESIDENT);
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindow(handle); }));
+  EXPECT_EQ(quztest::ReadFile(dir / quz::kFileListName), catalogue);
+  EXPECT_EQ(ui.Boxes().size(), 1u);
+  EXPECT_FALSE(quztest::Exists(dir / "lasterror.txt"));
+}
+
+TEST_F(Resident, FilesACheckCannotReadGoToTheErrorLogWithoutABox) {
+  WriteSettings(300, 0);
+  WriteCatalogue(3, 10);
+  const std::string locked = dir / "source\\file1.dat";
+  auto window = Start();
+  {
+    quztest::Unreadable held(locked);
+    ASSERT_TRUE(window->CheckNow());
+    EXPECT_TRUE(CheckRan(*window));
+  }
+  EXPECT_EQ(window->Context().savedCount.load(), 2);
+  EXPECT_TRUE(ui.Boxes().empty());
+  const std::string log = quztest::ReadFile(dir / "lasterror.txt");
+  EXPECT_NE(log.find(" " + locked + " "), std::string::npos) << log;
+  // Still listed, and saved by the next check.
+  ASSERT_NE(window->FileList().FindEntry(locked), nullptr);
+  ASSERT_TRUE(window->CheckNow());
+  EXPECT_TRUE(CheckRan(*window));
+  EXPECT_EQ(window->Context().savedCount.load(), 1);
+}
+
 TEST_F(Resident, ChangeWatcherRunsOnlyWhenSwitchedOnAndSavesChangedFiles) {
   WriteSettings(300, 0);
   WriteCatalogue(3, 100);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "catalogue/file_list.h"
@@ -86,6 +87,36 @@ TEST(FileListFile, LongLinesAndWithdrawnEntries) {
   ASSERT_TRUE(quz::SaveFileList(list, file));
   EXPECT_EQ(quztest::ReadFile(file),
             "C:\\k\\kept<2<0<2\r\nC:\\k\\big<2147483647<0<-2147483648\r\n");
+}
+
+TEST(FileListFile, ACatalogueThatCannotBeReadIsTriedAgainAndNeverWrittenOver) {
+  quztest::TempDir dir;
+  const std::string file = dir / "FileList.txt";
+  const std::string kept = "C:\\kept\\x<1<0<1\r\n";
+  quztest::WriteFile(file, kept);
+  auto holder = std::make_shared<plat::File>();
+  // Another program holds it without sharing for the whole start...
+  ASSERT_TRUE(holder->Open(file, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
+  CFileList list;
+  EXPECT_FALSE(quz::LoadFileList(list, file));
+  EXPECT_EQ(plat::LastError().kind, plat::ErrorKind::SharingViolation);
+  ASSERT_TRUE(list.AddLoaded("C:\\new\\y", 1, quz::SaveType::Normal, 1));
+  holder->Close();
+  EXPECT_FALSE(quz::SaveFileList(list, file));
+  EXPECT_EQ(quztest::ReadFile(file), kept);
+
+  // ...or only a moment, which the tries outlast.
+  ASSERT_TRUE(holder->Open(file, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
+  plat::Thread release;
+  ASSERT_TRUE(release.Start([holder] {
+    plat::Sleep(quz::kLoadRetryMs * 3);
+    holder->Close();
+  }));
+  CFileList later;
+  EXPECT_TRUE(quz::LoadFileList(later, file));
+  EXPECT_TRUE(release.Join());
+  EXPECT_NE(later.FindEntry("C:\\kept\\x"), nullptr);
+  EXPECT_TRUE(quz::SaveFileList(later, file));
 }
 
 TEST(FileListFile, AFailedSaveLeavesThePreviousCatalogue) {

@@ -86,7 +86,7 @@ TEST(FileList, HoldsAtMostTheLimit) {
     ASSERT_TRUE(list.AddLoaded("C:\\f" + std::to_string(i / 50) + "\\n" + std::to_string(i),
                                1, quz::SaveType::Normal, 0));
   EXPECT_EQ(list.Count(), CFileList::kMaxEntries);
-  EXPECT_FALSE(list.AddEntry("C:\\another\\file.txt", quz::SaveType::Search));
+  EXPECT_EQ(list.Add("C:\\another\\file.txt", quz::SaveType::Search), quz::AddResult::Full);
   EXPECT_FALSE(list.AddLoaded("C:\\another\\file.txt", 1, quz::SaveType::Normal, 0));
   EXPECT_EQ(list.Count(), CFileList::kMaxEntries);
   EXPECT_EQ(list.FindEntry("C:\\another\\file.txt"), nullptr);
@@ -127,11 +127,17 @@ TEST(FileList, RemovalsCompactTheOrderAtTheEndOfACheck) {
 TEST(FileList, PathsTheIndexCannotHoldAreRefused) {
   CFileList list;
   std::string longFolder = "C:\\" + std::string(300, 'x');
-  ASSERT_TRUE(list.AddEntry(longFolder.substr(0, 254) + "\\a.txt", quz::SaveType::Search));
-  EXPECT_FALSE(list.AddEntry(longFolder + "\\a.txt", quz::SaveType::Search));
-  EXPECT_FALSE(list.AddEntry(longFolder + "\\b.txt", quz::SaveType::Search));
+  // The index takes a folder part of up to 254 bytes...
+  ASSERT_TRUE(list.AddLoaded(longFolder.substr(0, 254) + "\\a.txt", 1, quz::SaveType::Normal, 0));
   EXPECT_FALSE(list.AddLoaded(longFolder + "\\a.txt", 1, quz::SaveType::Normal, 0));
-  EXPECT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Add(longFolder + "\\b.txt", quz::SaveType::Search), quz::AddResult::CannotHold);
+  // ...and a new entry must be a path the system's file functions take.
+  const std::string longest = "C:\\" + std::string(250, 'y') + "\\a.txt";
+  ASSERT_EQ(longest.size(), CFileList::kMaxPathBytes);
+  EXPECT_EQ(list.Add(longest, quz::SaveType::Search), quz::AddResult::Added);
+  EXPECT_EQ(list.Add(longest, quz::SaveType::Search), quz::AddResult::Listed);
+  EXPECT_EQ(list.Add("C:\\" + std::string(250, 'y') + "\\ab.txt", quz::SaveType::Search), quz::AddResult::CannotHold);
+  EXPECT_EQ(list.Count(), 2);
   EXPECT_EQ(list.FindEntry(longFolder + "\\a.txt"), nullptr);
   EXPECT_EQ(list.EntryAt(0)->Path(), longFolder.substr(0, 254) + "\\a.txt");
 }

@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/run_state.h"
 #include "catalogue/file_list.h"
 #include "catalogue/generation_index.h"
+#include "catalogue/rules.h"
 #include "engine/check.h"
 #include "engine/differential_save.h"
 #include "engine/history.h"
 #include "engine_test_util.h"
+#include "platform/exceptions.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
@@ -40,6 +44,10 @@ class CheckTest : public ::testing::Test {
     context->catalogueFile = dir / "FileList.txt";
     context->historyFile = dir / "Rireki.txt";
     context->settingsFile = dir / "quz.ini";
+    context->reportFailure = [this](const std::string& path, const std::string& reason) {
+      std::lock_guard<std::mutex> lock(failuresMutex);
+      failures.push_back({path, reason});
+    };
     date = quz::DateFolder(dir / "save\\", plat::Now());
   }
   void TearDown() override { context.reset(); }
@@ -53,6 +61,14 @@ class CheckTest : public ::testing::Test {
   std::vector<std::string> History() {
     return IsFile(dir / "Rireki.txt") ? Lines(ReadFile(dir / "Rireki.txt")) : std::vector<std::string>();
   }
+  // The reasons reported for path, in order.
+  std::vector<std::string> FailuresOf(const std::string& path) {
+    std::lock_guard<std::mutex> lock(failuresMutex);
+    std::vector<std::string> reasons;
+    for (const auto& [p, reason] : failures)
+      if (p == path) reasons.push_back(reason);
+    return reasons;
+  }
   std::vector<std::string> CopyList() {
     return IsFile(date + "quzFileList.txt") ? Lines(ReadFile(date + "quzFileList.txt"))
                                             : std::vector<std::string>();
@@ -65,6 +81,8 @@ class CheckTest : public ::testing::Test {
   quz::CGenerationIndex index;
   plat::ScriptedInteraction ui;
   std::unique_ptr<quz::CheckContext> context;
+  std::mutex failuresMutex;
+  std::vector<std::pair<std::string, std::string>> failures;
 };
 
 TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
@@ -119,6 +137,7 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   EXPECT_NE(catalogue.find(data + "sub\\<"), std::string::npos);  // the folder stays
   EXPECT_NE(catalogue.find(data + "d.txt<100000<"), std::string::npos);
   EXPECT_TRUE(ui.Messages().empty());
+  EXPECT_TRUE(failures.empty());  // a deleted file is no failure
 }
 
 TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
@@ -240,6 +259,129 @@ TEST_F(CheckTest, AFullCheckRunsOnItsOwnThreadWhenTheStartRulesAllow) {
   ASSERT_TRUE(quz::StartFullCheck(*context));  // and again
   ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
   EXPECT_EQ(refreshed, 1);
+}
+
+TEST_F(CheckTest, ALockedTargetStaysListedIsReportedAndIsSavedWhenFreeAgain) {
+  Put("a.txt", "one", 100000);
+  ASSERT_TRUE(list.AddEntry(data + "a.txt", quz::SaveType::Normal));
+  ASSERT_EQ(quz::FullCheck(*context), 1);
+  ASSERT_EQ(context->savedCount, 1);
+  Put("a.txt", "two", 100100);
+  {
+    // Another program holds it without sharing, as mail programs hold
+    // their mailboxes.
+    plat::File holder;
+    ASSERT_TRUE(holder.Open(data + "a.txt", plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
+    ASSERT_EQ(quz::FullCheck(*context), 1);
+    EXPECT_EQ(context->savedCount, 0);
+    ASSERT_NE(Entry("a.txt"), nullptr);
+    EXPECT_EQ(Entry("a.txt")->savedTime, 100000);
+    EXPECT_EQ(FailuresOf(data + "a.txt").size(), 1u);
+  }
+  ASSERT_EQ(quz::FullCheck(*context), 1);
+  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(Entry("a.txt")->savedTime, 100100);
+  EXPECT_EQ(ReadFile(date + "a(2).txt"), "two");
+  EXPECT_EQ(History().size(), 2u);
+  EXPECT_TRUE(ui.Messages().empty());  // failures are reported, never shown
+}
+
+#ifndef _WIN32
+TEST_F(CheckTest, TargetsInAFolderClosedToTheUserStayAndAreSavedWhenItOpens) {
+  Put("sub\\c.txt", "charlie", 100000);
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
+  ASSERT_EQ(quz::FullCheck(*context), 1);
+  ASSERT_EQ(context->savedCount, 1);
+  Put("sub\\c.txt", "CHARLIE", 100200);
+  {
+    quztest::PermissionsApply permissions;
+    quztest::SetMode(data + "sub", 0);
+    ASSERT_EQ(quz::FullCheck(*context), 1);
+    quztest::SetMode(data + "sub", 0755);
+  }
+  EXPECT_EQ(context->savedCount, 0);
+  ASSERT_NE(Entry("sub\\c.txt"), nullptr);
+  EXPECT_EQ(Entry("sub\\c.txt")->savedTime, 100000);
+  EXPECT_EQ(FailuresOf(data + "sub\\c.txt").size(), 1u);  // its status
+  EXPECT_EQ(FailuresOf(data + "sub\\").size(), 1u);       // its listing
+  ASSERT_EQ(quz::FullCheck(*context), 1);
+  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(ReadFile(date + "c(2).txt"), "CHARLIE");
+}
+#endif
+
+TEST_F(CheckTest, TargetsOnAMissingDriveStayWhileDeletedOnesLeave) {
+  plat::FileStatus status;
+  if (plat::GetFileStatus("Q:\\", status)) GTEST_SKIP() << "this system has a drive Q:";
+  // An unplugged disk.
+  ASSERT_TRUE(list.AddLoaded("Q:\\usb\\", 0, quz::SaveType::Search, 0));
+  ASSERT_TRUE(list.AddLoaded("Q:\\usb\\report.doc", 100000, quz::SaveType::Normal, 0));
+  // A deleted folder tree.
+  Put("sub\\c.txt", "c", 100000);
+  ASSERT_TRUE(list.AddEntry(data + "sub\\", quz::SaveType::Search));
+  ASSERT_EQ(quz::FullCheck(*context), 1);
+  quztest::RemoveTree(data + "sub");
+
+  ASSERT_EQ(quz::FullCheck(*context), 1);
+  EXPECT_EQ(Entry("sub\\"), nullptr);
+  EXPECT_EQ(Entry("sub\\c.txt"), nullptr);
+  ASSERT_NE(list.FindEntry("Q:\\usb\\report.doc"), nullptr);
+  EXPECT_EQ(list.FindEntry("Q:\\usb\\report.doc")->savedTime, 100000);
+  EXPECT_NE(list.FindEntry("Q:\\usb\\"), nullptr);
+  // The drive is said once per check, for all its entries.
+  EXPECT_EQ(FailuresOf("Q:\\").size(), 2u);
+  EXPECT_TRUE(FailuresOf("Q:\\usb\\report.doc").empty());
+  EXPECT_TRUE(FailuresOf(data + "sub\\c.txt").empty());
+  std::string catalogue = ReadFile(dir / "FileList.txt");
+  EXPECT_NE(catalogue.find("Q:\\usb\\report.doc<100000<0<"), std::string::npos);
+  EXPECT_EQ(catalogue.find("c.txt"), std::string::npos);
+}
+
+TEST_F(CheckTest, FoundNamesTheCatalogueCannotTakeAreReportedOncePerCheck) {
+  // A folder deep enough that a file in it is longer than a path may be.
+  std::string deep = data;
+  while (deep.size() < 200) {
+    deep += std::string(30, 'd') + "\\";
+    ASSERT_TRUE(plat::CreateFolder(deep)) << deep;
+  }
+  const std::string tooLong = deep + std::string(quz::CFileList::kMaxPathBytes + 7 - deep.size() - 4, 'n') + ".txt";
+  quztest::WriteLongPathFile(tooLong, "long");
+  quztest::WriteFileNamedOutsideCodePage932(data);
+  Put("fine.txt", "fine", 100000);
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
+
+  for (int check = 1; check <= 2; ++check) {
+    ASSERT_EQ(quz::FullCheck(*context), 1);
+    EXPECT_EQ(FailuresOf(tooLong), std::vector<std::string>(check, quz::kPathTooLongText));
+    std::lock_guard<std::mutex> lock(failuresMutex);
+    int unnamed = 0;
+    for (const auto& [path, reason] : failures)
+      if (path.rfind(data + "report-", 0) == 0 && reason == quz::kNoCodePage932NameText) ++unnamed;
+    EXPECT_EQ(unnamed, check);
+  }
+  EXPECT_EQ(list.FindEntry(tooLong), nullptr);
+  EXPECT_NE(Entry("fine.txt"), nullptr);
+  EXPECT_TRUE(IsFile(date + "fine.txt"));
+}
+
+TEST_F(CheckTest, AFailureThatEndsTheCheckThreadLeavesTheNextCheckFree) {
+  std::string heard;
+  plat::SetExceptionHandler([&](const std::string& where, const std::string& what) { heard = where + ": " + what; });
+  Put("a.txt", "a", 100000);
+  ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
+  // Classifying a found file runs out of memory.
+  list.SetClassifier([](const std::string&) -> quz::SaveType { throw std::bad_alloc(); });
+  ASSERT_TRUE(quz::StartFullCheck(*context));
+  ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
+  EXPECT_EQ(context->checkRunning, 0);
+  EXPECT_EQ(state.progress, -1);
+  EXPECT_EQ(heard.rfind("check thread: ", 0), 0u) << heard;
+
+  list.SetClassifier(nullptr);
+  ASSERT_TRUE(quz::StartFullCheck(*context));
+  ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
+  EXPECT_EQ(context->savedCount, 1);
+  plat::SetExceptionHandler(nullptr);
 }
 
 TEST_F(CheckTest, DateFoldersHaveNoLeadingZeros) {

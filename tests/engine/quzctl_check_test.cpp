@@ -94,6 +94,51 @@ TEST_F(QuzctlCheckTest, CheckSavesTheTargetsAndHistoryListsTheRows) {
   EXPECT_NE(Split(rows[0], '\t')[0], Split(rows[1], '\t')[0]);
 }
 
+TEST_F(QuzctlCheckTest, CheckNamesWhatItCouldNotSaveOrListAndFails) {
+  WriteFile(data + "a.txt", "a");
+  WriteFile(data + "locked.txt", "l");
+  std::string deep = data;
+  while (deep.size() < 200) {
+    deep += std::string(30, 'd') + "\\";
+    ASSERT_TRUE(plat::CreateFolder(deep)) << deep;
+  }
+  const std::string tooLong = deep + std::string(266 - deep.size() - 4, 'n') + ".txt";
+  quztest::WriteLongPathFile(tooLong, "long");
+  WriteFile(dir / "FileList.txt", data + "<0<3<0\r\n");
+  std::string out;
+  {
+    quztest::Unreadable locked(data + "locked.txt");
+    ASSERT_EQ(Run({"check"}, &out), 1) << quzctl.Stderr();
+  }
+  const std::string errors = quzctl.Stderr();
+  EXPECT_NE(errors.find(data + "locked.txt: "), std::string::npos) << errors;
+  EXPECT_NE(errors.find(tooLong + ": "), std::string::npos) << errors;
+  EXPECT_EQ(errors.find(data + "a.txt"), std::string::npos) << errors;
+  EXPECT_TRUE(IsFile(quz::DateFolder(dir / "Save\\", plat::Now()) + "a.txt"));
+  // The file stays listed and is saved once it can be read.
+  EXPECT_NE(ReadFile(dir / "FileList.txt").find(data + "locked.txt<0<"), std::string::npos);
+  ASSERT_EQ(Run({"check"}, &out), 1);  // the long path is still there
+  EXPECT_EQ(quzctl.Stderr().find("locked.txt"), std::string::npos);
+  EXPECT_TRUE(IsFile(quz::DateFolder(dir / "Save\\", plat::Now()) + "locked.txt"));
+}
+
+TEST_F(QuzctlCheckTest, ACatalogueThatCannotBeReadIsNeverWrittenOver) {
+  WriteFile(data + "a.txt", "a");
+  const std::string catalogue = data + "kept.txt<1<0<1\r\n";
+  WriteFile(dir / "FileList.txt", catalogue);
+  std::string out;
+  {
+    quztest::Unreadable held(dir / "FileList.txt");
+    EXPECT_EQ(Run({"add", quztest::HostPath(data + "a.txt")}, &out), 1);
+    EXPECT_NE(quzctl.Stderr().find(dir / "FileList.txt"), std::string::npos) << quzctl.Stderr();
+    EXPECT_EQ(Run({"check"}, &out), 1);
+    EXPECT_EQ(Run({"list"}, &out), 1);
+  }
+  EXPECT_EQ(ReadFile(dir / "FileList.txt"), catalogue);
+  EXPECT_EQ(Run({"add", quztest::HostPath(data + "a.txt")}, &out), 0) << quzctl.Stderr();
+  EXPECT_EQ(ReadFile(dir / "FileList.txt"), catalogue + data + "a.txt<0<0<0\r\n");
+}
+
 TEST_F(QuzctlCheckTest, AnEmptySaveFolderSettingUsesTheFolderBesideTheProgram) {
   WriteFile(data + "a.txt", "a");
   WriteFile(dir / "FileList.txt", data + "a.txt<0<0<0\r\n");

@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+// Before the platform header, which takes back the names windows.h maps.
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -14,14 +19,18 @@
 
 #include "app/text.h"
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 
 #ifdef _WIN32
 #define popen _popen
 #define pclose _pclose
 #else
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,6 +84,40 @@ std::string ReadFile(const std::string& path) {
   std::string data;
   EXPECT_TRUE(plat::ReadWholeFile(path, data)) << "cannot read " << path;
   return data;
+}
+
+void WriteLongPathFile(const std::string& path, const std::string& data) {
+#ifdef _WIN32
+  std::vector<wchar_t> wide(path.size() + 1);
+  int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+  ASSERT_GT(n, 0);
+  std::wstring full = L"\\\\?\\" + std::wstring(wide.data(), static_cast<size_t>(n - 1));
+  HANDLE h = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  DWORD written = 0;
+  EXPECT_TRUE(::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr));
+  CloseHandle(h);
+#else
+  WriteFile(path, data);
+#endif
+}
+
+void WriteFileNamedOutsideCodePage932(const std::string& folder) {
+#ifdef _WIN32
+  wchar_t wide[1024];
+  int n = MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, 1000);
+  ASSERT_GT(n, 0);
+  std::wstring path = std::wstring(wide, static_cast<size_t>(n - 1)) + L"report-\xD55C.txt";
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+#else
+  std::string native;
+  ASSERT_TRUE(plat::detail::EngineToNativePath(folder, native));
+  std::FILE* f = std::fopen((native + "/report-\xED\x95\x9C.txt").c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+#endif
 }
 
 bool Exists(const std::string& path) {
@@ -177,6 +220,71 @@ int RunCommand(const std::string& commandLine, std::string* output) {
   return status;
 #else
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+namespace {
+std::atomic<int> permissionsApplied{0};
+
+#ifndef _WIN32
+// The rights that let a process past file permissions, in the effective
+// set of the calling thread (threads started later inherit it).
+constexpr unsigned kOverrideRights = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+
+bool OverrideRights(bool on) {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2] = {};
+  if (syscall(SYS_capget, &header, data) != 0) return false;
+  if (on)
+    data[0].effective |= data[0].permitted & kOverrideRights;
+  else
+    data[0].effective &= ~kOverrideRights;
+  return syscall(SYS_capset, &header, data) == 0;
+}
+#endif
+}  // namespace
+
+PermissionsApply::PermissionsApply() {
+  ++permissionsApplied;
+#ifndef _WIN32
+  EXPECT_TRUE(OverrideRights(false)) << "cannot give up the rights that override file permissions";
+#endif
+}
+
+PermissionsApply::~PermissionsApply() {
+#ifndef _WIN32
+  OverrideRights(true);
+#endif
+  --permissionsApplied;
+}
+
+#ifndef _WIN32
+void SetMode(const std::string& path, unsigned mode) {
+  std::string native;
+  ASSERT_TRUE(plat::detail::EngineToNativePath(path, native)) << path;
+  ASSERT_EQ(::chmod(native.c_str(), mode), 0) << native;
+}
+#endif
+
+Unreadable::Unreadable(const std::string& path) : path_(path) {
+#ifdef _WIN32
+  // Windows shares between processes: a handle without sharing keeps
+  // quzctl out too.  A folder needs backup semantics to be opened.
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE) << path;
+  if (h != INVALID_HANDLE_VALUE) holder_ = h;
+#else
+  SetMode(path, 0);
+#endif
+}
+
+Unreadable::~Unreadable() {
+#ifdef _WIN32
+  if (holder_) CloseHandle(static_cast<HANDLE>(holder_));
+#else
+  plat::FileStatus status;
+  SetMode(path_, 0755);
+  if (plat::GetFileStatus(path_, status) && !status.isDirectory) SetMode(path_, 0644);
 #endif
 }
 
@@ -337,6 +445,12 @@ Quzctl::Quzctl(const TempDir& dir, const std::string& builtAt) : dir_(dir) {
 
 int Quzctl::Run(const std::vector<std::string>& args, std::string* out, const std::string& input) {
   std::string line = Quote(HostPath(exe_));
+#ifndef _WIN32
+  // A program root starts gets every right back unless they are taken
+  // from the set it may ever have.
+  if (permissionsApplied.load() > 0 && geteuid() == 0)
+    line = "setpriv --bounding-set -dac_override,-dac_read_search " + line;
+#endif
   for (const auto& a : args) line += " " + Quote(a);
   std::string in = dir_ / ("stdin" + std::to_string(++runs_) + ".txt");
   WriteFile(in, input);

@@ -32,6 +32,15 @@ void WriteFile(const std::string& path, const std::string& data);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 
+// Writes a file whose path may be longer than the system's ANSI file
+// functions take (on Windows through the wide "\\?\" form).
+void WriteLongPathFile(const std::string& path, const std::string& data);
+
+// Creates folder + "report-" + a Hangul letter + ".txt", a name code page
+// 932 cannot show (the engine sees no such file), through the system's own
+// wide or UTF-8 names; fails the current test on error.
+void WriteFileNamedOutsideCodePage932(const std::string& folder);
+
 // The names of the files (not the folders) directly in folder, sorted.
 std::vector<std::string> FileNames(const std::string& folder);
 
@@ -55,6 +64,43 @@ std::string HostPath(const std::string& enginePath);
 int RunCommand(const std::string& commandLine, std::string* output = nullptr);
 // The quoting the shell of this backend needs around one argument.
 std::string Quote(const std::string& argument);
+
+// File permissions hold nothing back from a process that may override
+// them, and tests often run as root.  While one of these lives, they hold
+// back the calling thread, the threads it starts from then on and the
+// programs Quzctl runs, as they would hold back any user.  Nothing on
+// Windows, where the tests make files unreadable by sharing instead.
+class PermissionsApply {
+ public:
+  PermissionsApply();
+  ~PermissionsApply();
+  PermissionsApply(const PermissionsApply&) = delete;
+  PermissionsApply& operator=(const PermissionsApply&) = delete;
+};
+
+#ifndef _WIN32
+// chmod of an engine path; fails the current test on error.
+void SetMode(const std::string& path, unsigned mode);
+#endif
+
+// A file (or folder) made unreadable for this process's threads and for
+// quzctl the way it happens on each system, until the object goes: on
+// Windows another program holds it without sharing; on posix its
+// permissions deny everything (with PermissionsApply, so also as root).
+class Unreadable {
+ public:
+  explicit Unreadable(const std::string& path);
+  ~Unreadable();
+  Unreadable(const Unreadable&) = delete;
+  Unreadable& operator=(const Unreadable&) = delete;
+
+ private:
+  std::string path_;
+  PermissionsApply permissions_;
+#ifdef _WIN32
+  void* holder_ = nullptr;
+#endif
+};
 
 // A program run in the background with its output in a file, which a test
 // can kill at any moment, as the task manager or a power cut would end it:

@@ -147,6 +147,44 @@ TEST_F(TransferTest, SelectionByTimeAndAFileChangedAfterTheExportIsTakenNext) {
   EXPECT_EQ(ctx.lastExportTime, kT0 + 180);
 }
 
+TEST_F(TransferTest, WhatCannotBeReadFailsTheExportIsNamedAndIsTakenAgain) {
+  WriteTree(save, "2026-12-7\\a.txt", "alpha");
+  WriteTree(save, "2026-12-7\\b.txt", "bravo");
+  WriteTree(save, "2026-12-8\\c.txt", "charlie");
+  WriteTree(save, "mail.mbx\\~temp.dat", "combined image");
+  t::ExportContext ctx = Context();
+  ctx.lastExportTime = 100;
+  quz::WriteSetting(settings, "100", "最終書き出し日時");
+  std::vector<std::string> reported;
+  ctx.reportFailure = [&](const std::string& path, const std::string& reason) {
+    EXPECT_FALSE(reason.empty());
+    reported.push_back(path);
+  };
+  t::ExportResult r;
+  {
+    quztest::Unreadable file(save + "2026-12-7\\b.txt");
+    quztest::Unreadable folder(save + "2026-12-8");
+    // The image is never exported, so a save holding it is no failure.
+    quztest::Unreadable image(save + "mail.mbx\\~temp.dat");
+    r = t::RunExport(ctx);
+  }
+  EXPECT_EQ(r.ok, 0);
+  EXPECT_EQ(r.files, 1);
+  std::sort(reported.begin(), reported.end());
+  EXPECT_EQ(reported, (std::vector<std::string>{save + "2026-12-7\\b.txt", save + "2026-12-8"}));
+  EXPECT_EQ(ctx.lastExportTime, 100);
+  EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "100");
+  EXPECT_TRUE(ui.Messages().empty());
+
+  now += 60;
+  reported.clear();
+  r = t::RunExport(ctx);
+  EXPECT_EQ(r.ok, 1);
+  EXPECT_EQ(r.files, 3);
+  EXPECT_TRUE(reported.empty());
+  EXPECT_EQ(ReadFile(dest + Stamp() + "\\2026-12-7\\b.txt"), "bravo");
+}
+
 TEST_F(TransferTest, ACopyThatCannotBeWrittenFailsTheExportAndKeepsTheLastExportTime) {
   WriteTree(save, "a.txt", "alpha");
   // A destination that cannot hold folders (a file stands in its place),

@@ -130,6 +130,20 @@ TEST_F(QuzctlTransferTest, PlainAndSplitExportsImportIntoEmptySaveFoldersAndRest
   ExpectRestoresExactly(rebuilt2, dir / "out2");
 }
 
+TEST_F(QuzctlTransferTest, AnExportWithAnUnreadableSourceNamesItFailsAndKeepsTheLastExportTime) {
+  const std::string held = save.root() + "2026-12-6\\b.bin";
+  ASSERT_TRUE(Exists(held));
+  ASSERT_EQ(Run({"export", "--reset"}), 0);
+  {
+    quztest::Unreadable unreadable(held);
+    ASSERT_EQ(Run({"export", "--to", dir / "d"}), 1);
+  }
+  EXPECT_NE(Stderr().find(held + ": "), std::string::npos) << Stderr();
+  EXPECT_EQ(Setting("最終書き出し日時"), "0");
+  ASSERT_EQ(Run({"export", "--to", dir / "d"}), 0) << Stderr();
+  EXPECT_NE(Setting("最終書き出し日時"), "0");
+}
+
 TEST_F(QuzctlTransferTest, UsageErrors) {
   EXPECT_EQ(Run({"export", "--split", "1.44", "--to", dir / "d"}), 2);  // pieces need --pack
   EXPECT_EQ(Run({"export", "--pack", "--split", "abc", "--to", dir / "d"}), 2);

@@ -1,0 +1,81 @@
+// "lasterror.txt": entries from several threads at once all arrive whole,
+// and a failure that ends a thread leaves one.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/error_log.h"
+#include "app/paths.h"
+#include "platform/exceptions.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+TEST(ErrorLog, EntriesFromManyThreadsAndFromAFailedThreadAllArriveWhole) {
+  quztest::TempDir dir;
+  quz::OverrideProgramFolder(dir.path());
+  quz::LogExceptions();
+  constexpr int kThreads = 4, kEntries = 25;
+  std::vector<std::unique_ptr<plat::Thread>> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.push_back(std::make_unique<plat::Thread>());
+    ASSERT_TRUE(threads.back()->Start([t] {
+      for (int i = 0; i < kEntries; ++i)
+        EXPECT_TRUE(quz::AppendErrorLog("C:\\t" + std::to_string(t) + "\\f" + std::to_string(i) + ".txt", "理由"));
+    }));
+  }
+  plat::Thread failing;
+  ASSERT_TRUE(failing.Start([] { throw std::runtime_error("out of memory"); }, plat::Priority::Normal, "check thread"));
+  for (auto& t : threads) EXPECT_TRUE(t->Join(30000));
+  EXPECT_TRUE(failing.Join(30000));
+  plat::SetExceptionHandler(nullptr);
+  quz::OverrideProgramFolder("");
+
+  const std::string log = quztest::ReadFile(dir / "lasterror.txt");
+  // Each entry: the date text as ctime writes it ("Sun Jan  5 09:03:07
+  // 2025" and a line feed), a blank, the place, a blank, the reason, CR LF.
+  int files = 0, failures = 0, entries = 0;
+  size_t at = 0;
+  for (size_t end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    const std::string e = log.substr(at, end - at);
+    ++entries;
+    ASSERT_GT(e.size(), 26u) << e;
+    EXPECT_TRUE(e[3] == ' ' && e[7] == ' ' && e[13] == ':' && e[16] == ':' && e[24] == '\n' && e[25] == ' ') << e;
+    const std::string rest = e.substr(26);
+    const std::string reason = " 理由";
+    if (rest.size() > reason.size() && rest.substr(rest.size() - reason.size()) == reason) ++files;
+    if (rest == "check thread out of memory") ++failures;
+  }
+  EXPECT_EQ(at, log.size());
+  EXPECT_EQ(entries, kThreads * kEntries + 1);
+  EXPECT_EQ(files, kThreads * kEntries);
+  EXPECT_EQ(failures, 1);
+}
+
+TEST(ErrorLog, ALastingFailureIsWrittenOnceADay) {
+  quztest::TempDir dir;
+  quz::OverrideProgramFolder(dir.path());
+  quz::CFailureLog log;
+  const int32_t t = 1700000000;
+  log.Report("C:\\mail.pst", "held", t);
+  log.Report("C:\\mail.pst", "held", t + 300);      // the next check
+  log.Report("C:\\other.txt", "held", t + 300);     // another file
+  log.Report("C:\\mail.pst", "denied", t + 600);    // another reason
+  log.Report("C:\\mail.pst", "denied", t + 600 + quz::CFailureLog::kRepeatSeconds);  // a day on
+  quz::OverrideProgramFolder("");
+  const std::string text = quztest::ReadFile(dir / "lasterror.txt");
+  auto count = [&](const std::string& entry) {
+    int n = 0;
+    for (size_t at = 0; (at = text.find(entry, at)) != std::string::npos; ++at) ++n;
+    return n;
+  };
+  EXPECT_EQ(count(" C:\\mail.pst held\r\n"), 1);
+  EXPECT_EQ(count(" C:\\other.txt held\r\n"), 1);
+  EXPECT_EQ(count(" C:\\mail.pst denied\r\n"), 2);
+}
+
+}  // namespace
