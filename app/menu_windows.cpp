@@ -7,6 +7,8 @@
 #include "app/dialogs.h"
 #include "app/main_wnd.h"
 #include "engine/history.h"
+#include "transfer/kakidashi_dlg.h"
+#include "transfer/kumikomi_dlg.h"
 
 namespace quz {
 
@@ -32,13 +34,19 @@ void CMainWnd::OpenRestoreWindow() {
 // "更新ファイル書き出し(&K)" (32783): the export window, given the save
 // folder.
 void CMainWnd::OpenExportWindow() {
-  RunModal(kModalExport, nullptr);
+  RunModal(kModalExport, [this] {
+    transfer::CKakidashiDlg exportWindow(state_.saveFolder);
+    RunDialog(exportWindow);
+  });
 }
 
 // "書き出し済みファイル組込" (32785): the import window, given the save
 // folder.
 void CMainWnd::OpenImportWindow() {
-  RunModal(kModalImport, nullptr);
+  RunModal(kModalImport, [this] {
+    transfer::CKumikomiDlg importWindow(state_.saveFolder);
+    RunDialog(importWindow);
+  });
 }
 
 // "設定全般" (32786): the settings sheet, filled from the values in

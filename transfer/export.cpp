@@ -14,6 +14,7 @@ namespace quz::transfer {
 
 const char kExportResultTitle[] = "quz - 書き出し結果";
 const char kNothingToPackText[] = "対象となるファイルがないため圧縮ファイルは作成されませんでした";
+const char kCannotCreateFolderText[] = "フォルダを作れません";
 const char kNotExportedText[] = "ファイルを書き出せませんでした";
 const char kCannotListText[] = "フォルダの中を調べられません";
 const char kNameNotExportedText[] = "名前にシフトJISで表せない文字があるため書き出せません";
@@ -89,6 +90,13 @@ std::string ExportStamp(plat::Time32 now, int32_t timeZoneOffset) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%02d%02d%02d%02d%02d", c.year % 100, c.month, c.day, c.hour, c.minute);
   return buffer;
+}
+
+bool MakeTransferFolder(const std::string& folder, plat::IUserInteraction& ui) {
+  std::string path = folder;
+  if (CreateSaveFolder(path)) return true;
+  ui.Message(kCannotCreateFolderText, folder, plat::kButtonsOk | plat::kIconError);
+  return false;
 }
 
 namespace {
@@ -176,6 +184,17 @@ void NameExportFolder(ExportRun& run) {
   run.saveFolder = WithSeparator(ctx.saveFolder);
   run.result.stamp = ExportStamp(run.Now(), ctx.timeZoneOffset);
   run.result.exportFolder = (ctx.pack ? ctx.workFolder : ctx.destination) + run.result.stamp + "\\";
+  if (ctx.pack) run.result.archivePath = ctx.workFolder + run.result.stamp + ".lzh";
+}
+
+// The export folder, below the work folder or the destination.  One that
+// cannot be made is told once, by its path, and the export stops there:
+// every copy into it would fail the same way.
+bool MakeExportFolder(ExportRun& run) {
+  const bool made = MakeTransferFolder(run.ctx.pack ? run.ctx.workFolder : run.ctx.destination, run.ui) &&
+                    MakeTransferFolder(run.result.exportFolder, run.ui);
+  if (!made) run.failed = true;
+  return made;
 }
 
 // Every file and folder of the save folder, 0 to 9 %.  What the walk
@@ -260,7 +279,6 @@ void CopyChangedFiles(ExportRun& run, const std::vector<std::string>& entries) {
 void PackAndWritePieces(ExportRun& run) {
   ExportContext& ctx = run.ctx;
   ExportResult& result = run.result;
-  result.archivePath = ctx.workFolder + result.stamp + ".lzh";
   CArchiver archiver(run.ui, ArchiverUse::Export, ctx.caption);
   if (!archiver.Load()) {
     run.failed = true;
@@ -312,7 +330,10 @@ void RecordExport(ExportRun& run) {
 
 std::string ResultText(const ExportContext& ctx, const ExportResult& result) {
   std::string text = std::to_string(result.files) + "個" + Megabytes(result.bytes) + "のファイルを";
-  if (ctx.pack) return text + Megabytes(result.archiveSize) + "に圧縮して" + result.place + "に書き出しました";
+  if (ctx.pack) {
+    const std::string& place = result.place.empty() ? result.archivePath : result.place;
+    return text + Megabytes(result.archiveSize) + "に圧縮して" + place + "に書き出しました";
+  }
   return text + result.exportFolder + "に書き出しました";
 }
 
@@ -322,12 +343,10 @@ ExportResult RunExport(ExportContext& ctx) {
   ExportResult result;
   ExportRun run(ctx, result);
   NameExportFolder(run);
-  std::vector<std::string> entries = WalkSaveFolder(run);
-  std::string exportFolder = result.exportFolder;
-  CreateSaveFolder(exportFolder);
-  CopyChangedFiles(run, entries);
-  entries.clear();
-  if (ctx.pack) PackAndWritePieces(run);
+  if (MakeExportFolder(run)) {
+    CopyChangedFiles(run, WalkSaveFolder(run));
+    if (ctx.pack) PackAndWritePieces(run);
+  }
   RecordExport(run);
   result.text = ResultText(ctx, result);
   return result;

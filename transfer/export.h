@@ -22,6 +22,7 @@ namespace quz::transfer {
 
 extern const char kExportResultTitle[];  // "quz - 書き出し結果"
 extern const char kNothingToPackText[];
+extern const char kCannotCreateFolderText[];  // "フォルダを作れません"
 // Why a file was not exported, when the system gives no reason of its own.
 extern const char kNotExportedText[];
 extern const char kCannotListText[];
@@ -60,6 +61,11 @@ std::string PieceSizeText(double size);  // "%.2f"
 
 // "%y%m%d%H%M" of local standard time.
 std::string ExportStamp(plat::Time32 now, int32_t timeZoneOffset);
+
+// Creates every missing level of `folder` (the work folder, a
+// destination).  One that cannot be made is told once, with its path as
+// the caption, and false comes back.
+bool MakeTransferFolder(const std::string& folder, plat::IUserInteraction& ui);
 
 // Lists one folder level: each entry but "." and ".." as the folder, a "\"
 // when the folder lacks one, and the name.

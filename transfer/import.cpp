@@ -93,6 +93,9 @@ bool IsExportItemName(const std::string& stem) {
 
 std::vector<std::string> ListExportItems(const std::string& folder) {
   std::vector<std::string> items;
+  // An empty field names no folder (listing it would list the folder the
+  // program runs in).
+  if (folder.empty()) return items;
   for (const std::string& path : ListFolderLevel(WithSeparator(folder))) {
     size_t slash = LastCharPos(path, '\\');
     if (IsExportItemName(StemOf(path.substr(slash + 1)))) items.push_back(path);
@@ -118,6 +121,9 @@ struct ImportRun {
   ProgressReporter throttle;
   std::string work;        // the work folder, with its "\"
   std::string saveFolder;  // with its "\"
+  // The work folder is made when the first piece comes; one that cannot be
+  // made is told once.
+  enum class WorkFolder { NotYet, Made, CannotMake } workFolder = WorkFolder::NotYet;
 };
 
 // A line split into its folder, its name without the extension and the
@@ -145,6 +151,13 @@ bool IsPieceLine(const LineParts& parts) {
 // joined archive's path, or empty when the set is not complete yet or the
 // piece could not be gathered (both said in a message).
 std::string GatherPiece(ImportRun& run, const std::string& path, const LineParts& parts) {
+  using WorkFolder = ImportRun::WorkFolder;
+  if (run.workFolder == WorkFolder::NotYet)
+    run.workFolder = MakeTransferFolder(run.work, run.ui) ? WorkFolder::Made : WorkFolder::CannotMake;
+  if (run.workFolder == WorkFolder::CannotMake) {
+    ++run.result.problems;
+    return std::string();
+  }
   const std::string copyPath = run.work + parts.stem + parts.extension;
   plat::File piece;
   if (!piece.Open(path, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareRead)) {

@@ -58,8 +58,9 @@ TempDir::~TempDir() {
 }
 
 void RemoveTree(const std::string& path) {
-  std::string p = path;
-  while (p.size() > 3 && p.back() == '\\') p.pop_back();
+  // A name may end in a double-byte character whose second byte is "\"
+  // (ソ, 表): only a real separator goes.
+  const std::string p = plat::StripTrailingSeparator(path, true);
   plat::FileStatus st;
   if (!plat::GetFileStatus(p, st)) return;
   if (!st.isDirectory) {

@@ -185,8 +185,9 @@ TEST_F(TransferTest, WhatCannotBeReadFailsTheExportIsNamedAndIsTakenAgain) {
   EXPECT_EQ(ReadFile(dest + Stamp() + "\\2026-12-7\\b.txt"), "bravo");
 }
 
-TEST_F(TransferTest, ACopyThatCannotBeWrittenFailsTheExportAndKeepsTheLastExportTime) {
+TEST_F(TransferTest, ADestinationThatCannotBeMadeIsToldOnceAndKeepsTheLastExportTime) {
   WriteTree(save, "a.txt", "alpha");
+  WriteTree(save, "b.txt", "bravo");
   // A destination that cannot hold folders (a file stands in its place),
   // as a medium removed or write-protected.
   WriteFile(dir / "blocked", "a file");
@@ -197,14 +198,17 @@ TEST_F(TransferTest, ACopyThatCannotBeWrittenFailsTheExportAndKeepsTheLastExport
   t::ExportResult r = t::RunExport(ctx);
   EXPECT_EQ(r.ok, 0);
   EXPECT_EQ(r.files, 0);
-  EXPECT_EQ(r.failedCopies, 1);
+  auto shown = ui.Messages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "フォルダを作れません");
+  EXPECT_EQ(shown[0].caption, dir / "blocked\\inner\\");
   EXPECT_EQ(ctx.lastExportTime, 100);
   EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "100");
-  // The next export takes the same file again.
+  // The next export takes the same files again.
   ctx.destination = dest;
   r = t::RunExport(ctx);
   EXPECT_EQ(r.ok, 1);
-  EXPECT_EQ(r.files, 1);
+  EXPECT_EQ(r.files, 2);
 }
 
 #ifndef _WIN32
@@ -254,6 +258,7 @@ TEST_F(TransferTest, ExportItemsFollowTheStampAndPieceNameRules) {
   EXPECT_EQ(lines[0], media + "0312011230");
   EXPECT_EQ(lines[4], media + "e002_0312011230.lzh");
   EXPECT_EQ(t::ImportListLines(dir / "missing"), std::vector<std::string>{"現在のフォルダに対象となるファイルはありません"});
+  EXPECT_EQ(t::ImportListLines(""), std::vector<std::string>{"現在のフォルダに対象となるファイルはありません"});
 
   // A list holding only the placeholder imports nothing and says nothing.
   t::ImportContext ictx;

@@ -207,4 +207,53 @@ TEST_F(RoundTripTest, APieceThatCannotBeWrittenFailsThePackedExport) {
   EXPECT_FALSE(Exists(work + "2612071030\\mail.mbx\\0000000.dat"));
 }
 
+// The work folder is made when the export or the import needs it, also
+// when its name ends in a character whose second byte is "\"; one that
+// cannot be made is told once, by its path.
+TEST_F(RoundTripTest, AMissingWorkFolderIsMadeWhenNeededAndOneThatCannotBeIsToldOnce) {
+  const std::string fresh = dir / "作業\\ソフト表";
+  quz::WriteSetting(settings, fresh, "作業フォルダ");
+  t::ExportContext ctx = Context(true);
+  ctx.workFolder = fresh;
+  ctx.splitEnabled = true;
+  ctx.splitMode = t::kSplitFixedSize;
+  ctx.pieceSize = 0.2;
+  t::ExportResult e = t::RunExport(ctx);
+  ASSERT_EQ(e.ok, 1);
+  EXPECT_EQ(e.archivePath, fresh + "\\2612071030.lzh");
+  ASSERT_GT(e.pieces, 1);
+  // The save folder and the work folder are lost together.
+  quztest::RemoveTree(dir / "作業");
+  t::ImportResult r = Import(dest);
+  EXPECT_EQ(r.archivesUnpacked, 1);
+  EXPECT_EQ(r.problems, 0);
+  EXPECT_EQ(r.piecesWaiting, e.pieces - 1);
+  ExpectRestoresExactly();
+
+  // A work folder where a file stands: every piece fails, told once.
+  quztest::WriteFile(dir / "blocked", "a file");
+  const std::string blocked = dir / "blocked\\work";
+  quz::WriteSetting(settings, blocked, "作業フォルダ");
+  const size_t before = ui.Messages().size();
+  r = Import(dest);
+  EXPECT_EQ(r.problems, e.pieces);
+  auto shown = ui.Messages();
+  ASSERT_EQ(shown.size(), before + 2);
+  EXPECT_EQ(shown[before].text, "フォルダを作れません");
+  EXPECT_EQ(shown[before].caption, blocked + "\\");
+  EXPECT_EQ(shown[before + 1].text, "完了しました");
+
+  // The packed export is told the same, once, and keeps the last export
+  // time.
+  now += 60;
+  ctx.workFolder = blocked;
+  e = t::RunExport(ctx);
+  EXPECT_EQ(e.ok, 0);
+  shown = ui.Messages();
+  ASSERT_EQ(shown.size(), before + 3);
+  EXPECT_EQ(shown.back().text, "フォルダを作れません");
+  EXPECT_EQ(shown.back().caption, blocked + "\\");
+  EXPECT_EQ(ctx.lastExportTime, transfertest::kT0);
+}
+
 }  // namespace
