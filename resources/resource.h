@@ -46,6 +46,28 @@
 #define ID_SETTINGS 32786
 #define ID_HELP_README 32793
 
+// The target commands: the folder wizard's two pages, a folder's
+// properties and the properties of a selection.
+#define IDD_FOLDER_ADD1 182
+#define IDD_FOLDER_ADD2 186
+#define IDD_FOLDER_PROP 188
+#define IDD_SELECTION_PROP 189
+#define IDC_FOLDERADD_DOCUMENTS 1020
+#define IDC_FOLDERADD_DESKTOP 1060
+#define IDC_FOLDERADD_FAVORITES 1067
+#define IDC_FOLDERADD_STARTMENU 1068
+#define IDC_FOLDERADD_STARTUP 1069
+#define IDC_FOLDERADD_RECENT 1070
+#define IDC_FOLDERADD_ANY 1071
+#define IDC_FOLDERADD_ANY_PATH 1028
+#define IDC_FOLDERADD_BROWSE 1024
+#define IDC_FOLDERADD_WINDOWS 1072
+#define IDC_FOLDERADD_BACK 1074
+#define IDC_SEARCH_DEPTH 1064
+#define IDC_FOLDERPROP_PATH 1013
+#define IDC_SELPROP_COUNTS 1077
+#define IDC_SELPROP_SIZE 1076
+
 // Export window ("更新ファイル書き出し"), its split-size window ("詳細設定")
 // and the import window ("quz - 書き出し済みファイル組込").
 #define IDD_KAKIDASHI 172
