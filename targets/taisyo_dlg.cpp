@@ -311,6 +311,8 @@ void CTaisyoDlg::Repaint() {
 
 bool CTaisyoDlg::StartCheck() { return main_.StartCheck(); }
 
+void CTaisyoDlg::ShowSaveTypeText(const std::string& text) { SetItemText(IDC_TAISYO_SAVE_TYPE, text); }
+
 // ---- the size sort
 
 void CTaisyoDlg::StartSizeSort(bool toTop) {

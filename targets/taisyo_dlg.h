@@ -40,6 +40,7 @@ class CTaisyoDlg : public plat::Dialog, public ITargetView {
   void ForgetCells(int32_t entry) override;
   void Repaint() override;
   bool StartCheck() override;
+  void ShowSaveTypeText(const std::string& text) override;
 
   // Whether the window is shown, as its show and hide messages said.
   bool IsShown() const { return isShown_; }
