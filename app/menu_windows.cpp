@@ -7,6 +7,7 @@
 #include "app/dialogs.h"
 #include "app/main_wnd.h"
 #include "engine/history.h"
+#include "settings/settings_sheet.h"
 
 namespace quz {
 
@@ -44,7 +45,10 @@ void CMainWnd::OpenImportWindow() {
 // "設定全般" (32786): the settings sheet, filled from the values in
 // memory and taken back on OK.
 void CMainWnd::OpenSettingsWindow() {
-  RunModal(kModalSettings, nullptr);
+  RunModal(kModalSettings, [this] {
+    CPropertySheetA sheet(CurrentSettings());
+    if (sheet.DoModal(Handle())) ApplySettings(sheet.Values());
+  });
 }
 
 // "ﾊﾞｰｼﾞｮﾝ情報(&A)" (32774).
