@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/temporary_files.h"
+
 namespace quz {
 
 const char kCopyListName[] = "quzFileList.txt";
@@ -117,9 +119,12 @@ bool CGenerationIndex::LoadCopyList(const std::string& folder) {
   }
   if (out == text) return true;
   // Replaced whole, so that a crash while writing leaves the old list.
-  std::string temporary = file + ".new";
-  if (!plat::WriteWholeFile(temporary, out) || !plat::ReplaceFile(temporary, file))
-    plat::DeleteFile(temporary);
+  plat::File replacement;
+  std::string temporary = CreateTemporaryFile(folder, replacement);
+  if (temporary.empty()) return true;
+  bool written = replacement.WriteAll(out);
+  replacement.Close();
+  if (!written || !plat::ReplaceFile(temporary, file)) plat::DeleteFile(temporary);
   return true;
 }
 

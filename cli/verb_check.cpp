@@ -44,6 +44,7 @@ int RunCheck(const std::vector<std::string>& args) {
       }
     }
     saved = context.savedCount;
+    for (const std::string& path : context.setAsideFragments) PrintError("damaged fragment set aside: " + path);
   }  // waits for the index loader the check may have started
 
   // The resident program writes the catalogue at exit; so does this one,

@@ -113,15 +113,18 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
   int64_t backupSize = status.size;
   std::atomic<int32_t>* stop = &context.state.stopRequested;
   // The fragment format holds 32-bit lengths: a larger file is saved whole.
-  bool normal = e->saveType == SaveType::Normal || status.size > kMaxFragmentFileSize;
+  bool normal = e->saveType == SaveType::Normal || status.size > context.maxFragmentFileSize;
   if (normal) {
     SaveNormalResult saved;
     if (!SaveNormal(path, dateFolder, stop, saved, context.ui, &context.index)) return 0;
     if (RecordGeneration(context.index, path, saved.copyPath, context.maxGenerations)) pruned = true;
   } else {
-    if (!SaveDifferential(path, WithSeparator(context.state.saveFolder), backupSize, stop,
-                          context.ui))
-      return 0;
+    DifferentialSaveResult saved;
+    int ok = SaveDifferential(path, WithSeparator(context.state.saveFolder), stop, saved, context.ui,
+                              context.maxFragmentFileSize);
+    context.setAsideFragments.insert(context.setAsideFragments.end(), saved.setAside.begin(), saved.setAside.end());
+    if (!ok) return 0;
+    backupSize = saved.backupSize;
   }
   if (history) AppendHistory(*history, plat::Now(), status.size, backupSize, path);
   e->savedTime = status.mtime;
@@ -132,6 +135,7 @@ int CheckEntry(CheckContext& context, int32_t i, plat::File* history,
 int FullCheck(CheckContext& context) {
   RunState& state = context.state;
   context.savedCount = 0;
+  context.setAsideFragments.clear();
   CheckSetup setup;
   Prepare(context, setup);
 
@@ -191,6 +195,7 @@ bool WaitForCheck(CheckContext& context, uint32_t timeoutMs) {
 int FolderCheck(CheckContext& context, const std::string& folder, int kind) {
   RunState& state = context.state;
   context.savedCount = 0;
+  context.setAsideFragments.clear();
   CheckSetup setup;
   Prepare(context, setup);
   const int32_t start = context.list.Count();

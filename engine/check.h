@@ -9,11 +9,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/run_state.h"
 #include "app/settings.h"
 #include "catalogue/file_list.h"
 #include "catalogue/generation_index.h"
+#include "engine/differential_save.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 
@@ -38,6 +40,9 @@ struct CheckContext {
 
   // "世代間理数": copies kept per source, 0 = all.
   int32_t maxGenerations = 0;
+  // Differential files larger than this are saved whole (the fragment
+  // format holds 32-bit lengths); tests lower it.
+  int64_t maxFragmentFileSize = kMaxFragmentFileSize;
   // The settings file the exclusion switches are read from at every check.
   std::string settingsFile = kSettingsFile;
   // Where the catalogue and the history are written; empty: beside the
@@ -55,6 +60,9 @@ struct CheckContext {
 
   // Files saved by the last (or the running) check.
   std::atomic<int32_t> savedCount{0};
+  // Damaged fragments the last check set aside (their new paths), so that
+  // they can be reported; read it only once the check has ended.
+  std::vector<std::string> setAsideFragments;
 };
 
 // The date folder of a check at `now`: saveFolder (ending with "\") and the

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "engine/crash_point.h"
+
 namespace quz {
 
 const char kDiskFullText[] =
@@ -47,6 +49,7 @@ int CopyFileData(plat::File& source, plat::File& destination, int64_t limit,
       ReportWriteFailure(stop, ui);
       return 0;
     }
+    CrashPoint("copy-block");
     if (stop && stop->load() != 0) return 0;
   }
   if (rest > 0) {

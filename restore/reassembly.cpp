@@ -6,10 +6,11 @@
 
 namespace quz {
 
+const char kDamagedFragmentText[] = "差分保存のファイルが壊れているか途中で切れています";
+
 namespace {
 
 const char kCopyFailed[] = "ファイルの読み書きに失敗しました";
-const char kDamagedFragment[] = "差分保存のファイルが壊れているか途中で切れています";
 
 // What went wrong in the call that just failed: the system's text, or,
 // when no system call failed, the caller's own explanation.
@@ -43,7 +44,7 @@ TransferResult ApplyFragments(const std::string& folder, int32_t n, plat::File& 
       return r;
     }
     plat::SetLastError(plat::ErrorKind::None, 0);
-    if (!ApplyFragment(fragment, dest, nullptr)) return Fail(path, kDamagedFragment);
+    if (!ApplyFragment(fragment, dest, nullptr)) return Fail(path, kDamagedFragmentText);
     if (lastFragment) *lastFragment = path;
   }
   return TransferResult{};

@@ -9,6 +9,9 @@
 
 namespace quz {
 
+// The error-log text for a fragment that is damaged or cut short.
+extern const char kDamagedFragmentText[];
+
 struct TransferResult {
   enum Kind { Done, OpenFailed, Failed } kind = Done;
   std::string path;     // the file that could not be opened, or being worked on

@@ -5,6 +5,7 @@
 
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/temporary_files.h"
 #include "app/text.h"
 #include "restore/reassembly.h"
 
@@ -176,29 +177,104 @@ bool PickCopy(const RestoreContext& ctx, const std::string& source, int32_t t, R
   const int64_t limit = static_cast<int64_t>(t) + kCandidateTolerance;
   for (int32_t entry : ctx.table.EntriesOf(source)) {
     const std::string& location = ctx.table.At(entry).location;
-    auto consider = [&](int32_t n, plat::Time32 mtime) {
+    auto consider = [&](int32_t n, plat::Time32 mtime, bool winsTies, const std::string& damaged) {
       int64_t local = static_cast<int64_t>(mtime) - ctx.timeZoneOffset;
-      if (best < local && local <= limit) {
-        best = local;
-        found = true;
-        if (choice) *choice = RestoreChoice{entry, n};
-      }
+      if (local > limit || local < best || (local == best && !(winsTies && found)) || local <= 0) return;
+      best = local;
+      found = true;
+      if (choice) *choice = RestoreChoice{entry, n, damaged};
     };
     int32_t n = -1;
     for (; n < kMaxFragments; ++n) {
       plat::FileStatus st;
       if (!plat::GetFileStatus(CopyPathOf(location, n), st)) break;
-      if (!st.isDirectory) consider(n, st.mtime);
+      if (!st.isDirectory) consider(n, st.mtime, true, std::string());
     }
+    if (n < 0 || !EndsWithChar(location, '\\')) continue;
     // Fragments beyond a gap still say the file was saved later: choosing
     // them makes the restore fail at the gap instead of quietly giving an
-    // old state of the file as the one asked for.
-    if (n >= 0 && EndsWithChar(location, '\\')) {
-      for (const FragmentTime& f : FragmentsAfter(location, n)) consider(f.number, f.mtime);
+    // old state of the file as the one asked for.  A fragment set aside as
+    // damaged says the same, unless a fragment of the chain that replaced
+    // it is as new.
+    for (const FragmentTime& f : FragmentsOutsideChain(location, n)) {
+      if (f.number >= 0)
+        consider(f.number, f.mtime, true, std::string());
+      else
+        consider(-1, f.mtime, false, f.path);
     }
   }
   return found;
 }
+
+namespace {
+
+// Asks before an existing file is replaced, unless "全て上書き" says not to.
+// False when the answer is no.
+bool AskBeforeReplacing(RestoreContext& ctx, const std::string& path, const std::string& location, int32_t n) {
+  if (ReadSetting(ctx.settingsFile, kOverwriteAllKey) == "Yes") return true;
+  plat::File probe;
+  if (!probe.Open(path, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareAll)) return true;
+  plat::OverwriteQuestion q;
+  q.path = path;
+  plat::FileStatus current;
+  if (probe.GetStatus(current)) {
+    q.currentSize = current.size;
+    q.currentTime = current.mtime;
+  }
+  probe.Close();
+  plat::FileStatus incoming;
+  if (n >= 0) {
+    q.newUnknown = true;
+  } else if (plat::GetFileStatus(CopyPathOf(location, -1), incoming)) {
+    q.newSize = incoming.size;
+    q.newTime = incoming.mtime;
+  }
+  plat::OverwriteAnswer answer = ctx.ui.AskOverwrite(q);
+  if (answer == plat::OverwriteAnswer::No) return false;
+  if (answer == plat::OverwriteAnswer::All) WriteSetting(ctx.settingsFile, "Yes", kOverwriteAllKey);
+  return true;
+}
+
+// The file in place must be one we may replace: a folder, a read-only file
+// or one another program holds open fails here, as creating it would.
+bool MayReplace(const std::string& path) {
+  plat::FileStatus existing;
+  if (!plat::GetFileStatus(path, existing)) return true;
+  plat::File writable;
+  return !existing.isDirectory &&
+         writable.Open(path, plat::Access::Write, plat::Disposition::OpenExisting, plat::kShareAll);
+}
+
+// Writes the copy, or fragments 0 to n rebuilt, into the open file out;
+// usedPath receives the copy or the last fragment applied.
+TransferResult WriteRestoredData(const std::string& location, int32_t n, plat::File& out, std::string& usedPath) {
+  if (n >= 0) return ApplyFragments(location, n, out, &usedPath);
+  usedPath = CopyPathOf(location, -1);
+  plat::File in;
+  if (!in.Open(usedPath, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareRead | plat::kShareWrite)) {
+    TransferResult r;
+    r.kind = TransferResult::OpenFailed;
+    r.path = usedPath;
+    return r;
+  }
+  return CopyAllData(in, out, usedPath);
+}
+
+// Gives the restored file the times and attributes of the copy (or of the
+// last fragment) and puts it in place of path.  A copy whose status cannot
+// be read still restores.
+bool PutInPlace(const std::string& temporary, const std::string& path, const std::string& usedPath) {
+  plat::FileStatus st;
+  if (plat::GetFileStatus(usedPath, st)) {
+    uint32_t attributes = st.attributes & kKeptAttributes;
+    if (!plat::SetFileTime(temporary, st.mtime) ||
+        !plat::SetAttributes(temporary, attributes ? attributes : plat::kAttrNormal))
+      return false;
+  }
+  return plat::ReplaceFile(temporary, path);
+}
+
+}  // namespace
 
 int RestoreFile(RestoreContext& ctx, const std::string& location, const std::string& destinationPath, int32_t n,
                 std::string* usedPath) {
@@ -208,101 +284,37 @@ int RestoreFile(RestoreContext& ctx, const std::string& location, const std::str
     std::string create = folder;
     CreateSaveFolder(create);
   }
-
-  // Ask before an existing file is replaced.
-  if (ReadSetting(ctx.settingsFile, kOverwriteAllKey) != "Yes") {
-    plat::File probe;
-    if (probe.Open(path, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareAll)) {
-      plat::OverwriteQuestion q;
-      q.path = path;
-      plat::FileStatus current;
-      if (probe.GetStatus(current)) {
-        q.currentSize = current.size;
-        q.currentTime = current.mtime;
-      }
-      probe.Close();
-      plat::FileStatus incoming;
-      if (n >= 0)
-        q.newUnknown = true;
-      else if (plat::GetFileStatus(CopyPathOf(location, -1), incoming)) {
-        q.newSize = incoming.size;
-        q.newTime = incoming.mtime;
-      }
-      plat::OverwriteAnswer answer = ctx.ui.AskOverwrite(q);
-      if (answer == plat::OverwriteAnswer::No) return 0;
-      if (answer == plat::OverwriteAnswer::All) WriteSetting(ctx.settingsFile, "Yes", kOverwriteAllKey);
-    }
-  }
-
-  // The file in place must be one we may replace: a folder, a read-only
-  // file or one another program holds open fails here, as creating it would.
-  plat::FileStatus existing;
-  if (plat::GetFileStatus(path, existing)) {
-    plat::File writable;
-    if (existing.isDirectory ||
-        !writable.Open(path, plat::Access::Write, plat::Disposition::OpenExisting, plat::kShareAll)) {
-      ReportOpenFailure(ctx, path);
-      return 0;
-    }
-  }
-
-  // Build the file under a temporary name beside it.
-  std::string prefix = folder.empty() ? std::string() : folder + "\\";
-  std::string temp;
-  plat::File out;
-  for (int i = 0; i < 1000 && !out.IsOpen(); ++i) {
-    temp = prefix + "~qzr" + std::to_string(i) + ".tmp";
-    if (out.Open(temp, plat::Access::ReadWrite, plat::Disposition::CreateNew, plat::kShareRead)) break;
-    if (plat::LastError().kind != plat::ErrorKind::AlreadyExists) break;
-  }
-  if (!out.IsOpen()) {
+  if (!AskBeforeReplacing(ctx, path, location, n)) return 0;
+  if (!MayReplace(path)) {
     ReportOpenFailure(ctx, path);
     return 0;
   }
 
-  std::string used;
-  TransferResult r;
-  if (n < 0) {
-    used = CopyPathOf(location, -1);
-    plat::File in;
-    if (!in.Open(used, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareRead | plat::kShareWrite)) {
-      out.Close();
-      DiscardTemporary(temp);
-      ReportOpenFailure(ctx, used);
-      return 0;
-    }
-    r = CopyAllData(in, out, used);
-  } else {
-    r = ApplyFragments(location, n, out, &used);
+  // The file is built under a temporary name beside its place, so that a
+  // restore that fails half-way destroys nothing.
+  plat::File out;
+  const std::string temporary = CreateTemporaryFile(WithSeparator(folder), out);
+  if (temporary.empty()) {
+    ReportOpenFailure(ctx, path);
+    return 0;
   }
+  std::string used;
+  TransferResult r = WriteRestoredData(location, n, out, used);
   out.Close();
   if (r.kind != TransferResult::Done) {
-    DiscardTemporary(temp);
+    DiscardTemporary(temporary);
     if (r.kind == TransferResult::OpenFailed)
       ReportOpenFailure(ctx, r.path);
     else
       AppendErrorLog(r.path, r.message);
     return 0;
   }
-  if (usedPath) *usedPath = used;
-
-  // The restored file takes the times and attributes of the copy (or of the
-  // last fragment).  A copy whose status cannot be read still restores.
-  plat::FileStatus st;
-  if (plat::GetFileStatus(used, st)) {
-    uint32_t attributes = st.attributes & kKeptAttributes;
-    if (!plat::SetFileTime(temp, st.mtime) ||
-        !plat::SetAttributes(temp, attributes ? attributes : plat::kAttrNormal)) {
-      LogLastError(path);
-      DiscardTemporary(temp);
-      return 0;
-    }
-  }
-  if (!plat::ReplaceFile(temp, path)) {
+  if (!PutInPlace(temporary, path, used)) {
     LogLastError(path);
-    DiscardTemporary(temp);
+    DiscardTemporary(temporary);
     return 0;
   }
+  if (usedPath) *usedPath = used;
   return 1;
 }
 
@@ -310,6 +322,10 @@ int RestoreOne(RestoreContext& ctx, const std::string& source, int32_t t, const 
                const std::string& destination) {
   RestoreChoice choice;
   if (!PickCopy(ctx, source, t, &choice)) return 0;
+  if (!choice.damaged.empty()) {
+    AppendErrorLog(choice.damaged, kDamagedFragmentText);
+    return 0;
+  }
   std::string path;
   if (!DestinationFor(source, folder, destination, &path)) {
     AppendErrorLog(source, kOutsideDestination);

@@ -40,10 +40,13 @@ struct RestoreContext {
 };
 
 // Which copy restores a source: the entry, and the fragment number (-1 for
-// a normal copy).
+// a normal copy).  When the newest state not later than the time asked for
+// is a fragment a save set aside as damaged, that fragment's path is in
+// `damaged`: the file cannot be restored as it was then.
 struct RestoreChoice {
   int32_t entry = -1;
   int32_t fragment = -1;
+  std::string damaged;
 };
 
 struct RestoreCounts {
@@ -60,7 +63,9 @@ struct RestoreSelectionRequest {
 };
 
 // The newest copy or fragment of source whose local time is not later than
-// t + 60 seconds; the first found wins among equal times.  False: none.
+// t + 60 seconds.  Among equal times the one saved later wins (the later
+// line of a list, the higher fragment number): two saves can fall in one
+// second.  False: none.
 bool PickCopy(const RestoreContext& ctx, const std::string& source, int32_t t, RestoreChoice* choice);
 
 // Restores one source as it was at t.  folder is the folder relative names

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/temporary_files.h"
 #include "app/text.h"
+#include "engine/differential_save.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 
@@ -49,22 +51,21 @@ std::string CopyPathOf(const std::string& location, int32_t n) {
   return StripTrailingSeparator(path);
 }
 
-std::vector<FragmentTime> FragmentsAfter(const std::string& folder, int32_t after) {
-  std::vector<FragmentTime> found;
+std::vector<FragmentTime> FragmentsOutsideChain(const std::string& folder, int32_t after) {
+  std::vector<FragmentTime> beyond, setAside;
   std::vector<plat::DirEntry> entries;
-  if (!plat::ListDirectory(folder, entries)) return found;
+  if (!plat::ListDirectory(folder, entries)) return beyond;
   for (const plat::DirEntry& e : entries) {
-    if (e.isDirectory || e.name.size() != 11 || e.name.compare(7, 4, ".dat") != 0) continue;
+    if (e.isDirectory) continue;
     int32_t n = 0;
-    bool digits = true;
-    for (int i = 0; i < 7; ++i) {
-      if (e.name[i] < '0' || e.name[i] > '9') digits = false;
-      n = n * 10 + (e.name[i] - '0');
-    }
-    if (digits && n > after) found.push_back(FragmentTime{n, e.mtime});
+    if (ParseFragmentName(e.name, n) && n > after)
+      beyond.push_back(FragmentTime{n, e.mtime, folder + e.name});
+    else if (IsSetAsideFragmentName(e.name))
+      setAside.push_back(FragmentTime{-1, e.mtime, folder + e.name});
   }
-  std::sort(found.begin(), found.end(), [](const FragmentTime& a, const FragmentTime& b) { return a.number < b.number; });
-  return found;
+  std::sort(beyond.begin(), beyond.end(), [](const FragmentTime& a, const FragmentTime& b) { return a.number < b.number; });
+  beyond.insert(beyond.end(), setAside.begin(), setAside.end());
+  return beyond;
 }
 
 std::string SourceFolderOf(std::string_view path) {
@@ -170,7 +171,8 @@ bool CRestoreTable::AddList(const std::string& subfolder, std::string_view text,
     if (second != std::string_view::npos) source = source.substr(0, second);
     pos = cr + 1;
     if (pos < text.size() && text[pos] == '\n') ++pos;
-    if (source.empty() || (!name.empty() && !PlainName(name))) continue;
+    // A temporary file is never a copy, whatever a list says.
+    if (source.empty() || (!name.empty() && (!PlainName(name) || IsTemporaryName(name)))) continue;
     if (!Add(subfolder + std::string(name), std::string(source))) return false;
     if (tree) tree->AddChain(source);
   }

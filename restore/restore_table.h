@@ -43,13 +43,15 @@ struct RestoreEntry {
 // else its fragment "%07d.dat"; without a trailing "\" either way.
 std::string CopyPathOf(const std::string& location, int32_t n);
 
-// The fragments of a fragment folder numbered above `after`, with their
-// modification times, in increasing order: those that lie beyond a gap.
+// The fragments of a fragment folder outside its chain, with their
+// modification times: those numbered above `after` (beyond a gap), in
+// increasing order, then those a save set aside as damaged (number -1).
 struct FragmentTime {
   int32_t number;
   int32_t mtime;
+  std::string path;
 };
-std::vector<FragmentTime> FragmentsAfter(const std::string& folder, int32_t after);
+std::vector<FragmentTime> FragmentsOutsideChain(const std::string& folder, int32_t after);
 
 // Helpers on source paths (code page 932, "\" separated).
 // The drive and folder of a path, without the trailing "\" ("C:\a" for

@@ -5,6 +5,7 @@
 
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/temporary_files.h"
 #include "app/text.h"
 #include "engine/file_copy.h"
 
@@ -149,8 +150,8 @@ ExportResult RunExport(ExportContext& ctx) {
     if (!source.Open(path, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareRead | plat::kShareWrite))
       continue;
     // The combined image of a differentially saved file is rebuilt from its
-    // fragments; only the fragments travel.
-    if (NameOf(path) == "~temp.dat") continue;
+    // fragments; only the fragments travel.  A temporary file is no backup.
+    if (NameOf(path) == "~temp.dat" || IsTemporaryName(NameOf(path))) continue;
     const std::string copyPath = result.exportFolder + path.substr(saveFolder.size());
     std::string copyFolder = FolderOf(copyPath);
     CreateSaveFolder(copyFolder);

@@ -5,6 +5,7 @@
 
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/temporary_files.h"
 #include "app/text.h"
 #include "engine/file_copy.h"
 #include "transfer/export.h"
@@ -55,9 +56,9 @@ bool LessNoCase(const std::string& a, const std::string& b) {
 bool ImportFile(const std::string& source, const std::string& target) {
   plat::File in;
   if (!in.Open(source, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareRead)) return false;
-  const std::string temp = target + ".quzimport.tmp";
   plat::File out;
-  if (!out.Open(temp, plat::Access::ReadWrite, plat::Disposition::CreateAlways, plat::kShareNone)) return false;
+  const std::string temp = CreateTemporaryFile(FolderOf(target), out);
+  if (temp.empty()) return false;
   bool whole = CopyFileData(in, out, kCopyAll, nullptr, nullptr) == 1;
   whole = out.Flush() && whole;
   out.Close();
@@ -178,7 +179,8 @@ ImportResult RunImport(ImportContext& ctx) {
         throttle.Update(static_cast<int>((k * 100 / count) / n + i * 100 / n));
         const std::string& file = entries[k];
         plat::FileStatus st;
-        if (!plat::GetFileStatus(file, st) || st.isDirectory) continue;
+        if (!plat::GetFileStatus(file, st) || st.isDirectory || IsTemporaryName(file.substr(LastCharPos(file, '\\') + 1)))
+          continue;
         const std::string relative = file.substr(root.size());
         if (!IsContainedRelative(relative)) {
           ++result.filesRefused;

@@ -2,7 +2,9 @@
 // tool that does the same work:
 //   - a full check of unchanged files against a loop that reads the status
 //     of the same paths;
-//   - a normal save of a large file against cp;
+//   - a normal save of a large file against cp (and cp with sync: a save
+//     puts its copy in place once it is on the disk), and many small saves
+//     of one name against as many plain writes;
 //   - a differential save after an append against cmp of the file and its
 //     image.
 // Usage: engine_bench [folder] [files] [megabytes]
@@ -124,10 +126,13 @@ void NormalSave(const std::string& root, int64_t bytes) {
   WritePattern(src, bytes, false);
   std::string date = root + "date\\";
   plat::CreateFolder(date);
-  double save = 1e9, cp = 1e9;
+  double save = 1e9, cp = 1e9, durable = 1e9;
   std::atomic<int32_t> stop{0};
   for (int round = 0; round < 3; ++round) {
     cp = std::min(cp, Shell("cp " + Host(src) + " " + Host(root + "cp.bin")));
+    plat::DeleteFile(root + "cp.bin");
+    // A copy is only put in place once it is on the disk.
+    durable = std::min(durable, Shell("cp " + Host(src) + " " + Host(root + "cp.bin") + " && sync " + Host(root + "cp.bin")));
     plat::DeleteFile(root + "cp.bin");
     quz::SaveNormalResult r;
     auto start = std::chrono::steady_clock::now();
@@ -136,9 +141,44 @@ void NormalSave(const std::string& root, int64_t bytes) {
     plat::DeleteFile(r.copyPath);
     plat::DeleteFile(date + "quzFileList.txt");
   }
-  std::printf("normal save of %lld MiB: save %.3f s, cp %.3f s, ratio %.2f (target 1.15)\n",
-              static_cast<long long>(bytes >> 20), save, cp, save / cp);
+  std::printf("normal save of %lld MiB: save %.3f s, cp %.3f s, ratio %.2f; cp and sync %.3f s, ratio %.2f (target 1.15)\n",
+              static_cast<long long>(bytes >> 20), save, cp, save / cp, durable, save / durable);
   RemoveTree(date);
+}
+
+// Many small files of one name saved into one date folder (desktop.ini of
+// every folder): each save must cost the same, however many copies of the
+// name the folder holds already.  Measured against writing as many small
+// files under names of their own.
+void ManyOfOneName(const std::string& root, int files) {
+  std::string src = root + "desktop.ini";
+  plat::WriteWholeFile(src, "[.ShellClassInfo]\r\n");
+  std::string date = root + "names\\";
+  std::string plain = root + "plain\\";
+  plat::CreateFolder(date);
+  plat::CreateFolder(plain);
+  std::atomic<int32_t> stop{0};
+  double halves[2] = {0, 0};
+  for (int i = 0; i < files; ++i) {
+    quz::SaveNormalResult r;
+    auto start = std::chrono::steady_clock::now();
+    if (!quz::SaveNormal(src, date, &stop, r)) std::printf("save failed\n");
+    halves[i * 2 / files] += Seconds(start);
+  }
+  auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < files; ++i) {
+    plat::File f;
+    if (f.Open(plain + std::to_string(i) + ".ini", plat::Access::Write, plat::Disposition::CreateNew)) {
+      f.WriteAll("[.ShellClassInfo]\r\n");
+      f.Flush();
+    }
+  }
+  double writes = Seconds(start);
+  std::printf("%d saves of one name into one date folder: first half %.3f s, second half %.3f s, "
+              "as many flushed writes %.3f s, ratio %.2f\n",
+              files, halves[0], halves[1], writes, (halves[0] + halves[1]) / writes);
+  RemoveTree(date);
+  RemoveTree(plain);
 }
 
 void Differential(const std::string& root, int64_t bytes) {
@@ -146,16 +186,18 @@ void Differential(const std::string& root, int64_t bytes) {
   std::string save = root + "dsave\\";
   plat::CreateFolder(save);
   std::atomic<int32_t> stop{0};
+  quz::DifferentialSaveResult saved;
+  if (!quz::SaveDifferential(src, save, &stop, saved)) std::printf("first save failed\n");
   int64_t backup = 0;
-  if (!quz::SaveDifferential(src, save, backup, &stop)) std::printf("first save failed\n");
   std::string folder = save + "big.bin\\";
   double best = 1e9, cmp = 1e9;
   bool exact = true;
   for (int round = 0; round < 3; ++round) {
     WritePattern(src, 1 << 20, true);
     auto start = std::chrono::steady_clock::now();
-    if (!quz::SaveDifferential(src, save, backup, &stop)) std::printf("save failed\n");
+    if (!quz::SaveDifferential(src, save, &stop, saved)) std::printf("save failed\n");
     best = std::min(best, Seconds(start));
+    backup = saved.backupSize;
     exact = exact && backup == 4 + 8 + (1 << 20);
     cmp = std::min(cmp, Shell("cmp " + Host(src) + " " + Host(folder + "~temp.dat")));
   }
@@ -182,6 +224,7 @@ int main(int argc, char** argv) {
   int64_t megabytes = argc > 3 ? std::atoll(argv[3]) : 1024;
   UnchangedFiles(root, files);
   NormalSave(root, megabytes << 20);
+  ManyOfOneName(root, 5000);
   Differential(root, megabytes << 20);
   RemoveTree(root);
   return 0;

@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "app/temporary_files.h"
 #include "catalogue/generation_index.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
@@ -60,7 +61,9 @@ TEST(GenerationIndex, LoaderIndexesCopiesAndDropsRemovedOnesKeepingOrder) {
   ASSERT_TRUE(index.CopyPath(a->pairs[1].handle, &path));
   EXPECT_EQ(path, day2 + "a(1).txt");
   EXPECT_EQ(a->pairs[1].time, 0);
-  EXPECT_FALSE(quztest::Exists(day2 + "quzFileList.txt.new"));
+  std::vector<plat::DirEntry> entries;
+  ASSERT_TRUE(plat::ListDirectory(day2, entries));
+  for (const auto& e : entries) EXPECT_FALSE(quz::IsTemporaryName(e.name)) << e.name;
 
   // Loading again adds nothing twice.
   index.LoadSaveFolder(save.path());

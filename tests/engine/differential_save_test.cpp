@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
+
 namespace {
 
 using enginetest::FragmentBuilder;
@@ -32,14 +33,17 @@ class DifferentialTest : public ::testing::Test {
   }
 
   // Saves the source with the given contents; returns the new fragment.
-  std::string Save(const std::string& contents, int64_t* size = nullptr) {
+  std::string Save(const std::string& contents, int64_t* size = nullptr,
+                   std::vector<std::string>* setAside = nullptr) {
     WriteFile(source, contents);
     // Every save is of a changed file: its time moves.
     plat::SetFileTime(source, ++clock);
-    int64_t backup = -1;
-    EXPECT_EQ(SaveDifferential(source, save, backup, &stop), 1);
+    quz::DifferentialSaveResult saved;
+    EXPECT_EQ(SaveDifferential(source, save, &stop, saved), 1);
+    if (setAside) *setAside = saved.setAside;
     int32_t n = quz::CountFragments(folder);
     std::string fragment = ReadFile(FragmentPath(folder, n - 1));
+    int64_t backup = saved.backupSize;
     EXPECT_EQ(backup, static_cast<int64_t>(fragment.size()));
     EXPECT_EQ(ReadFile(folder + "~temp.dat"), contents);
     if (size) *size = backup;
@@ -86,10 +90,10 @@ TEST_F(DifferentialTest, FirstSaveHoldsTheWholeFileAndAppendsHoldOnlyTheNewBytes
   // An empty file: fragment 0 is T = 0 alone.
   std::string empty = dir / "Mail\\empty.dat";
   WriteFile(empty, "");
-  int64_t backup = 0;
-  ASSERT_EQ(SaveDifferential(empty, save, backup, &stop), 1);
+  quz::DifferentialSaveResult saved;
+  ASSERT_EQ(SaveDifferential(empty, save, &stop, saved), 1);
   EXPECT_EQ(ReadFile(save + "empty.dat\\0000000.dat"), FragmentBuilder(0).bytes);
-  EXPECT_EQ(backup, 4);
+  EXPECT_EQ(saved.backupSize, 4);
 }
 
 TEST_F(DifferentialTest, DifferingRunsEndAtEightEqualWords) {
@@ -151,8 +155,8 @@ TEST_F(DifferentialTest, SourcesOfTheSameNameGetNumberedFolders) {
   std::string other = dir / "Other\\InBox.mbx";
   Save("mine");
   WriteFile(other, "theirs");
-  int64_t backup = 0;
-  ASSERT_EQ(SaveDifferential(other, save, backup, &stop), 1);
+  quz::DifferentialSaveResult saved;
+  ASSERT_EQ(SaveDifferential(other, save, &stop, saved), 1);
   EXPECT_EQ(ReadFile(save + "InBox.mbx(1)\\quzFileList.txt"), "<" + other + "\r\n");
   EXPECT_EQ(ReadFile(save + "InBox.mbx(1)\\0000000.dat"), FragmentBuilder(6).Record(0, "theirs").bytes);
   Save("mine, again");
@@ -186,8 +190,8 @@ TEST_F(DifferentialTest, AStoppedSaveLeavesNoFragmentAndTheNextTakesItsNumber) {
   std::string v1 = v0 + Pattern(500000, 4);
   WriteFile(source, v1);
   stop = 1;
-  int64_t backup = 0;
-  EXPECT_EQ(SaveDifferential(source, save, backup, &stop), 0);
+  quz::DifferentialSaveResult saved;
+  EXPECT_EQ(SaveDifferential(source, save, &stop, saved), 0);
   EXPECT_EQ(quz::CountFragments(folder), 1);
   EXPECT_EQ(ReadFile(folder + "~temp.dat"), v0);
   stop = 0;
@@ -235,15 +239,81 @@ TEST_F(DifferentialTest, DamagedFragmentsAreRefused) {
   EXPECT_EQ(apply("\x01\x00"), 0);                                 // no header
 }
 
-TEST_F(DifferentialTest, FilesTooLargeForTheFormatAreRefused) {
-  {
-    plat::File f;
-    ASSERT_TRUE(f.Open(source, plat::Access::ReadWrite, plat::Disposition::CreateAlways));
-    ASSERT_TRUE(f.SetLength(quz::kMaxFragmentFileSize + 1));
-  }
-  int64_t backup = 0;
-  EXPECT_EQ(SaveDifferential(source, save, backup, &stop), 0);
+TEST_F(DifferentialTest, ADamagedFragmentIsSetAsideWithThoseAfterItAndSavingGoesOn) {
+  std::string v0 = Pattern(3000, 1), v1 = v0 + Pattern(3000, 2), v2 = v1 + Pattern(3000, 3);
+  Save(v0);
+  Save(v1);
+  Save(v2);
+  // Fragment 1 cut short, as a killed older version left it, and no image.
+  std::string cut = ReadFile(FragmentPath(folder, 1));
+  WriteFile(FragmentPath(folder, 1), cut.substr(0, cut.size() - 100));
+  ASSERT_TRUE(plat::DeleteFile(folder + "~temp.dat"));
+  WriteFile(folder + "~quz00001234.tmp", "left by a killed save");
+
+  std::string v3 = v2 + "more";
+  std::vector<std::string> setAside;
+  EXPECT_EQ(Save(v3, nullptr, &setAside), FragmentBuilder(9004).Record(3000, v3.substr(3000)).bytes);
+  EXPECT_EQ(setAside, (std::vector<std::string>{folder + "0000002.damaged.dat", folder + "0000001.damaged.dat"}));
+  EXPECT_EQ(quz::CountFragments(folder), 2);
+  EXPECT_EQ(Rebuild(folder), v3);
+  EXPECT_FALSE(IsFile(folder + "~quz00001234.tmp"));
+
+  // The new fragment 1 goes bad too: set aside under a name of its own.
+  WriteFile(FragmentPath(folder, 1), "\x01");
+  Save(v3, nullptr, &setAside);
+  EXPECT_EQ(setAside, std::vector<std::string>{folder + "0000001.damaged(2).dat"});
+  EXPECT_EQ(Rebuild(folder), v3);
+  for (const char* name : {"0000001.damaged.dat", "0000001.damaged(2).dat", "0000002.damaged.dat"})
+    EXPECT_TRUE(quz::IsSetAsideFragmentName(name)) << name;
+  for (const char* name : {"0000001.dat", "0000001.damaged.tmp", "000001.damaged.dat", "0000001.damaged(x).dat"})
+    EXPECT_FALSE(quz::IsSetAsideFragmentName(name)) << name;
+}
+
+TEST_F(DifferentialTest, FragmentsBeyondAGapAreSetAsideBeforeTheGapIsFilled) {
+  std::string v = Pattern(2000, 1);
+  for (int k = 0; k < 4; ++k) Save(v += Pattern(500, k + 2));
+  ASSERT_TRUE(plat::DeleteFile(FragmentPath(folder, 1)));
+  std::string now = v + "x";
+  std::vector<std::string> setAside;
+  Save(now, nullptr, &setAside);
+  EXPECT_EQ(setAside, (std::vector<std::string>{folder + "0000003.damaged.dat", folder + "0000002.damaged.dat"}));
+  EXPECT_EQ(quz::CountFragments(folder), 2);
+  EXPECT_EQ(Rebuild(folder), now);
+}
+
+#ifndef _WIN32
+TEST_F(DifferentialTest, ADiskThatFillsUpLeavesTheFolderAsItWasForTheNextSave) {
+  std::string v0 = Pattern(200000, 1);
+  Save(v0);
+  plat::FileStatus image;
+  ASSERT_TRUE(plat::GetFileStatus(folder + "~temp.dat", image));
+  std::string v1 = v0 + Pattern(400000, 2);
+  WriteFile(source, v1);
+  plat::SetFileTime(source, ++clock);
+
+  quz::DifferentialSaveResult saved;
+  int result = -1;
+  quztest::WithFileSizeLimit(300000, [&] { result = SaveDifferential(source, save, &stop, saved); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(stop, 1);  // the disk-full rule stops the check
+  EXPECT_EQ(quztest::FileNames(folder), (std::vector<std::string>{"0000000.dat", "quzFileList.txt", "~temp.dat"}));
+  plat::FileStatus after;
+  ASSERT_TRUE(plat::GetFileStatus(folder + "~temp.dat", after));
+  EXPECT_EQ(after.mtime, image.mtime);
+  EXPECT_EQ(ReadFile(folder + "~temp.dat"), v0);
+
+  stop = 0;
+  EXPECT_EQ(Save(v1), FragmentBuilder(600000).Record(200000, v1.substr(200000)).bytes);
+  EXPECT_EQ(Rebuild(folder), v1);
+}
+#endif
+
+TEST_F(DifferentialTest, FilesLargerThanTheLimitAreRefused) {
+  WriteFile(source, Pattern(1001));
+  quz::DifferentialSaveResult saved;
+  EXPECT_EQ(SaveDifferential(source, save, &stop, saved, nullptr, 1000), 0);
   EXPECT_FALSE(IsFile(FragmentPath(folder, 0)));
+  EXPECT_EQ(SaveDifferential(source, save, &stop, saved, nullptr, 1001), 1);
 }
 
 }  // namespace

@@ -70,22 +70,59 @@ TEST_F(SaveNormalTest, SameNamesGetNumberedSuffixesBeforeTheExtensionAndListLine
   EXPECT_EQ(ReadFile(r.copyPath), "soft");
 }
 
-TEST_F(SaveNormalTest, AllNumbersTakenFailsWithoutOverwritingAnything) {
+TEST_F(SaveNormalTest, NumbersGoOnPastTheHighestListedOrPresentAndAreNeverGivenTwice) {
   std::string a = dir / "src\\n.txt";
   WriteFile(a, "new");
-  WriteFile(date + "n.txt", "old");
-  for (int n = 2; n <= 999; ++n) WriteFile(date + "n(" + std::to_string(n) + ").txt", "old");
+  // n(998) was deleted as an old generation but its line is still there;
+  // n(999) and n(1000) exist without one.
+  WriteFile(date + "quzFileList.txt", "n(998).txt<C:\\x\\n.txt\r\n");
+  WriteFile(date + "n(999).txt", "old");
+  WriteFile(date + "n(1000).txt", "old");
   SaveNormalResult r;
-  EXPECT_EQ(SaveNormal(a, date, &stop, r), 0);
-  EXPECT_EQ(ReadFile(date + "n(999).txt"), "old");
-  EXPECT_EQ(ReadFile(date + "n.txt"), "old");
-  EXPECT_FALSE(IsFile(date + "n(1000).txt"));
-  EXPECT_EQ(List(), "");
-
-  // One free slot in the middle is found.
-  ASSERT_TRUE(plat::DeleteFile(date + "n(500).txt"));
   ASSERT_EQ(SaveNormal(a, date, &stop, r), 1);
-  EXPECT_EQ(r.copyPath, date + "n(500).txt");
+  EXPECT_EQ(r.copyPath, date + "n(1001).txt");
+  EXPECT_EQ(ReadFile(date + "n(1000).txt"), "old");
+  // A copy deleted meanwhile does not give its number back.
+  ASSERT_TRUE(plat::DeleteFile(r.copyPath));
+  ASSERT_EQ(SaveNormal(a, date, &stop, r), 1);
+  EXPECT_EQ(r.copyPath, date + "n(1002).txt");
+  EXPECT_EQ(List(), "n(998).txt<C:\\x\\n.txt\r\nn(1001).txt<" + a + "\r\nn(1002).txt<" + a + "\r\n");
+
+  // A copy never takes a name the export or the tidying passes over.
+  for (const char* reserved : {"~quz0123abcd.tmp", "~temp.dat"}) {
+    std::string source = dir / "src\\" + reserved;
+    WriteFile(source, reserved);
+    ASSERT_EQ(SaveNormal(source, date, &stop, r), 1);
+    EXPECT_EQ(r.copyPath, date + quz::CopyName(source, 2));
+    EXPECT_EQ(ReadFile(r.copyPath), reserved);
+  }
+}
+
+TEST_F(SaveNormalTest, WhatSavesCutShortLeftIsRemovedByTheNextSave) {
+  WriteFile(date + "quzFileList.txt", "kept.txt<C:\\a\\kept.txt\r\n");
+  WriteFile(date + "kept.txt", "kept");
+  // A temporary copy no note names (the note never reached the disk).
+  WriteFile(date + "~quz0000abcd.tmp", "a copy cut short");
+  // The notes in the save folder: a copy renamed but never listed, one
+  // that got its line, a temporary copy in another day's folder, and
+  // names that would lead out of the save folder, which are not followed.
+  WriteFile(date + "orphan.txt", "renamed, never listed");
+  WriteFile(dir / "~quz0000abce.pnd", "T 2026-12-7\\~quz0000abc0.tmp\r\nC 2026-12-7\\orphan.txt\r\n");
+  WriteFile(dir / "~QUZ0000ABCF.PND", "C 2026-12-7\\kept.txt\r\n");
+  ASSERT_TRUE(plat::CreateFolder(dir / "2026-12-6"));
+  WriteFile(dir / "2026-12-6\\~quz00001111.tmp", "yesterday's copy cut short");
+  WriteFile(dir / "~quz00002222.pnd", "T 2026-12-6\\~quz00001111.tmp\r\n");
+  WriteFile(dir / "precious.txt", "not ours");
+  WriteFile(dir / "~quz00003333.pnd", "C ..\\precious.txt\r\nC 2026-12-7\\..\\..\\precious.txt\r\n");
+
+  std::string a = dir / "src\\a.txt";
+  WriteFile(a, "a");
+  SaveNormalResult r;
+  ASSERT_EQ(SaveNormal(a, date, &stop, r), 1);
+  EXPECT_EQ(quztest::FileNames(date), (std::vector<std::string>{"a.txt", "kept.txt", "quzFileList.txt"}));
+  EXPECT_EQ(List(), "kept.txt<C:\\a\\kept.txt\r\na.txt<" + a + "\r\n");
+  EXPECT_TRUE(quztest::FileNames(dir / "2026-12-6").empty());
+  EXPECT_EQ(quztest::FileNames(dir.path()), std::vector<std::string>{"precious.txt"});
 }
 
 TEST_F(SaveNormalTest, FailedSavesLeaveNoCopyAndNoLineSoTheNameStaysFree) {

@@ -3,14 +3,9 @@
 // elsewhere, rebuilding differential files, and what goes wrong.
 #include <gtest/gtest.h>
 
-
-#ifndef _WIN32
-#include <csignal>
-#include <sys/resource.h>
-#endif
-
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/temporary_files.h"
 #include "restore/restore_engine.h"
 #include "tests/restore/save_fixture.h"
 #include "tests/support/test_support.h"
@@ -66,7 +61,7 @@ class RestoreEngineTest : public ::testing::Test {
     std::vector<plat::DirEntry> entries;
     plat::ListDirectory(folder, entries);
     int n = 0;
-    for (const auto& e : entries) n += e.name.rfind("~qzr", 0) == 0;
+    for (const auto& e : entries) n += quz::IsTemporaryName(e.name);
     return n;
   }
 
@@ -119,6 +114,30 @@ TEST_F(RestoreEngineTest, PickCopyTakesTheNewestCopyUpToSixtySecondsAfterTheCand
   EXPECT_EQ(pick(m, At(10)), save.FragmentFolder(m) + "#1");
   EXPECT_EQ(pick(m, At(8, 59)), save.FragmentFolder(m) + "#0");
   EXPECT_EQ(pick(m, quz::kAllNewestTime), save.FragmentFolder(m) + "#2");
+
+  // Two saves in one second: the later one is the newer state.
+  std::string z = src + "z.txt";
+  save.SaveCopy(z, "first", At(12));
+  std::string later = save.SaveCopy(z, "second", At(12));
+  save.SaveFragment(m, "aaaabbbbccccdddd", At(11));
+  Load();
+  EXPECT_EQ(pick(z, At(12)), later + "#-1");
+  EXPECT_EQ(pick(m, quz::kAllNewestTime), save.FragmentFolder(m) + "#3");
+
+  // A fragment a save set aside as damaged: a time after it but before the
+  // chain that replaced it cannot be restored, and says so.
+  std::string f = save.FragmentFolder(m);
+  ASSERT_TRUE(plat::MoveFile(f + "0000003.dat", f + "0000003.damaged.dat"));
+  save.SetTime(f + "0000003.damaged.dat", At(11, 30));
+  save.SaveFragment(m, "aaaabbbbccccdddd", At(13));
+  Load();
+  quz::RestoreChoice c;
+  ASSERT_TRUE(quz::PickCopy(ctx, m, static_cast<int32_t>(At(12)), &c));
+  EXPECT_EQ(c.damaged, f + "0000003.damaged.dat");
+  EXPECT_EQ(quz::RestoreOne(ctx, m, static_cast<int32_t>(At(12)), "", out), 0);
+  EXPECT_NE(ErrorLog().find(f + "0000003.damaged.dat"), std::string::npos);
+  EXPECT_EQ(pick(m, At(11)), f + "#2");
+  EXPECT_EQ(pick(m, quz::kAllNewestTime), f + "#3");
 }
 
 TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFilesLandDirectly) {
@@ -453,16 +472,10 @@ TEST_F(RestoreEngineTest, ACopyThatStopsAtAFailedWriteFailsAndLeavesTheOldFile) 
   quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
   // Writes past 100 KB fail as on a full disk.
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit limited = saved;
-  limited.rlim_cur = 100000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  quz::RestoreCounts c =
-      quz::RestoreSelection(ctx, Request(Folder(), {src + "big.txt", src + "big.mbx"}, quz::kAllNewestTime), out);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  quz::RestoreCounts c;
+  quztest::WithFileSizeLimit(100000, [&] {
+    c = quz::RestoreSelection(ctx, Request(Folder(), {src + "big.txt", src + "big.mbx"}, quz::kAllNewestTime), out);
+  });
 
   EXPECT_EQ(c.restored, 0);
   EXPECT_EQ(c.failed, 2);

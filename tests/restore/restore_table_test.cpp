@@ -76,6 +76,7 @@ TEST(RestoreTable, ListLinesEndAtTheFirstMalformedLineAndUnsafeNamesAreSkipped) 
                             "..\\..\\evil.txt<C:\\a\\evil.txt\r\n"  // a name with a path in it
                             "b.txt<C:\\a\\b.txt<junk\r\n"          // a second "<" ends the source
                             "c.txt<\r\n"                           // no source
+                            "~quz0000beef.tmp<C:\\a\\t.txt\r\n"     // a temporary file
                             "d.txt<C:\\a\\d.txt\r\n"
                             "no separator\r\n"
                             "e.txt<C:\\a\\e.txt\r\n",

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -189,6 +190,44 @@ TEST_F(RoundTripTest, EveryCandidateRestoresEveryFileAsItWas) {
   for (const auto& [name, contents] : versions[1]) EXPECT_TRUE(ReadFile(data + name) == contents) << name;
   size_t asked = ui.OverwriteQuestions().size();
   EXPECT_EQ(asked, 1u);
+}
+
+TEST_F(RoundTripTest, FifteenHundredFilesOfOneNameAreSavedByOneCheckAndRestoredApart) {
+  constexpr int kFiles = 1500;
+  for (int k = 0; k < kFiles; ++k) {
+    std::string folder = data + "d" + std::to_string(k);
+    ASSERT_TRUE(plat::CreateFolder(folder));
+    WriteFile(folder + "\\desktop.ini", "desktop " + std::to_string(k));
+    ASSERT_TRUE(list.AddLoaded(folder + "\\desktop.ini", 0, quz::SaveType::Normal, 0));
+  }
+  ASSERT_EQ(quz::FullCheck(*context), 1);
+  EXPECT_EQ(context->savedCount, kFiles);
+  std::string date = quz::DateFolder(state.saveFolder, plat::Now());
+  EXPECT_TRUE(Exists(date + "desktop(1000).ini"));
+  EXPECT_TRUE(Exists(date + "desktop(1500).ini"));
+
+  // Each source picks a copy of its own, with its own bytes; two of them
+  // are restored through the whole engine.
+  Load();
+  quz::RestoreContext ctx(table, ui);
+  std::set<std::string> picked;
+  for (int k = 0; k < kFiles; ++k) {
+    std::string source = data + "d" + std::to_string(k) + "\\desktop.ini";
+    quz::RestoreChoice choice;
+    ASSERT_TRUE(quz::PickCopy(ctx, source, quz::kAllNewestTime, &choice)) << k;
+    const std::string& copy = table.At(choice.entry).location;
+    EXPECT_TRUE(picked.insert(copy).second) << copy;
+    EXPECT_EQ(ReadFile(copy), "desktop " + std::to_string(k));
+  }
+  for (int k : {999, 1499}) {
+    quz::RestoreSelectionRequest r;
+    r.files = {data + "d" + std::to_string(k) + "\\desktop.ini"};
+    r.haveCandidate = true;
+    r.candidateTime = quz::kAllNewestTime;
+    std::string out = dir / ("out" + std::to_string(k));
+    EXPECT_EQ(quz::RunRestore(ctx, r, out, false).restored, 1);
+    EXPECT_EQ(ReadFile(out + "\\desktop.ini"), "desktop " + std::to_string(k));
+  }
 }
 
 TEST_F(RoundTripTest, AGapInTheFragmentsFailsAtTheGapAndEarlierStatesStillRestore) {

@@ -1,3 +1,8 @@
+#ifdef _WIN32
+// Before the platform header, which takes back the names windows.h maps.
+#include <windows.h>
+#endif
+
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +19,13 @@
 #define popen _popen
 #define pclose _pclose
 #else
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 #endif
 
 namespace quztest {
@@ -70,6 +81,31 @@ bool Exists(const std::string& path) {
   plat::FileStatus st;
   return plat::GetFileStatus(path, st);
 }
+
+std::vector<std::string> FileNames(const std::string& folder) {
+  std::vector<plat::DirEntry> entries;
+  plat::ListDirectory(folder, entries);
+  std::vector<std::string> names;
+  for (const auto& e : entries)
+    if (!e.isDirectory) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+#ifndef _WIN32
+void WithFileSizeLimit(int64_t bytes, const std::function<void()>& body) {
+  struct rlimit was;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+  // Without this the first write past the limit ends the process.
+  auto previous = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limited = was;
+  limited.rlim_cur = static_cast<rlim_t>(bytes);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  body();
+  setrlimit(RLIMIT_FSIZE, &was);
+  signal(SIGXFSZ, previous);
+}
+#endif
 
 std::string BuildPath(const std::string& hostPath) {
 #ifdef _WIN32
@@ -143,6 +179,148 @@ int RunCommand(const std::string& commandLine, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
 }
+
+ChildProcess::~ChildProcess() { Kill(); }
+
+#ifdef _WIN32
+
+namespace {
+constexpr UINT kTerminatedCode = 137;
+}
+
+bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& outputFile, const std::vector<std::string>& environment) {
+  Kill();
+  std::string line = Quote(program);
+  for (const auto& a : args) {
+    line += ' ';
+    line += Quote(a);
+  }
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE || in == INVALID_HANDLE_VALUE) return false;
+  // The child takes this process's environment as it is at the start.
+  std::vector<std::pair<std::string, std::string>> previous;
+  for (const std::string& e : environment) {
+    std::string name = e.substr(0, e.find('='));
+    char old[4096];
+    DWORD n = GetEnvironmentVariableA(name.c_str(), old, sizeof old);
+    previous.emplace_back(name, n > 0 && n < sizeof old ? std::string(old, n) : std::string(1, '\0'));
+    SetEnvironmentVariableA(name.c_str(), e.substr(name.size() + 1).c_str());
+  }
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = in;
+  si.hStdOutput = out;
+  si.hStdError = out;
+  PROCESS_INFORMATION pi{};
+  std::vector<char> commandLine(line.begin(), line.end());
+  commandLine.push_back('\0');
+  BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  for (const auto& [name, value] : previous)
+    SetEnvironmentVariableA(name.c_str(), value == std::string(1, '\0') ? nullptr : value.c_str());
+  CloseHandle(out);
+  CloseHandle(in);
+  if (!started) return false;
+  CloseHandle(pi.hThread);
+  handle_ = reinterpret_cast<intptr_t>(pi.hProcess);
+  ended_ = false;
+  return true;
+}
+
+bool ChildProcess::Wait(uint32_t timeoutMs) {
+  if (ended_) return true;
+  HANDLE h = reinterpret_cast<HANDLE>(handle_);
+  if (WaitForSingleObject(h, timeoutMs) != WAIT_OBJECT_0) return false;
+  DWORD code = 0;
+  GetExitCodeProcess(h, &code);
+  exitCode_ = code == kTerminatedCode ? kKilled : static_cast<int>(code);
+  CloseHandle(h);
+  handle_ = -1;
+  ended_ = true;
+  return true;
+}
+
+void ChildProcess::Kill() {
+  if (ended_) return;
+  TerminateProcess(reinterpret_cast<HANDLE>(handle_), kTerminatedCode);
+  Wait(INFINITE);
+}
+
+#else
+
+bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& outputFile, const std::vector<std::string>& environment) {
+  Kill();
+  // Everything the child needs is made before the fork: between fork and
+  // exec only async-signal-safe calls are allowed.
+  std::vector<std::string> argv{plat::EngineToConsole(HostPath(program))};
+  for (const auto& a : args) argv.push_back(plat::EngineToConsole(a));
+  std::vector<char*> argp;
+  for (auto& a : argv) argp.push_back(a.data());
+  argp.push_back(nullptr);
+  std::vector<std::string> env(environment);
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
+    bool replaced = false;
+    for (const auto& extra : environment) replaced = replaced || extra.compare(0, name.size(), name) == 0;
+    if (!replaced) env.push_back(entry);
+  }
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string output = plat::EngineToConsole(HostPath(outputFile));
+  int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || null < 0) return false;
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(null, 0);
+    dup2(fd, 1);
+    dup2(fd, 2);
+    execve(argp[0], argp.data(), envp.data());
+    _exit(127);
+  }
+  ::close(fd);
+  ::close(null);
+  if (pid < 0) return false;
+  handle_ = pid;
+  ended_ = false;
+  return true;
+}
+
+bool ChildProcess::Wait(uint32_t timeoutMs) {
+  if (ended_) return true;
+  uint32_t waited = 0;
+  for (;;) {
+    int status = 0;
+    pid_t r = waitpid(static_cast<pid_t>(handle_), &status, WNOHANG);
+    if (r == static_cast<pid_t>(handle_)) {
+      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : kKilled;
+      ended_ = true;
+      return true;
+    }
+    if (r < 0) {
+      exitCode_ = kKilled;
+      ended_ = true;
+      return true;
+    }
+    if (waited >= timeoutMs) return false;
+    plat::Sleep(2);
+    waited += 2;
+  }
+}
+
+void ChildProcess::Kill() {
+  if (ended_) return;
+  ::kill(static_cast<pid_t>(handle_), SIGKILL);
+  Wait(0xFFFFFFFFu);
+}
+
+#endif
 
 Quzctl::Quzctl(const TempDir& dir, const std::string& builtAt) : dir_(dir) {
   std::string built = BuildPath(builtAt), program;

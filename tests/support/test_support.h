@@ -2,6 +2,8 @@
 // of the backend under test, and running programs.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,15 @@ void WriteFile(const std::string& path, const std::string& data);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 
+// The names of the files (not the folders) directly in folder, sorted.
+std::vector<std::string> FileNames(const std::string& folder);
+
+#ifndef _WIN32
+// Runs body with every write past `bytes` of a file failing, as on a full
+// disk.
+void WithFileSizeLimit(int64_t bytes, const std::function<void()>& body);
+#endif
+
 // The engine path of a file the build made (CMake gives Linux paths; under
 // Wine they live on drive Z:).
 std::string BuildPath(const std::string& hostPath);
@@ -44,6 +55,37 @@ std::string HostPath(const std::string& enginePath);
 int RunCommand(const std::string& commandLine, std::string* output = nullptr);
 // The quoting the shell of this backend needs around one argument.
 std::string Quote(const std::string& argument);
+
+// A program run in the background with its output in a file, which a test
+// can kill at any moment, as the task manager or a power cut would end it:
+// SIGKILL on Linux, TerminateProcess on Windows.
+class ChildProcess {
+ public:
+  static constexpr int kKilled = -9;
+
+  ChildProcess() = default;
+  ~ChildProcess();  // kills a child that still runs
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Starts program (an engine path) with args (engine text), stdout and
+  // stderr into outputFile, with this process's environment plus the
+  // "NAME=value" entries of `environment`.  False when it could not start.
+  bool Start(const std::string& program, const std::vector<std::string>& args, const std::string& outputFile,
+             const std::vector<std::string>& environment = {});
+  // True once the child has ended, waiting up to timeoutMs for it.
+  bool Wait(uint32_t timeoutMs);
+  // Ends the child at once, unless it has ended already, and reaps it.
+  void Kill();
+  // The exit status of an ended child; kKilled when Kill ended it (a child
+  // that ended on its own just before keeps its own status).
+  int ExitCode() const { return exitCode_; }
+
+ private:
+  intptr_t handle_ = -1;  // the pid, or the process handle
+  bool ended_ = true;
+  int exitCode_ = 0;
+};
 
 // quzctl copied into a test's folder, so that the state files beside it
 // ("quz.ini", "FileList.txt", ...) are the test's own, and run there.

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/settings.h"
+#include "app/temporary_files.h"
 #include "archiver/lzh.h"
 #include "tests/archiver/lzh_test_data.h"
 #include "tests/transfer/transfer_fixture.h"
@@ -72,6 +73,7 @@ TEST_F(TransferTest, FirstPlainExportCopiesEveryFileButTheTempImage) {
   WriteTree(save, "2026-12-7\\quzFileList.txt", "a.txt<C:\\a.txt\r\n");
   WriteTree(save, "mail.mbx\\0000000.dat", Noise(3000, 1));
   WriteTree(save, "mail.mbx\\~temp.dat", "combined image");
+  WriteTree(save, "mail.mbx\\~quz0000beef.tmp", "a fragment a killed save left");
   WriteTree(save, "upper\\~TEMP.DAT", "same name in capitals");
   WriteTree(save, "deep\\er\\still\\c.bin", Noise(1048576, 2));
   plat::CreateFolder(save + "empty");
@@ -89,6 +91,7 @@ TEST_F(TransferTest, FirstPlainExportCopiesEveryFileButTheTempImage) {
   EXPECT_EQ(ReadFile(folder + "2026-12-7\\a.txt"), "alpha");
   EXPECT_TRUE(ReadFile(folder + "mail.mbx\\0000000.dat") == Noise(3000, 1));
   EXPECT_FALSE(Exists(folder + "mail.mbx\\~temp.dat"));
+  EXPECT_FALSE(Exists(folder + "mail.mbx\\~quz0000beef.tmp"));
   EXPECT_EQ(ReadFile(folder + "upper\\~TEMP.DAT"), "same name in capitals");
   EXPECT_TRUE(ReadFile(folder + "deep\\er\\still\\c.bin") == Noise(1048576, 2));
   EXPECT_TRUE(ui.Messages().empty());
@@ -251,7 +254,9 @@ TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {
   EXPECT_EQ(st.mtime, kT0 - 3600);
   ASSERT_TRUE(plat::GetFileStatus(save + "mail.mbx\\0000001.dat", st));
   EXPECT_EQ(st.mtime, kT0 - 7200);
-  EXPECT_FALSE(Exists(save + "2026-12-7\\a.txt.quzimport.tmp"));
+  std::vector<plat::DirEntry> entries;
+  ASSERT_TRUE(plat::ListDirectory(save + "2026-12-7", entries));
+  for (const auto& e : entries) EXPECT_FALSE(quz::IsTemporaryName(e.name)) << e.name;
   auto shown = ui.Messages();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].text, "完了しました");

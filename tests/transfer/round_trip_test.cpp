@@ -82,8 +82,11 @@ class RoundTripTest : public TransferTest {
 TEST_F(RoundTripTest, PlainExportImportsAndRestores) {
   t::ExportContext ctx = Context();
   ASSERT_EQ(t::RunExport(ctx).ok, 1);
+  // What a killed save leaves behind is no backup, wherever it is found.
+  quztest::WriteFile(dest + "2612071030\\mail.mbx\\~quz0000beef.tmp", "a fragment cut short");
   t::ImportResult r = Import(dest);
   EXPECT_EQ(r.filesCopied, 8);  // four copies and their list, two fragments and their list
+  EXPECT_FALSE(Exists(rebuilt + "mail.mbx\\~quz0000beef.tmp"));
   ExpectRestoresExactly();
 }
 
