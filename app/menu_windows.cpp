@@ -10,6 +10,7 @@
 #include "transfer/kakidashi_dlg.h"
 #include "transfer/kumikomi_dlg.h"
 #include "targets/taisyo_dlg.h"
+#include "settings/settings_sheet.h"
 
 namespace quz {
 
@@ -53,7 +54,10 @@ void CMainWnd::OpenImportWindow() {
 // "設定全般" (32786): the settings sheet, filled from the values in
 // memory and taken back on OK.
 void CMainWnd::OpenSettingsWindow() {
-  RunModal(kModalSettings, nullptr);
+  RunModal(kModalSettings, [this] {
+    CPropertySheetA sheet(CurrentSettings());
+    if (sheet.DoModal(Handle())) ApplySettings(sheet.Values());
+  });
 }
 
 // "ﾊﾞｰｼﾞｮﾝ情報(&A)" (32774).

@@ -374,7 +374,7 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
   EXPECT_EQ(window->Context().savedCount.load(), 1);
 
   // The windows that come later open nothing yet and leave modalState 0.
-  for (int id : {ID_RESTORE, ID_SETTINGS, ID_SHOW_TARGETS}) {
+  for (int id : {ID_RESTORE, ID_SHOW_TARGETS}) {
     Command(*window, id);
     EXPECT_EQ(window->ModalState(), quz::kModalNone) << id;
   }
