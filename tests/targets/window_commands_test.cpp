@@ -36,7 +36,9 @@ class WindowCommands : public quztest::WindowTest {
     for (const char* f : {"data\\a.txt", "data\\sub\\b.txt", "other.txt"}) quztest::WriteFile(dir / f, "x");
   }
   void TearDown() override {
-    if (main) EXPECT_TRUE(quz::WaitForCheck(main->Context(), 60000));
+    if (main) {
+      EXPECT_TRUE(quz::WaitForCheck(main->Context(), 60000));
+    }
     main.reset();
     quztest::WindowTest::TearDown();
   }
