@@ -135,15 +135,9 @@ void CRestoreDlg::SourceChanged() {
 }
 
 void CRestoreDlg::StartLoading(const std::string& folder) {
+  // Nothing may read the table once it is emptied below.
   loader_.Stop();
   StopListing();
-  ClearLists();
-  folderItem_ = -1;
-  table_.Clear();
-  tree_.Clear();
-  times_.Reset();
-  loadedFolder_.clear();
-  ResetTree();
 
   const uint64_t load = ++load_;
   loading_ = true;
@@ -160,6 +154,16 @@ void CRestoreDlg::StartLoading(const std::string& folder) {
     if (!stop) plat::PostUiTask(window, [this, load, loaded, folder] { TakeLoaded(load, loaded, folder); });
   });
   if (!started) loading_ = false;
+
+  // What the window showed goes while the new folder is read: a large
+  // one's lists, table and tree take a while to let go of.
+  ClearLists();
+  folderItem_ = -1;
+  table_.Clear();
+  tree_.Clear();
+  times_.Reset();
+  loadedFolder_.clear();
+  ResetTree();
 }
 
 void CRestoreDlg::LoadProgress(uint64_t load, int32_t done, int32_t total) {
@@ -225,10 +229,12 @@ void CRestoreDlg::FillTree() {
 // ---------------------------------------------------------------- listings
 
 void CRestoreDlg::ClearLists() {
+  // Each emptying redraws its control: an empty one is left alone.
   files_.clear();
-  SendDlgItemMessageA(Handle(), IDC_RESTORE_FILES, LB_SETCOUNT, 0, 0);
+  if (SendDlgItemMessageA(Handle(), IDC_RESTORE_FILES, LB_GETCOUNT, 0, 0) != 0)
+    SendDlgItemMessageA(Handle(), IDC_RESTORE_FILES, LB_SETCOUNT, 0, 0);
   candidates_.Clear();
-  candidateList_.SetRowCount(0);
+  if (ListView_GetItemCount(candidateList_.Handle()) != 0) candidateList_.SetRowCount(0);
 }
 
 void CRestoreDlg::StopListing() {

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <condition_variable>
+#include <cstdint>
 #include <mutex>
 
 #include "app/temporary_files.h"
@@ -416,6 +418,80 @@ std::string CRestoreTable::LocationOf(int32_t i) const {
   return location;
 }
 
+namespace {
+
+// Reads the lists of a save folder's subfolders in order on a thread of its
+// own while those read so far are taken apart: reading waits for the disk
+// (and on Wine for its server), taking apart for the processor.  Every list
+// read stays in the table anyway, so the reader never waits; the one taking
+// them waits for a batch at a time, since every wake-up is a trip through
+// the system.
+class ListReader {
+ public:
+  struct List {
+    int32_t at = 0;      // in the listing
+    std::string folder;  // ending with "\"
+    bool found = false;  // the folder holds a list
+    std::string text;
+  };
+
+  ListReader(const std::string& base, const std::vector<plat::DirEntry>& listing) : base_(base), listing_(listing) {
+    // Without a thread everything is read here, first.
+    if (!thread_.Start([this] { Run(); }, plat::Priority::Normal, "list reader")) Run();
+  }
+  ~ListReader() {
+    stop_ = true;
+    thread_.Join();
+  }
+  ListReader(const ListReader&) = delete;
+  ListReader& operator=(const ListReader&) = delete;
+
+  // The lists read since the last call, in listing order: a batch, or what
+  // is left once reading has ended; empty when every list has been taken.
+  std::vector<List> Take() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    wanted_ = kBatch;
+    changed_.wait(lock, [&] { return ready_.size() >= kBatch || done_; });
+    wanted_ = SIZE_MAX;
+    std::vector<List> taken;
+    taken.swap(ready_);
+    return taken;
+  }
+
+ private:
+  static constexpr size_t kBatch = 16;
+
+  void Run() {
+    for (size_t i = 0; i < listing_.size() && !stop_; ++i) {
+      const plat::DirEntry& e = listing_[i];
+      // "." and ".." by name: a drive root lists neither.
+      if (!e.isDirectory || e.name == "." || e.name == "..") continue;
+      List list;
+      list.at = static_cast<int32_t>(i);
+      list.folder = base_ + e.name + "\\";
+      list.found = plat::ReadWholeFile(list.folder + kListName, list.text);
+      std::lock_guard<std::mutex> lock(mutex_);
+      ready_.push_back(std::move(list));
+      if (ready_.size() >= wanted_) changed_.notify_one();
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_ = true;
+    changed_.notify_one();
+  }
+
+  const std::string& base_;
+  const std::vector<plat::DirEntry>& listing_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<List> ready_;
+  size_t wanted_ = SIZE_MAX;  // how many ready lists wake the one taking them
+  bool done_ = false;
+  plat::Thread thread_;  // last: it runs on the members above
+};
+
+}  // namespace
+
 int CRestoreTable::Load(const std::string& folder, CRestoreTree* tree, const LoadProgress& afterFolder) {
   Clear();
   if (tree) tree->Clear();
@@ -428,18 +504,16 @@ int CRestoreTable::Load(const std::string& folder, CRestoreTree* tree, const Loa
   slots_.reserve(kMaxRestoreEntries);
   int lists = 0;
   const int32_t total = static_cast<int32_t>(listing.size());
-  for (int32_t i = 0; i < total; ++i) {
-    const plat::DirEntry& e = listing[static_cast<size_t>(i)];
-    // "." and ".." by name: a drive root lists neither.
-    if (!e.isDirectory || e.name == "." || e.name == "..") continue;
-    std::string sub = base + e.name + "\\";
-    std::string text;
-    bool room = true;
-    if (plat::ReadWholeFile(sub + kListName, text)) {
-      ++lists;
-      room = AddList(sub, std::move(text), tree);
+  ListReader reader(base, listing);
+  for (std::vector<ListReader::List> batch = reader.Take(); !batch.empty(); batch = reader.Take()) {
+    for (ListReader::List& list : batch) {
+      bool room = true;
+      if (list.found) {
+        ++lists;
+        room = AddList(list.folder, std::move(list.text), tree);
+      }
+      if ((afterFolder && !afterFolder(list.at + 1, total)) || !room) return lists;
     }
-    if ((afterFolder && !afterFolder(i + 1, total)) || !room) break;
   }
   return lists;
 }
