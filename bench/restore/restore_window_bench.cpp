@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
   // The window loads its folder by itself once it is open.
   if (!PumpUntil([&] { return window.LoadsDone() == 1 && !window.Busy(); })) return 1;
 
-  const int kRuns = 5;
+  const int kRuns = 9;
   std::vector<double> baseline, loading, folder, allFiles, rootList;
   size_t listBytes = 0;
   int shownFiles = 0, shownCandidates = 0, selectedCandidates = 0, rootFiles = 0;
