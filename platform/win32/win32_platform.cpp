@@ -283,7 +283,7 @@ namespace {
 bool AnsiName(const wchar_t* wide, std::string& name) {
   int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
   if (n <= 0) {
-    name = "?";
+    name.assign(1, '?');
     return false;
   }
   name.assign(static_cast<size_t>(n), '\0');
