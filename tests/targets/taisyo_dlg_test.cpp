@@ -308,6 +308,9 @@ TEST_F(TargetWindow, SaveTypeCommandsShowTheirLabelsInTheListAndTheField) {
     SendMessageA(Window(), WM_COMMAND, c.command, 0);
     EXPECT_EQ(ListCell(List(), c.row, 5), c.label);
     EXPECT_EQ(Text(IDC_TAISYO_SAVE_TYPE), c.label);
+    // Saved again under the new type.
+    EXPECT_EQ(main->FileList().EntryAt(c.row)->savedTime, 0) << c.label;
+    main->FileList().EntryAt(c.row)->savedTime = 5;
   }
   EXPECT_TRUE(ui.Boxes().empty());
 }

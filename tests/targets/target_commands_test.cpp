@@ -198,78 +198,63 @@ TEST_F(TargetCommands, DroppedFoldersAreSearchedAndAFullCatalogueRefusesSilently
   EXPECT_TRUE(ui.Boxes().empty());
 }
 
-TEST_F(TargetCommands, ListedFoldersStartCheckedInTheWizardAndADepthGivesItsCode) {
+TEST_F(TargetCommands, TheWizardStartsWithListedFoldersCheckedGoesBackAndAddsWithTheDepthsCode) {
   ASSERT_TRUE(list.AddEntry(dir / "desktop", SaveType::Search));
+  const std::string typed = dir / "favorites\\";
+  auto first = [&](bool again) {
+    plat::Dialog& page = Shown(IDD_FOLDER_ADD1);
+    EXPECT_EQ(quztest::WindowText(page.Handle()), "フォルダーの新規追加(1/2)");
+    EXPECT_TRUE(page.IsChecked(IDC_FOLDERADD_DESKTOP));
+    for (int box : {IDC_FOLDERADD_DOCUMENTS, IDC_FOLDERADD_WINDOWS, IDC_FOLDERADD_ANY})
+      EXPECT_EQ(page.IsChecked(box), again) << box;
+    EXPECT_FALSE(page.IsChecked(IDC_FOLDERADD_FAVORITES));
+    EXPECT_FALSE(IsWindowEnabled(page.Item(IDC_FOLDERADD_RECENT)));
+    EXPECT_TRUE(IsWindowEnabled(page.Item(IDC_FOLDERADD_STARTUP)));
+    EXPECT_EQ(IsWindowEnabled(page.Item(IDC_FOLDERADD_ANY_PATH)) != FALSE, again);
+    EXPECT_EQ(page.ItemText(IDC_FOLDERADD_ANY_PATH), again ? typed : "");
+    for (int box : {IDC_FOLDERADD_DOCUMENTS, IDC_FOLDERADD_WINDOWS, IDC_FOLDERADD_ANY}) SetBox(page, box, true);
+    page.SetItemText(IDC_FOLDERADD_ANY_PATH, typed);
+    Click(page.Handle(), IDOK);
+  };
+  // "戻る" keeps the choices of both pages.
   AddFolders({
-      [&] {
-        plat::Dialog& page = Shown(IDD_FOLDER_ADD1);
-        EXPECT_EQ(quztest::WindowText(page.Handle()), "フォルダーの新規追加(1/2)");
-        EXPECT_TRUE(page.IsChecked(IDC_FOLDERADD_DESKTOP));
-        for (int box : {IDC_FOLDERADD_DOCUMENTS, IDC_FOLDERADD_FAVORITES, IDC_FOLDERADD_ANY, IDC_FOLDERADD_WINDOWS})
-          EXPECT_FALSE(page.IsChecked(box)) << box;
-        EXPECT_FALSE(IsWindowEnabled(page.Item(IDC_FOLDERADD_RECENT)));
-        EXPECT_TRUE(IsWindowEnabled(page.Item(IDC_FOLDERADD_STARTUP)));
-        EXPECT_FALSE(IsWindowEnabled(page.Item(IDC_FOLDERADD_ANY_PATH)));
-        SetBox(page, IDC_FOLDERADD_DOCUMENTS, true);
-        SetBox(page, IDC_FOLDERADD_WINDOWS, true);
-        Click(page.Handle(), IDOK);
-      },
+      [&] { first(false); },
       [&] {
         plat::Dialog& page = Shown(IDD_FOLDER_ADD2);
         EXPECT_EQ(quztest::WindowText(page.Handle()), "フォルダーの新規追加(2/2)");
         EXPECT_EQ(DepthShown(page), "無制限");
         EXPECT_EQ(plat::ComboBox(page.Item(IDC_SEARCH_DEPTH)).Count(), 16);
         ChooseDepth(page, "2");
+        Click(page.Handle(), IDC_FOLDERADD_BACK);
+      },
+      [&] { first(true); },
+      [&] {
+        plat::Dialog& page = Shown(IDD_FOLDER_ADD2);
+        EXPECT_EQ(DepthShown(page), "2");
         Click(page.Handle(), IDOK);
       },
   });
   EXPECT_EQ(TypeOf(dir / "docs\\"), SaveType(12));
   EXPECT_EQ(Label(*list.FindEntry(dir / "docs\\")), "2階層まで検索");
   EXPECT_EQ(TypeOf(dir / "windows\\"), SaveType(12));
+  EXPECT_EQ(TypeOf(typed), SaveType(12));
   // Still checked, the listed desktop is not added again: it keeps its code.
   EXPECT_EQ(TypeOf(dir / "desktop\\"), SaveType::Search);
-  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.Count(), 4);
   EXPECT_EQ(view.refreshes, 1);
   EXPECT_EQ(view.checksRequested, 1);
   EXPECT_TRUE(ui.Boxes().empty());
-}
 
-TEST_F(TargetCommands, WizardBackKeepsTheChoicesAndCancelAddsNothing) {
-  const std::string typed = dir / "favorites\\";
-  AddFolders({
-      [&] {
-        plat::Dialog& page = Shown(IDD_FOLDER_ADD1);
-        SetBox(page, IDC_FOLDERADD_WINDOWS, true);
-        SetBox(page, IDC_FOLDERADD_ANY, true);
-        EXPECT_TRUE(IsWindowEnabled(page.Item(IDC_FOLDERADD_ANY_PATH)));
-        page.SetItemText(IDC_FOLDERADD_ANY_PATH, typed);
-        Click(page.Handle(), IDOK);
-      },
-      [&] {
-        plat::Dialog& page = Shown(IDD_FOLDER_ADD2);
-        ChooseDepth(page, "5");
-        Click(page.Handle(), IDC_FOLDERADD_BACK);
-      },
-      [&] {
-        plat::Dialog& page = Shown(IDD_FOLDER_ADD1);
-        EXPECT_TRUE(page.IsChecked(IDC_FOLDERADD_WINDOWS));
-        EXPECT_TRUE(page.IsChecked(IDC_FOLDERADD_ANY));
-        EXPECT_FALSE(page.IsChecked(IDC_FOLDERADD_DOCUMENTS));
-        EXPECT_TRUE(IsWindowEnabled(page.Item(IDC_FOLDERADD_ANY_PATH)));
-        EXPECT_EQ(page.ItemText(IDC_FOLDERADD_ANY_PATH), typed);
-        Click(page.Handle(), IDOK);
-      },
-      [&] {
-        plat::Dialog& page = Shown(IDD_FOLDER_ADD2);
-        EXPECT_EQ(DepthShown(page), "5");
-        Click(page.Handle(), IDCANCEL);
-      },
-  });
-  // Cancel on the first page.
+  // Cancel on either page adds nothing.
+  AddFolders({[&] {
+                SetBox(Shown(IDD_FOLDER_ADD1), IDC_FOLDERADD_STARTMENU, true);
+                Click(Shown(IDD_FOLDER_ADD1).Handle(), IDOK);
+              },
+              [&] { Click(Shown(IDD_FOLDER_ADD2).Handle(), IDCANCEL); }});
   AddFolders({[&] { Click(Shown(IDD_FOLDER_ADD1).Handle(), IDCANCEL); }});
-  EXPECT_EQ(list.Count(), 0);
-  EXPECT_EQ(view.refreshes, 0);
-  EXPECT_EQ(view.checksRequested, 0);
+  EXPECT_EQ(list.Count(), 4);
+  EXPECT_EQ(view.refreshes, 1);
+  EXPECT_EQ(view.checksRequested, 1);
 }
 
 TEST_F(TargetCommands, TheWizardsFreePathIsTypedBrowsedOrDroppedAndMustExist) {
@@ -319,40 +304,10 @@ TEST_F(TargetCommands, TheWizardsFreePathIsTypedBrowsedOrDroppedAndMustExist) {
   EXPECT_EQ(view.checksRequested, 1);
 }
 
-TEST_F(TargetCommands, SaveTypeChangesShowTheirLabelsAndAreSavedAgain) {
+TEST_F(TargetCommands, AFolderMadeNoSaveAsksAboutWhatWasFoundInIt) {
   const std::string file = MakeFile("a.txt"), folder = MakeFolder("f");
   const std::string inner = MakeFile("f\\in.txt"), sub = MakeFolder("f\\sub");
-  for (const std::string& p : {file, folder, inner, sub}) {
-    ASSERT_TRUE(list.AddEntry(p, SaveType::Search));
-    list.FindEntry(p)->savedTime = 1234;
-  }
-
-  const struct {
-    const std::string& path;
-    SaveType requested, stored;
-    const char* label;
-  } cases[] = {
-      {file, SaveType::Differential, SaveType::Differential, "差分保存"},
-      {file, SaveType::NoSave, SaveType::NoSave, "保存しない"},
-      {file, SaveType::Normal, SaveType::Normal, "通常保存"},
-      // Searching is a folder's normal state.
-      {folder, SaveType::Normal, SaveType::Search, "ファイル検索"},
-      {folder, SaveType::Differential, SaveType::Differential, "差分保存"},
-  };
-  for (const auto& c : cases) {
-    view.Select({c.path});
-    view.forgotten.clear();
-    quz::ChangeSaveType(context, c.requested);
-    quz::FileEntry* e = list.FindEntry(c.path);
-    EXPECT_EQ(e->saveType, c.stored) << c.label;
-    EXPECT_EQ(e->savedTime, 0) << c.label;
-    EXPECT_EQ(view.saveTypeText, c.label);
-    EXPECT_EQ(view.forgotten, std::vector<int32_t>{e->index});
-    e->savedTime = 1234;
-  }
-  EXPECT_TRUE(ui.Boxes().empty());
-  EXPECT_EQ(view.refreshes, 0);
-
+  for (const std::string& p : {file, folder, inner, sub}) ASSERT_TRUE(list.AddEntry(p, SaveType::Search));
   // A folder made "保存しない" asks about what was found in it: No leaves
   // it, Yes makes it "保存しない" too.  One that is already asks nothing.
   view.Select({folder});

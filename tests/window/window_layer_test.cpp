@@ -379,28 +379,45 @@ TEST_F(WindowLayer, WizardGoesNextBackAndFinishes) {
 
 // ---- dialogs
 
-class KeysDialog : public plat::Dialog {
+// A modeless dialog of the tests' templates with the handlers the test
+// gives it; `answers` answers messages with values of their own.
+class TestDialog : public plat::Dialog {
  public:
-  KeysDialog() : plat::Dialog(IDD_TEST_KEYS) {}
-  ~KeysDialog() override { Destroy(); }
-  std::vector<std::string> heard;
+  explicit TestDialog(int templateId = IDD_TEST_KEYS) : plat::Dialog(templateId) {
+    EXPECT_TRUE(CreateModeless(nullptr));
+  }
+  ~TestDialog() override { Destroy(); }
+  std::function<bool(int id)> onCommand;
+  std::function<bool(MSG&)> preTranslate;
+  std::map<UINT, INT_PTR> answers;
+  bool claimEnd = false;  // handles the end of its window itself
 
  protected:
   bool OnCommand(int id, int code, HWND control) override {
-    if (id == IDOK) heard.push_back("ok");
-    if (id == IDCANCEL) heard.push_back("cancel");
-    return id == IDOK || id == IDCANCEL;
+    return onCommand ? onCommand(id) : plat::Dialog::OnCommand(id, code, control);
   }
-  bool PreTranslate(MSG& message) override {
-    if (message.message != WM_KEYDOWN || message.wParam != VK_DELETE) return false;
-    heard.push_back("delete");
+  bool PreTranslate(MSG& message) override { return preTranslate && preTranslate(message); }
+  bool OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) override {
+    if (claimEnd && (message == WM_DESTROY || message == WM_NCDESTROY)) return true;
+    auto it = answers.find(message);
+    if (it == answers.end()) return false;
+    result = it->second;
     return true;
   }
 };
 
 TEST_F(WindowLayer, ModelessDialogGetsTabEnterAndEscapeFromTheMessageLoop) {
-  KeysDialog dialog;
-  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  TestDialog dialog;
+  std::vector<std::string> heard;
+  dialog.onCommand = [&](int id) {
+    if (id == IDOK || id == IDCANCEL) heard.push_back(id == IDOK ? "ok" : "cancel");
+    return id == IDOK || id == IDCANCEL;
+  };
+  dialog.preTranslate = [&](MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_DELETE) return false;
+    heard.push_back("delete");
+    return true;
+  };
   ShowWindow(dialog.Handle(), SW_SHOW);
   SetForegroundWindow(dialog.Handle());
   HWND first = dialog.Item(IDC_TEST_FIRST_EDIT), second = dialog.Item(IDC_TEST_SECOND_EDIT);
@@ -413,10 +430,8 @@ TEST_F(WindowLayer, ModelessDialogGetsTabEnterAndEscapeFromTheMessageLoop) {
   };
   key(first, VK_TAB);
   EXPECT_EQ(GetFocus(), second);
-  key(second, VK_RETURN);
-  key(second, VK_ESCAPE);
-  key(second, VK_DELETE);
-  EXPECT_EQ(dialog.heard, (std::vector<std::string>{"ok", "cancel", "delete"}));
+  for (WPARAM k : {VK_RETURN, VK_ESCAPE, VK_DELETE}) key(second, k);
+  EXPECT_EQ(heard, (std::vector<std::string>{"ok", "cancel", "delete"}));
   // Once it is gone, its keys are the loop's no more.
   dialog.Destroy();
   MSG message{};
@@ -426,27 +441,9 @@ TEST_F(WindowLayer, ModelessDialogGetsTabEnterAndEscapeFromTheMessageLoop) {
   EXPECT_FALSE(plat::TranslateDialogMessage(message));
 }
 
-// Answers each message of a table with its own value, and claims the end
-// of its window for itself.
-class AnsweringDialog : public plat::Dialog {
- public:
-  AnsweringDialog() : plat::Dialog(IDD_TEST_KEYS) {}
-  ~AnsweringDialog() override { Destroy(); }
-  std::map<UINT, INT_PTR> answers;
-
- protected:
-  bool OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) override {
-    if (message == WM_DESTROY || message == WM_NCDESTROY) return true;
-    auto it = answers.find(message);
-    if (it == answers.end()) return false;
-    result = it->second;
-    return true;
-  }
-};
-
 TEST_F(WindowLayer, DialogAnswersReachTheSenderAndItsEndIsCleanedUpWhateverItHandles) {
-  AnsweringDialog dialog;
-  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  TestDialog dialog;
+  dialog.claimEnd = true;
   // A few that return their answer themselves, and one through the
   // dialog's result.
   dialog.answers = {{WM_CTLCOLORDLG, 0x5101}, {WM_COMPAREITEM, 0x5102}, {WM_QUERYDRAGICON, 0x5103}, {WM_APP + 3, 4242}};
@@ -466,18 +463,6 @@ TEST_F(WindowLayer, DialogAnswersReachTheSenderAndItsEndIsCleanedUpWhateverItHan
 
 // ---- the exception boundary
 
-class ThrowingDialog : public plat::Dialog {
- public:
-  ThrowingDialog() : plat::Dialog(IDD_TEST_KEYS) {}
-  ~ThrowingDialog() override { Destroy(); }
-
- protected:
-  bool OnCommand(int id, int code, HWND control) override {
-    if (id == 500) throw std::runtime_error("dialog failed");
-    return plat::Dialog::OnCommand(id, code, control);
-  }
-};
-
 TEST_F(WindowLayer, ExceptionsInProceduresAndTasksAreReportedAndTheLoopGoesOn) {
   std::vector<std::string> reported;
   plat::SetExceptionHandler(
@@ -487,8 +472,11 @@ TEST_F(WindowLayer, ExceptionsInProceduresAndTasksAreReportedAndTheLoopGoesOn) {
     if (message == WM_APP + 1) throw std::runtime_error("window failed");
     if (message == WM_APP + 2) throw 42;
   };
-  ThrowingDialog dialog;
-  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  TestDialog dialog;
+  dialog.onCommand = [](int id) {
+    if (id == 500) throw std::runtime_error("dialog failed");
+    return false;
+  };
   PostMessageA(window.Handle(), WM_APP + 1, 0, 0);
   PostMessageA(dialog.Handle(), WM_COMMAND, 500, 0);
   plat::PostUiTask(window.Handle(), [] { throw std::runtime_error("task failed"); });
@@ -505,28 +493,19 @@ TEST_F(WindowLayer, ExceptionsInProceduresAndTasksAreReportedAndTheLoopGoesOn) {
 
 // ---- small controls
 
-class ControlsDialog : public plat::Dialog {
- public:
-  ControlsDialog() : plat::Dialog(IDD_TEST_CONTROLS) {}
-  ~ControlsDialog() override { Destroy(); }
-};
-
 TEST_F(WindowLayer, ScrollBarComboAndListBoxHelpers) {
-  ControlsDialog dialog;
-  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  TestDialog dialog(IDD_TEST_CONTROLS);
   plat::ScrollBar bar(dialog.Item(IDC_TEST_SCROLL));
   bar.SetRange(0, 12);
   // Arrows and page clicks move one step and stop at the ends; the thumb
   // goes where it is dragged.
-  struct Move {
+  const struct {
     int from;
     WPARAM request;
     int to;
-  };
-  const Move moves[] = {{4, SB_LINELEFT, 3},   {0, SB_LINELEFT, 0},   {4, SB_PAGERIGHT, 5},
-                        {12, SB_LINERIGHT, 12}, {4, MAKEWPARAM(SB_THUMBTRACK, 9), 9},
-                        {4, SB_LEFT, 0},        {4, SB_RIGHT, 12}};
-  for (const Move& move : moves) {
+  } moves[] = {{4, SB_LINELEFT, 3},   {0, SB_LINELEFT, 0}, {4, SB_PAGERIGHT, 5}, {12, SB_LINERIGHT, 12},
+               {4, MAKEWPARAM(SB_THUMBTRACK, 9), 9}, {4, SB_LEFT, 0}, {4, SB_RIGHT, 12}};
+  for (const auto& move : moves) {
     bar.SetPosition(move.from);
     EXPECT_EQ(bar.Requested(move.request), move.to) << move.from << " " << LOWORD(move.request);
   }
