@@ -12,26 +12,24 @@ namespace quz {
 
 void CCopyTimes::Reset() {
   std::lock_guard<std::mutex> lock(mutex_);
-  times_.clear();
-  read_.clear();
+  std::vector<Span>().swap(spans_);
+  std::vector<int64_t>().swap(times_);
 }
 
 std::vector<int64_t> CCopyTimes::Of(const CRestoreTable& table, int32_t entry) {
   const size_t i = static_cast<size_t>(entry);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (read_.size() < static_cast<size_t>(table.Count())) {
-      read_.resize(static_cast<size_t>(table.Count()), 0);
-      times_.resize(static_cast<size_t>(table.Count()));
-    }
-    if (read_[i]) return times_[i];
+    if (spans_.size() < static_cast<size_t>(table.Count())) spans_.resize(static_cast<size_t>(table.Count()));
+    const Span& span = spans_[i];
+    if (span.read) return std::vector<int64_t>(times_.begin() + span.offset, times_.begin() + span.offset + span.count);
   }
   // Read without the lock: the other thread need not wait for the disk.
   std::vector<int64_t> times = ReadCopyTimes(table.LocationOf(entry), timeZoneOffset_);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (i < read_.size()) {
-    times_[i] = times;
-    read_[i] = 1;
+  if (i < spans_.size() && !spans_[i].read && times_.size() + times.size() <= UINT32_MAX) {
+    spans_[i] = Span{static_cast<uint32_t>(times_.size()), static_cast<uint32_t>(times.size()), true};
+    times_.insert(times_.end(), times.begin(), times.end());
   }
   return times;
 }
