@@ -88,16 +88,16 @@ testing::AssertionResult Holds(const std::string& path, const std::string& expec
   return testing::AssertionSuccess();
 }
 
-class RestoreWindowTest : public quztest::WindowTest {
+class RestoreWindowTest : public quztest::MainWindowTest {
  protected:
   void SetUp() override {
-    quztest::WindowTest::SetUp();
+    quztest::MainWindowTest::SetUp();
     save = std::make_unique<SavedFolder>(SaveFolder(), plat::TimeZoneOffset());
   }
   void TearDown() override {
     if (window) window->Destroy();
     window.reset();
-    quztest::WindowTest::TearDown();
+    quztest::MainWindowTest::TearDown();
   }
 
   // Opens the window as the program does, on the save folder, and waits
@@ -497,15 +497,9 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
 
 // The main window opens it from its menu, on the save folder, while no
 // check may start.
-class MenuMainWnd : public quz::CMainWnd {
- public:
-  MenuMainWnd() { SetQuitOnDestroy(false); }
-};
-
 TEST_F(RestoreWindowTest, TheCommandMenuOpensItOnTheSaveFolder) {
   save->SaveCopy("C:\\a\\x.txt", "1", day + 10 * 3600);
-  auto main = std::make_unique<MenuMainWnd>();
-  ASSERT_TRUE(main->Create());
+  Start();
   bool seen = false;
   quztest::WhileModal modal([&] {
     auto* restore = dynamic_cast<quz::CRestoreDlg*>(plat::Dialog::Current());
@@ -518,10 +512,9 @@ TEST_F(RestoreWindowTest, TheCommandMenuOpensItOnTheSaveFolder) {
     EXPECT_EQ(restore->Table().Count(), 1);
     Click(restore->Handle(), IDCANCEL);
   });
-  SendMessageA(main->Handle(), WM_COMMAND, ID_RESTORE, 0);
+  main->Command(ID_RESTORE);
   EXPECT_TRUE(seen);
   EXPECT_EQ(main->ModalState(), quz::kModalNone);
-  main->Destroy();
 }
 
 }  // namespace
