@@ -57,6 +57,15 @@ TempDir::~TempDir() {
   if (!path_.empty()) RemoveTree(path_);
 }
 
+bool UnderWine() {
+#ifdef _WIN32
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
+}
+
 void RemoveTree(const std::string& path) {
   // A name may end in a double-byte character whose second byte is "\"
   // (ソ, 表): only a real separator goes.

@@ -24,6 +24,10 @@ class TempDir {
   std::string path_;
 };
 
+// True when the program runs under Wine rather than on Windows itself (and
+// false on the posix backend).
+bool UnderWine();
+
 // Deletes a file or a folder with everything below it (read-only files too).
 void RemoveTree(const std::string& path);
 
