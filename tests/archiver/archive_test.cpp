@@ -3,8 +3,6 @@
 // makes of our archives.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,46 +25,9 @@ const std::string kSo = "\x83\x5C";
 const std::string kHyo = "\x95\x5C";
 const std::string kNou = "\x94\x5C";
 
-using quztest::Put16;
+using lzhtest::FixChecksum;
+using lzhtest::OldEntry;
 using quztest::Put32;
-
-// A level-0 or level-1 entry as older archivers write it.  `extensions`
-// are level 1's extended headers, each "type + data".
-std::string OldEntry(int level, const std::string& method, const std::string& name, const std::string& data,
-                     std::size_t originalSize, std::uint16_t crc, const std::vector<std::string>& extensions = {}) {
-  std::string h = method;
-  std::string ext;
-  for (std::size_t i = 0; i < extensions.size(); ++i) {
-    ext += extensions[i];
-    Put16(ext, i + 1 < extensions.size() ? static_cast<unsigned>(extensions[i + 1].size() + 2) : 0);
-  }
-  Put32(h, static_cast<std::uint32_t>(data.size() + ext.size()));
-  Put32(h, static_cast<std::uint32_t>(originalSize));
-  Put32(h, 0x5A2B6C3Du);  // MS-DOS date and time
-  h += level == 0 ? '\x21' : '\x20';
-  h += static_cast<char>(level);
-  h += static_cast<char>(name.size());
-  h += name;
-  Put16(h, crc);
-  if (level == 1) {
-    h += 'M';
-    Put16(h, extensions.empty() ? 0 : static_cast<unsigned>(extensions[0].size() + 2));
-  }
-  unsigned sum = 0;
-  for (unsigned char c : h) sum += c;
-  std::string out;
-  out += static_cast<char>(h.size());
-  out += static_cast<char>(sum & 0xFF);
-  return out + h + ext + data;
-}
-
-// After a test changed a level-0/1 header on purpose, so that only the
-// change itself is wrong.
-void FixChecksum(std::string& entry) {
-  unsigned sum = 0;
-  for (std::size_t i = 2; i < static_cast<unsigned char>(entry[0]) + 2u; ++i) sum += static_cast<unsigned char>(entry[i]);
-  entry[1] = static_cast<char>(sum & 0xFF);
-}
 
 std::uint16_t CrcOf(const std::string& s) { return Crc16(s.data(), s.size()); }
 
@@ -300,7 +261,7 @@ TEST(Archive, ReadsLevel0AndLevel1Entries) {
   EXPECT_EQ(all[0].entry.level, 0);
   EXPECT_EQ(all[0].entry.path, kSo + "\\" + kHyo + ".txt");
   EXPECT_EQ(SplitPath(all[0].entry.path).size(), 2u);
-  EXPECT_EQ(all[0].entry.attributes, 0x21);
+  EXPECT_EQ(all[0].entry.attributes, 0x20);
   EXPECT_TRUE(all[0].entry.hasDosTime);
   EXPECT_EQ(all[0].entry.dosTime, 0x5A2B6C3Du);
   EXPECT_EQ(all[0].extract, Error::kOk);
@@ -508,80 +469,6 @@ TEST(Archive, RealFilesOnDisk) {
   EXPECT_TRUE(out2.data() == small);
   ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
   EXPECT_TRUE(atEnd);
-}
-
-// --- An independent reader: lhasa -----------------------------
-
-bool HaveLha() {
-#ifdef _WIN32
-  return false;  // a Linux tool; not reachable from a Windows program
-#else
-  return quztest::RunCommand("command -v lhasa >/dev/null 2>&1") == 0;
-#endif
-}
-
-std::string ReadHostFile(const std::string& hostPath) {
-  FileSource f;
-  if (!f.Open(hostPath)) return "<missing>";
-  std::string data;
-  char buf[65536];
-  std::int64_t n;
-  while ((n = f.Read(buf, sizeof buf)) > 0) data.append(buf, static_cast<std::size_t>(n));
-  return data;
-}
-
-TEST(Lhasa, TestsAndExtractsOurArchivesByteForByte) {
-  if (!HaveLha()) GTEST_SKIP() << "lhasa is not installed";
-  quztest::TempDir dir;
-  const std::string archive = quztest::HostPath(dir / "ours.lzh");
-  std::map<std::string, std::string> files;  // host-relative path -> data
-  {
-    FileSink sink;
-    ASSERT_TRUE(sink.Create(archive));
-    ArchiveWriter w(sink);
-    ASSERT_EQ(w.AddFolder(Named(kSo)), Error::kOk);
-    ASSERT_EQ(w.AddFolder(Named(kSo + "\\" + kHyo)), Error::kOk);
-    ASSERT_EQ(w.AddFolder(Named("empty")), Error::kOk);
-    ASSERT_EQ(w.AddFolder(Named("deep\\a\\b\\c\\d")), Error::kOk);
-    auto add = [&](const std::string& path, const std::string& data, Method m) {
-      AddFile(w, path, data, m);
-      std::string host = path;
-      // Our separators become "/"; a 0x5C inside a character stays.
-      std::vector<std::string> parts = SplitPath(path);
-      host.clear();
-      for (const std::string& p : parts) host += (host.empty() ? "" : "/") + p;
-      files[host] = data;
-    };
-    add(kSo + "\\" + kHyo + "\\" + kNou + ".txt", lzhtest::Text(150000, 8), Method::kLh5);
-    add("deep\\a\\b\\c\\d\\file.bin", lzhtest::Repetitive(300000), Method::kLh6);
-    add("lh7.txt", lzhtest::Text(200000, 9) + RandomBytes(20000, 9) + lzhtest::Text(100000, 10), Method::kLh7);
-    add("lh4.txt", lzhtest::Text(30000, 11), Method::kLh4);
-    add("random.bin", RandomBytes(100000, 12), Method::kLh5);
-    add("zeros.bin", std::string(300000, '\0'), Method::kLh5);
-    add("empty.txt", "", Method::kLh5);
-    add("one.txt", "1", Method::kLh5);
-    for (std::size_t size : {8191u, 8192u, 8193u, 65535u, 65536u, 65537u})
-      add("size" + std::to_string(size), lzhtest::Text(size, static_cast<unsigned>(size)), Method::kLh5);
-    ASSERT_EQ(w.Finish(), Error::kOk);
-    ASSERT_TRUE(sink.Close());
-  }
-  std::string out;
-  EXPECT_EQ(quztest::RunCommand("lhasa t " + quztest::Quote(archive) + " 2>&1", &out), 0) << out;
-  const std::string target = quztest::HostPath(dir / "x");
-  EXPECT_EQ(quztest::RunCommand("mkdir " + quztest::Quote(target) + " && cd " + quztest::Quote(target) + " && lhasa xq " +
-                                    quztest::Quote(archive) + " 2>&1",
-                                &out),
-            0)
-      << out;
-  for (const auto& [path, data] : files) EXPECT_TRUE(ReadHostFile(target + "/" + path) == data) << path;
-  // lhasa names files with the stored bytes themselves.
-  EXPECT_TRUE(std::filesystem::is_directory(target + "/empty"));
-  EXPECT_TRUE(std::filesystem::is_directory(target + "/deep/a/b/c/d"));
-  EXPECT_TRUE(std::filesystem::is_directory(target + "/" + kSo + "/" + kHyo));
-  // libarchive's reader lists every entry too, where it is installed.
-  if (quztest::RunCommand("command -v bsdtar >/dev/null 2>&1") == 0) {
-    EXPECT_EQ(quztest::RunCommand("bsdtar --options lha:hdrcharset=CP932 -tf " + quztest::Quote(archive) + " >/dev/null 2>&1"), 0);
-  }
 }
 
 }  // namespace
