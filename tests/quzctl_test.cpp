@@ -93,6 +93,7 @@ TEST_F(QuzctlTest, UsageErrorsExitWithTwoAndOneLine) {
       {"config", "--delete"},
       {"config", "--bogus", "x"},
       {"config", "bad]key", "1"},
+      {"watch", "--checks", "0"},
   };
   for (const auto& args : bad) {
     EXPECT_EQ(Run(args), 2) << (args.empty() ? "(none)" : args[0]);

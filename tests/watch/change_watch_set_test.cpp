@@ -18,7 +18,7 @@ constexpr uint32_t kPatience = 20000;
 // Re-arms every folder until none reports anything for a short while, so
 // that what comes next is caused by the next step of a test.
 void Settle(plat::ChangeWatchSet& set, plat::Event& event) {
-  for (int n; (n = set.Wait(event, 300)) > 0;) ASSERT_TRUE(set.Rearm(n));
+  for (int n; (n = set.Wait(event, 150)) > 0;) ASSERT_TRUE(set.Rearm(n));
 }
 
 TEST(ChangeWatchSet, TheEventWinsAndAnIdleWaitRunsOut) {
