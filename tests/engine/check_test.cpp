@@ -13,7 +13,7 @@
 #include "engine/check.h"
 #include "engine/differential_save.h"
 #include "engine/history.h"
-#include "engine_test_util.h"
+#include "tests/support/test_data.h"
 #include "platform/exceptions.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
@@ -21,18 +21,11 @@
 
 namespace {
 
-using enginetest::IsFile;
 using quz::FileEntry;
+using quztest::IsFile;
+using quztest::Lines;
 using quztest::ReadFile;
 using quztest::WriteFile;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t at = 0;
-  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
-    lines.push_back(text.substr(at, end - at));
-  return lines;
-}
 
 class CheckTest : public ::testing::Test {
  protected:
@@ -58,8 +51,12 @@ class CheckTest : public ::testing::Test {
     ASSERT_TRUE(plat::SetFileTime(data + name, time));
   }
   FileEntry* Entry(const std::string& name) { return list.FindEntry(data + name); }
-  std::vector<std::string> History() {
-    return IsFile(dir / "Rireki.txt") ? Lines(ReadFile(dir / "Rireki.txt")) : std::vector<std::string>();
+  std::vector<std::string> History() { return Lines(Read(dir / "Rireki.txt")); }
+  // A file's contents; nothing when it is not there.
+  static std::string Read(const std::string& path) {
+    std::string text;
+    plat::ReadWholeFile(path, text);
+    return text;
   }
   // The reasons reported for path, in order.
   std::vector<std::string> FailuresOf(const std::string& path) {
@@ -69,10 +66,7 @@ class CheckTest : public ::testing::Test {
       if (p == path) reasons.push_back(reason);
     return reasons;
   }
-  std::vector<std::string> CopyList() {
-    return IsFile(date + "quzFileList.txt") ? Lines(ReadFile(date + "quzFileList.txt"))
-                                            : std::vector<std::string>();
-  }
+  std::vector<std::string> CopyList() { return Lines(Read(date + "quzFileList.txt")); }
 
   quztest::TempDir dir;
   std::string data, date;
@@ -151,7 +145,7 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
   EXPECT_EQ(quz::FullCheck(*context), 1);
   EXPECT_EQ(context->savedCount, 1);
   std::string folder = dir / "save\\mail.mbx\\";
-  EXPECT_EQ(ReadFile(folder + "0000000.dat").size(), 4u + 8u + 10u);
+  EXPECT_EQ(quztest::SizeOf(folder + "0000000.dat"), 4 + 8 + 10);
   quz::HistoryRow row = quz::ParseHistoryLine(History().at(0));
   EXPECT_EQ(row.checkSize, 10u);
   EXPECT_EQ(row.backupSize, 22u);
@@ -173,8 +167,7 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
   EXPECT_EQ(context->savedCount, 0);
   EXPECT_EQ(Entry("mail.mbx")->savedTime, 100000);
   EXPECT_NE(Entry("skip.txt"), nullptr);
-  plat::FileStatus status;
-  EXPECT_TRUE(plat::GetFileStatus(date, status) && status.isDirectory);
+  EXPECT_TRUE(quztest::IsFolder(date));
   EXPECT_EQ(state.progress, -1);
 
   state.stopRequested = 0;
@@ -391,7 +384,7 @@ TEST_F(CheckTest, DateFoldersHaveNoLeadingZeros) {
 TEST_F(CheckTest, ADifferentialFileTooLargeForFragmentsIsSavedWhole) {
   context->maxFragmentFileSize = 100000;
   std::string big = data + "huge.mbx";
-  std::string bytes = enginetest::Pattern(100017);
+  std::string bytes = quztest::Pattern(100017);
   WriteFile(big, bytes);
   ASSERT_TRUE(list.AddLoaded(big, 0, quz::SaveType::Differential, 0));
   EXPECT_EQ(quz::FullCheck(*context), 1);

@@ -9,13 +9,13 @@
 #include "catalogue/generation_index.h"
 #include "engine/generations.h"
 #include "engine/normal_save.h"
-#include "engine_test_util.h"
+#include "tests/support/test_data.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using enginetest::IsFile;
+using quztest::IsFile;
 using quz::CGenerationIndex;
 using quztest::ReadFile;
 using quztest::WriteFile;

@@ -18,7 +18,7 @@
 #include "app/temporary_files.h"
 #include "engine/crash_point.h"
 #include "engine/differential_save.h"
-#include "engine_test_util.h"
+#include "tests/support/test_data.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "restore/restore_engine.h"
@@ -30,7 +30,7 @@
 
 namespace {
 
-using enginetest::Pattern;
+using quztest::Pattern;
 using quztest::ReadFile;
 using quztest::WriteFile;
 

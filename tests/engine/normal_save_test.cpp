@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "engine/normal_save.h"
-#include "engine_test_util.h"
+#include "tests/support/test_data.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using enginetest::IsFile;
-using enginetest::Pattern;
+using quztest::IsFile;
+using quztest::Pattern;
 using quz::SaveNormal;
 using quz::SaveNormalResult;
 using quztest::ReadFile;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/check.h"
-#include "engine_test_util.h"
+#include "tests/support/test_data.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
@@ -17,7 +17,7 @@
 
 namespace {
 
-using enginetest::IsFile;
+using quztest::IsFile;
 using quztest::ReadFile;
 using quztest::WriteFile;
 
