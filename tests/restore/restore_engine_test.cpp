@@ -160,9 +160,7 @@ TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFil
   EXPECT_FALSE(Exists(out + "\\z.txt"));
   EXPECT_EQ(Temporaries(out + "\\src"), 0);
   // The restored file carries the copy's time.
-  plat::FileStatus st;
-  ASSERT_TRUE(plat::GetFileStatus(out + "\\src\\x.txt", st));
-  EXPECT_EQ(st.mtime, save.FileTime(At(10)));
+  EXPECT_EQ(quztest::TimeOf(out + "\\src\\x.txt"), save.FileTime(At(10)));
 
   auto shown = ui.Messages();
   ASSERT_EQ(shown.size(), 1u);
@@ -253,11 +251,10 @@ TEST_F(RestoreEngineTest, OverwriteTexts) {
   EXPECT_EQ(quz::OverwriteSizeText(1048575, false), "サイズ : 1024.00KB");
   EXPECT_EQ(quz::OverwriteSizeText(5, true), "サイズ : (差分保存のため不明)");
   EXPECT_EQ(quz::OverwriteTimeText(0, true), "更新日時 : (差分保存のため不明)");
-  plat::CalendarTime c = plat::BreakDownLocal(1796601600 + 3723);
-  char expected[96];
-  std::snprintf(expected, sizeof expected, "更新日時 : %d年%d月%d日、%d:%d:%d", c.year, c.month, c.day, c.hour,
-                c.minute, c.second);
-  EXPECT_EQ(quz::OverwriteTimeText(1796601600 + 3723, false), expected);
+  // Local time: in January no zone here keeps daylight-saving time.
+  const int64_t local = Seconds(2026, 1, 2, 3, 4, 5);
+  EXPECT_EQ(quz::OverwriteTimeText(static_cast<int32_t>(local + plat::TimeZoneOffset()), false),
+            "更新日時 : 2026年1月2日、3:4:5");
 }
 
 TEST_F(RestoreEngineTest, WithoutACandidateOnlyAsksForOne) {
@@ -337,9 +334,7 @@ TEST_F(RestoreEngineTest, FragmentsRebuildTheFileAtEveryStep) {
     quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m}, At(9 + static_cast<int>(i))), to);
     EXPECT_EQ(c.restored, 1) << i;
     EXPECT_EQ(ReadFile(to + "\\in.mbx"), versions[i]) << i;
-    plat::FileStatus st;
-    ASSERT_TRUE(plat::GetFileStatus(to + "\\in.mbx", st));
-    EXPECT_EQ(st.mtime, save.FileTime(At(9 + static_cast<int>(i))));
+    EXPECT_EQ(quztest::TimeOf(to + "\\in.mbx"), save.FileTime(At(9 + static_cast<int>(i))));
   }
 }
 
@@ -379,16 +374,10 @@ TEST_F(RestoreEngineTest, ADamagedFragmentFailsWithALineInTheErrorLog) {
   EXPECT_EQ(c.failed, 1);
   EXPECT_FALSE(Exists(out + "\\in.mbx"));
   EXPECT_EQ(Temporaries(out), 0);
-  std::string log = ErrorLog();
-  // "Www Mmm dd hh:mm:ss yyyy\n", the path, the reason, one line.
-  ASSERT_GT(log.size(), 26u);
-  EXPECT_EQ(log[3], ' ');
-  EXPECT_EQ(log[7], ' ');
-  EXPECT_EQ(log[13], ':');
-  EXPECT_EQ(log[16], ':');
-  EXPECT_EQ(log.substr(24, 2 + bad.size() + 1), "\n " + bad + " ");
-  EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
-  EXPECT_EQ(log.find('\r'), log.size() - 2);
+  // One entry of the error log names it.
+  const std::string log = ErrorLog();
+  EXPECT_NE(log.find("\n " + bad + " "), std::string::npos) << log;
+  EXPECT_EQ(quztest::Lines(log).size(), 1u);
 
   // Before the damaged fragment the file restores.
   c = quz::RestoreSelection(ctx, Request(Folder(), {m}, At(9, 30)), out);

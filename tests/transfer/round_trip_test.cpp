@@ -103,8 +103,7 @@ TEST_F(RoundTripTest, PackedExportIsOnePieceThatImportsAndRestores) {
   EXPECT_EQ(e.text.substr(e.text.find("のファイルを")), std::string("のファイルを") + size + "に圧縮して" + dest + "に書き出しました");
   // The staged copies are gone; their folders stay, empty.
   EXPECT_FALSE(Exists(work + "2612071030\\mail.mbx\\0000000.dat"));
-  plat::FileStatus st;
-  EXPECT_TRUE(plat::GetFileStatus(work + "2612071030\\mail.mbx", st) && st.isDirectory);
+  EXPECT_TRUE(quztest::IsFolder(work + "2612071030\\mail.mbx"));
   EXPECT_EQ(ctx.lastExportTime, transfertest::kT0);
 
   t::ImportResult r = Import(dest);
