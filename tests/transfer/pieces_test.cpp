@@ -8,6 +8,7 @@
 
 using quztest::Exists;
 using quztest::ReadFile;
+using quztest::SizeOf;
 using quztest::WriteFile;
 using transfertest::Noise;
 using transfertest::TransferTest;
@@ -27,15 +28,7 @@ class PiecesTest : public TransferTest {
     ctx.ui = &ui;
     return t::WritePieces(ctx, archive, kName, dest, pieces);
   }
-  int64_t SizeOf(const std::string& path) {
-    plat::FileStatus st;
-    return plat::GetFileStatus(path, st) ? st.size : -1;
-  }
-  std::vector<std::string> Texts() {
-    std::vector<std::string> texts;
-    for (const auto& m : ui.Messages()) texts.push_back(m.text);
-    return texts;
-  }
+  std::vector<std::string> Texts() { return quztest::TextsOf(ui.Messages()); }
 
   std::string data;
 };
