@@ -327,53 +327,34 @@ TEST(Archive, DamagedArchivesAreReported) {
     EXPECT_EQ(all[0].extract, Error::kOk);
     EXPECT_EQ(all[1].extract, Error::kCrcMismatch);
   }
-  // A header byte changed: the header CRC tells.
-  {
-    std::string bad = good;
-    bad[first.headerOffset + 30] ^= 0x01;
-    ReadAll(bad, &error);
-    EXPECT_EQ(error, Error::kBadHeader);
-  }
-  // A packed size that reaches past the end of the archive.
-  {
-    std::string bad = OldEntry(0, "-lh5-", "x", "abc", 3, 0);
-    bad[7] = '\x70';
-    FixChecksum(bad);
-    ReadAll(bad, &error);
-    EXPECT_EQ(error, Error::kTruncated);
-  }
-  // Level-0 checksum wrong; stored entries whose sizes disagree; a level-1
-  // extended header longer than the data; level 3 and unknown levels.
-  {
-    std::string bad = OldEntry(0, "-lh0-", "x", "abc", 3, CrcOf("abc"));
-    bad[1] ^= 0x55;
-    ReadAll(bad, &error);
-    EXPECT_EQ(error, Error::kBadHeader);
-    ReadAll(OldEntry(0, "-lh0-", "x", "abc", 4, 0), &error);
-    EXPECT_EQ(error, Error::kBadHeader);
-    std::string lying = OldEntry(1, "-lh0-", "x", "", 0, 0, {"\x01" "long name"});
-    lying[7] = 2;  // packed size smaller than the extended header
-    FixChecksum(lying);
-    ReadAll(lying, &error);
-    EXPECT_EQ(error, Error::kBadHeader);
-    std::string level3 = OldEntry(0, "-lh0-", "x", "", 0, 0);
-    level3[20] = 3;
-    FixChecksum(level3);
-    ReadAll(level3, &error);
-    EXPECT_EQ(error, Error::kUnsupportedLevel);
-    level3[20] = 7;
-    FixChecksum(level3);
-    ReadAll(level3, &error);
-    EXPECT_EQ(error, Error::kBadHeader);
-  }
-  // A level-2 extended header running past the header.
-  {
-    std::vector<std::uint8_t> h;
-    ASSERT_EQ(BuildLevel2Header(Named("x"), h), Error::kOk);
-    std::string bad(h.begin(), h.end());
-    bad[24] = '\x7F';
-    ReadAll(bad + '\0', &error);
-    EXPECT_EQ(error, Error::kBadHeader);
+  // Headers that lie, each with the error that ends the reading.
+  auto changed = [](std::string entry, std::size_t at, char byte) {
+    entry[at] = byte;
+    FixChecksum(entry);
+    return entry;
+  };
+  std::string badCrc = good;
+  badCrc[first.headerOffset + 30] ^= 0x01;
+  std::string badSum = OldEntry(0, "-lh0-", "x", "abc", 3, CrcOf("abc"));
+  badSum[1] ^= 0x55;
+  std::vector<std::uint8_t> level2;
+  ASSERT_EQ(BuildLevel2Header(Named("x"), level2), Error::kOk);
+  std::string longExtension(level2.begin(), level2.end());
+  longExtension[24] = '\x7F';
+  const std::pair<std::string, Error> headers[] = {
+      {badCrc, Error::kBadHeader},  // the level-2 header's CRC tells
+      {changed(OldEntry(0, "-lh5-", "x", "abc", 3, 0), 7, '\x70'), Error::kTruncated},  // packed past the end
+      {badSum, Error::kBadHeader},
+      {OldEntry(0, "-lh0-", "x", "abc", 4, 0), Error::kBadHeader},  // stored sizes disagree
+      // A level-1 extended header longer than the packed size.
+      {changed(OldEntry(1, "-lh0-", "x", "", 0, 0, {"\x01" "long name"}), 7, 2), Error::kBadHeader},
+      {changed(OldEntry(0, "-lh0-", "x", "", 0, 0), 20, 3), Error::kUnsupportedLevel},
+      {changed(OldEntry(0, "-lh0-", "x", "", 0, 0), 20, 7), Error::kBadHeader},
+      {longExtension + '\0', Error::kBadHeader},  // a level-2 extended header past the header
+  };
+  for (std::size_t i = 0; i < std::size(headers); ++i) {
+    ReadAll(headers[i].first, &error);
+    EXPECT_EQ(error, headers[i].second) << i;
   }
 }
 

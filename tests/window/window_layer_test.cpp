@@ -53,12 +53,18 @@ class PlainWindow : public plat::Window {
   }
 };
 
+// A dialog of the test resources, destroyed with the object.
+template <int kId>
+class TestDialog : public plat::Dialog {
+ public:
+  TestDialog() : plat::Dialog(kId) {}
+  ~TestDialog() override { Destroy(); }
+};
+
 // ---- work for the user-interface thread
 
-class TreeDialog : public plat::Dialog {
+class TreeDialog : public TestDialog<IDD_TEST_TREE> {
  public:
-  TreeDialog() : plat::Dialog(IDD_TEST_TREE) {}
-  ~TreeDialog() override { Destroy(); }
   plat::TreeView tree;
   plat::ImageList images;
   std::vector<LPARAM> selected;
@@ -184,10 +190,8 @@ TEST_F(WindowLayer, WindowThatWaitsForAWorkerWhileDestroyedReleasesItsQuestion) 
 
 // ---- lists
 
-class ListDialog : public plat::Dialog {
+class ListDialog : public TestDialog<IDD_TEST_LIST> {
  public:
-  ListDialog() : plat::Dialog(IDD_TEST_LIST) {}
-  ~ListDialog() override { Destroy(); }
   plat::ListView list;
   std::set<int> asked;
 
@@ -403,10 +407,8 @@ TEST_F(WindowLayer, WizardGoesNextBackAndFinishes) {
 
 // ---- dialogs
 
-class KeysDialog : public plat::Dialog {
+class KeysDialog : public TestDialog<IDD_TEST_KEYS> {
  public:
-  KeysDialog() : plat::Dialog(IDD_TEST_KEYS) {}
-  ~KeysDialog() override { Destroy(); }
   std::vector<std::string> heard;
 
  protected:
@@ -452,10 +454,8 @@ TEST_F(WindowLayer, ModelessDialogGetsTabEnterAndEscapeFromTheMessageLoop) {
 
 // Answers each message of a table with its own value, and claims the end
 // of its window for itself.
-class AnsweringDialog : public plat::Dialog {
+class AnsweringDialog : public TestDialog<IDD_TEST_KEYS> {
  public:
-  AnsweringDialog() : plat::Dialog(IDD_TEST_KEYS) {}
-  ~AnsweringDialog() override { Destroy(); }
   std::map<UINT, INT_PTR> answers;
 
  protected:
@@ -493,11 +493,7 @@ TEST_F(WindowLayer, DialogAnswersReachTheSenderAndItsEndIsCleanedUpWhateverItHan
 
 // ---- the exception boundary
 
-class ThrowingDialog : public plat::Dialog {
- public:
-  ThrowingDialog() : plat::Dialog(IDD_TEST_KEYS) {}
-  ~ThrowingDialog() override { Destroy(); }
-
+class ThrowingDialog : public TestDialog<IDD_TEST_KEYS> {
  protected:
   bool OnCommand(int id, int code, HWND control) override {
     if (id == 500) throw std::runtime_error("dialog failed");
@@ -532,14 +528,8 @@ TEST_F(WindowLayer, ExceptionsInProceduresAndTasksAreReportedAndTheLoopGoesOn) {
 
 // ---- small controls
 
-class ControlsDialog : public plat::Dialog {
- public:
-  ControlsDialog() : plat::Dialog(IDD_TEST_CONTROLS) {}
-  ~ControlsDialog() override { Destroy(); }
-};
-
 TEST_F(WindowLayer, ScrollBarComboAndListBoxHelpers) {
-  ControlsDialog dialog;
+  TestDialog<IDD_TEST_CONTROLS> dialog;
   ASSERT_TRUE(dialog.CreateModeless(nullptr));
   plat::ScrollBar bar(dialog.Item(IDC_TEST_SCROLL));
   bar.SetRange(0, 12);
