@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "archiver/archive.h"
@@ -195,50 +196,44 @@ TEST(Archive, RoundTripOfFilesAndFolders) {
   ASSERT_EQ(w.AddFolder(Named(kSo)), Error::kOk);
   ASSERT_EQ(w.AddFolder(folder), Error::kOk);
   ASSERT_EQ(w.AddFolder(Named("empty")), Error::kOk);
-  std::map<std::string, std::string> files;
-  std::map<std::string, Method> methods;
-  auto add = [&](const std::string& path, const std::string& data, Method m) {
+  // Each file with the method asked for and the one written: where packing
+  // would not pay, the data is stored.
+  const struct {
+    std::string path, data;
+    Method asked, used;
+  } files[] = {{kSo + "\\" + kHyo + "\\" + kNou + ".txt", lzhtest::Text(100000, 1), Method::kLh5, Method::kLh5},
+               {"empty.txt", "", Method::kLh5, Method::kStored},
+               {"zeros.bin", std::string(70000, '\0'), Method::kLh6, Method::kLh6},
+               {"random.bin", RandomBytes(40000, 2), Method::kLh7, Method::kStored},
+               {"text7.txt", lzhtest::Text(50000, 3), Method::kLh7, Method::kLh7},
+               {"stored.txt", lzhtest::Text(5000, 4), Method::kStored, Method::kStored},
+               {"one", "1", Method::kLh5, Method::kStored}};
+  for (const auto& f : files) {
     Method used;
-    files[path] = AddFile(w, path, data, m, &used);
-    methods[path] = used;
-  };
-  add(kSo + "\\" + kHyo + "\\" + kNou + ".txt", lzhtest::Text(100000, 1), Method::kLh5);
-  add("empty.txt", "", Method::kLh5);
-  add("zeros.bin", std::string(70000, '\0'), Method::kLh6);
-  add("random.bin", RandomBytes(40000, 2), Method::kLh7);
-  add("text7.txt", lzhtest::Text(50000, 3), Method::kLh7);
-  add("stored.txt", lzhtest::Text(5000, 4), Method::kStored);
-  add("one", "1", Method::kLh5);
+    AddFile(w, f.path, f.data, f.asked, &used);
+    EXPECT_EQ(used, f.used) << f.path;
+  }
   ASSERT_EQ(w.Finish(), Error::kOk);
-
-  EXPECT_EQ(methods[kSo + "\\" + kHyo + "\\" + kNou + ".txt"], Method::kLh5);
-  EXPECT_EQ(methods["empty.txt"], Method::kStored);
-  EXPECT_EQ(methods["zeros.bin"], Method::kLh6);
-  EXPECT_EQ(methods["random.bin"], Method::kStored);  // packing would not pay
-  EXPECT_EQ(methods["text7.txt"], Method::kLh7);
-  EXPECT_EQ(methods["one"], Method::kStored);
 
   Error error;
   std::vector<ReadEntry> all = ReadAll(sink.data(), &error);
   EXPECT_EQ(error, Error::kOk);
-  ASSERT_EQ(all.size(), 3 + files.size());
+  ASSERT_EQ(all.size(), 3 + std::size(files));
   EXPECT_TRUE(all[0].entry.isFolder());
   EXPECT_EQ(all[0].entry.path, kSo);
   EXPECT_EQ(all[1].entry.path, kSo + "\\" + kHyo);
   EXPECT_EQ(all[1].entry.attributes & 0x10, 0x10);
   EXPECT_TRUE(all[1].entry.hasWindowsTimes);
   EXPECT_EQ(all[1].entry.modified, 133000000000000000ull);
-  for (std::size_t i = 3; i < all.size(); ++i) {
-    const Entry& e = all[i].entry;
-    ASSERT_TRUE(files.count(e.path)) << e.path;
-    EXPECT_EQ(all[i].extract, Error::kOk) << e.path;
-    EXPECT_TRUE(all[i].data == files[e.path]) << e.path;
-    EXPECT_EQ(e.method, methods[e.path]) << e.path;
-    EXPECT_EQ(e.level, 2);
-    EXPECT_EQ(e.osId, 'M');
-    EXPECT_EQ(e.unixTime, 1700000000);
-    EXPECT_EQ(e.originalSize, files[e.path].size());
-    EXPECT_FALSE(e.isFolder());
+  for (std::size_t i = 0; i < std::size(files); ++i) {
+    const Entry& e = all[3 + i].entry;
+    EXPECT_EQ(e.path, files[i].path);
+    EXPECT_EQ(all[3 + i].extract, Error::kOk) << e.path;
+    EXPECT_TRUE(all[3 + i].data == files[i].data) << e.path;
+    EXPECT_EQ(e.method, files[i].used) << e.path;
+    EXPECT_EQ(std::make_tuple(e.level, e.osId, e.unixTime, e.originalSize, e.isFolder()),
+              std::make_tuple(2, 'M', 1700000000, files[i].data.size(), false))
+        << e.path;
   }
 }
 
@@ -409,22 +404,15 @@ TEST(Archive, WriteFailuresAreReported) {
 TEST(Archive, RealFilesOnDisk) {
   quztest::TempDir dir;
   const std::string path = quztest::HostPath(dir / "real.lzh");
-  std::string big = lzhtest::Text(3 << 20, 7) + RandomBytes(1 << 20, 7);
-  std::string small = lzhtest::Repetitive(10000);
+  const std::string big = lzhtest::Text(3 << 20, 7) + RandomBytes(1 << 20, 7), small = lzhtest::Repetitive(10000);
+  quztest::WriteFile(dir / "big.bin", big);
   {
-    // The data comes from files as well.
-    const std::string bigPath = quztest::HostPath(dir / "big.bin");
-    {
-      FileSink f;
-      ASSERT_TRUE(f.Create(bigPath));
-      ASSERT_TRUE(f.Write(big.data(), big.size()));
-      ASSERT_TRUE(f.Close());
-    }
+    // The data comes from a file as well.
     FileSink sink;
     ASSERT_TRUE(sink.Create(path));
     ArchiveWriter w(sink);
     FileSource in;
-    ASSERT_TRUE(in.Open(bigPath));
+    ASSERT_TRUE(in.Open(quztest::HostPath(dir / "big.bin")));
     EXPECT_EQ(in.Size(), static_cast<std::int64_t>(big.size()));
     ASSERT_EQ(w.AddFile(Named("big.bin"), in, big.size(), Method::kLh5), Error::kOk);
     AddFile(w, "small.txt", small, Method::kLh7);
@@ -436,18 +424,15 @@ TEST(Archive, RealFilesOnDisk) {
   ArchiveReader reader(src);
   Entry e;
   bool atEnd;
-  ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
-  ASSERT_FALSE(atEnd);
-  EXPECT_EQ(e.path, "big.bin");
-  EXPECT_LT(e.packedSize, big.size());
-  MemorySink out;
-  ASSERT_EQ(reader.Extract(e, out), Error::kOk);
-  EXPECT_TRUE(out.data() == big);
-  ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
-  EXPECT_EQ(e.path, "small.txt");
-  MemorySink out2;
-  ASSERT_EQ(reader.Extract(e, out2), Error::kOk);
-  EXPECT_TRUE(out2.data() == small);
+  for (const auto& [name, data] : {std::make_pair("big.bin", &big), std::make_pair("small.txt", &small)}) {
+    ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
+    ASSERT_FALSE(atEnd);
+    EXPECT_EQ(e.path, name);
+    EXPECT_LT(e.packedSize, e.originalSize);
+    MemorySink out;
+    ASSERT_EQ(reader.Extract(e, out), Error::kOk);
+    EXPECT_TRUE(out.data() == *data) << name;
+  }
   ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
   EXPECT_TRUE(atEnd);
 }
