@@ -88,6 +88,8 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   EXPECT_EQ(quz::FullCheck(*context), 1);
   EXPECT_EQ(context->savedCount, 3);
   EXPECT_EQ(state.progress, -1);
+  // Date folders have no leading zeros.
+  EXPECT_EQ(quz::DateFolder("C:\\QUZ_BACKUP\\", 1052300000), "C:\\QUZ_BACKUP\\2003-5-7\\");
   EXPECT_EQ(ReadFile(date + "a.txt"), "alpha");
   EXPECT_EQ(ReadFile(date + "c.txt"), "charlie");
   EXPECT_EQ(CopyList().size(), 3u);
@@ -239,8 +241,9 @@ TEST_F(CheckTest, AFullCheckRunsOnItsOwnThreadWhenTheStartRulesAllow) {
   state.checksBlocked = true;
   EXPECT_FALSE(quz::StartFullCheck(*context));
   state.checksBlocked = false;
-  state.changeCheckRunning = 1;
+  state.changeCheckRunning = 1;  // a folder check of the change watcher
   EXPECT_FALSE(quz::StartFullCheck(*context));
+  EXPECT_EQ(context->checkRunning, 0);
   state.changeCheckRunning = 0;
   int refreshed = 0;
   context->refreshList = [&] { ++refreshed; };
@@ -375,10 +378,6 @@ TEST_F(CheckTest, AFailureThatEndsTheCheckThreadLeavesTheNextCheckFree) {
   ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
   EXPECT_EQ(context->savedCount, 1);
   plat::SetExceptionHandler(nullptr);
-}
-
-TEST_F(CheckTest, DateFoldersHaveNoLeadingZeros) {
-  EXPECT_EQ(quz::DateFolder("C:\\QUZ_BACKUP\\", 1052300000), "C:\\QUZ_BACKUP\\2003-5-7\\");
 }
 
 TEST_F(CheckTest, ADifferentialFileTooLargeForFragmentsIsSavedWhole) {

@@ -163,16 +163,6 @@ TEST_F(WatcherTest, AChangeWhileChecksMayNotRunIsHandledAfterwards) {
   }
 }
 
-TEST_F(WatcherTest, AFullCheckDoesNotStartWhileAFolderCheckRuns) {
-  MakeTarget(data, "a.txt");
-  state.changeCheckRunning = 1;
-  EXPECT_FALSE(quz::StartFullCheck(context));
-  EXPECT_EQ(context.checkRunning.load(), 0);
-  state.changeCheckRunning = 0;
-  EXPECT_TRUE(quz::StartFullCheck(context));
-  EXPECT_TRUE(quz::WaitForCheck(context));
-}
-
 TEST_F(WatcherTest, ANewFolderEntryRebuildsTheWatchList) {
   MakeTarget(data + "A\\", "a.txt");
   StartWatching();
