@@ -78,10 +78,10 @@ class TestMainWnd : public CMainWnd {
   }
 };
 
+// Without settings of their own, the tests run with a check every 300 s.
 class Resident : public quztest::WindowTest {
  protected:
-  // quz.ini with a save folder in the temporary folder and the scheduler
-  // settings.
+  // The scheduler's settings in quz.ini.
   void WriteSettings(int interval, int atStartOnly) {
     ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, interval, "チェック間隔"));
     ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, atStartOnly, "全体チェックは起動時のみ"));
@@ -119,7 +119,6 @@ class Resident : public quztest::WindowTest {
 };
 
 TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClick) {
-  WriteSettings(300, 0);
   auto window = Start();
 
   // A press starts the click timer with the system's double-click time; a
@@ -164,7 +163,6 @@ TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClick) {
 }
 
 TEST_F(Resident, CommandMenuHasEveryItemWithTargetsAsDefault) {
-  WriteSettings(300, 0);
   auto window = Start();
   Tray(*window, WM_RBUTTONUP);
   ASSERT_TRUE(PumpUntil([&] { return window->menusShown == 1; }));
@@ -190,7 +188,6 @@ TEST_F(Resident, TargetWindowIsMadeHiddenShownByCommandAndDoubleClickAndGoesWith
   class TargetsMainWnd : public TestMainWnd {
     std::unique_ptr<plat::Dialog> MakeTargetWindow() override { return std::make_unique<quz::CVersionDlg>(); }
   };
-  WriteSettings(300, 0);
   auto window = std::make_unique<TargetsMainWnd>();
   ASSERT_TRUE(window->Create());
   ASSERT_NE(window->TargetWindow(), nullptr);
@@ -223,7 +220,6 @@ TEST_F(Resident, TargetWindowIsMadeHiddenShownByCommandAndDoubleClickAndGoesWith
 }
 
 TEST_F(Resident, FolderAndHelpCommandsOpenThroughTheShell) {
-  WriteSettings(300, 0);
   auto window = Start();
   for (int id : {ID_OPEN_SAVE_FOLDER, ID_OPEN_PROGRAM_FOLDER, ID_HELP_README}) Command(*window, id);
   std::vector<std::pair<std::string, std::string>> expected = {
@@ -232,7 +228,6 @@ TEST_F(Resident, FolderAndHelpCommandsOpenThroughTheShell) {
 }
 
 TEST_F(Resident, TooltipShowsProgressAndIdle) {
-  WriteSettings(300, 0);
   auto window = Start();
   EXPECT_EQ(window->LastTrayText(), "quz - 初期化処理中...");
   for (int i = 0; i < 1000; ++i)
@@ -264,7 +259,6 @@ TEST_F(Resident, TooltipShowsProgressAndIdle) {
 }
 
 TEST_F(Resident, ChangedCatalogueIsWrittenOnTheAnimationTick) {
-  WriteSettings(300, 0);
   auto window = Start();
   ASSERT_TRUE(
       window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, quz::SaveType::Normal, 0));
@@ -284,8 +278,7 @@ TEST_F(Resident, ChangedCatalogueIsWrittenOnTheAnimationTick) {
 TEST_F(Resident, SchedulerTimersFollowTheSettings) {
   WriteCatalogue(1, 100);
   {
-    WriteSettings(300, 0);
-    auto window = Start();
+      auto window = Start();
     EXPECT_EQ(window->TimerPeriod(quz::kIntervalTimer), 300000u);
     EXPECT_EQ(window->TimerPeriod(quz::kStartCheckTimer), 0u);
     EXPECT_NE(window->TimerPeriod(quz::kAnimationTimer), 0u);
@@ -317,7 +310,6 @@ TEST_F(Resident, SchedulerTimersFollowTheSettings) {
 }
 
 TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
-  WriteSettings(300, 0);
   WriteCatalogue(1, 100);
   auto window = Start();
   HWND handle = window->Handle();
@@ -381,7 +373,6 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
 }
 
 TEST_F(Resident, ExitDuringALongCheckStopsItAndWritesTheCatalogue) {
-  WriteSettings(300, 0);
   WriteCatalogue(100, 1 << 20);
   auto window = Start();
   HWND handle = window->Handle();
@@ -404,7 +395,6 @@ TEST_F(Resident, ExitDuringALongCheckStopsItAndWritesTheCatalogue) {
 }
 
 TEST_F(Resident, AnUnreadableCatalogueIsReportedAndNeverWrittenOver) {
-  WriteSettings(300, 0);
   WriteCatalogue(2, 10);
   const std::string catalogue = quztest::ReadFile(dir / quz::kFileListName);
   std::unique_ptr<TestMainWnd> window;
@@ -433,7 +423,6 @@ TEST_F(Resident, AnUnreadableCatalogueIsReportedAndNeverWrittenOver) {
 }
 
 TEST_F(Resident, FilesACheckCannotReadGoToTheErrorLogWithoutABox) {
-  WriteSettings(300, 0);
   WriteCatalogue(3, 10);
   const std::string locked = dir / "source\\file1.dat";
   auto window = Start();
@@ -454,7 +443,6 @@ TEST_F(Resident, FilesACheckCannotReadGoToTheErrorLogWithoutABox) {
 }
 
 TEST_F(Resident, ChangeWatcherRunsOnlyWhenSwitchedOnAndSavesChangedFiles) {
-  WriteSettings(300, 0);
   WriteCatalogue(3, 100);
   {
     auto window = Start();
@@ -561,7 +549,6 @@ TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
 }
 
 TEST_F(Resident, HistoryWindowListsTheRows) {
-  WriteSettings(300, 0);
   quztest::WriteFile(dir / "Rireki.txt",
                      "1052300000 0 0 C:\\a b\\c d.txt\r\n"
                      "1052300000 5000 1200 C:\\x\\y.dat\r\n"
@@ -603,7 +590,6 @@ TEST_F(Resident, HistoryWindowListsTheRows) {
 }
 
 TEST_F(Resident, VersionWindowShowsNameAndVersion) {
-  WriteSettings(300, 0);
   auto window = Start();
   bool checked = false;
   WhileModal modal6([&] {
