@@ -151,8 +151,7 @@ TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFil
   Load();
 
   quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {}, At(10, 30)), out + "\\");
-  EXPECT_EQ(c.restored, 3);
-  EXPECT_EQ(c.failed, 0);
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(3, 0));
   EXPECT_EQ(ReadFile(out + "\\src\\x.txt"), "x at ten");
   EXPECT_EQ(ReadFile(out + "\\src\\sub\\y.txt"), "y at ten");
   EXPECT_EQ(ReadFile(out + "\\src\\in.mbx"), "mail one");
@@ -189,8 +188,7 @@ TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFil
 
   // A file with no copy at the time fails.
   c = quz::RestoreSelection(ctx, Request(Folder(), {src + "x.txt"}, At(9)), dir / "early");
-  EXPECT_EQ(c.restored, 0);
-  EXPECT_EQ(c.failed, 1);
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(0, 1));
   EXPECT_EQ(ui.Messages().back().text, "0個のファイルを復元しました\r\n1個のファイルの復元に失敗したかキャンセルされました");
 }
 
@@ -218,8 +216,7 @@ TEST_F(RestoreEngineTest, InPlaceWarnsAsksBeforeOverwritingAndOverwriteAllLastsO
   ui.QueueOverwrite(OverwriteAnswer::No);
   ui.QueueOverwrite(OverwriteAnswer::All);
   EXPECT_TRUE(quz::RestoreToOriginalPlaces(ctx, request, &c));
-  EXPECT_EQ(c.restored, 3);
-  EXPECT_EQ(c.failed, 1);
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(3, 1));
   auto questions = ui.OverwriteQuestions();
   ASSERT_EQ(questions.size(), 3u);
   EXPECT_EQ(Setting(quz::kOverwriteAllKey), "Yes");
@@ -350,8 +347,7 @@ TEST_F(RestoreEngineTest, AMissingFragmentStopsTheRestoreAndKeepsTheFileThatWasT
   quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
   quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m}, quz::kAllNewestTime), out);
-  EXPECT_EQ(c.restored, 0);
-  EXPECT_EQ(c.failed, 1);
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(0, 1));
   auto shown = ui.Messages();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].caption, second);
@@ -404,8 +400,7 @@ TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSa
   quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
   quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {}, quz::kAllNewestTime), out);
-  EXPECT_EQ(c.restored, 1);
-  EXPECT_EQ(c.failed, 4);
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(1, 4));
   EXPECT_EQ(ReadFile(out + "\\src\\ok.txt"), "payload");
   EXPECT_FALSE(Exists(dir / "escaped.txt"));
   EXPECT_FALSE(Exists(dir / "up.txt"));
@@ -417,8 +412,7 @@ TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSa
   c = quz::RestoreSelection(ctx, Request("", {"relative.txt", src + "..\\..\\escaped.txt", src + "ok.txt"},
                                          quz::kAllNewestTime),
                             "");
-  EXPECT_EQ(c.restored, 1);
-  EXPECT_EQ(c.failed, 2);
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(1, 2));
   EXPECT_FALSE(Exists(dir / "escaped.txt"));
   EXPECT_FALSE(Exists(plat::TempFolder() + "escaped.txt"));
   EXPECT_EQ(ReadFile(src + "ok.txt"), "payload");
@@ -466,8 +460,7 @@ TEST_F(RestoreEngineTest, ACopyThatStopsAtAFailedWriteFailsAndLeavesTheOldFile) 
     c = quz::RestoreSelection(ctx, Request(Folder(), {src + "big.txt", src + "big.mbx"}, quz::kAllNewestTime), out);
   });
 
-  EXPECT_EQ(c.restored, 0);
-  EXPECT_EQ(c.failed, 2);
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(0, 2));
   EXPECT_EQ(ReadFile(out + "\\big.txt"), "old");
   EXPECT_EQ(ReadFile(out + "\\big.mbx"), "old mail");
   EXPECT_EQ(Temporaries(out), 0);

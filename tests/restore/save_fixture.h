@@ -13,10 +13,14 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "restore/restore_engine.h"
 #include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
 
 namespace restoretest {
+
+// The files a restore restored and those it failed, to compare both at once.
+inline std::pair<int, int> Done(const quz::RestoreCounts& c) { return {c.restored, c.failed}; }
 
 // Seconds since 1970 of a calendar date read as UTC (local seconds when the
 // date is a local one).

@@ -66,8 +66,7 @@ class RoundTripTest : public TransferTest {
     r.candidateTime = quz::kAllNewestTime;
     const std::string out = dir / (outName + "\\");
     quz::RestoreCounts c = quz::RestoreToFolder(ctx, r, out);
-    EXPECT_EQ(c.restored, 4);
-    EXPECT_EQ(c.failed, 0);
+    EXPECT_EQ(restoretest::Done(c), std::make_pair(4, 0));
     for (const auto& [name, contents] : expected) EXPECT_TRUE(ReadFile(out + name) == contents) << name;
     // The temp image is not part of an export; the fragments are.
     EXPECT_FALSE(Exists(rebuilt + "mail.mbx\\~temp.dat"));
