@@ -51,6 +51,11 @@ class CheckTest : public ::testing::Test {
     ASSERT_TRUE(plat::SetFileTime(data + name, time));
   }
   FileEntry* Entry(const std::string& name) { return list.FindEntry(data + name); }
+  // A full check that ran to its end; the files it saved.
+  int Check() {
+    EXPECT_EQ(quz::FullCheck(*context), 1);
+    return context->savedCount;
+  }
   std::vector<std::string> History() { return Lines(Read(dir / "Rireki.txt")); }
   // A file's contents; nothing when it is not there.
   static std::string Read(const std::string& path) {
@@ -85,8 +90,7 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   Put("sub\\c.txt", "charlie", 100000);
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
 
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 3);
+  EXPECT_EQ(Check(), 3);
   EXPECT_EQ(state.progress, -1);
   // Date folders have no leading zeros.
   EXPECT_EQ(quz::DateFolder("C:\\QUZ_BACKUP\\", 1052300000), "C:\\QUZ_BACKUP\\2003-5-7\\");
@@ -109,8 +113,7 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   EXPECT_NE(ReadFile(dir / "FileList.txt").find(data + "sub\\c.txt<100000<0<"), std::string::npos);
 
   // Nothing changed: nothing saved, the same date folder.
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 0);
+  EXPECT_EQ(Check(), 0);
   EXPECT_EQ(History().size(), 3u);
 
   // New contents with the old time are not seen; a new time is.
@@ -118,8 +121,7 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   Put("b.txt", "BRAVO!", 99999);  // a time that went backwards counts too
   Put("d.txt", "delta", 100000);
   ASSERT_TRUE(plat::DeleteFile(data + "sub\\c.txt"));
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 2);
+  EXPECT_EQ(Check(), 2);
   EXPECT_EQ(ReadFile(date + "a.txt"), "alpha");
   EXPECT_EQ(ReadFile(date + "b(2).txt"), "BRAVO!");
   EXPECT_EQ(ReadFile(date + "d.txt"), "delta");
@@ -144,8 +146,7 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
   ASSERT_TRUE(list.AddLoaded(data + "skip.txt", 0, quz::SaveType::NoSave, 0));
   ASSERT_TRUE(list.AddLoaded(data + "gone.txt", quz::kWithdrawnTime, quz::SaveType::Normal, 0));
 
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(Check(), 1);
   std::string folder = dir / "save\\mail.mbx\\";
   EXPECT_EQ(quztest::SizeOf(folder + "0000000.dat"), 4 + 8 + 10);
   quz::HistoryRow row = quz::ParseHistoryLine(History().at(0));
@@ -165,16 +166,14 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
   ASSERT_TRUE(plat::DeleteFile(data + "skip.txt"));
   ASSERT_TRUE(plat::RemoveFolder(date));
   state.stopRequested = 1;
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 0);
+  EXPECT_EQ(Check(), 0);
   EXPECT_EQ(Entry("mail.mbx")->savedTime, 100000);
   EXPECT_NE(Entry("skip.txt"), nullptr);
   EXPECT_TRUE(quztest::IsFolder(date));
   EXPECT_EQ(state.progress, -1);
 
   state.stopRequested = 0;
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(Check(), 1);
   EXPECT_EQ(quz::CountFragments(folder), 2);
   EXPECT_EQ(Entry("skip.txt"), nullptr);
   EXPECT_TRUE(IsFile(dir / "FileList.txt"));
@@ -185,8 +184,7 @@ TEST_F(CheckTest, GenerationsBeyondTheMaximumAreDeletedAndLeaveTheCopyList) {
   ASSERT_TRUE(list.AddLoaded(data + "a.txt", 0, quz::SaveType::Normal, 0));
   for (int k = 0; k < 3; ++k) {
     Put("a.txt", std::to_string(k) + "v", 100000 + k);
-    EXPECT_EQ(quz::FullCheck(*context), 1);
-    EXPECT_EQ(context->savedCount, 1);
+    EXPECT_EQ(Check(), 1);
   }
   // The check started the loader, which rewrote the list.
   ASSERT_NE(context->loader, nullptr);
@@ -207,8 +205,7 @@ TEST_F(CheckTest, AFolderCheckLooksOnlyUnderItsFolder) {
   WriteFile(dir / "elsewhere\\e.txt", "e");
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
   ASSERT_TRUE(list.AddEntry(dir / "elsewhere\\e.txt", quz::SaveType::Normal));
-  ASSERT_EQ(quz::FullCheck(*context), 1);
-  ASSERT_EQ(context->savedCount, 3);
+  ASSERT_EQ(Check(), 3);
 
   Put("a.txt", "a2", 100001);
   Put("sub\\c.txt", "c2", 100001);
@@ -260,22 +257,19 @@ TEST_F(CheckTest, AFullCheckRunsOnItsOwnThreadWhenTheStartRulesAllow) {
 TEST_F(CheckTest, ALockedTargetStaysListedIsReportedAndIsSavedWhenFreeAgain) {
   Put("a.txt", "one", 100000);
   ASSERT_TRUE(list.AddEntry(data + "a.txt", quz::SaveType::Normal));
-  ASSERT_EQ(quz::FullCheck(*context), 1);
-  ASSERT_EQ(context->savedCount, 1);
+  ASSERT_EQ(Check(), 1);
   Put("a.txt", "two", 100100);
   {
     // Another program holds it without sharing, as mail programs hold
     // their mailboxes.
     plat::File holder;
     ASSERT_TRUE(holder.Open(data + "a.txt", plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
-    ASSERT_EQ(quz::FullCheck(*context), 1);
-    EXPECT_EQ(context->savedCount, 0);
+    EXPECT_EQ(Check(), 0);
     ASSERT_NE(Entry("a.txt"), nullptr);
     EXPECT_EQ(Entry("a.txt")->savedTime, 100000);
     EXPECT_EQ(FailuresOf(data + "a.txt").size(), 1u);
   }
-  ASSERT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(Check(), 1);
   EXPECT_EQ(Entry("a.txt")->savedTime, 100100);
   EXPECT_EQ(ReadFile(date + "a(2).txt"), "two");
   EXPECT_EQ(History().size(), 2u);
@@ -286,8 +280,7 @@ TEST_F(CheckTest, ALockedTargetStaysListedIsReportedAndIsSavedWhenFreeAgain) {
 TEST_F(CheckTest, TargetsInAFolderClosedToTheUserStayAndAreSavedWhenItOpens) {
   Put("sub\\c.txt", "charlie", 100000);
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
-  ASSERT_EQ(quz::FullCheck(*context), 1);
-  ASSERT_EQ(context->savedCount, 1);
+  ASSERT_EQ(Check(), 1);
   Put("sub\\c.txt", "CHARLIE", 100200);
   {
     quztest::PermissionsApply permissions;
@@ -300,8 +293,7 @@ TEST_F(CheckTest, TargetsInAFolderClosedToTheUserStayAndAreSavedWhenItOpens) {
   EXPECT_EQ(Entry("sub\\c.txt")->savedTime, 100000);
   EXPECT_EQ(FailuresOf(data + "sub\\c.txt").size(), 1u);  // its status
   EXPECT_EQ(FailuresOf(data + "sub\\").size(), 1u);       // its listing
-  ASSERT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(Check(), 1);
   EXPECT_EQ(ReadFile(date + "c(2).txt"), "CHARLIE");
 }
 #endif
@@ -386,8 +378,7 @@ TEST_F(CheckTest, ADifferentialFileTooLargeForFragmentsIsSavedWhole) {
   std::string bytes = quztest::Pattern(100017);
   WriteFile(big, bytes);
   ASSERT_TRUE(list.AddLoaded(big, 0, quz::SaveType::Differential, 0));
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(Check(), 1);
   EXPECT_FALSE(IsFile(dir / "save\\huge.mbx\\0000000.dat"));
   EXPECT_TRUE(ReadFile(date + "huge.mbx") == bytes);
 }

@@ -161,10 +161,8 @@ TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFil
   // The restored file carries the copy's time.
   EXPECT_EQ(quztest::TimeOf(out + "\\src\\x.txt"), save.FileTime(At(10)));
 
-  auto shown = ui.Messages();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].caption, "quz - 復元結果");
-  EXPECT_EQ(shown[0].text, "3個のファイルを復元しました\r\n復元処理は正常に終了しました");
+  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
+            std::vector<std::string>{"quz - 復元結果 | 3個のファイルを復元しました\r\n復元処理は正常に終了しました"});
   auto progress = ui.ProgressReports();
   ASSERT_FALSE(progress.empty());
   EXPECT_EQ(progress.front(), std::make_pair(0, std::string("処理中")));
@@ -261,8 +259,7 @@ TEST_F(RestoreEngineTest, WithoutACandidateOnlyAsksForOne) {
   r.haveCandidate = false;
   quz::RestoreCounts c = quz::RestoreSelection(ctx, r, out);
   EXPECT_EQ(c.restored + c.failed, 0);
-  ASSERT_EQ(ui.Messages().size(), 1u);
-  EXPECT_EQ(ui.Messages()[0].text, "復元するファイルまたはフォルダの最終更新日時を選んで下さい");
+  EXPECT_EQ(quztest::TextsOf(ui.Messages()), std::vector<std::string>{"復元するファイルまたはフォルダの最終更新日時を選んで下さい"});
   EXPECT_FALSE(Exists(out));
 }
 

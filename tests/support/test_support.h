@@ -60,12 +60,19 @@ int64_t TimeOf(const std::string& path);
 // The lines of a text, each ended by CR LF; a last line without one is
 // left out.
 std::vector<std::string> Lines(const std::string& text);
-// The texts of messages shown (anything with a `text`), in order.
+// The texts of messages shown (anything with a `text`), in order; with
+// their captions, each "caption | text".
 template <class Message>
 std::vector<std::string> TextsOf(const std::vector<Message>& messages) {
   std::vector<std::string> texts;
   for (const Message& m : messages) texts.push_back(m.text);
   return texts;
+}
+template <class Message>
+std::vector<std::string> CaptionsAndTexts(const std::vector<Message>& messages) {
+  std::vector<std::string> shown;
+  for (const Message& m : messages) shown.push_back(m.caption + " | " + m.text);
+  return shown;
 }
 
 #ifndef _WIN32

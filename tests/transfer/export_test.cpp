@@ -187,10 +187,8 @@ TEST_F(TransferTest, ADestinationThatCannotBeMadeIsToldOnceAndKeepsTheLastExport
   t::ExportResult r = t::RunExport(ctx);
   EXPECT_EQ(r.ok, 0);
   EXPECT_EQ(r.files, 0);
-  auto shown = ui.Messages();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].text, "フォルダを作れません");
-  EXPECT_EQ(shown[0].caption, dir / "blocked\\inner\\");
+  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
+            std::vector<std::string>{dir / "blocked\\inner\\" + " | フォルダを作れません"});
   EXPECT_EQ(ctx.lastExportTime, 100);
   EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "100");
   // The next export takes the same files again.
@@ -286,10 +284,7 @@ TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {
   std::vector<plat::DirEntry> entries;
   ASSERT_TRUE(plat::ListDirectory(save + "2026-12-7", entries));
   for (const auto& e : entries) EXPECT_FALSE(quz::IsTemporaryName(e.name)) << e.name;
-  auto shown = ui.Messages();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].text, "完了しました");
-  EXPECT_EQ(shown[0].caption, "ファイル組込み");
+  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()), std::vector<std::string>{"ファイル組込み | 完了しました"});
 }
 
 TEST_F(TransferTest, AnImportedArchiveNeverWritesOutsideTheSaveFolder) {
@@ -312,10 +307,7 @@ TEST_F(TransferTest, AnImportedArchiveNeverWritesOutsideTheSaveFolder) {
   EXPECT_EQ(ReadFile(saveWithBlanks + "sub\\ok2.txt"), "also sound");
   EXPECT_FALSE(Exists(dir / "evil.txt"));
   EXPECT_FALSE(Exists(plat::TempFolder() + "evil.txt"));
-  auto shown = ui.Messages();
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].text, "Unlha関数は失敗しました。");
-  EXPECT_EQ(shown[1].text, "完了しました");
+  EXPECT_EQ(quztest::TextsOf(ui.Messages()), (std::vector<std::string>{"Unlha関数は失敗しました。", "完了しました"}));
 }
 
 }  // namespace

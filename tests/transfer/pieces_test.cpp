@@ -78,8 +78,7 @@ TEST_F(PiecesTest, WithoutSplittingTheArchiveIsOnePieceIfTheMediumHoldsIt) {
   ctx.freeSpace = [](const std::string&) { return int64_t{2999999}; };
   ui.QueueAnswer(plat::kAnswerCancel);
   EXPECT_EQ(Write(ctx), 0);
-  ASSERT_EQ(ui.Messages().size(), 1u);
-  EXPECT_EQ(ui.Messages()[0].text, "指定された空き容量がありません\r\n別のメディアを挿入してください");
+  EXPECT_EQ(Texts(), std::vector<std::string>{"指定された空き容量がありません\r\n別のメディアを挿入してください"});
   EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsRetryCancel | plat::kIconInformation);
 }
 
