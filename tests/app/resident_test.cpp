@@ -324,9 +324,7 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
 
   // The history window holds modalState 6: other windows, checks and exit
   // wait for it.
-  bool checked = false;
   WhileModal modal1([&] {
-    checked = true;
     EXPECT_EQ(window->ModalState(), quz::kModalHistory);
     ASSERT_NE(plat::Dialog::Current(), nullptr);
     Command(*window, ID_APP_ABOUT);
@@ -342,14 +340,12 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
     SendMessageA(plat::Dialog::Current()->Handle(), WM_COMMAND, IDOK, 0);
   });
   Command(*window, ID_HISTORY);
-  EXPECT_TRUE(checked);
+  EXPECT_TRUE(modal1.Ran());
   EXPECT_EQ(window->ModalState(), quz::kModalNone);
   EXPECT_EQ(window->Context().savedCount.load(), 0);
 
   // The version window (2) lets checks run but still refuses exit.
-  checked = false;
   WhileModal modal2([&] {
-    checked = true;
     EXPECT_EQ(window->ModalState(), quz::kModalVersion);
     EXPECT_TRUE(window->CheckNow());
     EXPECT_TRUE(quz::WaitForCheck(window->Context(), 60000));
@@ -358,7 +354,7 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
     SendMessageA(plat::Dialog::Current()->Handle(), WM_COMMAND, IDOK, 0);
   });
   Command(*window, ID_APP_ABOUT);
-  EXPECT_TRUE(checked);
+  EXPECT_TRUE(modal2.Ran());
   EXPECT_EQ(window->Context().savedCount.load(), 1);
 
   // The windows that come later open nothing yet and leave modalState 0.
@@ -555,9 +551,7 @@ TEST_F(Resident, HistoryWindowListsTheRows) {
                      "broken\r\n"
                      "1 2 3 C:\\not\\ended.txt");
   auto window = Start();
-  bool checked = false;
   WhileModal modal5([&] {
-    checked = true;
     auto* history = dynamic_cast<quz::CRirekiDlg*>(plat::Dialog::Current());
     ASSERT_NE(history, nullptr);
     EXPECT_EQ(window->ModalState(), quz::kModalHistory);
@@ -585,15 +579,13 @@ TEST_F(Resident, HistoryWindowListsTheRows) {
     SendMessageA(history->Handle(), WM_COMMAND, IDOK, 0);
   });
   Command(*window, ID_HISTORY);
-  EXPECT_TRUE(checked);
+  EXPECT_TRUE(modal5.Ran());
   EXPECT_EQ(window->ModalState(), quz::kModalNone);
 }
 
 TEST_F(Resident, VersionWindowShowsNameAndVersion) {
   auto window = Start();
-  bool checked = false;
   WhileModal modal6([&] {
-    checked = true;
     auto* version = dynamic_cast<quz::CVersionDlg*>(plat::Dialog::Current());
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(WindowText(version->Handle()), "バージョン情報");
@@ -601,7 +593,7 @@ TEST_F(Resident, VersionWindowShowsNameAndVersion) {
     SendMessageA(version->Handle(), WM_COMMAND, IDOK, 0);
   });
   Command(*window, ID_APP_ABOUT);
-  EXPECT_TRUE(checked);
+  EXPECT_TRUE(modal6.Ran());
 }
 
 // The colour of a pixel of a window's client area, as shown.
