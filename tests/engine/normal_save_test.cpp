@@ -171,7 +171,9 @@ TEST_F(SaveNormalTest, ASourceCutShortWhileCopiedGivesAWholeCopyOrNone) {
       EXPECT_TRUE(copy == data || copy == data.substr(0, 1000)) << round << " " << copy.size();
     }
     // Every line names a copy that exists whole.
-    EXPECT_EQ(quztest::FileNames(date).size() - 1, quztest::Lines(List()).size());
+    std::vector<std::string> copies = quztest::FileNames(date);
+    std::erase(copies, "quzFileList.txt");
+    EXPECT_EQ(copies.size(), quztest::Lines(List()).size());
   }
 }
 
