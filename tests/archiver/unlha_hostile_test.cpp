@@ -62,7 +62,7 @@ TEST(Hostile, NamesThatWouldLeaveTheFolderAreRefused) {
     EXPECT_EQ(box.Dest(), (Tree{{"ok1.txt", "first"}, {"ok2.txt", "second"}}));
     box.ExpectNothingOutside();
   }
-  EXPECT_FALSE(quztest::Exists(plat::TempFolder() + "evil.txt"));
+  EXPECT_FALSE(quztest::Exists(quztest::TempRoot() + "evil.txt"));
 }
 
 #ifndef _WIN32

@@ -411,7 +411,7 @@ TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSa
                             "");
   EXPECT_EQ(restoretest::Done(c), std::make_pair(1, 2));
   EXPECT_FALSE(Exists(dir / "escaped.txt"));
-  EXPECT_FALSE(Exists(plat::TempFolder() + "escaped.txt"));
+  EXPECT_FALSE(Exists(quztest::TempRoot() + "escaped.txt"));
   EXPECT_EQ(ReadFile(src + "ok.txt"), "payload");
 }
 

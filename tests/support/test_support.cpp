@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include "app/text.h"
@@ -39,18 +40,25 @@ extern char** environ;
 
 namespace quztest {
 
+std::string TempRoot() {
+  const char* root = std::getenv("QUZ_TEST_TEMP");
+  if (!root || !*root) return plat::TempFolder();
+  std::string path = BuildPath(root);
+  return path.back() == '\\' ? path : path + "\\";
+}
+
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
   std::random_device rd;
+  const std::string root = TempRoot();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = plat::TempFolder() + "quztest-" + std::to_string(rd() % 100000000) + "-" +
-                            std::to_string(counter++);
+    std::string candidate = root + "quztest-" + std::to_string(rd() % 100000000) + "-" + std::to_string(counter++);
     if (plat::CreateFolder(candidate)) {
       path_ = candidate + "\\";
       return;
     }
   }
-  ADD_FAILURE() << "cannot create a temporary folder under " << plat::TempFolder();
+  ADD_FAILURE() << "cannot create a temporary folder under " << root;
 }
 
 TempDir::~TempDir() {

@@ -11,8 +11,13 @@
 
 namespace quztest {
 
-// A fresh folder under the system's temporary folder, removed with all its
-// contents when the object goes.  path() is an engine path ending with "\".
+// Where TempDir makes its folders: QUZ_TEST_TEMP (a host path; the build
+// names a memory file system there, as the disk makes thousands of files
+// cost seconds), else the system's temporary folder.  Ends with "\".
+std::string TempRoot();
+
+// A fresh folder under TempRoot(), removed with all its contents when the
+// object goes.  path() is an engine path ending with "\".
 class TempDir {
  public:
   TempDir();

@@ -306,7 +306,7 @@ TEST_F(TransferTest, AnImportedArchiveNeverWritesOutsideTheSaveFolder) {
   EXPECT_EQ(ReadFile(saveWithBlanks + "ok.txt"), "sound");
   EXPECT_EQ(ReadFile(saveWithBlanks + "sub\\ok2.txt"), "also sound");
   EXPECT_FALSE(Exists(dir / "evil.txt"));
-  EXPECT_FALSE(Exists(plat::TempFolder() + "evil.txt"));
+  EXPECT_FALSE(Exists(quztest::TempRoot() + "evil.txt"));
   EXPECT_EQ(quztest::TextsOf(ui.Messages()), (std::vector<std::string>{"Unlha関数は失敗しました。", "完了しました"}));
 }
 
