@@ -9,6 +9,7 @@
 #include "app/settings_keys.h"
 #include "app/text.h"
 #include "platform/platform.h"
+#include "settings/startup_link.h"
 
 namespace quz {
 
@@ -32,10 +33,7 @@ bool CBackupApp::RunSetup() {
   setup.saveFolder = drive + "\\QUZ_BACKUP";
   if (setup.DoModal(nullptr) != IDOK) return false;
   WriteSetting(kSettingsFile, setup.saveFolder, kSaveFolderKey);
-  if (setup.registerStartup && !startup.empty()) {
-    std::string exe = plat::ExecutablePath();
-    plat::CreateShellLink(exe, startup + "\\quz.lnk", "", "", FolderOf(exe), exe, 0);
-  }
+  if (setup.registerStartup) CreateStartupShortcut();
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "app/settings_keys.h"
 #include "app/status_text.h"
+#include "app/text.h"
 #include "catalogue/file_list_file.h"
 #include "engine/generations.h"
 #include "engine/history.h"
@@ -163,8 +164,9 @@ void CMainWnd::OnTimer(UINT_PTR id) {
 
 void CMainWnd::Animate() {
   // A folder check leaves the catalogue changed; it is written here, on
-  // this thread, once no check is changing it any more.
-  if (state_.catalogueChanged.load() && context_->checkRunning.load() == 0 &&
+  // this thread, once no check is changing it any more.  The target window
+  // does this itself (and rebuilds its rows) while there is one.
+  if (!targets_ && state_.catalogueChanged.load() && context_->checkRunning.load() == 0 &&
       state_.changeCheckRunning.load() == 0) {
     state_.catalogueChanged = 0;
     SaveFileList(list_);
@@ -311,6 +313,106 @@ void CMainWnd::Shutdown() {
   // running after the wait would change it while it is written.  Its saved
   // times are then lost, and the files are simply saved again next time.
   if (!checkAbandoned_ && state_.changeCheckRunning.load() == 0) SaveFileList(list_);
+}
+
+// ---- the settings sheet
+
+SettingsValues CMainWnd::CurrentSettings() {
+  SettingsValues values;
+  values.checkInterval = checkInterval_;
+  values.checkAtStartOnly = checkAtStartOnly_;
+  values.useChangeWatcher = useChangeWatcher_;
+  values.saveFolder = state_.saveFolder;
+  values.rules = rules_;
+  values.skipRecycleBin = ReadIntSetting(kSettingsFile, kSkipRecycleBinKey) != 0;
+  values.skipSaveFolder = ReadIntSetting(kSettingsFile, kSkipSaveFolderKey) != 0;
+  values.skipTempFolder = ReadIntSetting(kSettingsFile, kSkipTempFolderKey) != 0;
+  values.skipOwnFolder = ReadIntSetting(kSettingsFile, kSkipOwnFolderKey) != 0;
+  values.maxGenerations = maxGenerations_;
+  values.minimumTime = minimumTime_;
+  values.minimumTimeOn = minimumTimeOn_;
+  values.statistics = GetGenerationStats(index_);
+  return values;
+}
+
+// Takes the values in this order: the rules (asking whether the listed
+// files are to be classified anew), the start-only and change-watcher
+// flags (written, in effect from the next start), the interval (the timer
+// restarts at once; written at exit), the save folder, the exclusion
+// switches, the generation values (written at exit).
+void CMainWnd::ApplySettings(const SettingsValues& edited) {
+  const bool newFolder = !EqualNoCase(edited.saveFolder, state_.saveFolder);
+  // Checks read the rules, the save folder and the generation limit
+  // without a lock, so a check that was running when the sheet opened ends
+  // before they change; none starts meanwhile, the sheet's modal state
+  // blocks them.
+  if (edited.rulesChanged || newFolder || edited.maxGenerations != maxGenerations_) {
+    RunWhileResponsive([this] {
+      while (context_->checkRunning.load() != 0 || state_.changeCheckRunning.load() != 0) plat::Sleep(20);
+    });
+  }
+
+  if (edited.rulesChanged) {
+    const auto oldCount = static_cast<int32_t>(rules_.rules.size());
+    rules_ = edited.rules;
+    SaveRules(rules_, oldCount);
+    if (plat::ShowMessage(Handle(),
+                          "新しい振り分け条件を現在のリストに適用しますか？\r\n\r\n注意：設定した保存方法は上書きされます",
+                          "quz", plat::kButtonsYesNo | plat::kIconQuestion) == plat::kAnswerYes) {
+      RunWhileResponsive([this] { list_.Reclassify(); });
+      state_.catalogueChanged = 1;
+    }
+  }
+
+  if (edited.checkAtStartOnly != checkAtStartOnly_ || edited.useChangeWatcher != useChangeWatcher_) {
+    checkAtStartOnly_ = edited.checkAtStartOnly;
+    useChangeWatcher_ = edited.useChangeWatcher;
+    WriteIntSetting(kSettingsFile, checkAtStartOnly_ ? 1 : 0, kAtStartOnlyKey);
+    WriteIntSetting(kSettingsFile, useChangeWatcher_ ? 1 : 0, kChangeWatcherKey);
+    plat::ShowMessage(Handle(),
+                      "次の起動時からこの設定が適用されます\r\n今すぐ適用したい場合、一度終了して起動し直して下さい"
+                      "          ",
+                      "quz", plat::kButtonsOk | plat::kIconInformation);
+  }
+
+  if (edited.checkInterval != checkInterval_) {
+    checkInterval_ = edited.checkInterval;
+    StopTimer(kIntervalTimer);
+    if (checkInterval_ != 0) StartTimer(kIntervalTimer, static_cast<UINT>(checkInterval_) * 1000);
+  }
+
+  if (newFolder) {
+    std::string folder = edited.saveFolder;
+    CreateSaveFolder(folder);  // made by the sheet already; settles the "\"
+    state_.saveFolder = folder;
+    WriteSetting(kSettingsFile, folder, kSaveFolderKey);
+  }
+
+  const std::pair<const char*, bool> switches[] = {{kSkipRecycleBinKey, edited.skipRecycleBin},
+                                                   {kSkipSaveFolderKey, edited.skipSaveFolder},
+                                                   {kSkipTempFolderKey, edited.skipTempFolder},
+                                                   {kSkipOwnFolderKey, edited.skipOwnFolder}};
+  for (const auto& [key, on] : switches)
+    if ((ReadIntSetting(kSettingsFile, key) != 0) != on) WriteIntSetting(kSettingsFile, on ? 1 : 0, key);
+
+  maxGenerations_ = edited.maxGenerations;
+  context_->maxGenerations = maxGenerations_;
+  minimumTime_ = edited.minimumTime;
+  minimumTimeOn_ = edited.minimumTimeOn;
+}
+
+void CMainWnd::RunWhileResponsive(const std::function<void()>& work) {
+  plat::Thread worker;
+  if (!worker.Start(work)) {
+    work();
+    return;
+  }
+  // A WM_QUIT met meanwhile is for the message loop outside: it is posted
+  // again once the work is done.
+  bool quit = false;
+  while (!worker.Join(20))
+    if (!plat::PumpWaitingMessages()) quit = true;
+  if (quit) PostQuitMessage(0);
 }
 
 }  // namespace quz

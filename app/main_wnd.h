@@ -17,6 +17,7 @@
 #include "engine/check.h"
 #include "engine/watcher.h"
 #include "platform/window.h"
+#include "settings/sheet_values.h"
 
 namespace quz {
 
@@ -94,6 +95,13 @@ class CMainWnd : public CTrayIconWnd {
   // The target window; none before Create or while there is none.
   plat::Dialog* TargetWindow() { return targets_.get(); }
 
+  // The settings sheet ("設定全般"): the values it opens with (those in
+  // memory, the exclusion switches as stored, the generation statistics),
+  // and taking back those of an accepted sheet.
+  SettingsValues CurrentSettings();
+  void ApplySettings(const SettingsValues& edited);
+  const CRuleTable& Rules() const { return rules_; }
+
  protected:
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnTimer(UINT_PTR id) override;
@@ -132,6 +140,10 @@ class CMainWnd : public CTrayIconWnd {
   void StartTimers();
   void Animate();
   void Shutdown();
+  // Runs `work` on a thread of its own while this thread goes on
+  // dispatching its messages, so that the tray stays alive; returns when
+  // it has ended.
+  void RunWhileResponsive(const std::function<void()>& work);
 
   RunState state_;
   CFileList list_;

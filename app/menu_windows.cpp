@@ -9,6 +9,8 @@
 #include "engine/history.h"
 #include "transfer/kakidashi_dlg.h"
 #include "transfer/kumikomi_dlg.h"
+#include "targets/taisyo_dlg.h"
+#include "settings/settings_sheet.h"
 
 namespace quz {
 
@@ -16,7 +18,7 @@ namespace quz {
 // window.  It is made here once, created hidden, owned by the main window
 // (so destroyed with it), and lives for the whole run; null while there is
 // none.
-std::unique_ptr<plat::Dialog> CMainWnd::MakeTargetWindow() { return nullptr; }
+std::unique_ptr<plat::Dialog> CMainWnd::MakeTargetWindow() { return std::make_unique<CTaisyoDlg>(*this); }
 
 // "バックアップ履歴(&R)" (32784).
 void CMainWnd::OpenHistoryWindow() {
@@ -52,7 +54,10 @@ void CMainWnd::OpenImportWindow() {
 // "設定全般" (32786): the settings sheet, filled from the values in
 // memory and taken back on OK.
 void CMainWnd::OpenSettingsWindow() {
-  RunModal(kModalSettings, nullptr);
+  RunModal(kModalSettings, [this] {
+    CPropertySheetA sheet(CurrentSettings());
+    if (sheet.DoModal(Handle())) ApplySettings(sheet.Values());
+  });
 }
 
 // "ﾊﾞｰｼﾞｮﾝ情報(&A)" (32774).

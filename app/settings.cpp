@@ -25,8 +25,9 @@ std::string Bracketed(std::string_view key) {
 // of this process; the lock file does the same between processes.
 std::mutex writeMutex;
 
-bool Update(std::string_view fileName, bool (*change)(std::string&, std::string_view, std::string_view),
-            std::string_view key, std::string_view value) {
+}  // namespace
+
+bool UpdateSettings(std::string_view fileName, const std::function<bool(std::string& text)>& change) {
   std::lock_guard<std::mutex> guard(writeMutex);
   const std::string path = SettingsPath(fileName);
   plat::FileLock lock;
@@ -36,7 +37,7 @@ bool Update(std::string_view fileName, bool (*change)(std::string&, std::string_
 
   std::string text;
   plat::ReadWholeFile(path, text);  // a missing file reads as empty
-  if (!change(text, key, value)) return true;
+  if (!change(text)) return true;
 
   static thread_local std::mt19937 random{std::random_device{}()};
   const std::string temp = path + "." + std::to_string(random() % 1000000) + ".tmp";
@@ -50,17 +51,6 @@ bool Update(std::string_view fileName, bool (*change)(std::string&, std::string_
   if (!ok) plat::DeleteFile(temp);
   return ok;
 }
-
-bool WriteChange(std::string& text, std::string_view key, std::string_view value) {
-  ApplyWriteSetting(text, value, key);
-  return true;
-}
-
-bool DeleteChange(std::string& text, std::string_view key, std::string_view) {
-  return ApplyDeleteSetting(text, key);
-}
-
-}  // namespace
 
 std::string SettingsPath(std::string_view fileName) {
   std::string name(fileName);
@@ -112,11 +102,14 @@ std::string ReadSetting(std::string_view fileName, std::string_view key) {
 }
 
 bool WriteSetting(std::string_view fileName, std::string_view value, std::string_view key) {
-  return Update(fileName, WriteChange, key, value);
+  return UpdateSettings(fileName, [&](std::string& text) {
+    ApplyWriteSetting(text, value, key);
+    return true;
+  });
 }
 
 bool DeleteSetting(std::string_view fileName, std::string_view key) {
-  return Update(fileName, DeleteChange, key, {});
+  return UpdateSettings(fileName, [&](std::string& text) { return ApplyDeleteSetting(text, key); });
 }
 
 int SettingToInt(std::string_view value) {

@@ -2,6 +2,7 @@
 // in the order the keys were first written, no sections.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,12 @@ std::string ReadSetting(std::string_view fileName, std::string_view key);
 bool WriteSetting(std::string_view fileName, std::string_view value, std::string_view key);
 // Removes the key's line; a key that is not there changes nothing.
 bool DeleteSetting(std::string_view fileName, std::string_view key);
+
+// Several changes in one write: `change` edits the text of the file (with
+// the Apply* operations below) and says whether it changed anything; the
+// file is then replaced as a whole, so a reader (or a crash) sees it before
+// or after every change, never between two of them.
+bool UpdateSettings(std::string_view fileName, const std::function<bool(std::string& text)>& change);
 
 // Reads a number as the run-time text-to-integer conversion does: leading
 // blanks, a sign, digits; anything else (or nothing) reads as 0.

@@ -28,8 +28,13 @@ SaveType SubfolderType(SaveType folderType) {
 
 std::string FileEntry::Path() const {
   std::string path;
-  if (map_) map_->PathAt(handle_, &path);
+  Path(path);
   return path;
+}
+
+void FileEntry::Path(std::string& path) const {
+  path.clear();
+  if (map_) map_->PathAt(handle_, &path);
 }
 
 CFileList::CFileList(RunState* state) : state_(state) { entryIndex.InitBuckets(77777); }

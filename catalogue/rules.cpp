@@ -57,21 +57,26 @@ void LoadRules(CRuleTable& table, const std::string& settingsFile) {
 }
 
 void SaveRules(const CRuleTable& table, int32_t oldCount, const std::string& settingsFile) {
-  for (int32_t i = 0; i < oldCount; ++i) {
-    for (const char* suffix : {kRuleKindSuffix, kRuleResultSuffix, kRuleExtensionSuffix, kRuleSizeSuffix})
-      DeleteSetting(settingsFile, RuleKey(i, suffix));
-  }
-  int32_t i = 0;
-  for (const ClassRule& rule : table.rules) {
-    if (i >= CRuleTable::kMaxRules) break;
-    WriteIntSetting(settingsFile, rule.kind, RuleKey(i, kRuleKindSuffix));
-    if (rule.kind == kRuleExtension)
-      WriteSetting(settingsFile, rule.extension, RuleKey(i, kRuleExtensionSuffix));
-    else if (rule.kind == kRuleSizeAtMost || rule.kind == kRuleSizeAtLeast)
-      WriteIntSetting(settingsFile, rule.sizeKB, RuleKey(i, kRuleSizeSuffix));
-    WriteIntSetting(settingsFile, static_cast<int>(rule.result), RuleKey(i, kRuleResultSuffix));
-    ++i;
-  }
+  // One write for the whole list: the old keys never leave the file before
+  // the new ones are in it, whatever happens in between.
+  UpdateSettings(settingsFile, [&](std::string& text) {
+    for (int32_t i = 0; i < oldCount; ++i) {
+      for (const char* suffix : {kRuleKindSuffix, kRuleResultSuffix, kRuleExtensionSuffix, kRuleSizeSuffix})
+        ApplyDeleteSetting(text, RuleKey(i, suffix));
+    }
+    int32_t i = 0;
+    for (const ClassRule& rule : table.rules) {
+      if (i >= CRuleTable::kMaxRules) break;
+      ApplyWriteSetting(text, std::to_string(rule.kind), RuleKey(i, kRuleKindSuffix));
+      if (rule.kind == kRuleExtension)
+        ApplyWriteSetting(text, rule.extension, RuleKey(i, kRuleExtensionSuffix));
+      else if (rule.kind == kRuleSizeAtMost || rule.kind == kRuleSizeAtLeast)
+        ApplyWriteSetting(text, std::to_string(rule.sizeKB), RuleKey(i, kRuleSizeSuffix));
+      ApplyWriteSetting(text, std::to_string(static_cast<int>(rule.result)), RuleKey(i, kRuleResultSuffix));
+      ++i;
+    }
+    return true;
+  });
 }
 
 SaveType Classify(const CRuleTable& table, const std::string& path) {

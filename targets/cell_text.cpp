@@ -7,20 +7,12 @@
 
 namespace quz {
 
-namespace {
-bool IsFolderOnDisk(const std::string& path) {
-  uint32_t a = plat::GetAttributes(path);
-  return a != plat::kInvalidAttributes && (a & plat::kAttrDirectory) != 0;
-}
-}  // namespace
-
-void SplitForList(const std::string& path, bool isFolder, std::string* name, std::string* folder) {
-  std::string_view p(path);
-  if (isFolder && EndsWithChar(p, '\\')) p.remove_suffix(1);
-  size_t slash = LastCharPos(p, '\\');
-  size_t split = slash == kNone ? (p.size() >= 2 && p[1] == ':' ? 2 : 0) : slash + 1;
-  if (folder) folder->assign(p.substr(0, split));
-  if (name) name->assign(p.substr(split));
+void SplitView(std::string_view path, bool isFolder, std::string_view* name, std::string_view* folder) {
+  if (isFolder && EndsWithChar(path, '\\')) path.remove_suffix(1);
+  size_t slash = LastCharPos(path, '\\');
+  size_t split = slash == kNone ? (path.size() >= 2 && path[1] == ':' ? 2 : 0) : slash + 1;
+  if (folder) *folder = path.substr(0, split);
+  if (name) *name = path.substr(split);
 }
 
 std::string SizeText(const std::string& path) {
@@ -59,15 +51,57 @@ std::string LookedAtText(int32_t time) {
   return text;
 }
 
+bool IsDriveRoot(std::string_view path) { return path.size() < 4; }
+
+std::string_view ListExtension(std::string_view path) {
+  if (EndsWithChar(path, '\\')) path.remove_suffix(1);
+  size_t slash = LastCharPos(path, '\\');
+  std::string_view name = slash == kNone ? path : path.substr(slash + 1);
+  // "." is never the second byte of a double-byte character.
+  size_t dot = name.rfind('.');
+  return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
+
+std::string DriveTypeText(DriveKind kind) {
+  switch (kind) {
+    case DriveKind::Removable: return "リムーバブル ディスクドライブ";
+    case DriveKind::Fixed: return "ハードディスクドライブ";
+    case DriveKind::Remote: return "ネットワーク接続ドライブ";
+    case DriveKind::CdRom: return "CD-ROMドライブ";
+    case DriveKind::RamDisk: return "RAMディスクドライブ";
+    case DriveKind::Other: break;
+  }
+  return std::string();
+}
+
+std::string FallbackTypeText(std::string_view extension) {
+  if (!extension.empty() && extension[0] == '.') extension.remove_prefix(1);
+  if (extension.empty()) return "ファイル";
+  std::string upper(extension);
+  // Only single-byte letters: the second byte of a double-byte character
+  // may look like one.
+  for (size_t i = 0; i < upper.size(); i += CharLength(upper, i))
+    if (upper[i] >= 'a' && upper[i] <= 'z') upper[i] = static_cast<char>(upper[i] - 32);
+  return upper + " ファイル";
+}
+
+std::string ShellKey(std::string_view path, bool isFolder) {
+  if (IsDriveRoot(path)) return std::string(path);
+  if (isFolder) return "\\";
+  std::string_view ext = ListExtension(path);
+  if (EqualNoCase(ext, ".exe") || EqualNoCase(ext, ".ico") || EqualNoCase(ext, ".lnk")) return std::string(path);
+  return std::string(ext);
+}
+
 std::string CellText(const FileEntry& entry, int column) {
   const std::string path = entry.Path();
-  bool folder = IsFolderOnDisk(path);
+  const bool folder = entry.IsFolder();
   switch (column) {
     case kColumnName:
     case kColumnFolder: {
-      std::string name, dir;
-      SplitForList(path, folder, &name, &dir);
-      return column == kColumnName ? name : dir;
+      std::string_view name, dir;
+      SplitView(path, folder, &name, &dir);
+      return std::string(column == kColumnName ? name : dir);
     }
     case kColumnSize:
       return folder ? std::string() : SizeText(path);

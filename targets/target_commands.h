@@ -32,6 +32,9 @@ class ITargetView {
   virtual void ForgetCells(int32_t entry) = 0;
   // Repaints the rows without rebuilding them.
   virtual void Repaint() = 0;
+  // Shows a save type's text in the field under the list (1017), after a
+  // command changed the save type of the selected rows.
+  virtual void ShowSaveTypeText(const std::string& text) = 0;
   // The main window's StartCheck; true when a check was started.
   virtual bool StartCheck() = 0;
 };

@@ -47,6 +47,10 @@ bool Fail(DWORD e = ::GetLastError()) {
 
 constexpr int64_t kEpochDifference = 116444736000000000LL;  // 1601 to 1970 in 100 ns
 
+int64_t SizeOf(DWORD high, DWORD low) {
+  return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
+}
+
 Time32 FromFileTime(const FILETIME& ft) {
   int64_t v = (static_cast<int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
   int64_t s = (v - kEpochDifference) / 10000000LL;
@@ -90,9 +94,7 @@ bool GetFileStatus(const std::string& path, FileStatus& status) {
   if (!GetFileAttributesExA(ApiPath(path).c_str(), GetFileExInfoStandard, &data))
     return Fail();
   status.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  status.size = status.isDirectory
-                    ? 0
-                    : static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  status.size = status.isDirectory ? 0 : SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
   status.mtime = FromFileTime(data.ftLastWriteTime);
   status.attributes = data.dwFileAttributes;
   return true;
@@ -253,7 +255,7 @@ bool File::Flush() {
 bool File::GetStatus(FileStatus& status) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(H(handle_), &info)) return Fail();
-  status.size = static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+  status.size = SizeOf(info.nFileSizeHigh, info.nFileSizeLow);
   status.mtime = FromFileTime(info.ftLastWriteTime);
   status.isDirectory = false;
   status.attributes = info.dwFileAttributes;
@@ -281,7 +283,7 @@ namespace {
 bool AnsiName(const wchar_t* wide, std::string& name) {
   int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
   if (n <= 0) {
-    name = "?";
+    name.assign(1, '?');
     return false;
   }
   name.assign(static_cast<size_t>(n), '\0');
@@ -336,9 +338,7 @@ bool DirReader::Next(DirEntry& entry) {
     if (named) {
       entry.name = std::move(name);
       entry.isDirectory = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      entry.size = entry.isDirectory
-                       ? 0
-                       : static_cast<int64_t>((static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow);
+      entry.size = entry.isDirectory ? 0 : SizeOf(d.nFileSizeHigh, d.nFileSizeLow);
       entry.mtime = FromFileTime(d.ftLastWriteTime);
       entry.attributes = d.dwFileAttributes;
     } else {

@@ -259,7 +259,12 @@ TEST_F(Resident, TooltipShowsProgressAndIdle) {
 }
 
 TEST_F(Resident, ChangedCatalogueIsWrittenOnTheAnimationTick) {
-  auto window = Start();
+  // Only without a target window: one writes it itself (tests/targets).
+  class NoTargetsMainWnd : public TestMainWnd {
+    std::unique_ptr<plat::Dialog> MakeTargetWindow() override { return nullptr; }
+  };
+  auto window = std::make_unique<NoTargetsMainWnd>();
+  ASSERT_TRUE(window->Create());
   ASSERT_TRUE(
       window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, quz::SaveType::Normal, 0));
   // Not while a change check still works on it.
@@ -358,7 +363,7 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
   EXPECT_EQ(window->Context().savedCount.load(), 1);
 
   // The windows that come later open nothing yet and leave modalState 0.
-  for (int id : {ID_RESTORE, ID_SETTINGS, ID_SHOW_TARGETS}) {
+  for (int id : {ID_RESTORE, ID_SHOW_TARGETS}) {
     Command(*window, id);
     EXPECT_EQ(window->ModalState(), quz::kModalNone) << id;
   }

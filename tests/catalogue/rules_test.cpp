@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/settings.h"
@@ -121,6 +123,32 @@ TEST_F(RulesFile, SaveDeletesOldKeysAndWritesTheCurrentRules) {
   ASSERT_EQ(back.rules.size(), 2u);
   EXPECT_EQ(back.rules[0].sizeKB, 12);
   EXPECT_EQ(back.rules[1].extension, "\x95\x5c");
+}
+
+// The old keys go and the new ones come in one write: a reader (the next
+// start after a crash, or quzctl meanwhile) never finds the list emptied.
+TEST_F(RulesFile, SavingNeverShowsALossOfRules) {
+  CRuleTable three, four;
+  three.rules.assign(3, Rule(quz::kRuleEveryFile, "", 0, 1));
+  four.rules.assign(4, Rule(quz::kRuleEveryFile, "", 0, 2));
+  quz::SaveRules(three, 0, Ini());
+  std::atomic<bool> done{false};
+  std::vector<size_t> seen;
+  std::thread reader([&] {
+    while (!done.load()) {
+      CRuleTable table;
+      quz::LoadRules(table, Ini());
+      seen.push_back(table.rules.size());
+    }
+  });
+  for (int i = 0; i < 40; ++i) {
+    quz::SaveRules(four, 3, Ini());
+    quz::SaveRules(three, 4, Ini());
+  }
+  done = true;
+  reader.join();
+  ASSERT_FALSE(seen.empty());
+  for (size_t n : seen) ASSERT_TRUE(n == 3 || n == 4) << n;
 }
 
 TEST_F(RulesFile, ExclusionSwitchesAndFolders) {

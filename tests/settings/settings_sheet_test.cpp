@@ -1,0 +1,528 @@
+// The settings sheet, opened from the main window's menu and driven through
+// its real controls: what each page shows, what OK takes back and in which
+// order, that cancel changes nothing, the rules page with its add dialog,
+// and start-up registration.  Message boxes and the shell are answered by
+// a script.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_wnd.h"
+// After windows.h, which the window layer brings.
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "app/settings.h"
+#include "catalogue/file_list_file.h"
+#include "engine/generations.h"
+#include "platform/platform.h"
+#include "resources/resource.h"
+#include "settings/settings_sheet.h"
+#include "tests/support/test_support.h"
+#include "tests/support/window_test_support.h"
+
+namespace {
+
+using quz::CPropertySheetA;
+using quztest::WhileModal;
+using quztest::WindowText;
+
+class TestMainWnd : public quz::CMainWnd {
+ public:
+  TestMainWnd() { SetQuitOnDestroy(false); }
+};
+
+const char kApplyRulesQuestion[] =
+    "新しい振り分け条件を現在のリストに適用しますか？\r\n\r\n注意：設定した保存方法は上書きされます";
+const char kNextStartMessage[] =
+    "次の起動時からこの設定が適用されます\r\n今すぐ適用したい場合、一度終了して起動し直して下さい          ";
+
+class SettingsSheet : public quztest::WindowTest {
+ protected:
+  void Set(const char* key, const std::string& value) { ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, value, key)); }
+  void SetRule(int i, const char* suffix, const std::string& value) {
+    Set(("quz振り分け条件" + std::to_string(i) + "-" + suffix).c_str(), value);
+  }
+  std::string Ini() { return quztest::ReadFile(dir / "quz.ini"); }
+
+  std::unique_ptr<TestMainWnd> Start() {
+    auto window = std::make_unique<TestMainWnd>();
+    EXPECT_TRUE(window->Create());
+    if (window->Context().loader) window->Context().loader->Join();
+    return window;
+  }
+
+  // Opens the sheet from the menu and runs `drive` while it is shown; the
+  // drive ends by pressing OK or cancel.  True when it ran.
+  bool WithSheet(quz::CMainWnd& window, const std::function<void(CPropertySheetA&)>& drive) {
+    bool ran = false;
+    WhileModal modal([&] {
+      CPropertySheetA* sheet = CPropertySheetA::Current();
+      if (!sheet) return ADD_FAILURE() << "the settings sheet is not shown";
+      ran = true;
+      EXPECT_EQ(window.ModalState(), quz::kModalSettings);
+      drive(*sheet);
+      // A drive that stopped at a fatal failure leaves the sheet open.
+      if (HasFatalFailure() && CPropertySheetA::Current() == sheet) sheet->Press(PSBTN_CANCEL);
+    });
+    SendMessageA(window.Handle(), WM_COMMAND, ID_SETTINGS, 0);
+    EXPECT_EQ(window.ModalState(), quz::kModalNone);
+    EXPECT_EQ(CPropertySheetA::Current(), nullptr);
+    return ran;
+  }
+
+  // Toggles a check box as a click does.
+  static void Toggle(plat::Dialog& page, int id) { SendMessageA(page.Item(id), BM_CLICK, 0, 0); }
+  static bool Enabled(plat::Dialog& page, int id) { return IsWindowEnabled(page.Item(id)) != FALSE; }
+  static void Scroll(plat::Dialog& page, WORD action, WORD position = 0) {
+    SendMessageA(page.Handle(), WM_HSCROLL, MAKEWPARAM(action, position),
+                 reinterpret_cast<LPARAM>(page.Item(IDC_INTERVAL_BAR)));
+  }
+  std::vector<std::string> BoxTexts() {
+    std::vector<std::string> texts;
+    for (const auto& box : ui.Boxes()) texts.push_back(box.text);
+    return texts;
+  }
+};
+
+TEST_F(SettingsSheet, PagesInOrderWithTheirTitlesAndHelp) {
+  auto window = Start();
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    EXPECT_EQ(WindowText(sheet.Handle()), "quz - 設定全般");
+    HWND tabs = PropSheet_GetTabControl(sheet.Handle());
+    std::vector<std::string> titles;
+    for (int i = 0; i < TabCtrl_GetItemCount(tabs); ++i) {
+      char text[64] = {};
+      TCITEMA item{};
+      item.mask = TCIF_TEXT;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+      titles.push_back(text);
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"動作設定", "保存場所", "自動起動", "振り分け", "振り分け２", "世代間理"}));
+    // Neither checks nor exit while it is open.
+    EXPECT_FALSE(window->CheckNow());
+    SendMessageA(window->Handle(), WM_COMMAND, ID_APP_EXIT_RESIDENT, 0);
+    SendMessageA(window->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(window->Handle()));
+    // With nothing saved there is no average to compute.
+    ASSERT_TRUE(sheet.SelectPage(5));
+    EXPECT_EQ(sheet.generations.ItemText(IDC_STAT_SOURCES), "0");
+    EXPECT_EQ(sheet.generations.ItemText(IDC_STAT_AVERAGE), "0.0世代");
+    sheet.Press(PSBTN_HELP);
+    sheet.Press(PSBTN_CANCEL);
+  }));
+  auto opened = ui.Opened();
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_TRUE(opened[0].first.ends_with("\\help\\settei.htm")) << opened[0].first;
+}
+
+TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
+  Set("チェック間隔", "45");
+  Set("TidemarkTechnologyの利用", "1");
+  auto window = Start();
+  ASSERT_EQ(window->TimerPeriod(quz::kIntervalTimer), 45000u);
+
+  // An interval the scale does not offer opens at 30 seconds, and OK makes
+  // it 30 with the timer restarted.  The start-only box goes with the
+  // change watcher, the interval with the periodic check.
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    quz::CProSettei1& page = sheet.operation;
+    EXPECT_EQ(page.ItemText(IDC_INTERVAL_TEXT), "30秒");
+    EXPECT_EQ(plat::ScrollBar(page.Item(IDC_INTERVAL_BAR)).Position(), 0);
+    EXPECT_TRUE(page.IsChecked(IDC_USE_WATCHER));
+    EXPECT_TRUE(Enabled(page, IDC_AT_START_ONLY));
+    EXPECT_TRUE(Enabled(page, IDC_INTERVAL_BAR));
+    Toggle(page, IDC_AT_START_ONLY);
+    EXPECT_FALSE(Enabled(page, IDC_INTERVAL_BAR));
+    EXPECT_FALSE(Enabled(page, IDC_INTERVAL_TEXT));
+    Toggle(page, IDC_USE_WATCHER);
+    EXPECT_FALSE(page.IsChecked(IDC_AT_START_ONLY));
+    EXPECT_FALSE(Enabled(page, IDC_AT_START_ONLY));
+    EXPECT_TRUE(Enabled(page, IDC_INTERVAL_BAR));
+    EXPECT_TRUE(Enabled(page, IDC_INTERVAL_TEXT));
+    sheet.Press(PSBTN_OK);
+  }));
+  EXPECT_EQ(window->CheckInterval(), 30);
+  EXPECT_EQ(window->TimerPeriod(quz::kIntervalTimer), 30000u);
+  // The flags are written at once and work from the next start.
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "TidemarkTechnologyの利用"), "0");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "全体チェックは起動時のみ"), "0");
+  ASSERT_EQ(ui.Boxes().size(), 1u);
+  EXPECT_EQ(ui.Boxes()[0].text, kNextStartMessage);
+  EXPECT_EQ(ui.Boxes()[0].caption, "quz");
+  EXPECT_EQ(ui.Boxes()[0].style, plat::kButtonsOk | plat::kIconInformation);
+  EXPECT_NE(window->Watcher(), nullptr);  // still running until the next start
+
+  // Along the scale to "定期チェックしない": the periodic check stops at once.
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    quz::CProSettei1& page = sheet.operation;
+    Scroll(page, SB_LINERIGHT);
+    EXPECT_EQ(page.ItemText(IDC_INTERVAL_TEXT), "1分");
+    Scroll(page, SB_PAGERIGHT);
+    EXPECT_EQ(page.ItemText(IDC_INTERVAL_TEXT), "2分");
+    Scroll(page, SB_LINELEFT);
+    Scroll(page, SB_LINELEFT);
+    Scroll(page, SB_LINELEFT);
+    EXPECT_EQ(page.ItemText(IDC_INTERVAL_TEXT), "30秒");
+    Scroll(page, SB_THUMBTRACK, 10);
+    EXPECT_EQ(page.ItemText(IDC_INTERVAL_TEXT), "1時間");
+    Scroll(page, SB_THUMBTRACK, 12);
+    Scroll(page, SB_LINERIGHT);
+    EXPECT_EQ(page.ItemText(IDC_INTERVAL_TEXT), "定期チェックしない");
+    EXPECT_EQ(page.Position(), 12);
+    sheet.Press(PSBTN_OK);
+  }));
+  EXPECT_EQ(window->CheckInterval(), 0);
+  EXPECT_EQ(window->TimerPeriod(quz::kIntervalTimer), 0u);
+  EXPECT_EQ(ui.Boxes().size(), 1u);  // the flags did not change
+
+  // And back: the timer starts again.
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    Scroll(sheet.operation, SB_LINELEFT);
+    EXPECT_EQ(sheet.operation.ItemText(IDC_INTERVAL_TEXT), "2時間");
+    sheet.Press(PSBTN_OK);
+  }));
+  EXPECT_EQ(window->TimerPeriod(quz::kIntervalTimer), 7200000u);
+  window.reset();
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "チェック間隔"), "7200");
+}
+
+TEST_F(SettingsSheet, CancelLeavesEverythingAsItWas) {
+  SetRule(0, "mode", "0");
+  SetRule(0, "mode2", "1");
+  SetRule(0, "ext", "pst");
+  Set("世代間理数", "3");
+  auto window = Start();
+  const std::string before = Ini();
+  const std::string folder = window->State().saveFolder;
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    Scroll(sheet.operation, SB_LINERIGHT);
+    Toggle(sheet.operation, IDC_USE_WATCHER);
+    for (int page = 1; page < 6; ++page) ASSERT_TRUE(sheet.SelectPage(page));
+    sheet.saveFolder.SetItemText(IDC_SETTEI_SAVE_FOLDER, dir / "別の場所\\");
+    WhileModal add([&] { SendMessageA(plat::Dialog::Current()->Handle(), WM_COMMAND, IDOK, 0); });
+    quztest::Click(sheet.rules.Handle(), IDC_RULE_ADD);
+    plat::ListBox(sheet.rules.Item(IDC_RULE_LIST)).Select(0);
+    quztest::Click(sheet.rules.Handle(), IDC_RULE_DELETE);
+    Toggle(sheet.exclusions, IDC_SKIP_TEMP_FOLDER);
+    sheet.generations.SetItemText(IDC_MAX_GENERATIONS, "9");
+    sheet.Press(PSBTN_CANCEL);
+  }));
+  EXPECT_EQ(Ini(), before);
+  EXPECT_EQ(window->CheckInterval(), 300);
+  EXPECT_EQ(window->State().saveFolder, folder);
+  EXPECT_FALSE(quztest::Exists(dir / "別の場所"));
+  ASSERT_EQ(window->Rules().rules.size(), 1u);
+  EXPECT_EQ(window->Rules().rules[0].extension, "pst");
+  EXPECT_EQ(window->Context().maxGenerations, 3);
+  EXPECT_TRUE(ui.Boxes().empty());
+}
+
+TEST_F(SettingsSheet, SaveFolderPage) {
+  auto window = Start();
+  const std::string folder = window->State().saveFolder;
+  ASSERT_EQ(folder, SaveFolder());
+
+  // Only the letter case differs: nothing is taken or written.
+  std::string upper = folder;
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  ASSERT_NE(upper, folder);
+  const std::string before = Ini();
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    ASSERT_TRUE(sheet.SelectPage(1));
+    EXPECT_EQ(sheet.saveFolder.ItemText(IDC_SETTEI_SAVE_FOLDER), folder);
+    sheet.saveFolder.SetItemText(IDC_SETTEI_SAVE_FOLDER, upper);
+    sheet.Press(PSBTN_OK);
+  }));
+  EXPECT_EQ(Ini(), before);
+  EXPECT_EQ(window->State().saveFolder, folder);
+
+  // A folder that cannot be made (below a file, or a path of no drive) is
+  // refused on OK and the sheet stays on the page; "参照" fills the field
+  // with "\" appended, and the folder taken exists at once.
+  quztest::WriteFile(dir / "a file", "");
+  const std::string chosen = dir / "新しい保存先\\二段目";
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    ASSERT_TRUE(sheet.SelectPage(1));
+    quz::CProSettei2& page = sheet.saveFolder;
+    for (const std::string& bad : {dir / "a file\\below", std::string("相対パス\\保存")}) {
+      ASSERT_TRUE(sheet.SelectPage(5));
+      page.SetItemText(IDC_SETTEI_SAVE_FOLDER, bad);
+      size_t boxes = ui.Boxes().size();
+      sheet.Press(PSBTN_OK);  // the sheet posts the press to itself
+      quztest::Pump();
+      ASSERT_EQ(CPropertySheetA::Current(), &sheet);
+      ASSERT_EQ(ui.Boxes().size(), boxes + 1);
+      EXPECT_EQ(sheet.ActivePage(), 1) << bad;
+      EXPECT_EQ(GetFocus(), page.Item(IDC_SETTEI_SAVE_FOLDER));
+    }
+    EXPECT_EQ(window->State().saveFolder, folder);
+    ui.QueueFolder(std::nullopt);
+    quztest::Click(page.Handle(), IDC_SETTEI_BROWSE);
+    EXPECT_EQ(page.ItemText(IDC_SETTEI_SAVE_FOLDER), "相対パス\\保存\\");
+    ui.QueueFolder(chosen);
+    quztest::Click(page.Handle(), IDC_SETTEI_BROWSE);
+    EXPECT_EQ(page.ItemText(IDC_SETTEI_SAVE_FOLDER), chosen + "\\");
+    sheet.Press(PSBTN_OK);
+  }));
+  EXPECT_EQ(window->State().saveFolder, chosen + "\\");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ"), chosen + "\\");
+  plat::FileStatus status;
+  EXPECT_TRUE(plat::GetFileStatus(chosen, status) && status.isDirectory);
+  for (const auto& box : ui.Boxes()) EXPECT_EQ(box.caption, "quz");
+}
+
+TEST_F(SettingsSheet, RulesPageEditsACopyAndOkAppliesIt) {
+  // Three rules; the catalogue holds files they classify.
+  const char* rules[][3] = {{"0", "1", "pst"}, {"0", "2", "txt"}, {"0", "1", "dat"}};
+  for (int i = 0; i < 3; ++i) {
+    SetRule(i, "mode", rules[i][0]);
+    SetRule(i, "mode2", rules[i][1]);
+    SetRule(i, "ext", rules[i][2]);
+  }
+  ASSERT_TRUE(plat::CreateFolder(dir / "source"));
+  std::string lines;
+  for (const char* name : {"mail.pst", "notes.txt", "data.dat"}) {
+    quztest::WriteFile(dir / "source\\" + name, "x");
+    lines += dir / "source\\" + name + "<0<0<0\r\n";
+  }
+  quztest::WriteFile(dir / quz::kFileListName, lines);
+  auto window = Start();
+  ASSERT_EQ(window->Rules().rules.size(), 3u);
+  const std::string before = Ini();
+
+  auto listTexts = [](plat::Dialog& page) {
+    plat::ListBox list(page.Item(IDC_RULE_LIST));
+    std::vector<std::string> texts;
+    for (int i = 0; i < list.Count(); ++i) texts.push_back(list.Text(i));
+    return texts;
+  };
+  // Adds a rule through the dialog, set as `fill` says.
+  auto add = [&](quz::CProSettei4& page, const std::function<void(quz::CRuleAddDlg&)>& fill) {
+    WhileModal modal([&] {
+      auto* dialog = dynamic_cast<quz::CRuleAddDlg*>(plat::Dialog::Current());
+      if (!dialog) return ADD_FAILURE() << "no add dialog";
+      fill(*dialog);
+    });
+    quztest::Click(page.Handle(), IDC_RULE_ADD);
+    EXPECT_TRUE(modal.Ran());
+  };
+
+  // Adding, refusing a size that is not a number, deleting; cancel keeps
+  // the old rules.
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    ASSERT_TRUE(sheet.SelectPage(3));
+    quz::CProSettei4& page = sheet.rules;
+    EXPECT_EQ(listTexts(page), (std::vector<std::string>{"拡張子が\" pst \"のとき差分保存にする",
+                                                         "拡張子が\" txt \"のとき保存しない",
+                                                         "拡張子が\" dat \"のとき差分保存にする"}));
+    add(page, [&](quz::CRuleAddDlg& dialog) {
+      EXPECT_EQ(WindowText(dialog.Handle()), "追加する振り分け条件");
+      EXPECT_TRUE(dialog.IsChecked(IDC_RULE_BY_EXTENSION));
+      EXPECT_EQ(dialog.ItemText(IDC_RULE_SIZE), "0");
+      EXPECT_EQ(WindowText(dialog.Item(IDC_RULE_COMPARISON)), "以上");
+      EXPECT_EQ(WindowText(dialog.Item(IDC_RULE_RESULT)), "通常保存する");
+      SendMessageA(dialog.Item(IDC_RULE_BY_SIZE), BM_CLICK, 0, 0);
+      dialog.SetItemText(IDC_RULE_SIZE, "5百");
+      SendMessageA(dialog.Handle(), WM_COMMAND, IDOK, 0);
+      ASSERT_EQ(ui.Boxes().size(), 1u);
+      EXPECT_EQ(ui.Boxes()[0].text, "整数を入力してください。");
+      EXPECT_EQ(plat::Dialog::Current(), &dialog);
+      dialog.SetItemText(IDC_RULE_SIZE, "500");
+      plat::ComboBox(dialog.Item(IDC_RULE_COMPARISON)).SelectText("以下");
+      plat::ComboBox(dialog.Item(IDC_RULE_RESULT)).SelectText("保存しない");
+      quztest::Click(dialog.Handle(), IDC_RULE_HELP);
+      SendMessageA(dialog.Handle(), WM_COMMAND, IDOK, 0);
+    });
+    add(page, [&](quz::CRuleAddDlg& dialog) {
+      SendMessageA(dialog.Item(IDC_RULE_EVERY_FILE), BM_CLICK, 0, 0);
+      plat::ComboBox(dialog.Item(IDC_RULE_RESULT)).SelectText("差分保存にする");
+      SendMessageA(dialog.Handle(), WM_COMMAND, IDOK, 0);
+    });
+    add(page, [&](quz::CRuleAddDlg& dialog) { SendMessageA(dialog.Handle(), WM_COMMAND, IDOK, 0); });
+    add(page, [&](quz::CRuleAddDlg& dialog) {
+      dialog.SetItemText(IDC_RULE_EXTENSION, "never");
+      SendMessageA(dialog.Handle(), WM_COMMAND, IDCANCEL, 0);
+    });
+    std::vector<std::string> texts = listTexts(page);
+    ASSERT_EQ(texts.size(), 6u);
+    EXPECT_EQ(texts[3], "ファイルサイズが500KB以下のとき保存しない");
+    EXPECT_EQ(texts[4], "全てのファイルを差分保存にする");
+    EXPECT_EQ(texts[5], "拡張子が\"  \"のとき通常保存する");
+    ASSERT_EQ(page.Rules().rules.size(), 6u);
+    EXPECT_EQ(page.Rules().rules[3].kind, quz::kRuleSizeAtMost);
+    EXPECT_EQ(page.Rules().rules[3].sizeKB, 500);
+    EXPECT_EQ(page.Rules().rules[3].result, quz::SaveType::NoSave);
+    // "削除" without a selection does nothing.
+    quztest::Click(page.Handle(), IDC_RULE_DELETE);
+    EXPECT_EQ(listTexts(page).size(), 6u);
+    sheet.Press(PSBTN_CANCEL);
+  }));
+  EXPECT_EQ(Ini(), before);
+  EXPECT_EQ(window->Rules().rules.size(), 3u);
+  EXPECT_EQ(ui.Opened().size(), 1u);  // the add dialog's help
+
+  // Deleting the second of three rules and OK: the rules are stored, the
+  // question is asked, and Yes classifies the listed files anew.
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    ASSERT_TRUE(sheet.SelectPage(3));
+    plat::ListBox(sheet.rules.Item(IDC_RULE_LIST)).Select(1);
+    quztest::Click(sheet.rules.Handle(), IDC_RULE_DELETE);
+    EXPECT_EQ(listTexts(sheet.rules), (std::vector<std::string>{"拡張子が\" pst \"のとき差分保存にする",
+                                                                 "拡張子が\" dat \"のとき差分保存にする"}));
+    ui.QueueAnswer(plat::kAnswerYes);
+    sheet.Press(PSBTN_OK);
+  }));
+  EXPECT_EQ(BoxTexts().back(), kApplyRulesQuestion);
+  EXPECT_EQ(ui.Boxes().back().style, plat::kButtonsYesNo | plat::kIconQuestion);
+  ASSERT_EQ(window->Rules().rules.size(), 2u);
+  EXPECT_EQ(window->Rules().rules[1].extension, "dat");
+  quz::CRuleTable stored;
+  quz::LoadRules(stored, quz::kSettingsFile);
+  ASSERT_EQ(stored.rules.size(), 2u);
+  EXPECT_EQ(stored.rules[0].extension, "pst");
+  EXPECT_EQ(stored.rules[1].extension, "dat");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "quz振り分け条件2-mode"), "");
+  auto typeOf = [&](const char* name) { return window->FileList().FindEntry(dir / "source\\" + name)->saveType.load(); };
+  EXPECT_EQ(typeOf("mail.pst"), quz::SaveType::Differential);
+  EXPECT_EQ(typeOf("notes.txt"), quz::SaveType::Normal);
+  EXPECT_EQ(typeOf("data.dat"), quz::SaveType::Differential);
+}
+
+TEST_F(SettingsSheet, RulesPageTakesAtMostAHundredRules) {
+  for (int i = 0; i < 100; ++i) {
+    SetRule(i, "mode", "3");
+    SetRule(i, "mode2", "0");
+  }
+  auto window = Start();
+  ASSERT_EQ(window->Rules().rules.size(), 100u);
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    ASSERT_TRUE(sheet.SelectPage(3));
+    WhileModal modal([] { ADD_FAILURE() << "the add dialog was shown"; });
+    quztest::Click(sheet.rules.Handle(), IDC_RULE_ADD);
+    EXPECT_EQ(plat::ListBox(sheet.rules.Item(IDC_RULE_LIST)).Count(), 100);
+    EXPECT_EQ(sheet.rules.Rules().rules.size(), 100u);
+    sheet.Press(PSBTN_OK);
+  }));
+  ASSERT_EQ(ui.Boxes().size(), 1u);
+  EXPECT_NE(ui.Boxes()[0].text.find("100"), std::string::npos);
+  EXPECT_EQ(window->Rules().rules.size(), 100u);
+}
+
+TEST_F(SettingsSheet, ExclusionSwitchesAndGenerations) {
+  Set("ごみ箱", "1");
+  Set("世代間理数", "3");
+  Set("最小管理時間", "15");
+  Set("最小管理時間有効", "1");
+  auto window = Start();
+  // Ten copies of four sources.
+  for (int copy = 0; copy < 10; ++copy)
+    quz::RecordGeneration(window->Context().index, "C:\\src\\" + std::to_string(copy % 4) + ".txt",
+                          SaveFolder() + "1-1-1\\" + std::to_string(copy) + ".txt", 0);
+
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    ASSERT_TRUE(sheet.SelectPage(4));
+    quz::CProSettei5& switches = sheet.exclusions;
+    EXPECT_TRUE(switches.IsChecked(IDC_SKIP_RECYCLE_BIN));
+    EXPECT_FALSE(switches.IsChecked(IDC_SKIP_SAVE_FOLDER));
+    Toggle(switches, IDC_SKIP_RECYCLE_BIN);
+    Toggle(switches, IDC_SKIP_OWN_FOLDER);
+
+    ASSERT_TRUE(sheet.SelectPage(5));
+    quz::CProSettei7& page = sheet.generations;
+    EXPECT_EQ(page.ItemText(IDC_MAX_GENERATIONS), "3");
+    EXPECT_EQ(page.ItemText(IDC_STAT_SOURCES), "4");
+    EXPECT_EQ(page.ItemText(IDC_STAT_COPIES), "10");
+    EXPECT_EQ(page.ItemText(IDC_STAT_AVERAGE), "2.5世代");
+    // The minimum time is not shown, yet its values travel.
+    for (int id : {IDC_MINIMUM_TIME, IDC_MINIMUM_TIME_SPIN, IDC_MINIMUM_TIME_ON, IDC_DIFFERENTIAL_TOO,
+                   IDC_DELETE_OLD_GENERATIONS})
+      EXPECT_FALSE(IsWindowVisible(page.Item(id))) << id;
+    EXPECT_TRUE(IsWindowVisible(page.Item(IDC_MAX_GENERATIONS_SPIN)));
+    EXPECT_EQ(page.ItemText(IDC_MINIMUM_TIME), "15");
+    EXPECT_TRUE(page.IsChecked(IDC_MINIMUM_TIME_ON));
+    // The spin steps the field, also with the arrow keys in it.
+    SendMessageA(page.Item(IDC_MAX_GENERATIONS), WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(page.ItemText(IDC_MAX_GENERATIONS), "4");
+
+    // Not a whole number from 0 up: neither another page nor OK.
+    for (const char* bad : {"abc", "-1", "2.5", ""}) {
+      page.SetItemText(IDC_MAX_GENERATIONS, bad);
+      size_t boxes = ui.Boxes().size();
+      sheet.SelectPage(0);
+      EXPECT_EQ(sheet.ActivePage(), 5) << bad;
+      sheet.Press(PSBTN_OK);
+      quztest::Pump();
+      ASSERT_EQ(CPropertySheetA::Current(), &sheet) << bad;
+      EXPECT_EQ(ui.Boxes().size(), boxes + 2) << bad;
+      EXPECT_EQ(GetFocus(), page.Item(IDC_MAX_GENERATIONS)) << bad;
+    }
+    page.SetItemText(IDC_MAX_GENERATIONS, " 5 ");
+    sheet.Press(PSBTN_OK);
+  }));
+  EXPECT_EQ(window->Context().maxGenerations, 5);
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "ごみ箱"), "0");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "このソフト自身のフォルダ"), "1");
+  // Unchanged switches are not written.
+  EXPECT_EQ(Ini().find("一時フォルダ"), std::string::npos);
+  EXPECT_EQ(Ini().find("[バックアップファイルの保存場所]"), std::string::npos);
+  window.reset();
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "世代間理数"), "5");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "最小管理時間"), "15");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "最小管理時間有効"), "1");
+}
+
+TEST_F(SettingsSheet, StartupPageRegistersAndUnregisters) {
+  const std::string startup = dir / "スタートアップ";
+  ASSERT_TRUE(plat::CreateFolder(startup));
+  ui.SetSpecialFolder(CSIDL_STARTUP, startup);
+  const std::string shortcut = startup + "\\quz.lnk";
+  auto window = Start();
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    ASSERT_TRUE(sheet.SelectPage(2));
+    quz::CProSettei3& page = sheet.startup;
+    auto press = [&](int id, const char* message, unsigned style, const char* status) {
+      size_t boxes = ui.Boxes().size();
+      quztest::Click(page.Handle(), id);
+      ASSERT_EQ(ui.Boxes().size(), boxes + 1);
+      EXPECT_EQ(ui.Boxes().back().text, message);
+      EXPECT_EQ(ui.Boxes().back().caption, "quz");
+      EXPECT_EQ(ui.Boxes().back().style, style);
+      EXPECT_EQ(page.ItemText(IDC_STARTUP_STATUS), status);
+    };
+    EXPECT_EQ(page.ItemText(IDC_STARTUP_STATUS), "現在の状況 : 未登録");
+    press(IDC_STARTUP_UNREGISTER, "スタートアップに登録を発見できませんでした", plat::kButtonsOk,
+          "現在の状況 : 未登録");
+    press(IDC_STARTUP_REGISTER, "スタートアップへリンクを正常に登録しました",
+          plat::kButtonsOk | plat::kIconInformation, "現在の状況 : 登録済み");
+    EXPECT_TRUE(quztest::Exists(shortcut));
+    // Twice: the shortcut is written over.
+    press(IDC_STARTUP_REGISTER, "スタートアップへリンクを正常に登録しました",
+          plat::kButtonsOk | plat::kIconInformation, "現在の状況 : 登録済み");
+    press(IDC_STARTUP_UNREGISTER, "スタートアップへの登録を解除しました", plat::kButtonsOk, "現在の状況 : 未登録");
+    EXPECT_FALSE(quztest::Exists(shortcut));
+    // A start-up folder that is not there.
+    ui.SetSpecialFolder(CSIDL_STARTUP, dir / "missing");
+    press(IDC_STARTUP_REGISTER, "リンクの作成に失敗しました", plat::kButtonsOk, "現在の状況 : 未登録");
+    ui.SetSpecialFolder(CSIDL_STARTUP, startup);
+    press(IDC_STARTUP_REGISTER, "スタートアップへリンクを正常に登録しました",
+          plat::kButtonsOk | plat::kIconInformation, "現在の状況 : 登録済み");
+    // Cancelling the sheet does not undo the buttons.
+    sheet.Press(PSBTN_CANCEL);
+  }));
+  EXPECT_TRUE(quztest::Exists(shortcut));
+  // Shown as registered whatever the shortcut points to.
+  ASSERT_TRUE(WithSheet(*window, [&](CPropertySheetA& sheet) {
+    ASSERT_TRUE(sheet.SelectPage(2));
+    EXPECT_EQ(sheet.startup.ItemText(IDC_STARTUP_STATUS), "現在の状況 : 登録済み");
+    sheet.Press(PSBTN_CANCEL);
+  }));
+}
+
+}  // namespace
