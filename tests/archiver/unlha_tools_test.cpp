@@ -130,7 +130,10 @@ TEST(Tools, WeUnpackWhatJlhaPacks) {
       if (c == '\\') c = '/';
     files += " " + n;
   }
-  for (const char* option : {"-a0o5", "-a1o5", "-a2o5", "-a0o6", "-a1o6", "-a2o6", "-a0o7", "-a1o7", "-a2o7"}) {
+  // Each header level and each method once: the header is read before,
+  // and apart from, the data it names (each start of jlha costs half a
+  // second).
+  for (const char* option : {"-a0o5", "-a1o6", "-a2o7"}) {
     SCOPED_TRACE(option);
     std::string archive = dir / (std::string("j") + option + ".lzh");
     std::string out;
