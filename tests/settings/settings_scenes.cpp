@@ -1,24 +1,13 @@
 // Pictures of the settings sheet: each of its six pages over sample values,
 // and the dialog that adds a classification rule.
-#include <functional>
 #include <string>
-#include <utility>
 
 #include "settings/settings_sheet.h"
 #include "targets/rule_text.h"
 #include "tests/app/screenshot_studio.h"
+#include "tests/support/window_test_support.h"
 
 namespace {
-
-// Runs an action from inside the sheet's modal loop, as a thread timer's
-// message that any loop dispatches.
-std::function<void()> pendingAction;
-void CALLBACK RunPendingAction(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  auto action = std::move(pendingAction);
-  pendingAction = nullptr;
-  if (action) action();
-}
 
 quz::SettingsValues SampleValues() {
   quz::SettingsValues values;
@@ -44,19 +33,16 @@ QUZ_SCREENSHOT_SCENE(settings, 60) {
   quz::CPropertySheetA sheet(SampleValues());
   const char* names[] = {"settings_operation", "settings_save_folder", "settings_startup",
                          "settings_rules",     "settings_exclusions",  "settings_generations"};
-  bool shown = false;
-  pendingAction = [&] {
-    shown = true;
+  quztest::WhileModal modal([&] {
     for (int page = 0; page < 6; ++page) {
       if (!sheet.SelectPage(page)) studio.Fail(std::string(names[page]) + ": the page was not shown");
       studio.Pump(400);
       studio.Capture(names[page], studio.Around(sheet.Handle()));
     }
     sheet.Press(PSBTN_CANCEL);
-  };
-  SetTimer(nullptr, 0, 300, RunPendingAction);
+  });
   sheet.DoModal(nullptr);
-  if (!shown) studio.Fail("settings: the sheet was not shown");
+  if (!modal.Ran()) studio.Fail("settings: the sheet was not shown");
 
   quz::CRuleAddDlg add;
   studio.ShowAndCapture(add, "settings_rule_add");

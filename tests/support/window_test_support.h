@@ -15,11 +15,15 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/main_wnd.h"
+#include "catalogue/file_list_file.h"
+#include "engine/check.h"
 #include "platform/window.h"
 #include "tests/support/test_support.h"
 
@@ -54,9 +58,33 @@ class WhileModal {
   bool ran_ = false;
 };
 
+// Runs each step inside the next modal loop of this thread, one after the
+// other: a step that ends its dialog leaves the next step to the dialog (or
+// box) that follows.
+class ModalSteps {
+ public:
+  explicit ModalSteps(std::vector<std::function<void()>> steps) : steps_(std::move(steps)) { Arm(); }
+  // Every step ran.
+  bool Done() const { return next_ == steps_.size() && waiting_.back()->Ran(); }
+
+ private:
+  void Arm() {
+    if (next_ == steps_.size()) return;
+    std::function<void()> step = steps_[next_++];
+    waiting_.push_back(std::make_unique<WhileModal>([this, step] {
+      Arm();
+      step();
+    }));
+  }
+  std::vector<std::function<void()>> steps_;
+  size_t next_ = 0;
+  std::vector<std::unique_ptr<WhileModal>> waiting_;
+};
+
 std::string WindowText(HWND window);
 // Presses a dialog's button as a click does: BN_CLICKED from the button.
 void Click(HWND dialog, int id);
+inline bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 // The text of a list view cell, as the list shows it.
 std::string ListCell(HWND list, int row, int column);
 // A drop of files as the shell hands it over with WM_DROPFILES; the
@@ -127,6 +155,37 @@ class WindowTest : public ::testing::Test {
 
   TempDir dir;
   ScriptedUi ui;
+};
+
+// A test over the resident program's main window, made by Start() over the
+// catalogue file (when one is given) with its loaders done; its end ends no
+// message loop, and a check it left running is waited for.
+class MainWindowTest : public WindowTest {
+ protected:
+  class MainWnd : public quz::CMainWnd {
+   public:
+    MainWnd() { SetQuitOnDestroy(false); }
+    void Command(int id) { SendMessageA(Handle(), WM_COMMAND, id, 0); }
+  };
+  void Start(const std::optional<std::string>& catalogue = std::nullopt) {
+    if (catalogue) WriteFile(dir / quz::kFileListName, *catalogue);
+    main = std::make_unique<MainWnd>();
+    ASSERT_TRUE(main->Create());
+    if (main->Context().loader) main->Context().loader->Join();
+  }
+  void TearDown() override {
+    if (main) {
+      EXPECT_TRUE(quz::WaitForCheck(main->Context(), 60000));
+    }
+    main.reset();
+    WindowTest::TearDown();
+  }
+  // A catalogue line.
+  static std::string Line(const std::string& path, int saveType, int savedTime = 0) {
+    return path + "<" + std::to_string(savedTime) + "<" + std::to_string(saveType) + "<0\r\n";
+  }
+
+  std::unique_ptr<MainWnd> main;
 };
 
 }  // namespace quztest

@@ -1,6 +1,7 @@
 // The target list's rows over a real catalogue of real files: which entries
 // are listed, the texts of their cells, the shell's answers asked once per
-// key, header clicks in both directions and the size order.
+// key and the size order (header clicks are driven in the target window's
+// tests).
 #include <gtest/gtest.h>
 
 #include <map>
@@ -143,35 +144,6 @@ TEST_F(TargetRows, LastCheckTimesAreLocalMinutesAndSortAsTexts) {
   EXPECT_EQ(times[2].substr(times[2].size() - 5), " 9:05");
   // A negative time was taken for "never" and kept as 0.
   EXPECT_EQ(list.EntryAt(2)->lookedAtTime.load(), 0);
-}
-
-TEST_F(TargetRows, HeaderClicksSortByTextAndSizeAndTurnTheDirection) {
-  quztest::WriteFile(dir / "b.txt", std::string(3000, 'b'));
-  quztest::WriteFile(dir / "A.txt", std::string(10, 'a'));
-  quztest::WriteFile(dir / "c.txt", std::string(2000, 'c'));
-  quztest::WriteFile(dir / "empty.txt", "");
-  for (const char* name : {"b.txt", "missing.txt", "A.txt", "c.txt", "empty.txt"}) Add(dir / name);
-  CTargetRows rows(list);
-  rows.Refresh();
-  using Names = std::vector<std::string>;
-  EXPECT_EQ(Column(rows, quz::kColumnName), (Names{"b.txt", "missing.txt", "A.txt", "c.txt", "empty.txt"}));
-
-  rows.ClickHeader(quz::kColumnName);
-  EXPECT_EQ(Column(rows, quz::kColumnName), (Names{"A.txt", "b.txt", "c.txt", "empty.txt", "missing.txt"}));
-  EXPECT_FALSE(rows.sortAscending);
-  rows.ClickHeader(quz::kColumnName);
-  EXPECT_EQ(Column(rows, quz::kColumnName), (Names{"missing.txt", "empty.txt", "c.txt", "b.txt", "A.txt"}));
-  // Two flips later the flag is back, and the size sort lists the largest
-  // first; the missing file (key 0) comes after the empty one (key 1).
-  rows.ClickHeader(quz::kColumnSize);
-  EXPECT_EQ(Column(rows, quz::kColumnName), (Names{"b.txt", "c.txt", "A.txt", "empty.txt", "missing.txt"}));
-  rows.ClickHeader(quz::kColumnSize);
-  EXPECT_EQ(Column(rows, quz::kColumnName), (Names{"missing.txt", "empty.txt", "A.txt", "c.txt", "b.txt"}));
-  // A rebuild sorts again in the direction the last click left.
-  Add(dir / "0.txt");
-  rows.Refresh();
-  EXPECT_EQ(Column(rows, quz::kColumnName).front(), "b.txt");
-  EXPECT_EQ(rows.RowCount(), 6);
 }
 
 TEST_F(TargetRows, TextsStayUntilForgottenOrRebuilt) {
