@@ -1,6 +1,7 @@
 // quzctl watch: the change watcher and its worker in the foreground, on the
 // state beside the executable, as the resident program runs them with
 // change-driven checks on.
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -20,19 +21,18 @@ namespace {
 
 int RunWatch(const std::vector<std::string>& args);
 
-const Verb kWatch{"watch", "watch [--seconds N]", RunWatch};
+const Verb kWatch{"watch", "watch [--seconds N] [--checks N]", RunWatch};
 VerbRegistration registration(kWatch);
 
 int RunWatch(const std::vector<std::string>& args) {
-  long seconds = -1;
+  // The run ends after `seconds`, or once `checks` folder checks are done.
+  long seconds = -1, checks = -1;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--seconds" && i + 1 < args.size()) {
-      char* end = nullptr;
-      seconds = std::strtol(args[++i].c_str(), &end, 10);
-      if (!end || *end || seconds < 0 || seconds > 24L * 3600 * 365) return UsageError(kWatch);
-    } else {
-      return UsageError(kWatch);
-    }
+    long* value = args[i] == "--seconds" ? &seconds : args[i] == "--checks" ? &checks : nullptr;
+    if (!value || i + 1 >= args.size()) return UsageError(kWatch);
+    char* end = nullptr;
+    *value = std::strtol(args[++i].c_str(), &end, 10);
+    if (!end || *end || *value < (value == &checks) || *value > 24L * 3600 * 365) return UsageError(kWatch);
   }
 
   EngineState engine;
@@ -50,7 +50,9 @@ int RunWatch(const std::vector<std::string>& args) {
     context.maxGenerations = quz::ReadIntSetting(quz::kSettingsFile, quz::kMaxGenerationsKey);
     quz::CChangeWatcher watcher(context);
     std::mutex printing;
-    watcher.onFolderChecked = [&printing](const std::string& folder, int saved) {
+    std::atomic<long> checked{0};
+    watcher.onFolderChecked = [&](const std::string& folder, int saved) {
+      if (checks >= 0 && ++checked >= checks) interrupted.Set();  // the run's end, after this line
       std::lock_guard<std::mutex> lock(printing);
       char count[40];
       std::snprintf(count, sizeof count, "\t%d", saved);

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -15,51 +13,18 @@
 #error "QUZCTL_BUILT_AT must name the built quzctl"
 #endif
 
-using quztest::Quote;
 using quztest::ReadFile;
-using quztest::RunCommand;
 using quztest::TempDir;
 
 namespace {
 
 class QuzctlTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    exe = quzctl.exe();
-  }
-
-  // Runs quzctl with the given arguments (engine text); returns its exit status.
-  int Run(const std::vector<std::string>& args, std::string* out = nullptr) {
-    std::string line = Quote(quztest::HostPath(exe));
-    for (const auto& a : args) line += " " + Quote(a);
-    std::string output;
-    // One error file per run: concurrent runs must not share a redirect.
-    std::string errors = dir / ("stderr" + std::to_string(++runs) + ".txt");
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      lastErrors = errors;
-    }
-    int rc = RunCommand(line + " 2>" + Quote(quztest::HostPath(errors)), &output);
-    // Console line ends are CR LF on Windows.
-    std::string cleaned;
-    for (char c : output)
-      if (c != '\r') cleaned += c;
-    if (out) *out = cleaned;
-    return rc;
-  }
-
-  std::string Stderr() {
-    std::string e = ReadFile(lastErrors);
-    e.erase(std::remove(e.begin(), e.end(), '\r'), e.end());
-    return e;
-  }
+  int Run(const std::vector<std::string>& args, std::string* out = nullptr) { return quzctl.Run(args, out); }
+  std::string Stderr() { return quzctl.Stderr(); }
 
   TempDir dir;
   quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
-  std::string exe;
-  std::atomic<int> runs{0};
-  std::mutex mutex;
-  std::string lastErrors;
 };
 
 TEST_F(QuzctlTest, ConfigWritesReadsAndDeletesInTheFileFormat) {
@@ -93,6 +58,7 @@ TEST_F(QuzctlTest, UsageErrorsExitWithTwoAndOneLine) {
       {"config", "--delete"},
       {"config", "--bogus", "x"},
       {"config", "bad]key", "1"},
+      {"watch", "--checks", "0"},
   };
   for (const auto& args : bad) {
     EXPECT_EQ(Run(args), 2) << (args.empty() ? "(none)" : args[0]);

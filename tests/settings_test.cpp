@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,114 +25,82 @@ class SettingsTest : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(SettingsTest, FirstWriteCreatesOneLine) {
-  EXPECT_TRUE(quz::WriteSetting("quz.ini", "300", "チェック間隔"));
-  EXPECT_EQ(ReadFile(Ini()), "[チェック間隔]300\r\n");
-  EXPECT_EQ(quz::ReadSetting("quz.ini", "チェック間隔"), "300");
-  EXPECT_EQ(quz::ReadIntSetting("quz.ini", "チェック間隔"), 300);
-}
+// The file as it was (none: no file), writes and deletes in order, then the
+// file as it is and what reading gives.
+struct Change {
+  std::string key;
+  std::optional<std::string> value;  // none: delete
+};
+struct FileCase {
+  const char* what;
+  std::optional<std::string> before;
+  std::vector<Change> changes;
+  std::optional<std::string> after;
+  std::vector<std::pair<std::string, std::string>> reads;
+};
 
-TEST_F(SettingsTest, MissingFileAndKeyReadEmpty) {
-  EXPECT_EQ(quz::ReadSetting("quz.ini", "チェック間隔"), "");
-  EXPECT_EQ(quz::ReadIntSetting("quz.ini", "チェック間隔"), 0);
-  WriteFile(Ini(), "[a]1\r\n");
-  EXPECT_EQ(quz::ReadSetting("quz.ini", "b"), "");
-}
-
-TEST_F(SettingsTest, RewritingKeepsLinesBeforeAndAfterInOrder) {
-  quz::WriteSetting("quz.ini", "Z:\\save\\", "quz保存先フォルダ");
-  quz::WriteSetting("quz.ini", "300", "チェック間隔");
-  quz::WriteSetting("quz.ini", "5", "世代間理数");
-  quz::WriteSetting("quz.ini", "Z:\\other\\longer\\path\\", "チェック間隔");
-  EXPECT_EQ(ReadFile(Ini()),
-            "[quz保存先フォルダ]Z:\\save\\\r\n[チェック間隔]Z:\\other\\longer\\path\\\r\n[世代間理数]5\r\n");
-  quz::WriteSetting("quz.ini", "", "チェック間隔");
-  EXPECT_EQ(ReadFile(Ini()), "[quz保存先フォルダ]Z:\\save\\\r\n[チェック間隔]\r\n[世代間理数]5\r\n");
-  EXPECT_EQ(quz::ReadSetting("quz.ini", "チェック間隔"), "");
-}
-
-TEST_F(SettingsTest, DeleteRemovesOnlyTheLine) {
-  quz::WriteSetting("quz.ini", "1", "a");
-  quz::WriteSetting("quz.ini", "2", "b");
-  quz::WriteSetting("quz.ini", "3", "c");
-  EXPECT_TRUE(quz::DeleteSetting("quz.ini", "b"));
-  EXPECT_EQ(ReadFile(Ini()), "[a]1\r\n[c]3\r\n");
-  EXPECT_TRUE(quz::DeleteSetting("quz.ini", "missing"));
-  EXPECT_EQ(ReadFile(Ini()), "[a]1\r\n[c]3\r\n");
-  quz::DeleteSetting("quz.ini", "a");
-  quz::DeleteSetting("quz.ini", "c");
-  EXPECT_EQ(ReadFile(Ini()), "");
-}
-
-TEST_F(SettingsTest, DeletingTheOnlyLineLeavesAnEmptyFile) {
-  quz::WriteSetting("quz.ini", "300", "チェック間隔");
-  quz::DeleteSetting("quz.ini", "チェック間隔");
-  EXPECT_TRUE(quztest::Exists(Ini()));
-  EXPECT_EQ(ReadFile(Ini()), "");
-}
-
-TEST_F(SettingsTest, LastLineWithoutLineEnd) {
-  WriteFile(Ini(), "[a]1\r\n[b]2");
-  EXPECT_EQ(quz::ReadSetting("quz.ini", "b"), "");
-  EXPECT_EQ(quz::ReadSetting("quz.ini", "a"), "1");
-  quz::WriteSetting("quz.ini", "9", "b");
-  EXPECT_EQ(ReadFile(Ini()), "[a]1\r\n[b]9\r\n");
-  WriteFile(Ini(), "[a]1\r\n[b]2");
-  quz::DeleteSetting("quz.ini", "b");
-  EXPECT_EQ(ReadFile(Ini()), "[a]1\r\n");
-}
-
-TEST_F(SettingsTest, KeyThatExtendsAnotherDoesNotInterfere) {
-  quz::WriteSetting("quz.ini", "1", "最小管理時間有効");
-  quz::WriteSetting("quz.ini", "60", "最小管理時間");
-  EXPECT_EQ(quz::ReadSetting("quz.ini", "最小管理時間"), "60");
-  EXPECT_EQ(quz::ReadSetting("quz.ini", "最小管理時間有効"), "1");
-  quz::WriteSetting("quz.ini", "0", "最小管理時間有効");
-  EXPECT_EQ(ReadFile(Ini()), "[最小管理時間有効]0\r\n[最小管理時間]60\r\n");
-}
-
-TEST_F(SettingsTest, FirstOccurrenceWins) {
-  WriteFile(Ini(), "[a]1\r\n[x]y\r\n[a]2\r\n");
-  EXPECT_EQ(quz::ReadSetting("quz.ini", "a"), "1");
-  quz::WriteSetting("quz.ini", "3", "a");
-  EXPECT_EQ(ReadFile(Ini()), "[a]3\r\n[x]y\r\n[a]2\r\n");
-  quz::DeleteSetting("quz.ini", "a");
-  EXPECT_EQ(ReadFile(Ini()), "[x]y\r\n[a]2\r\n");
+TEST_F(SettingsTest, LinesAreWrittenReplacedAndDeletedInPlace) {
+  std::string longPath = "Z:\\";
+  for (int i = 0; i < 200; ++i) longPath += "フォルダ\\";
+  const FileCase cases[] = {
+      {"first write", {}, {{"チェック間隔", "300"}}, "[チェック間隔]300\r\n", {{"チェック間隔", "300"}}},
+      {"no file", {}, {}, {}, {{"チェック間隔", ""}}},
+      {"no key", "[a]1\r\n", {}, "[a]1\r\n", {{"b", ""}}},
+      {"rewritten in its place",
+       {},
+       {{"quz保存先フォルダ", "Z:\\save\\"}, {"チェック間隔", "300"}, {"世代間理数", "5"},
+        {"チェック間隔", "Z:\\other\\longer\\path\\"}},
+       "[quz保存先フォルダ]Z:\\save\\\r\n[チェック間隔]Z:\\other\\longer\\path\\\r\n[世代間理数]5\r\n",
+       {}},
+      {"emptied", "[a]1\r\n[b]2\r\n[c]3\r\n", {{"b", ""}}, "[a]1\r\n[b]\r\n[c]3\r\n", {{"b", ""}}},
+      {"deleted",
+       "[a]1\r\n[b]2\r\n[c]3\r\n",
+       {{"b", std::nullopt}, {"missing", std::nullopt}},
+       "[a]1\r\n[c]3\r\n",
+       {{"b", ""}}},
+      {"the last line deleted", "[a]1\r\n", {{"a", std::nullopt}}, "", {}},
+      {"a last line without CR LF", "[a]1\r\n[b]2", {}, "[a]1\r\n[b]2", {{"a", "1"}, {"b", ""}}},
+      {"... rewritten", "[a]1\r\n[b]2", {{"b", "9"}}, "[a]1\r\n[b]9\r\n", {}},
+      {"... deleted", "[a]1\r\n[b]2", {{"b", std::nullopt}}, "[a]1\r\n", {}},
+      {"a key that extends another",
+       {},
+       {{"最小管理時間有効", "1"}, {"最小管理時間", "60"}, {"最小管理時間有効", "0"}},
+       "[最小管理時間有効]0\r\n[最小管理時間]60\r\n",
+       {{"最小管理時間", "60"}}},
+      {"the first of two", "[a]1\r\n[x]y\r\n[a]2\r\n", {{"a", "3"}}, "[a]3\r\n[x]y\r\n[a]2\r\n", {{"a", "3"}}},
+      {"... deleted", "[a]1\r\n[x]y\r\n[a]2\r\n", {{"a", std::nullopt}}, "[x]y\r\n[a]2\r\n", {{"a", "2"}}},
+      {"a long value", {}, {{"復元先フォルダ", longPath}}, "[復元先フォルダ]" + longPath + "\r\n",
+       {{"復元先フォルダ", longPath}}},
+  };
+  for (const FileCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    plat::DeleteFile(Ini());
+    if (c.before) WriteFile(Ini(), *c.before);
+    for (const Change& change : c.changes)
+      EXPECT_TRUE(change.value ? quz::WriteSetting("quz.ini", *change.value, change.key)
+                               : quz::DeleteSetting("quz.ini", change.key));
+    if (c.after)
+      EXPECT_EQ(ReadFile(Ini()), *c.after);
+    else
+      EXPECT_FALSE(quztest::Exists(Ini()));
+    for (const auto& [key, value] : c.reads) EXPECT_EQ(quz::ReadSetting("quz.ini", key), value) << key;
+  }
+  // A write leaves no temporary file behind.
+  for (const auto& name : quztest::FileNames(dir.path())) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+  // An absolute name is used as it stands.
+  quz::WriteSetting(dir / "other.ini", "v", "k");
+  EXPECT_EQ(ReadFile(dir / "other.ini"), "[k]v\r\n");
 }
 
 TEST_F(SettingsTest, NumbersReadLikeTextToInteger) {
-  EXPECT_EQ(quz::SettingToInt("abc"), 0);
-  EXPECT_EQ(quz::SettingToInt(""), 0);
-  EXPECT_EQ(quz::SettingToInt("12abc"), 12);
-  EXPECT_EQ(quz::SettingToInt("  -7"), -7);
-  EXPECT_EQ(quz::SettingToInt("+42"), 42);
-  EXPECT_EQ(quz::SettingToInt("99999999999"), 2147483647);
+  const std::pair<const char*, int> numbers[] = {{"abc", 0},    {"", 0},      {"12abc", 12},
+                                                 {"  -7", -7},  {"+42", 42},  {"99999999999", 2147483647}};
+  for (const auto& [text, value] : numbers) EXPECT_EQ(quz::SettingToInt(text), value) << text;
   quz::WriteSetting("quz.ini", "Yes", "世代間理数");
   EXPECT_EQ(quz::ReadIntSetting("quz.ini", "世代間理数"), 0);
+  EXPECT_EQ(quz::ReadIntSetting("quz.ini", "missing"), 0);
   quz::WriteIntSetting("quz.ini", -5, "n");
   EXPECT_EQ(quz::ReadSetting("quz.ini", "n"), "-5");
-}
-
-TEST_F(SettingsTest, LongValuesAreKeptWhole) {
-  std::string longPath = "Z:\\";
-  for (int i = 0; i < 200; ++i) longPath += "フォルダ\\";
-  quz::WriteSetting("quz.ini", longPath, "復元先フォルダ");
-  EXPECT_EQ(quz::ReadSetting("quz.ini", "復元先フォルダ"), longPath);
-}
-
-TEST_F(SettingsTest, AbsoluteFileNamesAreUsedAsTheyStand) {
-  std::string other = dir / "other.ini";
-  quz::WriteSetting(other, "v", "k");
-  EXPECT_EQ(ReadFile(other), "[k]v\r\n");
-  EXPECT_FALSE(quztest::Exists(Ini()));
-}
-
-TEST_F(SettingsTest, AWriteLeavesNoTemporaryFileBehind) {
-  quz::WriteSetting("quz.ini", "1", "a");
-  quz::WriteSetting("quz.ini", "2", "a");
-  std::vector<plat::DirEntry> entries;
-  ASSERT_TRUE(plat::ListDirectory(dir.path(), entries));
-  for (const auto& e : entries) EXPECT_EQ(e.name.find(".tmp"), std::string::npos) << e.name;
 }
 
 TEST_F(SettingsTest, ConcurrentWritersNeverTearOrLoseTheFile) {
@@ -139,18 +108,18 @@ TEST_F(SettingsTest, ConcurrentWritersNeverTearOrLoseTheFile) {
   constexpr int kThreads = 6;
   constexpr int kRounds = 40;
   std::atomic<bool> done{false};
-  std::atomic<int> badReads{0};
-  // A reader that must always see the save folder line and whole lines.
+  std::atomic<int> reads{0}, badReads{0};
+  // A reader that must always see the save folder line and whole lines.  It
+  // pauses between reads: reading without a break, it would take the
+  // wine server's whole time and starve the writers.
   std::thread reader([&] {
     while (!done) {
       std::string text;
-      if (!plat::ReadWholeFile(Ini(), text)) {
-        ++badReads;
-        continue;
-      }
-      if (text.rfind("[quz保存先フォルダ]Z:\\save\\\r\n", 0) != 0 ||
+      ++reads;
+      if (!plat::ReadWholeFile(Ini(), text) || text.rfind("[quz保存先フォルダ]Z:\\save\\\r\n", 0) != 0 ||
           (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") != 0))
         ++badReads;
+      plat::Sleep(1);
     }
   });
   std::vector<std::thread> writers;
@@ -167,6 +136,7 @@ TEST_F(SettingsTest, ConcurrentWritersNeverTearOrLoseTheFile) {
   for (auto& w : writers) w.join();
   done = true;
   reader.join();
+  EXPECT_GT(reads.load(), 1);
   EXPECT_EQ(badReads.load(), 0);
   for (int t = 0; t < kThreads; ++t) {
     ASSERT_GE(lastWritten[t], 0);
@@ -192,37 +162,22 @@ TEST(ProgramPaths, ExePathIsBesideTheExecutable) {
   EXPECT_EQ(quz::ExePath("quz.ini"), folder + "quz.ini");
 }
 
-TEST(CreateSaveFolder, AppendsSeparatorAndCreatesEveryLevel) {
+TEST(CreateSaveFolder, MakesEveryLevelCutAtRealSeparatorsAndEndsWithOne) {
   TempDir dir;
-  std::string path = dir / "a\\b\\c";
-  EXPECT_TRUE(quz::CreateSaveFolder(path));
-  EXPECT_EQ(path, dir / "a\\b\\c\\");
-  plat::FileStatus st;
-  ASSERT_TRUE(plat::GetFileStatus(dir / "a\\b\\c", st));
-  EXPECT_TRUE(st.isDirectory);
-  // Existing levels are fine, and a second call changes nothing.
-  EXPECT_TRUE(quz::CreateSaveFolder(path));
-  EXPECT_EQ(path, dir / "a\\b\\c\\");
-}
-
-TEST(CreateSaveFolder, ASecondByteBackslashIsNoSeparator) {
-  TempDir dir;
-  // Ends with "ソ", whose second byte is "\": a separator must still be added,
-  // and "表" must not split the path into two levels.
-  std::string path = dir / "表\\ソ";
-  EXPECT_TRUE(quz::CreateSaveFolder(path));
-  EXPECT_EQ(path, dir / "表\\ソ\\");
+  // Ends with "ソ", whose second byte is "\": a separator is still added, and
+  // "表" does not split the path into two levels.  Existing levels are fine,
+  // and a second call changes nothing.
+  for (int call = 0; call < 2; ++call) {
+    std::string path = dir / "a\\表\\ソ";
+    EXPECT_TRUE(quz::CreateSaveFolder(path));
+    EXPECT_EQ(path, dir / "a\\表\\ソ\\");
+  }
   std::vector<plat::DirEntry> entries;
-  ASSERT_TRUE(plat::ListDirectory(dir.path(), entries));
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[2].name, "表");
-  ASSERT_TRUE(plat::ListDirectory(dir / "表", entries));
+  ASSERT_TRUE(plat::ListDirectory(dir / "a\\表", entries));
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[2].name, "ソ");
-}
-
-TEST(CreateSaveFolder, LevelsThatCannotBeMadeAreIgnored) {
-  TempDir dir;
+  EXPECT_TRUE(entries[2].isDirectory);
+  // Levels that cannot be made are passed over.
   quztest::WriteFile(dir / "file", "x");
   std::string path = dir / "file\\sub";
   EXPECT_FALSE(quz::CreateSaveFolder(path));

@@ -3,10 +3,9 @@
 // makes of our archives.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "archiver/archive.h"
@@ -27,46 +26,9 @@ const std::string kSo = "\x83\x5C";
 const std::string kHyo = "\x95\x5C";
 const std::string kNou = "\x94\x5C";
 
-using quztest::Put16;
+using lzhtest::FixChecksum;
+using lzhtest::OldEntry;
 using quztest::Put32;
-
-// A level-0 or level-1 entry as older archivers write it.  `extensions`
-// are level 1's extended headers, each "type + data".
-std::string OldEntry(int level, const std::string& method, const std::string& name, const std::string& data,
-                     std::size_t originalSize, std::uint16_t crc, const std::vector<std::string>& extensions = {}) {
-  std::string h = method;
-  std::string ext;
-  for (std::size_t i = 0; i < extensions.size(); ++i) {
-    ext += extensions[i];
-    Put16(ext, i + 1 < extensions.size() ? static_cast<unsigned>(extensions[i + 1].size() + 2) : 0);
-  }
-  Put32(h, static_cast<std::uint32_t>(data.size() + ext.size()));
-  Put32(h, static_cast<std::uint32_t>(originalSize));
-  Put32(h, 0x5A2B6C3Du);  // MS-DOS date and time
-  h += level == 0 ? '\x21' : '\x20';
-  h += static_cast<char>(level);
-  h += static_cast<char>(name.size());
-  h += name;
-  Put16(h, crc);
-  if (level == 1) {
-    h += 'M';
-    Put16(h, extensions.empty() ? 0 : static_cast<unsigned>(extensions[0].size() + 2));
-  }
-  unsigned sum = 0;
-  for (unsigned char c : h) sum += c;
-  std::string out;
-  out += static_cast<char>(h.size());
-  out += static_cast<char>(sum & 0xFF);
-  return out + h + ext + data;
-}
-
-// After a test changed a level-0/1 header on purpose, so that only the
-// change itself is wrong.
-void FixChecksum(std::string& entry) {
-  unsigned sum = 0;
-  for (std::size_t i = 2; i < static_cast<unsigned char>(entry[0]) + 2u; ++i) sum += static_cast<unsigned char>(entry[i]);
-  entry[1] = static_cast<char>(sum & 0xFF);
-}
 
 std::uint16_t CrcOf(const std::string& s) { return Crc16(s.data(), s.size()); }
 
@@ -234,50 +196,44 @@ TEST(Archive, RoundTripOfFilesAndFolders) {
   ASSERT_EQ(w.AddFolder(Named(kSo)), Error::kOk);
   ASSERT_EQ(w.AddFolder(folder), Error::kOk);
   ASSERT_EQ(w.AddFolder(Named("empty")), Error::kOk);
-  std::map<std::string, std::string> files;
-  std::map<std::string, Method> methods;
-  auto add = [&](const std::string& path, const std::string& data, Method m) {
+  // Each file with the method asked for and the one written: where packing
+  // would not pay, the data is stored.
+  const struct {
+    std::string path, data;
+    Method asked, used;
+  } files[] = {{kSo + "\\" + kHyo + "\\" + kNou + ".txt", lzhtest::Text(100000, 1), Method::kLh5, Method::kLh5},
+               {"empty.txt", "", Method::kLh5, Method::kStored},
+               {"zeros.bin", std::string(70000, '\0'), Method::kLh6, Method::kLh6},
+               {"random.bin", RandomBytes(40000, 2), Method::kLh7, Method::kStored},
+               {"text7.txt", lzhtest::Text(50000, 3), Method::kLh7, Method::kLh7},
+               {"stored.txt", lzhtest::Text(5000, 4), Method::kStored, Method::kStored},
+               {"one", "1", Method::kLh5, Method::kStored}};
+  for (const auto& f : files) {
     Method used;
-    files[path] = AddFile(w, path, data, m, &used);
-    methods[path] = used;
-  };
-  add(kSo + "\\" + kHyo + "\\" + kNou + ".txt", lzhtest::Text(100000, 1), Method::kLh5);
-  add("empty.txt", "", Method::kLh5);
-  add("zeros.bin", std::string(70000, '\0'), Method::kLh6);
-  add("random.bin", RandomBytes(40000, 2), Method::kLh7);
-  add("text7.txt", lzhtest::Text(50000, 3), Method::kLh7);
-  add("stored.txt", lzhtest::Text(5000, 4), Method::kStored);
-  add("one", "1", Method::kLh5);
+    AddFile(w, f.path, f.data, f.asked, &used);
+    EXPECT_EQ(used, f.used) << f.path;
+  }
   ASSERT_EQ(w.Finish(), Error::kOk);
-
-  EXPECT_EQ(methods[kSo + "\\" + kHyo + "\\" + kNou + ".txt"], Method::kLh5);
-  EXPECT_EQ(methods["empty.txt"], Method::kStored);
-  EXPECT_EQ(methods["zeros.bin"], Method::kLh6);
-  EXPECT_EQ(methods["random.bin"], Method::kStored);  // packing would not pay
-  EXPECT_EQ(methods["text7.txt"], Method::kLh7);
-  EXPECT_EQ(methods["one"], Method::kStored);
 
   Error error;
   std::vector<ReadEntry> all = ReadAll(sink.data(), &error);
   EXPECT_EQ(error, Error::kOk);
-  ASSERT_EQ(all.size(), 3 + files.size());
+  ASSERT_EQ(all.size(), 3 + std::size(files));
   EXPECT_TRUE(all[0].entry.isFolder());
   EXPECT_EQ(all[0].entry.path, kSo);
   EXPECT_EQ(all[1].entry.path, kSo + "\\" + kHyo);
   EXPECT_EQ(all[1].entry.attributes & 0x10, 0x10);
   EXPECT_TRUE(all[1].entry.hasWindowsTimes);
   EXPECT_EQ(all[1].entry.modified, 133000000000000000ull);
-  for (std::size_t i = 3; i < all.size(); ++i) {
-    const Entry& e = all[i].entry;
-    ASSERT_TRUE(files.count(e.path)) << e.path;
-    EXPECT_EQ(all[i].extract, Error::kOk) << e.path;
-    EXPECT_TRUE(all[i].data == files[e.path]) << e.path;
-    EXPECT_EQ(e.method, methods[e.path]) << e.path;
-    EXPECT_EQ(e.level, 2);
-    EXPECT_EQ(e.osId, 'M');
-    EXPECT_EQ(e.unixTime, 1700000000);
-    EXPECT_EQ(e.originalSize, files[e.path].size());
-    EXPECT_FALSE(e.isFolder());
+  for (std::size_t i = 0; i < std::size(files); ++i) {
+    const Entry& e = all[3 + i].entry;
+    EXPECT_EQ(e.path, files[i].path);
+    EXPECT_EQ(all[3 + i].extract, Error::kOk) << e.path;
+    EXPECT_TRUE(all[3 + i].data == files[i].data) << e.path;
+    EXPECT_EQ(e.method, files[i].used) << e.path;
+    EXPECT_EQ(std::make_tuple(e.level, e.osId, e.unixTime, e.originalSize, e.isFolder()),
+              std::make_tuple(2, 'M', 1700000000, files[i].data.size(), false))
+        << e.path;
   }
 }
 
@@ -300,7 +256,7 @@ TEST(Archive, ReadsLevel0AndLevel1Entries) {
   EXPECT_EQ(all[0].entry.level, 0);
   EXPECT_EQ(all[0].entry.path, kSo + "\\" + kHyo + ".txt");
   EXPECT_EQ(SplitPath(all[0].entry.path).size(), 2u);
-  EXPECT_EQ(all[0].entry.attributes, 0x21);
+  EXPECT_EQ(all[0].entry.attributes, 0x20);
   EXPECT_TRUE(all[0].entry.hasDosTime);
   EXPECT_EQ(all[0].entry.dosTime, 0x5A2B6C3Du);
   EXPECT_EQ(all[0].extract, Error::kOk);
@@ -366,53 +322,34 @@ TEST(Archive, DamagedArchivesAreReported) {
     EXPECT_EQ(all[0].extract, Error::kOk);
     EXPECT_EQ(all[1].extract, Error::kCrcMismatch);
   }
-  // A header byte changed: the header CRC tells.
-  {
-    std::string bad = good;
-    bad[first.headerOffset + 30] ^= 0x01;
-    ReadAll(bad, &error);
-    EXPECT_EQ(error, Error::kBadHeader);
-  }
-  // A packed size that reaches past the end of the archive.
-  {
-    std::string bad = OldEntry(0, "-lh5-", "x", "abc", 3, 0);
-    bad[7] = '\x70';
-    FixChecksum(bad);
-    ReadAll(bad, &error);
-    EXPECT_EQ(error, Error::kTruncated);
-  }
-  // Level-0 checksum wrong; stored entries whose sizes disagree; a level-1
-  // extended header longer than the data; level 3 and unknown levels.
-  {
-    std::string bad = OldEntry(0, "-lh0-", "x", "abc", 3, CrcOf("abc"));
-    bad[1] ^= 0x55;
-    ReadAll(bad, &error);
-    EXPECT_EQ(error, Error::kBadHeader);
-    ReadAll(OldEntry(0, "-lh0-", "x", "abc", 4, 0), &error);
-    EXPECT_EQ(error, Error::kBadHeader);
-    std::string lying = OldEntry(1, "-lh0-", "x", "", 0, 0, {"\x01" "long name"});
-    lying[7] = 2;  // packed size smaller than the extended header
-    FixChecksum(lying);
-    ReadAll(lying, &error);
-    EXPECT_EQ(error, Error::kBadHeader);
-    std::string level3 = OldEntry(0, "-lh0-", "x", "", 0, 0);
-    level3[20] = 3;
-    FixChecksum(level3);
-    ReadAll(level3, &error);
-    EXPECT_EQ(error, Error::kUnsupportedLevel);
-    level3[20] = 7;
-    FixChecksum(level3);
-    ReadAll(level3, &error);
-    EXPECT_EQ(error, Error::kBadHeader);
-  }
-  // A level-2 extended header running past the header.
-  {
-    std::vector<std::uint8_t> h;
-    ASSERT_EQ(BuildLevel2Header(Named("x"), h), Error::kOk);
-    std::string bad(h.begin(), h.end());
-    bad[24] = '\x7F';
-    ReadAll(bad + '\0', &error);
-    EXPECT_EQ(error, Error::kBadHeader);
+  // Headers that lie, each with the error that ends the reading.
+  auto changed = [](std::string entry, std::size_t at, char byte) {
+    entry[at] = byte;
+    FixChecksum(entry);
+    return entry;
+  };
+  std::string badCrc = good;
+  badCrc[first.headerOffset + 30] ^= 0x01;
+  std::string badSum = OldEntry(0, "-lh0-", "x", "abc", 3, CrcOf("abc"));
+  badSum[1] ^= 0x55;
+  std::vector<std::uint8_t> level2;
+  ASSERT_EQ(BuildLevel2Header(Named("x"), level2), Error::kOk);
+  std::string longExtension(level2.begin(), level2.end());
+  longExtension[24] = '\x7F';
+  const std::pair<std::string, Error> headers[] = {
+      {badCrc, Error::kBadHeader},  // the level-2 header's CRC tells
+      {changed(OldEntry(0, "-lh5-", "x", "abc", 3, 0), 7, '\x70'), Error::kTruncated},  // packed past the end
+      {badSum, Error::kBadHeader},
+      {OldEntry(0, "-lh0-", "x", "abc", 4, 0), Error::kBadHeader},  // stored sizes disagree
+      // A level-1 extended header longer than the packed size.
+      {changed(OldEntry(1, "-lh0-", "x", "", 0, 0, {"\x01" "long name"}), 7, 2), Error::kBadHeader},
+      {changed(OldEntry(0, "-lh0-", "x", "", 0, 0), 20, 3), Error::kUnsupportedLevel},
+      {changed(OldEntry(0, "-lh0-", "x", "", 0, 0), 20, 7), Error::kBadHeader},
+      {longExtension + '\0', Error::kBadHeader},  // a level-2 extended header past the header
+  };
+  for (std::size_t i = 0; i < std::size(headers); ++i) {
+    ReadAll(headers[i].first, &error);
+    EXPECT_EQ(error, headers[i].second) << i;
   }
 }
 
@@ -467,22 +404,15 @@ TEST(Archive, WriteFailuresAreReported) {
 TEST(Archive, RealFilesOnDisk) {
   quztest::TempDir dir;
   const std::string path = quztest::HostPath(dir / "real.lzh");
-  std::string big = lzhtest::Text(3 << 20, 7) + RandomBytes(1 << 20, 7);
-  std::string small = lzhtest::Repetitive(10000);
+  const std::string big = lzhtest::Text(3 << 20, 7) + RandomBytes(1 << 20, 7), small = lzhtest::Repetitive(10000);
+  quztest::WriteFile(dir / "big.bin", big);
   {
-    // The data comes from files as well.
-    const std::string bigPath = quztest::HostPath(dir / "big.bin");
-    {
-      FileSink f;
-      ASSERT_TRUE(f.Create(bigPath));
-      ASSERT_TRUE(f.Write(big.data(), big.size()));
-      ASSERT_TRUE(f.Close());
-    }
+    // The data comes from a file as well.
     FileSink sink;
     ASSERT_TRUE(sink.Create(path));
     ArchiveWriter w(sink);
     FileSource in;
-    ASSERT_TRUE(in.Open(bigPath));
+    ASSERT_TRUE(in.Open(quztest::HostPath(dir / "big.bin")));
     EXPECT_EQ(in.Size(), static_cast<std::int64_t>(big.size()));
     ASSERT_EQ(w.AddFile(Named("big.bin"), in, big.size(), Method::kLh5), Error::kOk);
     AddFile(w, "small.txt", small, Method::kLh7);
@@ -494,94 +424,17 @@ TEST(Archive, RealFilesOnDisk) {
   ArchiveReader reader(src);
   Entry e;
   bool atEnd;
-  ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
-  ASSERT_FALSE(atEnd);
-  EXPECT_EQ(e.path, "big.bin");
-  EXPECT_LT(e.packedSize, big.size());
-  MemorySink out;
-  ASSERT_EQ(reader.Extract(e, out), Error::kOk);
-  EXPECT_TRUE(out.data() == big);
-  ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
-  EXPECT_EQ(e.path, "small.txt");
-  MemorySink out2;
-  ASSERT_EQ(reader.Extract(e, out2), Error::kOk);
-  EXPECT_TRUE(out2.data() == small);
+  for (const auto& [name, data] : {std::make_pair("big.bin", &big), std::make_pair("small.txt", &small)}) {
+    ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
+    ASSERT_FALSE(atEnd);
+    EXPECT_EQ(e.path, name);
+    EXPECT_LT(e.packedSize, e.originalSize);
+    MemorySink out;
+    ASSERT_EQ(reader.Extract(e, out), Error::kOk);
+    EXPECT_TRUE(out.data() == *data) << name;
+  }
   ASSERT_EQ(reader.Next(e, atEnd), Error::kOk);
   EXPECT_TRUE(atEnd);
-}
-
-// --- An independent reader: lhasa -----------------------------
-
-bool HaveLha() {
-#ifdef _WIN32
-  return false;  // a Linux tool; not reachable from a Windows program
-#else
-  return quztest::RunCommand("command -v lhasa >/dev/null 2>&1") == 0;
-#endif
-}
-
-std::string ReadHostFile(const std::string& hostPath) {
-  FileSource f;
-  if (!f.Open(hostPath)) return "<missing>";
-  std::string data;
-  char buf[65536];
-  std::int64_t n;
-  while ((n = f.Read(buf, sizeof buf)) > 0) data.append(buf, static_cast<std::size_t>(n));
-  return data;
-}
-
-TEST(Lhasa, TestsAndExtractsOurArchivesByteForByte) {
-  if (!HaveLha()) GTEST_SKIP() << "lhasa is not installed";
-  quztest::TempDir dir;
-  const std::string archive = quztest::HostPath(dir / "ours.lzh");
-  std::map<std::string, std::string> files;  // host-relative path -> data
-  {
-    FileSink sink;
-    ASSERT_TRUE(sink.Create(archive));
-    ArchiveWriter w(sink);
-    ASSERT_EQ(w.AddFolder(Named(kSo)), Error::kOk);
-    ASSERT_EQ(w.AddFolder(Named(kSo + "\\" + kHyo)), Error::kOk);
-    ASSERT_EQ(w.AddFolder(Named("empty")), Error::kOk);
-    ASSERT_EQ(w.AddFolder(Named("deep\\a\\b\\c\\d")), Error::kOk);
-    auto add = [&](const std::string& path, const std::string& data, Method m) {
-      AddFile(w, path, data, m);
-      std::string host = path;
-      // Our separators become "/"; a 0x5C inside a character stays.
-      std::vector<std::string> parts = SplitPath(path);
-      host.clear();
-      for (const std::string& p : parts) host += (host.empty() ? "" : "/") + p;
-      files[host] = data;
-    };
-    add(kSo + "\\" + kHyo + "\\" + kNou + ".txt", lzhtest::Text(150000, 8), Method::kLh5);
-    add("deep\\a\\b\\c\\d\\file.bin", lzhtest::Repetitive(300000), Method::kLh6);
-    add("lh7.txt", lzhtest::Text(200000, 9) + RandomBytes(20000, 9) + lzhtest::Text(100000, 10), Method::kLh7);
-    add("lh4.txt", lzhtest::Text(30000, 11), Method::kLh4);
-    add("random.bin", RandomBytes(100000, 12), Method::kLh5);
-    add("zeros.bin", std::string(300000, '\0'), Method::kLh5);
-    add("empty.txt", "", Method::kLh5);
-    add("one.txt", "1", Method::kLh5);
-    for (std::size_t size : {8191u, 8192u, 8193u, 65535u, 65536u, 65537u})
-      add("size" + std::to_string(size), lzhtest::Text(size, static_cast<unsigned>(size)), Method::kLh5);
-    ASSERT_EQ(w.Finish(), Error::kOk);
-    ASSERT_TRUE(sink.Close());
-  }
-  std::string out;
-  EXPECT_EQ(quztest::RunCommand("lhasa t " + quztest::Quote(archive) + " 2>&1", &out), 0) << out;
-  const std::string target = quztest::HostPath(dir / "x");
-  EXPECT_EQ(quztest::RunCommand("mkdir " + quztest::Quote(target) + " && cd " + quztest::Quote(target) + " && lhasa xq " +
-                                    quztest::Quote(archive) + " 2>&1",
-                                &out),
-            0)
-      << out;
-  for (const auto& [path, data] : files) EXPECT_TRUE(ReadHostFile(target + "/" + path) == data) << path;
-  // lhasa names files with the stored bytes themselves.
-  EXPECT_TRUE(std::filesystem::is_directory(target + "/empty"));
-  EXPECT_TRUE(std::filesystem::is_directory(target + "/deep/a/b/c/d"));
-  EXPECT_TRUE(std::filesystem::is_directory(target + "/" + kSo + "/" + kHyo));
-  // libarchive's reader lists every entry too, where it is installed.
-  if (quztest::RunCommand("command -v bsdtar >/dev/null 2>&1") == 0) {
-    EXPECT_EQ(quztest::RunCommand("bsdtar --options lha:hdrcharset=CP932 -tf " + quztest::Quote(archive) + " >/dev/null 2>&1"), 0);
-  }
 }
 
 }  // namespace

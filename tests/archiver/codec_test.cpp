@@ -288,65 +288,42 @@ TEST(Decoder, ReadsHandMadeStreams) {
   EXPECT_EQ(out, std::string(47, ' '));
 }
 
+// A stream of fields, each a number of bits and its value.
+std::string Stream(const std::vector<std::pair<int, std::uint32_t>>& fields) {
+  BitWriter w;
+  for (const auto& [bits, value] : fields) w.Put(bits, value);
+  w.PadToByte();
+  return std::string(w.bytes().begin(), w.bytes().end());
+}
+
 TEST(Decoder, RefusesBadTables) {
-  std::string out;
-  std::uint16_t crc;
-  // Block of zero codes.
-  EXPECT_EQ(Unpack(Method::kLh5, SingleCodeStream(0, 'A', 0, 4), 3, out, crc), Error::kBadData);
-  // Single codes outside their tables.
-  EXPECT_EQ(Unpack(Method::kLh5, SingleCodeStream(3, 510, 0, 4), 3, out, crc), Error::kBadData);
-  EXPECT_EQ(Unpack(Method::kLh5, SingleCodeStream(3, 300, 14, 4), 3, out, crc), Error::kBadData);
-  EXPECT_EQ(Unpack(Method::kLh6, SingleCodeStream(3, 300, 16, 5), 3, out, crc), Error::kBadData);
-  {
-    // A character table count larger than the table.
-    BitWriter w;
-    w.Put(16, 1);
-    w.Put(5, 0);
-    w.Put(5, 0);
-    w.Put(9, 511);
-    w.Put(16, 0);
-    w.Put(16, 0);
-    EXPECT_EQ(Unpack(Method::kLh5, std::string(w.bytes().begin(), w.bytes().end()), 3, out, crc), Error::kBadData);
-  }
-  {
-    // A run of zero lengths beyond the count: temporary table of the one
-    // code 2 (a run of 20 + 9 bits), character count 10.
-    BitWriter w;
-    w.Put(16, 1);
-    w.Put(5, 0);
-    w.Put(5, 2);
-    w.Put(9, 10);
-    w.Put(9, 100);
-    w.Put(16, 0);
-    w.Put(16, 0);
-    EXPECT_EQ(Unpack(Method::kLh5, std::string(w.bytes().begin(), w.bytes().end()), 3, out, crc), Error::kBadData);
-  }
-  {
-    // A temporary table with more lengths than it has codes, and one with
-    // lengths that over-fill the code space.
-    BitWriter w;
-    w.Put(16, 1);
-    w.Put(5, 20);
-    for (int i = 0; i < 24; ++i) w.Put(3, 1);
-    EXPECT_EQ(Unpack(Method::kLh5, std::string(w.bytes().begin(), w.bytes().end()), 3, out, crc), Error::kBadData);
-    BitWriter v;
-    v.Put(16, 1);
-    v.Put(5, 4);
-    for (int i = 0; i < 3; ++i) v.Put(3, 1);
-    v.Put(2, 0);
-    v.Put(3, 1);
-    v.Put(16, 0);
-    v.Put(16, 0);
-    EXPECT_EQ(Unpack(Method::kLh5, std::string(v.bytes().begin(), v.bytes().end()), 3, out, crc), Error::kBadData);
-  }
-  {
-    // A length extended past 16 bits.
-    BitWriter w;
-    w.Put(16, 1);
-    w.Put(5, 2);
-    w.Put(16, 0xFFFE);
-    w.Put(16, 0);
-    EXPECT_EQ(Unpack(Method::kLh5, std::string(w.bytes().begin(), w.bytes().end()), 3, out, crc), Error::kBadData);
+  std::vector<std::pair<int, std::uint32_t>> overlong{{16, 1}, {5, 20}};  // more lengths than codes
+  for (int i = 0; i < 24; ++i) overlong.emplace_back(3, 1);
+  const struct {
+    const char* what;
+    Method method;
+    std::string stream;
+  } cases[] = {
+      {"a block of zero codes", Method::kLh5, SingleCodeStream(0, 'A', 0, 4)},
+      {"a character code outside its table", Method::kLh5, SingleCodeStream(3, 510, 0, 4)},
+      {"a position code outside its table", Method::kLh5, SingleCodeStream(3, 300, 14, 4)},
+      {"... of -lh6-", Method::kLh6, SingleCodeStream(3, 300, 16, 5)},
+      {"a character count larger than the table", Method::kLh5,
+       Stream({{16, 1}, {5, 0}, {5, 0}, {9, 511}, {16, 0}, {16, 0}})},
+      // The temporary table's one code 2 is a run of 20 + 9 bits of zero
+      // lengths, past the character count of 10.
+      {"zero lengths beyond the count", Method::kLh5,
+       Stream({{16, 1}, {5, 0}, {5, 2}, {9, 10}, {9, 100}, {16, 0}, {16, 0}})},
+      {"a temporary table of more lengths than codes", Method::kLh5,
+       Stream(overlong)},
+      {"a temporary table that over-fills the code space", Method::kLh5,
+       Stream({{16, 1}, {5, 4}, {3, 1}, {3, 1}, {3, 1}, {2, 0}, {3, 1}, {16, 0}, {16, 0}})},
+      {"a length extended past 16 bits", Method::kLh5, Stream({{16, 1}, {5, 2}, {16, 0xFFFE}, {16, 0}})},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    std::uint16_t crc;
+    EXPECT_EQ(Unpack(c.method, c.stream, 3, out, crc), Error::kBadData) << c.what;
   }
 }
 

@@ -152,11 +152,11 @@ TEST(RoundTrip, EveryKindOfFileAndNameWithEveryMethod) {
   }
 }
 
-TEST(RoundTrip, AHundredMebibyteFile) {
+TEST(RoundTrip, AFileOfManyBuffersAndWindows) {
   quztest::TempDir dir;
   // Text with a run of random bytes now and then, so both coding paths run.
-  std::string big = Text(100 << 20, 11);
-  for (std::size_t at = 0; at + 4096 < big.size(); at += 7 << 20) {
+  std::string big = Text(24 << 20, 11);
+  for (std::size_t at = 0; at + 4096 < big.size(); at += 5 << 20) {
     std::string noise = RandomBytes(4096, static_cast<unsigned>(at));
     big.replace(at, noise.size(), noise);
   }
@@ -255,9 +255,7 @@ TEST(Unpack, ReplacesFilesAndRestoresTimesAndAttributes) {
   ASSERT_EQ(o.result, 0) << o.message;
   EXPECT_EQ(quztest::ReadFile(dir / "out\\a.txt"), "new a");
   EXPECT_EQ(quztest::ReadFile(dir / "out\\ro.txt"), "read only");
-  plat::FileStatus st;
-  ASSERT_TRUE(plat::GetFileStatus(dir / "out\\a.txt", st));
-  EXPECT_EQ(st.mtime, 1500000000);
+  EXPECT_EQ(quztest::TimeOf(dir / "out\\a.txt"), 1500000000);
   EXPECT_TRUE(plat::GetAttributes(dir / "out\\ro.txt") & plat::kAttrReadOnly);
   EXPECT_FALSE(plat::GetAttributes(dir / "out\\a.txt") & plat::kAttrReadOnly);
   // Without -a1 the attributes are left ordinary.

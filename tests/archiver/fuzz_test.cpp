@@ -1,7 +1,7 @@
 // Damaged and hostile archives, made by mutating sound ones with a fixed
 // seed: reading them must end with an error or with entries whose data
-// passed its CRC, never with a crash, a hang or a read out of bounds (the
-// native build runs this under AddressSanitizer).
+// passed its CRC and has its size, never with a crash, a hang or a read out
+// of bounds (the native build runs this under AddressSanitizer).
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,25 +9,15 @@
 #include <vector>
 
 #include "archiver/archive.h"
-#include "archiver/names.h"
 #include "archiver/stream.h"
 #include "tests/archiver/lzh_test_data.h"
+
+// lzh_fuzzer.cpp
+int ReadEveryEntry(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
 using namespace quz::lzh;
-
-// A sink that keeps only a count, so that lying sizes cost no memory.
-class Counter : public ByteSink {
- public:
-  bool Write(const void*, std::size_t n) override {
-    count += n;
-    return true;
-  }
-  bool Seek(std::uint64_t) override { return false; }
-  std::uint64_t Tell() const override { return count; }
-  std::uint64_t count = 0;
-};
 
 std::string SeedArchive() {
   MemorySink sink;
@@ -51,38 +41,14 @@ std::string SeedArchive() {
   return sink.data();
 }
 
-struct Outcome {
-  int entries = 0;
-  int extracted = 0;
-};
-
-Outcome ReadEverything(const std::string& archive) {
-  MemorySource src(archive);
-  ArchiveReader reader(src);
-  Outcome o;
-  for (int guard = 0; guard < 1000; ++guard) {
-    Entry e;
-    bool atEnd = false;
-    if (reader.Next(e, atEnd) != Error::kOk || atEnd) return o;
-    ++o.entries;
-    IsSafePath(e.path);
-    Counter out;
-    Error x = reader.Extract(e, out);
-    if (x == Error::kOk) {
-      ++o.extracted;
-      EXPECT_EQ(out.count, e.originalSize);
-    }
-    EXPECT_LE(out.count, e.originalSize);
-  }
-  ADD_FAILURE() << "reading does not end";
-  return o;
+// Every entry of an archive read as the fuzzer reads it.
+int ReadEveryEntry(const std::string& archive) {
+  return ::ReadEveryEntry(reinterpret_cast<const std::uint8_t*>(archive.data()), archive.size());
 }
 
 TEST(Fuzz, MutatedArchivesNeverCrash) {
   const std::string seed = SeedArchive();
-  Outcome sound = ReadEverything(seed);
-  ASSERT_EQ(sound.entries, 5);
-  ASSERT_EQ(sound.extracted, 5);
+  ASSERT_EQ(ReadEveryEntry(seed), 5);
   std::mt19937 rng(9);
   for (int round = 0; round < 2500; ++round) {
     std::string s = seed;
@@ -99,7 +65,7 @@ TEST(Fuzz, MutatedArchivesNeverCrash) {
       }
       if (s.empty()) s.assign(1, '\x01');
     }
-    ReadEverything(s);
+    ReadEveryEntry(s);
   }
 }
 
@@ -112,7 +78,7 @@ TEST(Fuzz, RandomBytesAreNoArchive) {
       s.replace(2, 5, round % 4 == 1 ? "-lh5-" : "-lh0-");
       s[20] = static_cast<char>(rng() % 3);
     }
-    ReadEverything(s);
+    ReadEveryEntry(s);
   }
 }
 

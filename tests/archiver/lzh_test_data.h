@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "archiver/lzh.h"
 #include "tests/support/test_data.h"
@@ -15,6 +16,14 @@ inline std::string RandomBytes(std::size_t n, unsigned seed) {
   std::string s(n, '\0');
   for (char& c : s) c = static_cast<char>(rng());
   return s;
+}
+
+// The header checksum of a level-0/1 entry, set again after a test changed
+// a header byte on purpose, so that only the change itself is wrong.
+inline void FixChecksum(std::string& entry) {
+  unsigned sum = 0;
+  for (std::size_t i = 2; i < static_cast<unsigned char>(entry[0]) + 2u; ++i) sum += static_cast<unsigned char>(entry[i]);
+  entry[1] = static_cast<char>(sum & 0xFF);
 }
 
 // Text-like data: words from a small vocabulary, lines of varying length.
@@ -45,31 +54,39 @@ inline std::string Repetitive(std::size_t n) {
   return s;
 }
 
-// A level-0 entry, as old archivers write it, with any name at all (a
-// hostile archive's too).
-inline std::string Level0(const std::string& method, const std::string& name, const std::string& packed,
-                          std::uint32_t originalSize, std::uint16_t crc) {
-  std::string h = method;
-  quztest::Put32(h, static_cast<std::uint32_t>(packed.size()));
-  quztest::Put32(h, originalSize);
+// A level-0 or level-1 entry as older archivers write it, with any name at
+// all (a hostile archive's too).  `extensions` are level 1's extended
+// headers, each "type + data".
+inline std::string OldEntry(int level, const std::string& method, const std::string& name, const std::string& data,
+                            std::size_t originalSize, std::uint16_t crc,
+                            const std::vector<std::string>& extensions = {}) {
+  std::string h = method, ext;
+  for (std::size_t i = 0; i < extensions.size(); ++i) {
+    ext += extensions[i];
+    quztest::Put16(ext, i + 1 < extensions.size() ? static_cast<unsigned>(extensions[i + 1].size() + 2) : 0);
+  }
+  quztest::Put32(h, static_cast<std::uint32_t>(data.size() + ext.size()));
+  quztest::Put32(h, static_cast<std::uint32_t>(originalSize));
   quztest::Put32(h, 0x5A2B6C3Du);  // MS-DOS date and time
   h += '\x20';
-  h += '\0';
+  h += static_cast<char>(level);
   h += static_cast<char>(name.size());
   h += name;
   quztest::Put16(h, crc);
-  unsigned sum = 0;
-  for (unsigned char c : h) sum += c;
-  std::string out;
-  out += static_cast<char>(h.size());
-  out += static_cast<char>(sum & 0xFF);
-  return out + h + packed;
+  if (level == 1) {
+    h += 'M';
+    quztest::Put16(h, extensions.empty() ? 0 : static_cast<unsigned>(extensions[0].size() + 2));
+  }
+  std::string out(2, '\0');
+  out[0] = static_cast<char>(h.size());
+  out += h + ext + data;
+  FixChecksum(out);
+  return out;
 }
 
-// The same, stored (-lh0-).
+// A level-0 entry stored (-lh0-).
 inline std::string StoredLevel0(const std::string& name, const std::string& data) {
-  return Level0("-lh0-", name, data, static_cast<std::uint32_t>(data.size()),
-                quz::lzh::Crc16(data.data(), data.size()));
+  return OldEntry(0, "-lh0-", name, data, data.size(), quz::lzh::Crc16(data.data(), data.size()));
 }
 
 }  // namespace lzhtest

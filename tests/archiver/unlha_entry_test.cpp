@@ -31,7 +31,7 @@ class Library {
   Library() {
 #ifdef _WIN32
     handle_ = LoadLibraryA("UNLHA32.DLL");
-    if (handle_) entry_ = reinterpret_cast<UnlhaEntry>(GetProcAddress(handle_, "Unlha"));
+    if (handle_) entry_ = reinterpret_cast<UnlhaEntry>(reinterpret_cast<void*>(GetProcAddress(handle_, "Unlha")));
 #else
     char exe[4096];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);

@@ -32,59 +32,41 @@ void MakeFile(const std::string& path, int64_t size) {
   ASSERT_TRUE(f.SetLength(size));
 }
 
-TEST(Classify, LastMatchingRuleDecides) {
+TEST(Classify, TheLastMatchingRuleDecidesByExtensionOrSize) {
   quztest::TempDir dir;
-  CRuleTable table;
-  table.rules = {Rule(quz::kRuleExtension, "pst", 0, 1), Rule(quz::kRuleSizeAtLeast, "", 100000, 2)};
-  MakeFile(dir / "big.pst", 200LL * 1000 * 1000);
-  MakeFile(dir / "small.pst", 5LL * 1000 * 1000);
-  MakeFile(dir / "small.txt", 5LL * 1000 * 1000);
-  EXPECT_EQ(quz::Classify(table, dir / "big.pst"), quz::SaveType::NoSave);
-  EXPECT_EQ(quz::Classify(table, dir / "small.pst"), quz::SaveType::Differential);
-  EXPECT_EQ(quz::Classify(table, dir / "small.txt"), quz::SaveType::Normal);
-  EXPECT_EQ(quz::Classify(CRuleTable{}, dir / "big.pst"), quz::SaveType::Normal);
-}
-
-TEST(Classify, ExtensionsAndSizes) {
-  quztest::TempDir dir;
-  MakeFile(dir / "a.txt", 10);
-  MakeFile(dir / "README", 10);
-  MakeFile(dir / "empty.dat", 0);
-  // The extension is the part after the last "." of the name, not of a
-  // folder; ソ ends in the byte of "\" and must not split the name there.
   ASSERT_TRUE(plat::CreateFolder(dir / "v1.0"));
-  MakeFile(dir / "v1.0\\notes", 10);
-  MakeFile(dir / "\x83\x5c.TxT", 10);
-
-  CRuleTable upper;
-  upper.rules = {Rule(quz::kRuleExtension, "TXT", 0, 2)};
-  EXPECT_EQ(quz::Classify(upper, dir / "a.txt"), quz::SaveType::NoSave);
-  EXPECT_EQ(quz::Classify(upper, dir / "\x83\x5c.TxT"), quz::SaveType::NoSave);
-  EXPECT_EQ(quz::Classify(upper, dir / "README"), quz::SaveType::Normal);
-
-  CRuleTable none;
-  none.rules = {Rule(quz::kRuleExtension, "", 0, 1)};
-  EXPECT_EQ(quz::Classify(none, dir / "README"), quz::SaveType::Differential);
-  EXPECT_EQ(quz::Classify(none, dir / "a.txt"), quz::SaveType::Normal);
-  EXPECT_EQ(quz::Classify(none, dir / "v1.0\\notes"), quz::SaveType::Differential);
-
-  CRuleTable zero;
-  zero.rules = {Rule(quz::kRuleSizeAtMost, "", 0, 2)};
-  EXPECT_EQ(quz::Classify(zero, dir / "empty.dat"), quz::SaveType::NoSave);
-  EXPECT_EQ(quz::Classify(zero, dir / "a.txt"), quz::SaveType::Normal);
-
-  CRuleTable every;
-  every.rules = {Rule(quz::kRuleEveryFile, "", 0, 1), Rule(quz::kRuleExtension, "txt", 0, 0)};
-  EXPECT_EQ(quz::Classify(every, dir / "README"), quz::SaveType::Differential);
-  EXPECT_EQ(quz::Classify(every, dir / "a.txt"), quz::SaveType::Normal);
-}
-
-TEST(Classify, FilesOfFourGigabytesAreNotSmall) {
-  quztest::TempDir dir;
-  MakeFile(dir / "huge.pst", 4LL * 1024 * 1024 * 1024 + 10);
-  CRuleTable table;
-  table.rules = {Rule(quz::kRuleSizeAtMost, "", 100, 2), Rule(quz::kRuleSizeAtLeast, "", 2000000, 1)};
-  EXPECT_EQ(quz::Classify(table, dir / "huge.pst"), quz::SaveType::Differential);
+  const std::pair<const char*, int64_t> files[] = {
+      {"big.pst", 200LL * 1000 * 1000}, {"small.pst", 5LL * 1000 * 1000}, {"small.txt", 5LL * 1000 * 1000},
+      {"a.txt", 10}, {"README", 10}, {"empty.dat", 0}, {"v1.0\\notes", 10}, {"\x83\x5c.TxT", 10},
+      {"huge.pst", 4LL * 1024 * 1024 * 1024 + 10}};
+  for (const auto& [name, size] : files) MakeFile(dir / name, size);
+  using quz::SaveType;
+  const struct {
+    std::vector<ClassRule> rules;
+    std::vector<std::pair<const char*, SaveType>> results;
+  } cases[] = {
+      {{}, {{"big.pst", SaveType::Normal}}},
+      {{Rule(quz::kRuleExtension, "pst", 0, 1), Rule(quz::kRuleSizeAtLeast, "", 100000, 2)},
+       {{"big.pst", SaveType::NoSave}, {"small.pst", SaveType::Differential}, {"small.txt", SaveType::Normal}}},
+      // The extension is the part after the last "." of the name, not of a
+      // folder, in any case; ソ ends in the byte of "\" and does not split
+      // the name there.
+      {{Rule(quz::kRuleExtension, "TXT", 0, 2)},
+       {{"a.txt", SaveType::NoSave}, {"\x83\x5c.TxT", SaveType::NoSave}, {"README", SaveType::Normal}}},
+      {{Rule(quz::kRuleExtension, "", 0, 1)},
+       {{"README", SaveType::Differential}, {"a.txt", SaveType::Normal}, {"v1.0\\notes", SaveType::Differential}}},
+      {{Rule(quz::kRuleSizeAtMost, "", 0, 2)}, {{"empty.dat", SaveType::NoSave}, {"a.txt", SaveType::Normal}}},
+      {{Rule(quz::kRuleEveryFile, "", 0, 1), Rule(quz::kRuleExtension, "txt", 0, 0)},
+       {{"README", SaveType::Differential}, {"a.txt", SaveType::Normal}}},
+      // Files of four gigabytes are not small.
+      {{Rule(quz::kRuleSizeAtMost, "", 100, 2), Rule(quz::kRuleSizeAtLeast, "", 2000000, 1)},
+       {{"huge.pst", SaveType::Differential}}},
+  };
+  for (const auto& c : cases) {
+    CRuleTable table;
+    table.rules = c.rules;
+    for (const auto& [name, result] : c.results) EXPECT_EQ(quz::Classify(table, dir / name), result) << name;
+  }
 }
 
 class RulesFile : public ::testing::Test {

@@ -13,7 +13,7 @@
 #include "engine/check.h"
 #include "engine/differential_save.h"
 #include "engine/history.h"
-#include "engine_test_util.h"
+#include "tests/support/test_data.h"
 #include "platform/exceptions.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
@@ -21,18 +21,11 @@
 
 namespace {
 
-using enginetest::IsFile;
 using quz::FileEntry;
+using quztest::IsFile;
+using quztest::Lines;
 using quztest::ReadFile;
 using quztest::WriteFile;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t at = 0;
-  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
-    lines.push_back(text.substr(at, end - at));
-  return lines;
-}
 
 class CheckTest : public ::testing::Test {
  protected:
@@ -58,8 +51,17 @@ class CheckTest : public ::testing::Test {
     ASSERT_TRUE(plat::SetFileTime(data + name, time));
   }
   FileEntry* Entry(const std::string& name) { return list.FindEntry(data + name); }
-  std::vector<std::string> History() {
-    return IsFile(dir / "Rireki.txt") ? Lines(ReadFile(dir / "Rireki.txt")) : std::vector<std::string>();
+  // A full check that ran to its end; the files it saved.
+  int Check() {
+    EXPECT_EQ(quz::FullCheck(*context), 1);
+    return context->savedCount;
+  }
+  std::vector<std::string> History() { return Lines(Read(dir / "Rireki.txt")); }
+  // A file's contents; nothing when it is not there.
+  static std::string Read(const std::string& path) {
+    std::string text;
+    plat::ReadWholeFile(path, text);
+    return text;
   }
   // The reasons reported for path, in order.
   std::vector<std::string> FailuresOf(const std::string& path) {
@@ -69,10 +71,7 @@ class CheckTest : public ::testing::Test {
       if (p == path) reasons.push_back(reason);
     return reasons;
   }
-  std::vector<std::string> CopyList() {
-    return IsFile(date + "quzFileList.txt") ? Lines(ReadFile(date + "quzFileList.txt"))
-                                            : std::vector<std::string>();
-  }
+  std::vector<std::string> CopyList() { return Lines(Read(date + "quzFileList.txt")); }
 
   quztest::TempDir dir;
   std::string data, date;
@@ -91,9 +90,10 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   Put("sub\\c.txt", "charlie", 100000);
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
 
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 3);
+  EXPECT_EQ(Check(), 3);
   EXPECT_EQ(state.progress, -1);
+  // Date folders have no leading zeros.
+  EXPECT_EQ(quz::DateFolder("C:\\QUZ_BACKUP\\", 1052300000), "C:\\QUZ_BACKUP\\2003-5-7\\");
   EXPECT_EQ(ReadFile(date + "a.txt"), "alpha");
   EXPECT_EQ(ReadFile(date + "c.txt"), "charlie");
   EXPECT_EQ(CopyList().size(), 3u);
@@ -113,8 +113,7 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   EXPECT_NE(ReadFile(dir / "FileList.txt").find(data + "sub\\c.txt<100000<0<"), std::string::npos);
 
   // Nothing changed: nothing saved, the same date folder.
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 0);
+  EXPECT_EQ(Check(), 0);
   EXPECT_EQ(History().size(), 3u);
 
   // New contents with the old time are not seen; a new time is.
@@ -122,8 +121,7 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   Put("b.txt", "BRAVO!", 99999);  // a time that went backwards counts too
   Put("d.txt", "delta", 100000);
   ASSERT_TRUE(plat::DeleteFile(data + "sub\\c.txt"));
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 2);
+  EXPECT_EQ(Check(), 2);
   EXPECT_EQ(ReadFile(date + "a.txt"), "alpha");
   EXPECT_EQ(ReadFile(date + "b(2).txt"), "BRAVO!");
   EXPECT_EQ(ReadFile(date + "d.txt"), "delta");
@@ -148,10 +146,9 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
   ASSERT_TRUE(list.AddLoaded(data + "skip.txt", 0, quz::SaveType::NoSave, 0));
   ASSERT_TRUE(list.AddLoaded(data + "gone.txt", quz::kWithdrawnTime, quz::SaveType::Normal, 0));
 
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(Check(), 1);
   std::string folder = dir / "save\\mail.mbx\\";
-  EXPECT_EQ(ReadFile(folder + "0000000.dat").size(), 4u + 8u + 10u);
+  EXPECT_EQ(quztest::SizeOf(folder + "0000000.dat"), 4 + 8 + 10);
   quz::HistoryRow row = quz::ParseHistoryLine(History().at(0));
   EXPECT_EQ(row.checkSize, 10u);
   EXPECT_EQ(row.backupSize, 22u);
@@ -169,17 +166,14 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
   ASSERT_TRUE(plat::DeleteFile(data + "skip.txt"));
   ASSERT_TRUE(plat::RemoveFolder(date));
   state.stopRequested = 1;
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 0);
+  EXPECT_EQ(Check(), 0);
   EXPECT_EQ(Entry("mail.mbx")->savedTime, 100000);
   EXPECT_NE(Entry("skip.txt"), nullptr);
-  plat::FileStatus status;
-  EXPECT_TRUE(plat::GetFileStatus(date, status) && status.isDirectory);
+  EXPECT_TRUE(quztest::IsFolder(date));
   EXPECT_EQ(state.progress, -1);
 
   state.stopRequested = 0;
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(Check(), 1);
   EXPECT_EQ(quz::CountFragments(folder), 2);
   EXPECT_EQ(Entry("skip.txt"), nullptr);
   EXPECT_TRUE(IsFile(dir / "FileList.txt"));
@@ -190,8 +184,7 @@ TEST_F(CheckTest, GenerationsBeyondTheMaximumAreDeletedAndLeaveTheCopyList) {
   ASSERT_TRUE(list.AddLoaded(data + "a.txt", 0, quz::SaveType::Normal, 0));
   for (int k = 0; k < 3; ++k) {
     Put("a.txt", std::to_string(k) + "v", 100000 + k);
-    EXPECT_EQ(quz::FullCheck(*context), 1);
-    EXPECT_EQ(context->savedCount, 1);
+    EXPECT_EQ(Check(), 1);
   }
   // The check started the loader, which rewrote the list.
   ASSERT_NE(context->loader, nullptr);
@@ -212,8 +205,7 @@ TEST_F(CheckTest, AFolderCheckLooksOnlyUnderItsFolder) {
   WriteFile(dir / "elsewhere\\e.txt", "e");
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
   ASSERT_TRUE(list.AddEntry(dir / "elsewhere\\e.txt", quz::SaveType::Normal));
-  ASSERT_EQ(quz::FullCheck(*context), 1);
-  ASSERT_EQ(context->savedCount, 3);
+  ASSERT_EQ(Check(), 3);
 
   Put("a.txt", "a2", 100001);
   Put("sub\\c.txt", "c2", 100001);
@@ -246,8 +238,9 @@ TEST_F(CheckTest, AFullCheckRunsOnItsOwnThreadWhenTheStartRulesAllow) {
   state.checksBlocked = true;
   EXPECT_FALSE(quz::StartFullCheck(*context));
   state.checksBlocked = false;
-  state.changeCheckRunning = 1;
+  state.changeCheckRunning = 1;  // a folder check of the change watcher
   EXPECT_FALSE(quz::StartFullCheck(*context));
+  EXPECT_EQ(context->checkRunning, 0);
   state.changeCheckRunning = 0;
   int refreshed = 0;
   context->refreshList = [&] { ++refreshed; };
@@ -264,22 +257,19 @@ TEST_F(CheckTest, AFullCheckRunsOnItsOwnThreadWhenTheStartRulesAllow) {
 TEST_F(CheckTest, ALockedTargetStaysListedIsReportedAndIsSavedWhenFreeAgain) {
   Put("a.txt", "one", 100000);
   ASSERT_TRUE(list.AddEntry(data + "a.txt", quz::SaveType::Normal));
-  ASSERT_EQ(quz::FullCheck(*context), 1);
-  ASSERT_EQ(context->savedCount, 1);
+  ASSERT_EQ(Check(), 1);
   Put("a.txt", "two", 100100);
   {
     // Another program holds it without sharing, as mail programs hold
     // their mailboxes.
     plat::File holder;
     ASSERT_TRUE(holder.Open(data + "a.txt", plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
-    ASSERT_EQ(quz::FullCheck(*context), 1);
-    EXPECT_EQ(context->savedCount, 0);
+    EXPECT_EQ(Check(), 0);
     ASSERT_NE(Entry("a.txt"), nullptr);
     EXPECT_EQ(Entry("a.txt")->savedTime, 100000);
     EXPECT_EQ(FailuresOf(data + "a.txt").size(), 1u);
   }
-  ASSERT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(Check(), 1);
   EXPECT_EQ(Entry("a.txt")->savedTime, 100100);
   EXPECT_EQ(ReadFile(date + "a(2).txt"), "two");
   EXPECT_EQ(History().size(), 2u);
@@ -290,8 +280,7 @@ TEST_F(CheckTest, ALockedTargetStaysListedIsReportedAndIsSavedWhenFreeAgain) {
 TEST_F(CheckTest, TargetsInAFolderClosedToTheUserStayAndAreSavedWhenItOpens) {
   Put("sub\\c.txt", "charlie", 100000);
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
-  ASSERT_EQ(quz::FullCheck(*context), 1);
-  ASSERT_EQ(context->savedCount, 1);
+  ASSERT_EQ(Check(), 1);
   Put("sub\\c.txt", "CHARLIE", 100200);
   {
     quztest::PermissionsApply permissions;
@@ -304,8 +293,7 @@ TEST_F(CheckTest, TargetsInAFolderClosedToTheUserStayAndAreSavedWhenItOpens) {
   EXPECT_EQ(Entry("sub\\c.txt")->savedTime, 100000);
   EXPECT_EQ(FailuresOf(data + "sub\\c.txt").size(), 1u);  // its status
   EXPECT_EQ(FailuresOf(data + "sub\\").size(), 1u);       // its listing
-  ASSERT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(Check(), 1);
   EXPECT_EQ(ReadFile(date + "c(2).txt"), "CHARLIE");
 }
 #endif
@@ -384,18 +372,13 @@ TEST_F(CheckTest, AFailureThatEndsTheCheckThreadLeavesTheNextCheckFree) {
   plat::SetExceptionHandler(nullptr);
 }
 
-TEST_F(CheckTest, DateFoldersHaveNoLeadingZeros) {
-  EXPECT_EQ(quz::DateFolder("C:\\QUZ_BACKUP\\", 1052300000), "C:\\QUZ_BACKUP\\2003-5-7\\");
-}
-
 TEST_F(CheckTest, ADifferentialFileTooLargeForFragmentsIsSavedWhole) {
   context->maxFragmentFileSize = 100000;
   std::string big = data + "huge.mbx";
-  std::string bytes = enginetest::Pattern(100017);
+  std::string bytes = quztest::Pattern(100017);
   WriteFile(big, bytes);
   ASSERT_TRUE(list.AddLoaded(big, 0, quz::SaveType::Differential, 0));
-  EXPECT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(Check(), 1);
   EXPECT_FALSE(IsFile(dir / "save\\huge.mbx\\0000000.dat"));
   EXPECT_TRUE(ReadFile(date + "huge.mbx") == bytes);
 }

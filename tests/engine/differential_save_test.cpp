@@ -7,16 +7,16 @@
 #include <vector>
 
 #include "engine/differential_save.h"
-#include "engine_test_util.h"
+#include "tests/support/test_data.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
 
 namespace {
 
-using enginetest::FragmentBuilder;
-using enginetest::IsFile;
-using enginetest::Pattern;
+using quztest::Fragment;
+using quztest::IsFile;
+using quztest::Pattern;
 using quz::FragmentPath;
 using quz::SaveDifferential;
 using quztest::ReadFile;
@@ -73,12 +73,12 @@ class DifferentialTest : public ::testing::Test {
 TEST_F(DifferentialTest, FirstSaveHoldsTheWholeFileAndAppendsHoldOnlyTheNewBytes) {
   std::string v0 = Pattern(400);
   int64_t size = 0;
-  EXPECT_EQ(Save(v0, &size), FragmentBuilder(400).Record(0, v0).bytes);
+  EXPECT_EQ(Save(v0, &size), Fragment(400, {{0, v0}}));
   EXPECT_EQ(size, 412);
   EXPECT_EQ(ReadFile(folder + "quzFileList.txt"), "<" + source + "\r\n");
   std::string more = Pattern(100, 9);
-  EXPECT_EQ(Save(v0 + more), FragmentBuilder(500).Record(400, more).bytes);
-  EXPECT_EQ(Save(v0 + more), FragmentBuilder(500).bytes);  // touched, not changed
+  EXPECT_EQ(Save(v0 + more), Fragment(500, {{400, more}}));
+  EXPECT_EQ(Save(v0 + more), Fragment(500));  // touched, not changed
   EXPECT_EQ(quz::CountFragments(folder), 3);
 
   // The image carries the newest fragment's time.
@@ -92,7 +92,7 @@ TEST_F(DifferentialTest, FirstSaveHoldsTheWholeFileAndAppendsHoldOnlyTheNewBytes
   WriteFile(empty, "");
   quz::DifferentialSaveResult saved;
   ASSERT_EQ(SaveDifferential(empty, save, &stop, saved), 1);
-  EXPECT_EQ(ReadFile(save + "empty.dat\\0000000.dat"), FragmentBuilder(0).bytes);
+  EXPECT_EQ(ReadFile(save + "empty.dat\\0000000.dat"), Fragment(0));
   EXPECT_EQ(saved.backupSize, 4);
 }
 
@@ -105,22 +105,22 @@ TEST_F(DifferentialTest, DifferingRunsEndAtEightEqualWords) {
     return s;
   };
   std::string v = with({10}) + "appended";
-  EXPECT_EQ(Save(v), FragmentBuilder(4008).Record(40, v.substr(40, 4)).Record(4000, "appended").bytes);
+  EXPECT_EQ(Save(v), Fragment(4008, {{40, v.substr(40, 4)}, {4000, "appended"}}));
   Save(base);
   // 5 words apart: one record over both and the 4 equal words between.
   v = with({100, 105});
-  EXPECT_EQ(Save(v), FragmentBuilder(4000).Record(400, v.substr(400, 24)).bytes);
+  EXPECT_EQ(Save(v), Fragment(4000, {{400, v.substr(400, 24)}}));
   Save(base);
   // 9 words apart: two records.
   v = with({200, 209});
-  EXPECT_EQ(Save(v), FragmentBuilder(4000).Record(800, v.substr(800, 4)).Record(836, v.substr(836, 4)).bytes);
+  EXPECT_EQ(Save(v), Fragment(4000, {{800, v.substr(800, 4)}, {836, v.substr(836, 4)}}));
   Save(base);
   // A run that meets the end with 4 equal words after it takes in the first.
   v = with({995});
-  EXPECT_EQ(Save(v), FragmentBuilder(4000).Record(3980, v.substr(3980, 8)).bytes);
+  EXPECT_EQ(Save(v), Fragment(4000, {{3980, v.substr(3980, 8)}}));
   Save(base);
   v = with({999});
-  EXPECT_EQ(Save(v), FragmentBuilder(4000).Record(3996, v.substr(3996, 4)).bytes);
+  EXPECT_EQ(Save(v), Fragment(4000, {{3996, v.substr(3996, 4)}}));
   EXPECT_EQ(Rebuild(folder), v);
 }
 
@@ -130,11 +130,11 @@ TEST_F(DifferentialTest, TheLastBytesOfALengthThatIsNoWholeNumberOfWords) {
   // A change confined to the last 3 bytes is still saved.
   std::string v = base;
   v[4001] ^= 1;
-  EXPECT_EQ(Save(v), FragmentBuilder(4003).Record(4000, v.substr(4000, 3)).bytes);
+  EXPECT_EQ(Save(v), Fragment(4003, {{4000, v.substr(4000, 3)}}));
   // A run reaching the end without equal words takes in the last bytes.
   std::string w = v;
   w[3997] ^= 1;
-  EXPECT_EQ(Save(w), FragmentBuilder(4003).Record(3996, w.substr(3996, 7)).bytes);
+  EXPECT_EQ(Save(w), Fragment(4003, {{3996, w.substr(3996, 7)}}));
   EXPECT_EQ(Rebuild(folder), w);
 }
 
@@ -144,9 +144,9 @@ TEST_F(DifferentialTest, BlocksAreComparedOnTheirOwnAndShrinkingCutsTheImage) {
   std::string v = base;
   v[511996] ^= 1;  // last word of the first block
   v[512000] ^= 1;  // first word of the second
-  EXPECT_EQ(Save(v), FragmentBuilder(1024040).Record(511996, v.substr(511996, 4)).Record(512000, v.substr(512000, 4)).bytes);
+  EXPECT_EQ(Save(v), Fragment(1024040, {{511996, v.substr(511996, 4)}, {512000, v.substr(512000, 4)}}));
   std::string shorter = v.substr(0, 100);
-  EXPECT_EQ(Save(shorter), FragmentBuilder(100).bytes);
+  EXPECT_EQ(Save(shorter), Fragment(100));
   EXPECT_EQ(Rebuild(folder), shorter);
 }
 
@@ -158,7 +158,7 @@ TEST_F(DifferentialTest, SourcesOfTheSameNameGetNumberedFolders) {
   quz::DifferentialSaveResult saved;
   ASSERT_EQ(SaveDifferential(other, save, &stop, saved), 1);
   EXPECT_EQ(ReadFile(save + "InBox.mbx(1)\\quzFileList.txt"), "<" + other + "\r\n");
-  EXPECT_EQ(ReadFile(save + "InBox.mbx(1)\\0000000.dat"), FragmentBuilder(6).Record(0, "theirs").bytes);
+  EXPECT_EQ(ReadFile(save + "InBox.mbx(1)\\0000000.dat"), Fragment(6, {{0, "theirs"}}));
   Save("mine, again");
   EXPECT_EQ(quz::CountFragments(folder), 2);
   // The owner is compared without regard to case.
@@ -195,7 +195,7 @@ TEST_F(DifferentialTest, AStoppedSaveLeavesNoFragmentAndTheNextTakesItsNumber) {
   EXPECT_EQ(quz::CountFragments(folder), 1);
   EXPECT_EQ(ReadFile(folder + "~temp.dat"), v0);
   stop = 0;
-  EXPECT_EQ(Save(v1), FragmentBuilder(static_cast<uint32_t>(v1.size())).Record(1000, v1.substr(1000)).bytes);
+  EXPECT_EQ(Save(v1), Fragment(static_cast<uint32_t>(v1.size()), {{1000, v1.substr(1000)}}));
   EXPECT_EQ(Rebuild(folder), v1);
 }
 
@@ -230,12 +230,12 @@ TEST_F(DifferentialTest, DamagedFragmentsAreRefused) {
     EXPECT_TRUE(i.Open(image, plat::Access::ReadWrite, plat::Disposition::CreateAlways));
     return quz::ApplyFragment(f, i);
   };
-  EXPECT_EQ(apply(FragmentBuilder(10).Record(2, "abc").bytes), 1);
+  EXPECT_EQ(apply(Fragment(10, {{2, "abc"}})), 1);
   EXPECT_EQ(ReadFile(image), std::string("\0\0abc\0\0\0\0\0", 10));
-  std::string cut = FragmentBuilder(10).Record(2, "abc").bytes;
+  std::string cut = Fragment(10, {{2, "abc"}});
   cut.pop_back();
   EXPECT_EQ(apply(cut), 0);                                       // record cut short
-  EXPECT_EQ(apply(FragmentBuilder(4).Record(2, "abc").bytes), 0);  // past T
+  EXPECT_EQ(apply(Fragment(4, {{2, "abc"}})), 0);  // past T
   EXPECT_EQ(apply("\x01\x00"), 0);                                 // no header
 }
 
@@ -252,7 +252,7 @@ TEST_F(DifferentialTest, ADamagedFragmentIsSetAsideWithThoseAfterItAndSavingGoes
 
   std::string v3 = v2 + "more";
   std::vector<std::string> setAside;
-  EXPECT_EQ(Save(v3, nullptr, &setAside), FragmentBuilder(9004).Record(3000, v3.substr(3000)).bytes);
+  EXPECT_EQ(Save(v3, nullptr, &setAside), Fragment(9004, {{3000, v3.substr(3000)}}));
   EXPECT_EQ(setAside, (std::vector<std::string>{folder + "0000002.damaged.dat", folder + "0000001.damaged.dat"}));
   EXPECT_EQ(quz::CountFragments(folder), 2);
   EXPECT_EQ(Rebuild(folder), v3);
@@ -297,13 +297,11 @@ TEST_F(DifferentialTest, ADiskThatFillsUpLeavesTheFolderAsItWasForTheNextSave) {
   EXPECT_EQ(result, 0);
   EXPECT_EQ(stop, 1);  // the disk-full rule stops the check
   EXPECT_EQ(quztest::FileNames(folder), (std::vector<std::string>{"0000000.dat", "quzFileList.txt", "~temp.dat"}));
-  plat::FileStatus after;
-  ASSERT_TRUE(plat::GetFileStatus(folder + "~temp.dat", after));
-  EXPECT_EQ(after.mtime, image.mtime);
+  EXPECT_EQ(quztest::TimeOf(folder + "~temp.dat"), image.mtime);
   EXPECT_EQ(ReadFile(folder + "~temp.dat"), v0);
 
   stop = 0;
-  EXPECT_EQ(Save(v1), FragmentBuilder(600000).Record(200000, v1.substr(200000)).bytes);
+  EXPECT_EQ(Save(v1), Fragment(600000, {{200000, v1.substr(200000)}}));
   EXPECT_EQ(Rebuild(folder), v1);
 }
 #endif

@@ -9,13 +9,13 @@
 #include "catalogue/generation_index.h"
 #include "engine/generations.h"
 #include "engine/normal_save.h"
-#include "engine_test_util.h"
+#include "tests/support/test_data.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using enginetest::IsFile;
+using quztest::IsFile;
 using quz::CGenerationIndex;
 using quztest::ReadFile;
 using quztest::WriteFile;
@@ -126,10 +126,7 @@ TEST_F(GenerationsTest, SavesWhileTheLoaderRewritesTheListsLoseNoLine) {
   }
   done = true;
   reloader.join();
-  std::string list = ReadFile(date + "quzFileList.txt");
-  int lines = 0;
-  for (size_t at = 0; (at = list.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
-  EXPECT_EQ(lines, kSaves);
+  EXPECT_EQ(quztest::Lines(ReadFile(date + "quzFileList.txt")).size(), static_cast<size_t>(kSaves));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include "app/temporary_files.h"
 #include "engine/crash_point.h"
 #include "engine/differential_save.h"
-#include "engine_test_util.h"
+#include "tests/support/test_data.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "restore/restore_engine.h"
@@ -30,7 +30,7 @@
 
 namespace {
 
-using enginetest::Pattern;
+using quztest::Pattern;
 using quztest::ReadFile;
 using quztest::WriteFile;
 
@@ -141,16 +141,14 @@ class InterruptedCheckTest : public ::testing::Test {
     std::set<std::string> becoming;
     for (const std::string& name : quztest::FileNames(save)) {
       EXPECT_TRUE(quz::IsPendingNoteName(name) && !settled) << name;
-      std::string note = ReadFile(save + name);
-      for (size_t at = 0, end; (end = note.find("\r\n", at)) != std::string::npos; at = end + 2)
-        if (note[at] == 'C') becoming.insert(save + note.substr(at + 2, end - at - 2));
+      for (const std::string& line : quztest::Lines(ReadFile(save + name)))
+        if (line[0] == 'C') becoming.insert(save + line.substr(2));
     }
     for (const std::string& date : dates) {
       std::set<std::string> named;
       std::string list;
       plat::ReadWholeFile(date + "quzFileList.txt", list);
-      for (size_t at = 0, end; (end = list.find("\r\n", at)) != std::string::npos; at = end + 2)
-        named.insert(list.substr(at, list.find('<', at) - at));
+      for (const std::string& line : quztest::Lines(list)) named.insert(line.substr(0, line.find('<')));
       std::vector<std::string> files = quztest::FileNames(date);
       for (const std::string& name : files)
         if (becoming.count(date + name)) named.insert(name);

@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "engine/normal_save.h"
-#include "engine_test_util.h"
+#include "tests/support/test_data.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using enginetest::IsFile;
-using enginetest::Pattern;
+using quztest::IsFile;
+using quztest::Pattern;
 using quz::SaveNormal;
 using quz::SaveNormalResult;
 using quztest::ReadFile;
@@ -170,16 +170,10 @@ TEST_F(SaveNormalTest, ASourceCutShortWhileCopiedGivesAWholeCopyOrNone) {
       // when it began after the cut: never padding.
       EXPECT_TRUE(copy == data || copy == data.substr(0, 1000)) << round << " " << copy.size();
     }
-    std::string list = List();
-    size_t lines = 0;
-    for (size_t at = 0; (at = list.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
     // Every line names a copy that exists whole.
-    std::vector<plat::DirEntry> entries;
-    ASSERT_TRUE(plat::ListDirectory(date, entries));
-    size_t copies = 0;
-    for (const auto& entry : entries)
-      if (entry.name != "." && entry.name != ".." && entry.name != "quzFileList.txt") ++copies;
-    EXPECT_EQ(copies, lines);
+    std::vector<std::string> copies = quztest::FileNames(date);
+    std::erase(copies, "quzFileList.txt");
+    EXPECT_EQ(copies.size(), quztest::Lines(List()).size());
   }
 }
 

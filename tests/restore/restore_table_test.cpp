@@ -18,18 +18,6 @@ namespace {
 
 constexpr int32_t kJapan = -32400;
 
-std::vector<std::string> Texts(const std::vector<quz::RestoreCandidate>& c) {
-  std::vector<std::string> t;
-  for (const auto& x : c) t.push_back(x.text);
-  return t;
-}
-
-std::vector<std::string> Texts(const std::vector<quz::RestoreFileItem>& items) {
-  std::vector<std::string> t;
-  for (const auto& x : items) t.push_back(x.text);
-  return t;
-}
-
 TEST(RestoreTable, ReadsEveryCopyListOfDateAndFragmentFolders) {
   quztest::TempDir dir;
   SaveFolder save(dir / "save\\", kJapan);
@@ -173,11 +161,11 @@ TEST(RestoreFileList, FilesOfAFolderOncePerSourceAndEverySourceUnderTheRoot) {
   table.Add("Z:\\s\\2\\w.txt", "C:\\ab\\w.txt");
 
   auto files = quz::FilesOfFolder(table, "c:\\a");
-  EXPECT_EQ(Texts(files), (std::vector<std::string>{"x.txt", "y.txt"}));
+  EXPECT_EQ(quztest::TextsOf(files), (std::vector<std::string>{"x.txt", "y.txt"}));
   EXPECT_EQ(files[0].entry, 0);
-  EXPECT_EQ(Texts(quz::FilesOfFolder(table, "C:\\a\\sub")), (std::vector<std::string>{"z.txt"}));
+  EXPECT_EQ(quztest::TextsOf(quz::FilesOfFolder(table, "C:\\a\\sub")), (std::vector<std::string>{"z.txt"}));
   auto all = quz::AllSources(table);
-  EXPECT_EQ(Texts(all), (std::vector<std::string>{"C:\\a\\x.txt", "C:\\a\\y.txt", "C:\\a\\sub\\z.txt", "C:\\ab\\w.txt"}));
+  EXPECT_EQ(quztest::TextsOf(all), (std::vector<std::string>{"C:\\a\\x.txt", "C:\\a\\y.txt", "C:\\a\\sub\\z.txt", "C:\\ab\\w.txt"}));
 
   quz::StopFlag stop{true};
   EXPECT_TRUE(quz::FilesOfFolder(table, "C:\\a", &stop).empty());
@@ -210,7 +198,7 @@ TEST(RestoreCandidates, OnePerFiveMinuteSlotAroundALocalDayBoundary) {
   list.AddAllNewest();
   std::string folder = "C:\\a";
   for (int32_t i = 0; i < table.Count(); ++i) list.AddEntryTimes(table, i, &folder, kJapan);
-  EXPECT_EQ(Texts(list.Sorted()), (std::vector<std::string>{"全ての最新ファイル", "2026年12月08日01時00分",
+  EXPECT_EQ(quztest::TextsOf(list.Sorted()), (std::vector<std::string>{"全ての最新ファイル", "2026年12月08日01時00分",
                                                             "2026年12月08日00時05分", "2026年12月08日00時00分",
                                                             "2026年12月07日23時59分"}));
   // The first copy found in a slot gives its time.
@@ -226,7 +214,7 @@ TEST(RestoreCandidates, OnePerFiveMinuteSlotAroundALocalDayBoundary) {
   // The same files read with the offset of Greenwich fall nine hours earlier.
   CCandidateList utc;
   for (int32_t i = 0; i < table.Count(); ++i) utc.AddEntryTimes(table, i, &folder, 0);
-  EXPECT_EQ(Texts(utc.Sorted()).back(), "2026年12月07日14時59分");
+  EXPECT_EQ(quztest::TextsOf(utc.Sorted()).back(), "2026年12月07日14時59分");
 
   // Under the root every entry counts.
   CCandidateList root;
@@ -249,7 +237,7 @@ TEST(RestoreCandidates, FragmentsAndTheFragmentFolderItselfGiveTimes) {
   CCandidateList list;
   std::string folder = "C:\\m";
   list.AddEntryTimes(table, 0, &folder, kJapan);
-  EXPECT_EQ(Texts(list.Sorted()),
+  EXPECT_EQ(quztest::TextsOf(list.Sorted()),
             (std::vector<std::string>{"2026年12月07日11時00分", "2026年12月07日10時00分", "2026年12月07日09時00分"}));
   std::string other = "C:\\a";
   CCandidateList none;

@@ -230,31 +230,4 @@ TEST_F(RoundTripTest, FifteenHundredFilesOfOneNameAreSavedByOneCheckAndRestoredA
   }
 }
 
-TEST_F(RoundTripTest, AGapInTheFragmentsFailsAtTheGapAndEarlierStatesStillRestore) {
-  Check(0, {{"mail.mbx", Pattern(5000, 1)}});
-  Check(1, {{"mail.mbx", Pattern(6000, 1)}});
-  Check(2, {{"mail.mbx", Pattern(7000, 2)}});
-  Load();
-  std::vector<int32_t> entries = table.EntriesOf(data + "mail.mbx");
-  ASSERT_EQ(entries.size(), 1u);
-  std::string fragments = table.At(entries[0]).location;
-  ASSERT_TRUE(plat::DeleteFile(fragments + "0000001.dat"));
-
-  quz::RestoreContext ctx(table, ui);
-  quz::RestoreSelectionRequest r;
-  r.files = {data + "mail.mbx"};
-  r.haveCandidate = true;
-  r.candidateTime = quz::kAllNewestTime;
-  quz::RestoreCounts c = quz::RestoreToFolder(ctx, r, dir / "out");
-  EXPECT_EQ(c.failed, 1);
-  EXPECT_FALSE(Exists(dir / "out\\mail.mbx"));
-  ASSERT_GE(ui.Messages().size(), 2u);
-  EXPECT_EQ(ui.Messages()[0].caption, fragments + "0000001.dat");
-
-  r.candidateTime = Local(0);
-  c = quz::RestoreToFolder(ctx, r, dir / "out");
-  EXPECT_EQ(c.restored, 1);
-  EXPECT_TRUE(ReadFile(dir / "out\\mail.mbx") == versions[0]["mail.mbx"]);
-}
-
 }  // namespace

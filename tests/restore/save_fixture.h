@@ -13,10 +13,14 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "restore/restore_engine.h"
 #include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
 
 namespace restoretest {
+
+// The files a restore restored and those it failed, to compare both at once.
+inline std::pair<int, int> Done(const quz::RestoreCounts& c) { return {c.restored, c.failed}; }
 
 // Seconds since 1970 of a calendar date read as UTC (local seconds when the
 // date is a local one).
@@ -30,19 +34,9 @@ inline int64_t Seconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
   return days * 86400 + h * 3600 + mi * 60 + s;
 }
 
+using quztest::Fragment;
 using quztest::Le32;
-
-struct Record {
-  uint32_t offset;
-  std::string data;
-};
-
-// One fragment: total length, then records.
-inline std::string Fragment(uint32_t total, const std::vector<Record>& records) {
-  std::string f = Le32(total);
-  for (const Record& r : records) f += Le32(r.offset) + Le32(static_cast<uint32_t>(r.data.size())) + r.data;
-  return f;
-}
+using quztest::Record;
 
 // The records that turn `before` into `after`: each run of differing bytes
 // in the common length, and the appended tail.

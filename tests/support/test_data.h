@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quztest {
 
@@ -36,6 +37,18 @@ inline std::string Le32(uint32_t v) {
   std::string s;
   Put32(s, v);
   return s;
+}
+
+// A fragment of a differential save as the engine writes it: the file's
+// total length, then each record's offset, length and bytes.
+struct Record {
+  uint32_t offset;
+  std::string data;
+};
+inline std::string Fragment(uint32_t total, const std::vector<Record>& records = {}) {
+  std::string f = Le32(total);
+  for (const Record& r : records) f += Le32(r.offset) + Le32(static_cast<uint32_t>(r.data.size())) + r.data;
+  return f;
 }
 
 }  // namespace quztest

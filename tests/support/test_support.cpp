@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include "app/text.h"
@@ -39,22 +40,38 @@ extern char** environ;
 
 namespace quztest {
 
+std::string TempRoot() {
+  const char* root = std::getenv("QUZ_TEST_TEMP");
+  if (!root || !*root) return plat::TempFolder();
+  std::string path = BuildPath(root);
+  return path.back() == '\\' ? path : path + "\\";
+}
+
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
   std::random_device rd;
+  const std::string root = TempRoot();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = plat::TempFolder() + "quztest-" + std::to_string(rd() % 100000000) + "-" +
-                            std::to_string(counter++);
+    std::string candidate = root + "quztest-" + std::to_string(rd() % 100000000) + "-" + std::to_string(counter++);
     if (plat::CreateFolder(candidate)) {
       path_ = candidate + "\\";
       return;
     }
   }
-  ADD_FAILURE() << "cannot create a temporary folder under " << plat::TempFolder();
+  ADD_FAILURE() << "cannot create a temporary folder under " << root;
 }
 
 TempDir::~TempDir() {
   if (!path_.empty()) RemoveTree(path_);
+}
+
+bool UnderWine() {
+#ifdef _WIN32
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
 }
 
 void RemoveTree(const std::string& path) {
@@ -134,6 +151,34 @@ std::vector<std::string> FileNames(const std::string& folder) {
     if (!e.isDirectory) names.push_back(e.name);
   std::sort(names.begin(), names.end());
   return names;
+}
+
+bool IsFile(const std::string& path) {
+  plat::FileStatus st;
+  return plat::GetFileStatus(path, st) && !st.isDirectory;
+}
+
+bool IsFolder(const std::string& path) {
+  plat::FileStatus st;
+  return plat::GetFileStatus(path, st) && st.isDirectory;
+}
+
+int64_t SizeOf(const std::string& path) {
+  plat::FileStatus st;
+  return plat::GetFileStatus(path, st) ? st.size : -1;
+}
+
+int64_t TimeOf(const std::string& path) {
+  plat::FileStatus st;
+  return plat::GetFileStatus(path, st) ? st.mtime : -1;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+    lines.push_back(text.substr(at, end - at));
+  return lines;
 }
 
 #ifndef _WIN32
@@ -453,19 +498,27 @@ int Quzctl::Run(const std::vector<std::string>& args, std::string* out, const st
     line = "setpriv --bounding-set -dac_override,-dac_read_search " + line;
 #endif
   for (const auto& a : args) line += " " + Quote(a);
-  std::string in = dir_ / ("stdin" + std::to_string(++runs_) + ".txt");
+  const std::string run = std::to_string(++runs_);
+  const std::string in = dir_ / ("stdin" + run + ".txt"), errors = dir_ / ("stderr" + run + ".txt");
   WriteFile(in, input);
-  errors_ = dir_ / ("stderr" + std::to_string(runs_) + ".txt");
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    errors_ = errors;
+  }
   std::string output;
-  int rc = RunCommand(line + " <" + Quote(HostPath(in)) + " 2>" + Quote(HostPath(errors_)), &output);
+  int rc = RunCommand(line + " <" + Quote(HostPath(in)) + " 2>" + Quote(HostPath(errors)), &output);
   output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
   if (out) *out = output;
   return rc;
 }
 
 std::string Quzctl::Stderr() const {
-  std::string raw, text;
-  if (errors_.empty() || !plat::ReadWholeFile(errors_, raw)) return "";
+  std::string raw, text, errors;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    errors = errors_;
+  }
+  if (errors.empty() || !plat::ReadWholeFile(errors, raw)) return "";
   return plat::ConsoleToEngine(raw, text) ? text : raw;
 }
 

@@ -3,14 +3,21 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace quztest {
 
-// A fresh folder under the system's temporary folder, removed with all its
-// contents when the object goes.  path() is an engine path ending with "\".
+// Where TempDir makes its folders: QUZ_TEST_TEMP (a host path; the build
+// names a memory file system there, as the disk makes thousands of files
+// cost seconds), else the system's temporary folder.  Ends with "\".
+std::string TempRoot();
+
+// A fresh folder under TempRoot(), removed with all its contents when the
+// object goes.  path() is an engine path ending with "\".
 class TempDir {
  public:
   TempDir();
@@ -23,6 +30,10 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// True when the program runs under Wine rather than on Windows itself (and
+// false on the posix backend).
+bool UnderWine();
 
 // Deletes a file or a folder with everything below it (read-only files too).
 void RemoveTree(const std::string& path);
@@ -43,6 +54,31 @@ void WriteFileNamedOutsideCodePage932(const std::string& folder);
 
 // The names of the files (not the folders) directly in folder, sorted.
 std::vector<std::string> FileNames(const std::string& folder);
+
+// What the file system says of a path: whether it is a file or a folder,
+// its size and its modification time (-1 when it is not there).
+bool IsFile(const std::string& path);
+bool IsFolder(const std::string& path);
+int64_t SizeOf(const std::string& path);
+int64_t TimeOf(const std::string& path);
+
+// The lines of a text, each ended by CR LF; a last line without one is
+// left out.
+std::vector<std::string> Lines(const std::string& text);
+// The texts of messages shown (anything with a `text`), in order; with
+// their captions, each "caption | text".
+template <class Message>
+std::vector<std::string> TextsOf(const std::vector<Message>& messages) {
+  std::vector<std::string> texts;
+  for (const Message& m : messages) texts.push_back(m.text);
+  return texts;
+}
+template <class Message>
+std::vector<std::string> CaptionsAndTexts(const std::vector<Message>& messages) {
+  std::vector<std::string> shown;
+  for (const Message& m : messages) shown.push_back(m.caption + " | " + m.text);
+  return shown;
+}
 
 #ifndef _WIN32
 // Runs body with every write past `bytes` of a file failing, as on a full
@@ -143,7 +179,7 @@ class Quzctl {
   const std::string& exe() const { return exe_; }
   // Runs it with each argument quoted, `input` on stdin and stderr kept
   // for Stderr(); returns its exit status.  out receives stdout without
-  // its carriage returns.
+  // its carriage returns.  Runs may be made from several threads at once.
   int Run(const std::vector<std::string>& args, std::string* out = nullptr, const std::string& input = "");
   // What the last run wrote on stderr, in engine text.
   std::string Stderr() const;
@@ -151,7 +187,8 @@ class Quzctl {
  private:
   const TempDir& dir_;
   std::string exe_, errors_;
-  int runs_ = 0;
+  std::atomic<int> runs_{0};
+  mutable std::mutex mutex_;  // guards errors_
 };
 
 }  // namespace quztest

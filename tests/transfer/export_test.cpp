@@ -44,18 +44,10 @@ TEST_F(TransferTest, SettingsAreStoredAsTheWindowsStoreThem) {
   ASSERT_TRUE(t::ResetLastExportTime(settings));
   EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "0");
 
-  // The split-size window's field and reference list.
+  // The split-size window's field (its reference list is the window's test).
   EXPECT_EQ(t::PieceSizeFromText("abc"), 0.0);
   EXPECT_DOUBLE_EQ(t::PieceSizeFromText("650"), 650.0);
   EXPECT_EQ(t::PieceSizeText(1.2), "1.20");
-  ASSERT_EQ(std::string(t::kReferenceSizes[0].line), "01:フロッピーディスク(1.44MB)");
-  EXPECT_EQ(t::kReferenceSizes[0].size, 1.44);
-  EXPECT_EQ(std::string(t::kReferenceSizes[1].line), "02:フロッピーディスク(1.2MB)");
-  EXPECT_EQ(t::kReferenceSizes[1].size, 1.2);
-  EXPECT_EQ(std::string(t::kReferenceSizes[2].line), "03:CD-R/RW(650MB)");
-  EXPECT_EQ(t::kReferenceSizes[2].size, 650);
-  EXPECT_EQ(std::string(t::kReferenceSizes[3].line), "04:CD-R/RW(700MB)");
-  EXPECT_EQ(t::kReferenceSizes[3].size, 700);
 }
 
 TEST_F(TransferTest, StampIsLocalStandardTimeInTenDigits) {
@@ -121,9 +113,7 @@ TEST_F(TransferTest, SelectionByTimeAndAFileChangedAfterTheExportIsTakenNext) {
   EXPECT_EQ(ReadFile(first + "sub\\new.txt"), "new");
   EXPECT_EQ(r.files, 2);
   // The copies carry the saved files' times, which the restore orders by.
-  plat::FileStatus copied;
-  ASSERT_TRUE(plat::GetFileStatus(first + "sub\\new.txt", copied));
-  EXPECT_EQ(copied.mtime, kT0 + 10);
+  EXPECT_EQ(quztest::TimeOf(first + "sub\\new.txt"), kT0 + 10);
   EXPECT_EQ(ctx.lastExportTime, kT0 + 60);
 
   // Changed after the export: the next export takes it, and only it.
@@ -142,8 +132,7 @@ TEST_F(TransferTest, SelectionByTimeAndAFileChangedAfterTheExportIsTakenNext) {
   r = t::RunExport(ctx);
   EXPECT_EQ(r.ok, 1);
   EXPECT_EQ(r.text, "0個0.00MBのファイルを" + dest + "2612071033\\に書き出しました");
-  plat::FileStatus st;
-  EXPECT_TRUE(plat::GetFileStatus(dest + "2612071033", st) && st.isDirectory);
+  EXPECT_TRUE(quztest::IsFolder(dest + "2612071033"));
   EXPECT_EQ(ctx.lastExportTime, kT0 + 180);
 }
 
@@ -198,10 +187,8 @@ TEST_F(TransferTest, ADestinationThatCannotBeMadeIsToldOnceAndKeepsTheLastExport
   t::ExportResult r = t::RunExport(ctx);
   EXPECT_EQ(r.ok, 0);
   EXPECT_EQ(r.files, 0);
-  auto shown = ui.Messages();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].text, "フォルダを作れません");
-  EXPECT_EQ(shown[0].caption, dir / "blocked\\inner\\");
+  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
+            std::vector<std::string>{dir / "blocked\\inner\\" + " | フォルダを作れません"});
   EXPECT_EQ(ctx.lastExportTime, 100);
   EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "100");
   // The next export takes the same files again.
@@ -292,18 +279,12 @@ TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {
   EXPECT_EQ(ReadFile(save + "2026-12-7\\a.txt"), "exported a");
   EXPECT_EQ(ReadFile(save + "2026-12-7\\keep.txt"), "untouched");
   EXPECT_EQ(ReadFile(save + "mail.mbx\\0000001.dat"), "fragment");
-  plat::FileStatus st;
-  ASSERT_TRUE(plat::GetFileStatus(save + "2026-12-7\\a.txt", st));
-  EXPECT_EQ(st.mtime, kT0 - 3600);
-  ASSERT_TRUE(plat::GetFileStatus(save + "mail.mbx\\0000001.dat", st));
-  EXPECT_EQ(st.mtime, kT0 - 7200);
+  EXPECT_EQ(quztest::TimeOf(save + "2026-12-7\\a.txt"), kT0 - 3600);
+  EXPECT_EQ(quztest::TimeOf(save + "mail.mbx\\0000001.dat"), kT0 - 7200);
   std::vector<plat::DirEntry> entries;
   ASSERT_TRUE(plat::ListDirectory(save + "2026-12-7", entries));
   for (const auto& e : entries) EXPECT_FALSE(quz::IsTemporaryName(e.name)) << e.name;
-  auto shown = ui.Messages();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].text, "完了しました");
-  EXPECT_EQ(shown[0].caption, "ファイル組込み");
+  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()), std::vector<std::string>{"ファイル組込み | 完了しました"});
 }
 
 TEST_F(TransferTest, AnImportedArchiveNeverWritesOutsideTheSaveFolder) {
@@ -325,11 +306,8 @@ TEST_F(TransferTest, AnImportedArchiveNeverWritesOutsideTheSaveFolder) {
   EXPECT_EQ(ReadFile(saveWithBlanks + "ok.txt"), "sound");
   EXPECT_EQ(ReadFile(saveWithBlanks + "sub\\ok2.txt"), "also sound");
   EXPECT_FALSE(Exists(dir / "evil.txt"));
-  EXPECT_FALSE(Exists(plat::TempFolder() + "evil.txt"));
-  auto shown = ui.Messages();
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].text, "Unlha関数は失敗しました。");
-  EXPECT_EQ(shown[1].text, "完了しました");
+  EXPECT_FALSE(Exists(quztest::TempRoot() + "evil.txt"));
+  EXPECT_EQ(quztest::TextsOf(ui.Messages()), (std::vector<std::string>{"Unlha関数は失敗しました。", "完了しました"}));
 }
 
 }  // namespace

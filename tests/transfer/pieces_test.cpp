@@ -8,6 +8,7 @@
 
 using quztest::Exists;
 using quztest::ReadFile;
+using quztest::SizeOf;
 using quztest::WriteFile;
 using transfertest::Noise;
 using transfertest::TransferTest;
@@ -27,24 +28,26 @@ class PiecesTest : public TransferTest {
     ctx.ui = &ui;
     return t::WritePieces(ctx, archive, kName, dest, pieces);
   }
-  int64_t SizeOf(const std::string& path) {
-    plat::FileStatus st;
-    return plat::GetFileStatus(path, st) ? st.size : -1;
+  std::vector<std::string> Texts() { return quztest::TextsOf(ui.Messages()); }
+  // Pieces of a fixed size in megabytes, when splitting is on.
+  static t::PieceWriterContext Fixed(double megabytes, bool split = true) {
+    t::PieceWriterContext ctx;
+    ctx.splitEnabled = split;
+    ctx.splitMode = t::kSplitFixedSize;
+    ctx.pieceSize = megabytes;
+    return ctx;
   }
-  std::vector<std::string> Texts() {
-    std::vector<std::string> texts;
-    for (const auto& m : ui.Messages()) texts.push_back(m.text);
-    return texts;
+  // The pieces in dest join back into the archive.
+  void ExpectJoinsBack(plat::IUserInteraction& with) {
+    ASSERT_EQ(t::JoinPieces(dest, "2612071030", dir / "joined.lzh", with), 1);
+    EXPECT_TRUE(ReadFile(dir / "joined.lzh") == data);
   }
 
   std::string data;
 };
 
 TEST_F(PiecesTest, FixedSizeOf144MegabytesMakesThreePiecesThatJoinBack) {
-  t::PieceWriterContext ctx;
-  ctx.splitEnabled = true;
-  ctx.splitMode = t::kSplitFixedSize;
-  ctx.pieceSize = 1.44;
+  t::PieceWriterContext ctx = Fixed(1.44);
   EXPECT_EQ(t::NominalPieceSize(1.44, true, 3000000), 1440000);
   int pieces = 0;
   ASSERT_EQ(Write(ctx, &pieces), 1);
@@ -57,11 +60,8 @@ TEST_F(PiecesTest, FixedSizeOf144MegabytesMakesThreePiecesThatJoinBack) {
   EXPECT_EQ(Texts(), std::vector<std::string>(2, "次のメディアを挿入してください\r\n準備ができたらOKを押してください"));
   EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsOk | plat::kIconInformation);
 
-  ASSERT_EQ(t::JoinPieces(dest, "2612071030", dir / "joined.lzh", ui), 1);
-  EXPECT_TRUE(ReadFile(dir / "joined.lzh") == data);
-  // The pieces stay; joining again rebuilds the same archive.
-  ASSERT_EQ(t::JoinPieces(dest, "2612071030", dir / "joined.lzh", ui), 1);
-  EXPECT_TRUE(ReadFile(dir / "joined.lzh") == data);
+  ExpectJoinsBack(ui);
+  ExpectJoinsBack(ui);  // the pieces stay: joining again rebuilds the same archive
 
   // A missing middle piece: no archive, no message.
   ASSERT_TRUE(plat::DeleteFile(dest + "b002_2612071030.lzh"));
@@ -73,9 +73,7 @@ TEST_F(PiecesTest, FixedSizeOf144MegabytesMakesThreePiecesThatJoinBack) {
 }
 
 TEST_F(PiecesTest, WithoutSplittingTheArchiveIsOnePieceIfTheMediumHoldsIt) {
-  t::PieceWriterContext ctx;
-  ctx.splitMode = t::kSplitFixedSize;
-  ctx.pieceSize = 1.44;
+  t::PieceWriterContext ctx = Fixed(1.44, false);
   ctx.freeSpace = [](const std::string&) { return int64_t{3000000}; };
   ASSERT_EQ(Write(ctx), 1);
   EXPECT_EQ(SizeOf(dest + "e001_2612071030.lzh"), 3000000);
@@ -85,16 +83,12 @@ TEST_F(PiecesTest, WithoutSplittingTheArchiveIsOnePieceIfTheMediumHoldsIt) {
   ctx.freeSpace = [](const std::string&) { return int64_t{2999999}; };
   ui.QueueAnswer(plat::kAnswerCancel);
   EXPECT_EQ(Write(ctx), 0);
-  ASSERT_EQ(ui.Messages().size(), 1u);
-  EXPECT_EQ(ui.Messages()[0].text, "指定された空き容量がありません\r\n別のメディアを挿入してください");
+  EXPECT_EQ(Texts(), std::vector<std::string>{"指定された空き容量がありません\r\n別のメディアを挿入してください"});
   EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsRetryCancel | plat::kIconInformation);
 }
 
 TEST_F(PiecesTest, FixedSizeComparesTheNominalSizeAlsoForTheLastPiece) {
-  t::PieceWriterContext ctx;
-  ctx.splitEnabled = true;
-  ctx.splitMode = t::kSplitFixedSize;
-  ctx.pieceSize = 1.44;
+  t::PieceWriterContext ctx = Fixed(1.44);
   int calls = 0;
   // Room for two pieces, then a medium with 500,000 bytes while 120,000
   // remain: asked all the same; Retry with a larger medium goes on.
@@ -153,15 +147,11 @@ TEST_F(PiecesTest, UntilFullFillsEachSmallMediumAndIgnoresThePieceSize) {
   std::vector<std::string> expected{t::kNextMediumText, t::kNoFreeSpaceText, t::kNextMediumText, t::kNextMediumText};
   EXPECT_EQ(Texts(), expected);
   EXPECT_EQ(ui.Messages()[1].style, plat::kButtonsRetryCancel | plat::kIconError);
-  ASSERT_EQ(t::JoinPieces(dest, "2612071030", dir / "joined.lzh", ui), 1);
-  EXPECT_TRUE(ReadFile(dir / "joined.lzh") == data);
+  ExpectJoinsBack(ui);
 }
 
 TEST_F(PiecesTest, AMediumThatIsGoneIsAskedForAgainAndNoBytesAreLost) {
-  t::PieceWriterContext ctx;
-  ctx.splitEnabled = true;
-  ctx.splitMode = t::kSplitFixedSize;
-  ctx.pieceSize = 2;
+  t::PieceWriterContext ctx = Fixed(2);
   ctx.freeSpace = [](const std::string&) { return int64_t{1} << 40; };  // far beyond 32 bits
   // The destination vanishes: the piece cannot be created.
   const std::string gone = dest;
@@ -185,8 +175,7 @@ TEST_F(PiecesTest, AMediumThatIsGoneIsAskedForAgainAndNoBytesAreLost) {
   EXPECT_EQ(restorer.Messages()[0].style, plat::kButtonsRetryCancel | plat::kIconError);
   EXPECT_EQ(SizeOf(dest + "b001_" + kName), 2000000);
   EXPECT_EQ(SizeOf(dest + "e002_" + kName), 1000000);
-  ASSERT_EQ(t::JoinPieces(dest, "2612071030", dir / "joined.lzh", restorer), 1);
-  EXPECT_TRUE(ReadFile(dir / "joined.lzh") == data);
+  ExpectJoinsBack(restorer);
 }
 
 #ifndef _WIN32
@@ -195,10 +184,7 @@ TEST_F(PiecesTest, AMediumThatIsGoneIsAskedForAgainAndNoBytesAreLost) {
 // writes the same bytes again.
 TEST_F(PiecesTest, APieceThatBreaksOffIsRemovedAndWrittenAgain) {
   ASSERT_EQ(quztest::RunCommand("ln -s /dev/full " + quztest::Quote(quztest::HostPath(dest + "b001_" + kName))), 0);
-  t::PieceWriterContext ctx;
-  ctx.splitEnabled = true;
-  ctx.splitMode = t::kSplitFixedSize;
-  ctx.pieceSize = 2;
+  t::PieceWriterContext ctx = Fixed(2);
   ctx.freeSpace = [](const std::string&) { return int64_t{1} << 40; };
   ui.QueueAnswer(plat::kAnswerRetry);
   ASSERT_EQ(Write(ctx), 1);
@@ -206,8 +192,7 @@ TEST_F(PiecesTest, APieceThatBreaksOffIsRemovedAndWrittenAgain) {
   EXPECT_EQ(ui.Messages()[0].text, "空き容量がありません\r\n別のメディアを挿入してください");
   EXPECT_EQ(SizeOf(dest + "b001_" + kName), 2000000);
   EXPECT_EQ(SizeOf(dest + "e002_" + kName), 1000000);
-  ASSERT_EQ(t::JoinPieces(dest, "2612071030", dir / "joined.lzh", ui), 1);
-  EXPECT_TRUE(ReadFile(dir / "joined.lzh") == data);
+  ExpectJoinsBack(ui);
 
   // Cancelled instead: the writer fails and no broken piece is left.
   ASSERT_EQ(quztest::RunCommand("rm -f " + quztest::Quote(quztest::HostPath(dest + "b001_" + kName)) + " && ln -s /dev/full " +

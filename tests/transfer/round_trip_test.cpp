@@ -66,8 +66,7 @@ class RoundTripTest : public TransferTest {
     r.candidateTime = quz::kAllNewestTime;
     const std::string out = dir / (outName + "\\");
     quz::RestoreCounts c = quz::RestoreToFolder(ctx, r, out);
-    EXPECT_EQ(c.restored, 4);
-    EXPECT_EQ(c.failed, 0);
+    EXPECT_EQ(restoretest::Done(c), std::make_pair(4, 0));
     for (const auto& [name, contents] : expected) EXPECT_TRUE(ReadFile(out + name) == contents) << name;
     // The temp image is not part of an export; the fragments are.
     EXPECT_FALSE(Exists(rebuilt + "mail.mbx\\~temp.dat"));
@@ -103,8 +102,7 @@ TEST_F(RoundTripTest, PackedExportIsOnePieceThatImportsAndRestores) {
   EXPECT_EQ(e.text.substr(e.text.find("のファイルを")), std::string("のファイルを") + size + "に圧縮して" + dest + "に書き出しました");
   // The staged copies are gone; their folders stay, empty.
   EXPECT_FALSE(Exists(work + "2612071030\\mail.mbx\\0000000.dat"));
-  plat::FileStatus st;
-  EXPECT_TRUE(plat::GetFileStatus(work + "2612071030\\mail.mbx", st) && st.isDirectory);
+  EXPECT_TRUE(quztest::IsFolder(work + "2612071030\\mail.mbx"));
   EXPECT_EQ(ctx.lastExportTime, transfertest::kT0);
 
   t::ImportResult r = Import(dest);
@@ -112,11 +110,9 @@ TEST_F(RoundTripTest, PackedExportIsOnePieceThatImportsAndRestores) {
   EXPECT_EQ(r.problems, 0);
   // The piece was gathered in the work folder, joined and unpacked.
   EXPECT_TRUE(Exists(work + "e001_2612071030.lzh"));
-  auto shown = ui.Messages();
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].text, "この分割ファイルは正常に結合・復元されました");
-  EXPECT_EQ(shown[0].caption, work + "2612071030.lzh");
-  EXPECT_EQ(shown[1].text, "完了しました");
+  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
+            (std::vector<std::string>{work + "2612071030.lzh | この分割ファイルは正常に結合・復元されました",
+                                      "ファイル組込み | 完了しました"}));
   ExpectRestoresExactly();
 
   // A second packed export with nothing new: no archive, not a failure.
@@ -237,11 +233,9 @@ TEST_F(RoundTripTest, AMissingWorkFolderIsMadeWhenNeededAndOneThatCannotBeIsTold
   const size_t before = ui.Messages().size();
   r = Import(dest);
   EXPECT_EQ(r.problems, e.pieces);
-  auto shown = ui.Messages();
-  ASSERT_EQ(shown.size(), before + 2);
-  EXPECT_EQ(shown[before].text, "フォルダを作れません");
-  EXPECT_EQ(shown[before].caption, blocked + "\\");
-  EXPECT_EQ(shown[before + 1].text, "完了しました");
+  auto shown = quztest::CaptionsAndTexts(ui.Messages());
+  EXPECT_EQ(std::vector<std::string>(shown.begin() + before, shown.end()),
+            (std::vector<std::string>{blocked + "\\ | フォルダを作れません", "ファイル組込み | 完了しました"}));
 
   // The packed export is told the same, once, and keeps the last export
   // time.
@@ -249,10 +243,9 @@ TEST_F(RoundTripTest, AMissingWorkFolderIsMadeWhenNeededAndOneThatCannotBeIsTold
   ctx.workFolder = blocked;
   e = t::RunExport(ctx);
   EXPECT_EQ(e.ok, 0);
-  shown = ui.Messages();
+  shown = quztest::CaptionsAndTexts(ui.Messages());
   ASSERT_EQ(shown.size(), before + 3);
-  EXPECT_EQ(shown.back().text, "フォルダを作れません");
-  EXPECT_EQ(shown.back().caption, blocked + "\\");
+  EXPECT_EQ(shown.back(), blocked + "\\ | フォルダを作れません");
   EXPECT_EQ(ctx.lastExportTime, transfertest::kT0);
 }
 

@@ -49,8 +49,9 @@ TEST_F(QuzctlWatchTest, AChangedFileIsSavedWhileItWatchesAndTheCatalogueIsWritte
   const std::string err = dir / "stderr.txt";
   const std::string pidFile = dir / "pid.txt";
 #ifdef _WIN32
-  // Ends by itself; long enough for a slow start.
-  const std::string line = Quote(quztest::HostPath(exe)) + " watch --seconds 25 2>" +
+  // Ends by itself after its first folder check (or a minute, should none
+  // come).
+  const std::string line = Quote(quztest::HostPath(exe)) + " watch --checks 1 --seconds 60 2>" +
                            Quote(quztest::HostPath(err));
 #else
   // Runs until interrupted, as from a terminal.

@@ -34,8 +34,8 @@ bool Eventually(Condition condition, uint32_t limitMs = 30000) {
 
 // The worker's waits, shortened from a second each: a folder waits
 // kSettleMs before its check, and nothing is queued for kPauseMs after it.
-constexpr uint32_t kSettleMs = 400;
-constexpr uint32_t kPauseMs = 200;
+constexpr uint32_t kSettleMs = 200;
+constexpr uint32_t kPauseMs = 100;
 // Long enough for a folder check to have followed a change, had one been
 // allowed.
 constexpr uint32_t kCheckWouldHaveRun = 2 * (kSettleMs + kPauseMs) + 500;
@@ -125,10 +125,7 @@ TEST_F(WatcherTest, ABurstOfChangesCausesOneFolderCheck) {
   EXPECT_EQ(watched[0].kind, quz::kWatchContents);
 
   // Ten writes well within the wait before the check.
-  for (int i = 0; i < 10; ++i) {
-    Change(data + "mail.box", "burst " + std::to_string(i), 1100000000 + i);
-    plat::Sleep(10);
-  }
+  for (int i = 0; i < 10; ++i) Change(data + "mail.box", "burst " + std::to_string(i), 1100000000 + i);
   ASSERT_TRUE(Eventually([this] { return Checks() >= 1; }));
   plat::Sleep(kCheckWouldHaveRun);
   EXPECT_EQ(Checks(), 1);
@@ -164,16 +161,6 @@ TEST_F(WatcherTest, AChangeWhileChecksMayNotRunIsHandledAfterwards) {
     ASSERT_TRUE(Eventually([&] { return Checks() > before; }));
     EXPECT_EQ(SavedTime(data + "a.txt"), mtime);
   }
-}
-
-TEST_F(WatcherTest, AFullCheckDoesNotStartWhileAFolderCheckRuns) {
-  MakeTarget(data, "a.txt");
-  state.changeCheckRunning = 1;
-  EXPECT_FALSE(quz::StartFullCheck(context));
-  EXPECT_EQ(context.checkRunning.load(), 0);
-  state.changeCheckRunning = 0;
-  EXPECT_TRUE(quz::StartFullCheck(context));
-  EXPECT_TRUE(quz::WaitForCheck(context));
 }
 
 TEST_F(WatcherTest, ANewFolderEntryRebuildsTheWatchList) {
