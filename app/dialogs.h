@@ -2,6 +2,7 @@
 // and the backup history.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,24 @@ class CProgressDlg : public plat::Dialog {
   void PaintBarNow();
   int lastPercent_ = 0;
   std::string lastCaption_ = "処理中";
+};
+
+// A progress window over a long step, opened the first time progress is
+// shown and closed when the step ends.
+class ProgressOnDemand {
+ public:
+  // Opens the window over `owner` unless it is open, shows it again if it
+  // was hidden, and shows `percent` and `caption`.  Nothing is shown when
+  // it cannot be opened.
+  void Show(HWND owner, int percent, const std::string& caption);
+  // Hides it while something else takes the user's attention, and shows
+  // it again.
+  void SetVisible(bool visible);
+  void Close();
+  HWND Handle() const { return dialog_ ? dialog_->Handle() : nullptr; }
+
+ private:
+  std::unique_ptr<CProgressDlg> dialog_;
 };
 
 // The backup history ("quz - バックアップ履歴"): the history file as a

@@ -75,4 +75,27 @@ void CProgressDlg::OnTimer(UINT_PTR id) {
   SetProgress(lastPercent_, "処理中");
 }
 
+void ProgressOnDemand::Show(HWND owner, int percent, const std::string& caption) {
+  if (!dialog_) {
+    dialog_ = std::make_unique<CProgressDlg>();
+    if (!dialog_->Open(owner)) {
+      dialog_.reset();
+      return;
+    }
+  } else if (!IsWindowVisible(dialog_->Handle())) {
+    ShowWindow(dialog_->Handle(), SW_SHOWNOACTIVATE);
+  }
+  dialog_->SetProgress(percent, caption);
+}
+
+void ProgressOnDemand::SetVisible(bool visible) {
+  if (dialog_) ShowWindow(dialog_->Handle(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+void ProgressOnDemand::Close() {
+  if (!dialog_) return;
+  dialog_->Destroy();
+  dialog_.reset();
+}
+
 }  // namespace quz

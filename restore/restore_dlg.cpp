@@ -108,10 +108,7 @@ void CRestoreDlg::OnDestroy() {
   filler_.Stop();
   loader_.Stop();
   StopTimer(kOpenTimer);
-  if (progress_) {
-    progress_->Destroy();
-    progress_.reset();
-  }
+  progress_.Close();
 }
 
 // ---------------------------------------------------------------- loading
@@ -350,21 +347,10 @@ void CRestoreDlg::AddCandidates(const std::vector<RestoreCandidate>& found) {
   }
 }
 
-void CRestoreDlg::ShowProgress(int percent) {
-  if (!progress_) {
-    progress_ = std::make_unique<CProgressDlg>();
-    if (!progress_->Open(Handle())) {
-      progress_.reset();
-      return;
-    }
-  }
-  progress_->SetProgress(percent, kProgressText);
-}
+void CRestoreDlg::ShowProgress(int percent) { progress_.Show(Handle(), percent, kProgressText); }
 
 void CRestoreDlg::CloseProgressWhenIdle() {
-  if (Busy() || !progress_) return;
-  progress_->Destroy();
-  progress_.reset();
+  if (!Busy()) progress_.Close();
 }
 
 std::vector<int32_t> CRestoreDlg::SelectedEntries() const {

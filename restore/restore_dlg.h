@@ -82,7 +82,7 @@ class CRestoreInteraction : public plat::IUserInteraction {
 
  private:
   HWND owner_;
-  std::unique_ptr<CProgressDlg> progress_;
+  ProgressOnDemand progress_;
 };
 
 class CRestoreDlg : public plat::Dialog {
@@ -108,7 +108,7 @@ class CRestoreDlg : public plat::Dialog {
   // How many loads have ended, for those that wait for one.
   int LoadsDone() const { return loadsDone_; }
   // The progress window of the loading and the listing, while it shows.
-  HWND ProgressWindow() const { return progress_ ? progress_->Handle() : nullptr; }
+  HWND ProgressWindow() const { return progress_.Handle(); }
 
  protected:
   bool OnInitDialog() override;
@@ -175,7 +175,7 @@ class CRestoreDlg : public plat::Dialog {
   plat::ListView candidateList_;
   plat::ImageList images_;
   int rootImage_ = -1, driveImage_ = -1, folderImage_ = -1;
-  std::unique_ptr<CProgressDlg> progress_;
+  ProgressOnDemand progress_;
   // Last, so that the workers stop before anything they use goes.  The
   // window waits for the loading, which runs at the window's own priority;
   // the lists fill below it.

@@ -121,46 +121,29 @@ namespace {
 // question is asked, so that it covers no part of it.
 class ProgressAside {
  public:
-  explicit ProgressAside(CProgressDlg* progress) : progress_(progress) {
-    if (progress_) ShowWindow(progress_->Handle(), SW_HIDE);
-  }
-  ~ProgressAside() {
-    if (progress_) ShowWindow(progress_->Handle(), SW_SHOWNOACTIVATE);
-  }
+  explicit ProgressAside(ProgressOnDemand& progress) : progress_(progress) { progress_.SetVisible(false); }
+  ~ProgressAside() { progress_.SetVisible(true); }
   ProgressAside(const ProgressAside&) = delete;
   ProgressAside& operator=(const ProgressAside&) = delete;
 
  private:
-  CProgressDlg* progress_;
+  ProgressOnDemand& progress_;
 };
 }  // namespace
 
 int CRestoreInteraction::Message(const std::string& text, const std::string& caption, unsigned style) {
-  ProgressAside aside(progress_.get());
+  ProgressAside aside(progress_);
   return plat::ShowMessage(owner_, text, caption, style);
 }
 
 plat::OverwriteAnswer CRestoreInteraction::AskOverwrite(const plat::OverwriteQuestion& question) {
-  ProgressAside aside(progress_.get());
+  ProgressAside aside(progress_);
   COverwriteDlg dialog(question);
   return COverwriteDlg::AnswerOf(dialog.DoModal(owner_));
 }
 
-void CRestoreInteraction::Progress(int percent, const std::string& caption) {
-  if (!progress_) {
-    progress_ = std::make_unique<CProgressDlg>();
-    if (!progress_->Open(owner_)) {
-      progress_.reset();
-      return;
-    }
-  }
-  progress_->SetProgress(percent, caption);
-}
+void CRestoreInteraction::Progress(int percent, const std::string& caption) { progress_.Show(owner_, percent, caption); }
 
-void CRestoreInteraction::CloseProgress() {
-  if (!progress_) return;
-  progress_->Destroy();
-  progress_.reset();
-}
+void CRestoreInteraction::CloseProgress() { progress_.Close(); }
 
 }  // namespace quz

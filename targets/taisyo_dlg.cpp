@@ -355,22 +355,9 @@ void CTaisyoDlg::CancelSizeSort() {
   CloseSortProgress();
 }
 
-void CTaisyoDlg::ShowSortProgress(int percent) {
-  if (!sortProgress_) {
-    sortProgress_ = std::make_unique<CProgressDlg>();
-    if (!sortProgress_->Open(Handle())) {
-      sortProgress_.reset();
-      return;
-    }
-  }
-  sortProgress_->SetProgress(percent, "処理中");
-}
+void CTaisyoDlg::ShowSortProgress(int percent) { sortProgress_.Show(Handle(), percent, "処理中"); }
 
-void CTaisyoDlg::CloseSortProgress() {
-  if (!sortProgress_) return;
-  sortProgress_->Destroy();
-  sortProgress_.reset();
-}
+void CTaisyoDlg::CloseSortProgress() { sortProgress_.Close(); }
 
 // ---- the timer
 

@@ -90,7 +90,7 @@ class CTaisyoDlg : public plat::Dialog, public ITargetView {
   CListIcons icons_;
   plat::ListView list_;
   CProgressDlg checkProgress_;
-  std::unique_ptr<CProgressDlg> sortProgress_;
+  ProgressOnDemand sortProgress_;
   plat::UniqueIcon bigIcon_, smallIcon_;
   bool isShown_ = false;
   // Set by a full check that changed the catalogue, from its own thread;

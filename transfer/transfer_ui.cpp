@@ -3,29 +3,14 @@
 namespace quz::transfer {
 
 int CTransferUi::Message(const std::string& text, const std::string& caption, unsigned style) {
-  if (progress_) ShowWindow(progress_->Handle(), SW_HIDE);
+  progress_.SetVisible(false);
   return plat::ShowMessage(window_, text, caption, style);
 }
 
-void CTransferUi::Progress(int percent, const std::string& caption) {
-  if (!progress_) {
-    progress_ = std::make_unique<CProgressDlg>();
-    if (!progress_->Open(window_)) {
-      progress_.reset();
-      return;
-    }
-  } else if (!IsWindowVisible(progress_->Handle())) {
-    ShowWindow(progress_->Handle(), SW_SHOWNOACTIVATE);
-  }
-  progress_->SetProgress(percent, caption);
-}
+void CTransferUi::Progress(int percent, const std::string& caption) { progress_.Show(window_, percent, caption); }
 
 void CTransferUi::EnableWindow(bool enable) { ::EnableWindow(window_, enable ? TRUE : FALSE); }
 
-void CTransferUi::CloseProgress() {
-  if (!progress_) return;
-  progress_->Destroy();
-  progress_.reset();
-}
+void CTransferUi::CloseProgress() { progress_.Close(); }
 
 }  // namespace quz::transfer

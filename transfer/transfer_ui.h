@@ -33,11 +33,11 @@ class CTransferUi : public plat::IUserInteraction, public IArchiverWindow {
 
   void CloseProgress();
   // The progress window while it is open, for the tests.
-  HWND ProgressWindow() const { return progress_ ? progress_->Handle() : nullptr; }
+  HWND ProgressWindow() const { return progress_.Handle(); }
 
  private:
   HWND window_;
-  std::unique_ptr<CProgressDlg> progress_;
+  ProgressOnDemand progress_;
 };
 
 }  // namespace quz::transfer
