@@ -109,6 +109,8 @@ class CRestoreDlg : public plat::Dialog {
   int LoadsDone() const { return loadsDone_; }
   // The progress window of the loading and the listing, while it shows.
   HWND ProgressWindow() const { return progress_.Handle(); }
+  // The folder tree, for those that read it.
+  const plat::TreeView& Tree() const { return treeView_; }
 
  protected:
   bool OnInitDialog() override;

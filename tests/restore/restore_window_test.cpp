@@ -113,26 +113,17 @@ class RestoreWindowTest : public quztest::MainWindowTest {
 
   // The tree item reached by these labels from the root "全体".
   HTREEITEM TreeItem(const std::vector<std::string>& labels) {
-    HWND tree = Item(IDC_RESTORE_TREE);
-    HTREEITEM item = TreeView_GetRoot(tree);
+    const plat::TreeView& tree = window->Tree();
+    HTREEITEM item = tree.Root();
     for (const std::string& label : labels) {
-      HTREEITEM child = TreeView_GetChild(tree, item);
-      while (child && TreeText(child) != label) child = TreeView_GetNextSibling(tree, child);
+      HTREEITEM child = tree.FirstChild(item);
+      while (child && TreeText(child) != label) child = tree.NextSibling(child);
       if (!child) return nullptr;
       item = child;
     }
     return item;
   }
-  std::string TreeText(HTREEITEM item) {
-    char text[512] = {};
-    TVITEMA info{};
-    info.mask = TVIF_TEXT;
-    info.hItem = item;
-    info.pszText = text;
-    info.cchTextMax = sizeof text;
-    SendMessageA(Item(IDC_RESTORE_TREE), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info));
-    return text;
-  }
+  std::string TreeText(HTREEITEM item) const { return window->Tree().Text(item); }
   int TreeImage(HTREEITEM item) {
     TVITEMA info{};
     info.mask = TVIF_IMAGE;
@@ -142,8 +133,8 @@ class RestoreWindowTest : public quztest::MainWindowTest {
   }
   std::vector<std::string> ChildLabels(const std::vector<std::string>& labels) {
     std::vector<std::string> children;
-    HWND tree = Item(IDC_RESTORE_TREE);
-    for (HTREEITEM c = TreeView_GetChild(tree, TreeItem(labels)); c; c = TreeView_GetNextSibling(tree, c))
+    const plat::TreeView& tree = window->Tree();
+    for (HTREEITEM c = tree.FirstChild(TreeItem(labels)); c; c = tree.NextSibling(c))
       children.push_back(TreeText(c));
     return children;
   }
