@@ -8,7 +8,7 @@
 #include "app/settings.h"
 #include "platform/platform.h"
 #include "resources/resource.h"
-#include "tests/app/screenshot_studio.h"
+#include "tools/screenshots/screenshot_studio.h"
 #include "transfer/kakidashi_dlg.h"
 #include "transfer/kumikomi_dlg.h"
 

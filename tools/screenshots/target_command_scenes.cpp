@@ -6,7 +6,7 @@
 #include "resources/resource.h"
 #include "targets/target_dialogs.h"
 #include "targets/target_edits.h"
-#include "tests/app/screenshot_studio.h"
+#include "tools/screenshots/screenshot_studio.h"
 
 QUZ_SCREENSHOT_SCENE(folder_add1, 160) {
   quz::CFolderAddDlg1 page;

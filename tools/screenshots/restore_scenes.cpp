@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 #include "resources/resource.h"
 #include "restore/restore_dlg.h"
-#include "tests/app/screenshot_studio.h"
+#include "tools/screenshots/screenshot_studio.h"
 
 namespace {
 

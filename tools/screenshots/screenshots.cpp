@@ -17,7 +17,7 @@
 #include "app/settings.h"
 #include "catalogue/file_list_file.h"
 #include "platform/platform.h"
-#include "tests/app/screenshot_studio.h"
+#include "tools/screenshots/screenshot_studio.h"
 
 namespace quzshot {
 

@@ -7,8 +7,7 @@
 //     studio.ShowAndCapture(history, "history");
 //   }
 //
-// and added to the program in its test folder's CMakeLists.txt with
-//   quz_add_screenshot_scenes(SOURCES history_scenes.cpp LIBRARIES ...)
+// and listed in tools/screenshots/CMakeLists.txt.
 // Scenes run in the order of their number (then their name), all in one
 // process, in a Wine virtual desktop; each leaves no window behind.
 #pragma once

@@ -7,7 +7,7 @@
 #include "app/main_wnd.h"
 #include "resources/resource.h"
 #include "targets/taisyo_dlg.h"
-#include "tests/app/screenshot_studio.h"
+#include "tools/screenshots/screenshot_studio.h"
 
 namespace {
 

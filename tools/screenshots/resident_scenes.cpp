@@ -3,7 +3,7 @@
 // windows.
 #include "app/dialogs.h"
 #include "app/paths.h"
-#include "tests/app/screenshot_studio.h"
+#include "tools/screenshots/screenshot_studio.h"
 
 QUZ_SCREENSHOT_SCENE(setup, 10) {
   quz::CSetupDlg setup;

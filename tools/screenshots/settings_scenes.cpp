@@ -4,7 +4,7 @@
 
 #include "settings/settings_sheet.h"
 #include "targets/rule_text.h"
-#include "tests/app/screenshot_studio.h"
+#include "tools/screenshots/screenshot_studio.h"
 #include "tests/support/window_test_support.h"
 
 namespace {
