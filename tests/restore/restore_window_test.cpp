@@ -181,8 +181,6 @@ class RestoreWindowTest : public quztest::MainWindowTest {
     ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   }
 
-  std::string Text(int64_t local) { return quz::CandidateText(local); }
-
   std::unique_ptr<SavedFolder> save;
   std::unique_ptr<quz::CRestoreDlg> window;
   const int64_t day = Seconds(2026, 12, 7);
@@ -208,10 +206,10 @@ TEST_F(RestoreWindowTest, TheTreeTheFilesAndOneCandidatePerSlot) {
   EXPECT_EQ(TreeImage(TreeItem({"C:", "a"})), TreeImage(TreeItem({"C:", "m"})));
   EXPECT_NE(TreeImage(root), TreeImage(TreeItem({"C:"})));
 
+  const std::vector<std::string> xTimes{"全ての最新ファイル", "2026年12月08日09時00分", "2026年12月07日10時00分"};
   Select({"C:", "a"});
   EXPECT_EQ(Files(), (std::vector<std::string>{"x.txt"}));
-  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", Text(day + 86400 + 9 * 3600),
-                                                    Text(day + 10 * 3600)}));
+  EXPECT_EQ(Candidates(), xTimes);
 
   // The drive holds the times of both folders.
   Select({"C:"});
@@ -223,8 +221,7 @@ TEST_F(RestoreWindowTest, TheTreeTheFilesAndOneCandidatePerSlot) {
   EXPECT_EQ(Files(), (std::vector<std::string>{"C:\\a\\x.txt", "C:\\m\\in.mbx"}));
   EXPECT_TRUE(Candidates().empty());
   SelectFiles({"C:\\a\\x.txt"});
-  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", Text(day + 86400 + 9 * 3600),
-                                                    Text(day + 10 * 3600)}));
+  EXPECT_EQ(Candidates(), xTimes);
   SelectFiles({"C:\\a\\x.txt", "C:\\m\\in.mbx"});
   EXPECT_EQ(Candidates().size(), 4u);
   SelectFiles({});
@@ -287,7 +284,7 @@ TEST_F(RestoreWindowTest, AnotherFolderWhileTheListsFillStartsOverCleanly) {
   Choose({"C:", "small"});
   Settle();
   EXPECT_EQ(Files(), (std::vector<std::string>{"s.txt"}));
-  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", Text(day + 2 * 86400)}));
+  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", "2026年12月09日00時00分"}));
 
   // Replaced while its results come in.
   Choose({"C:", "big"});
@@ -307,7 +304,7 @@ TEST_F(RestoreWindowTest, AnotherFolderWhileTheListsFillStartsOverCleanly) {
   std::vector<std::string> candidates = Candidates();
   EXPECT_EQ(candidates.size(), 1u + kFiles / 5);
   ASSERT_GT(candidates.size(), 1u);
-  EXPECT_EQ(candidates[1], Text(day + 60 * (kFiles - 5)));
+  EXPECT_EQ(candidates[1], "2026年12月08日00時55分");
   EXPECT_EQ(window->ProgressWindow(), nullptr);
 
   // Closing while the lists fill stops the worker.
@@ -340,31 +337,11 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
     results.push_back({WindowText(d.Item(IDC_RESULT_RESTORED)), WindowText(d.Item(IDC_RESULT_FAILED))});
     Click(d.Handle(), IDOK);
   };
-  auto into = [](const std::string& folder) {
-    return [folder](plat::Dialog& d) {
-      SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), folder.c_str());
-      Click(d.Handle(), IDOK);
-    };
-  };
-
-  // A folder elsewhere at a chosen time: the folder itself under the
-  // destination, with its subfolder.
-  Select(docs);
-  SelectCandidate(Text(t1));
-  {
-    DialogScript script;
-    script.Queue(IDD_RESTORE_FOLDER, into(dir / "out1"));
-    script.Queue(IDD_RESTORE_RESULT, result);
-    Click(window->Handle(), IDC_RESTORE_ELSEWHERE);
-    EXPECT_TRUE(script.Done());
-  }
-  EXPECT_TRUE(quztest::ReadFile(dir / "out1\\docs\\a.txt") == a1);
-  EXPECT_TRUE(quztest::ReadFile(dir / "out1\\docs\\sub\\c.txt") == c1);
-  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, quz::kRestoreFolderKey), dir / "out1");
 
   // Single files elsewhere at "全ての最新ファイル", the differential one
-  // rebuilt from its fragments: they land directly in the destination, which
-  // the folder dialog offers again.
+  // rebuilt from its fragments: they land directly in the destination.  The
+  // folder dialog offers the last destination and keeps the new one.
+  ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, dir / "last", quz::kRestoreFolderKey));
   Select({});
   SelectFiles({a, mail});
   SelectCandidate("全ての最新ファイル");
@@ -377,25 +354,26 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
       SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), "");
       Click(d.Handle(), IDOK);
       EXPECT_TRUE(IsWindow(d.Handle()));
-      into(dir / "out2\\")(d);
+      SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), (dir / "out").c_str());
+      Click(d.Handle(), IDOK);
     });
     script.Queue(IDD_RESTORE_RESULT, result);
     Click(window->Handle(), IDC_RESTORE_ELSEWHERE);
     EXPECT_TRUE(script.Done());
-    EXPECT_EQ(offered, dir / "out1");
+    EXPECT_EQ(offered, dir / "last");
   }
-  EXPECT_TRUE(quztest::ReadFile(dir / "out2\\a.txt") == a2);
-  EXPECT_TRUE(quztest::ReadFile(dir / "out2\\in.mbx") == m2);
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, quz::kRestoreFolderKey), dir / "out");
+  EXPECT_TRUE(quztest::ReadFile(dir / "out\\a.txt") == a2);
+  EXPECT_TRUE(quztest::ReadFile(dir / "out\\in.mbx") == m2);
   ASSERT_EQ(ui.Boxes().size(), 1u);  // the refused folder
   EXPECT_EQ(results[0], (std::vector<std::string>{"2個のファイルを復元しました", "復元処理は正常に終了しました"}));
-  EXPECT_EQ(results[1], (std::vector<std::string>{"2個のファイルを復元しました", "復元処理は正常に終了しました"}));
 
   // In place at the earlier time: the warning, then the overwrite dialog
   // for each file that is there; "いいえ" keeps the file and counts it.
   quztest::WriteFile(a, "changed a");
   quztest::WriteFile(mail, "changed mail");
   SelectFiles({a, mail});
-  SelectCandidate(Text(t1));
+  SelectCandidate("2026年12月07日10時00分");
   std::vector<std::vector<std::string>> asked;
   auto answer = [&](int button) {
     return [&asked, button](plat::Dialog& d) {
@@ -418,11 +396,11 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
   EXPECT_TRUE(quztest::ReadFile(mail) == "changed mail");
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[0][0], "a.txt");
-  EXPECT_EQ(asked[0][1], quz::OverwriteSizeText(static_cast<int64_t>(a1.size()), false));
+  EXPECT_EQ(asked[0][1], "サイズ : 2.93KB");
   EXPECT_EQ(asked[1][0], "in.mbx");
   EXPECT_EQ(asked[1][1], "サイズ : (差分保存のため不明)");
   EXPECT_EQ(asked[1][2], "更新日時 : (差分保存のため不明)");
-  EXPECT_EQ(results[2], (std::vector<std::string>{"1個のファイルを復元しました",
+  EXPECT_EQ(results[1], (std::vector<std::string>{"1個のファイルを復元しました",
                                                   "1個のファイルの復元に失敗したかキャンセルされました"}));
 
   // A whole folder in place at "全ての最新ファイル": "全て上書き" answers the

@@ -196,56 +196,6 @@ ScriptedUi::~ScriptedUi() {
   plat::SetMenuResponder(nullptr);
 }
 
-void ScriptedUi::QueueAnswer(int answer) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  answers_.push_back(answer);
-}
-
-void ScriptedUi::QueueFolder(std::optional<std::string> folder) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  folders_.push_back(std::move(folder));
-}
-
-void ScriptedUi::QueueFiles(std::optional<std::vector<std::string>> files) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  files_.push_back(std::move(files));
-}
-
-void ScriptedUi::QueueMenuCommand(int command) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  menuCommands_.push_back(command);
-}
-
-void ScriptedUi::SetSpecialFolder(int csidl, const std::string& path) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  specialFolders_[csidl] = path;
-}
-
-std::vector<ScriptedUi::Box> ScriptedUi::Boxes() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return boxes_;
-}
-
-std::vector<std::pair<std::string, std::string>> ScriptedUi::Opened() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return opened_;
-}
-
-std::vector<std::vector<std::string>> ScriptedUi::Menus() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return menus_;
-}
-
-int ScriptedUi::FoldersAsked() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return foldersAsked_;
-}
-
-std::vector<std::string> ScriptedUi::FileFiltersAsked() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return filters_;
-}
-
 // ---- the fixture
 
 void WindowTest::SetUp() {
