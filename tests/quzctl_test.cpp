@@ -28,25 +28,23 @@ class QuzctlTest : public ::testing::Test {
 };
 
 TEST_F(QuzctlTest, ConfigWritesReadsAndDeletesInTheFileFormat) {
-  std::string out;
+  const std::string folder = "Z:\\バックアップ\\ソフト\\";
   EXPECT_EQ(Run({"config", "チェック間隔", "300"}), 0);
-  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[チェック間隔]300\r\n");
-  EXPECT_EQ(Run({"config", "quz保存先フォルダ", "Z:\\バックアップ\\ソフト\\"}), 0);
-  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[チェック間隔]300\r\n[quz保存先フォルダ]Z:\\バックアップ\\ソフト\\\r\n");
-
-  EXPECT_EQ(Run({"config", "チェック間隔"}, &out), 0);
-  EXPECT_EQ(out, "300\n");
-  EXPECT_EQ(Run({"config", "quz保存先フォルダ"}, &out), 0);
-  EXPECT_EQ(out, "Z:\\バックアップ\\ソフト\\\n");
-  EXPECT_EQ(Run({"config", "存在しないキー"}, &out), 0);
-  EXPECT_EQ(out, "");
-
+  EXPECT_EQ(Run({"config", "quz保存先フォルダ", folder}), 0);
   EXPECT_EQ(Run({"config", "チェック間隔", "600"}), 0);
-  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[チェック間隔]600\r\n[quz保存先フォルダ]Z:\\バックアップ\\ソフト\\\r\n");
-  EXPECT_EQ(Run({"config", "--delete", "チェック間隔"}), 0);
-  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[quz保存先フォルダ]Z:\\バックアップ\\ソフト\\\r\n");
-  EXPECT_EQ(Run({"config", "--delete", "チェック間隔"}), 0);  // absent: nothing changes
-  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[quz保存先フォルダ]Z:\\バックアップ\\ソフト\\\r\n");
+  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[チェック間隔]600\r\n[quz保存先フォルダ]" + folder + "\r\n");
+  const std::pair<std::string, std::string> reads[] = {
+      {"チェック間隔", "600\n"}, {"quz保存先フォルダ", folder + "\n"}, {"存在しないキー", ""}};
+  for (const auto& [key, value] : reads) {
+    std::string out;
+    EXPECT_EQ(Run({"config", key}, &out), 0);
+    EXPECT_EQ(out, value) << key;
+  }
+  // A second delete finds nothing and changes nothing.
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(Run({"config", "--delete", "チェック間隔"}), 0);
+    EXPECT_EQ(ReadFile(dir / "quz.ini"), "[quz保存先フォルダ]" + folder + "\r\n");
+  }
 }
 
 TEST_F(QuzctlTest, UsageErrorsExitWithTwoAndOneLine) {
