@@ -54,15 +54,12 @@ void Press(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK,
 // text replacing the selection (Wine's ANSI edit control reads a WM_CHAR
 // byte by byte and would split it).  `after` runs after every character.
 void Type(HWND edit, const std::string& text, const std::function<void()>& after = nullptr) {
-  for (size_t i = 0; i < text.size();) {
-    const size_t length = quz::CharLength(text, i);
-    if (length == 2) {
-      const std::string character = text.substr(i, 2);
-      SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(character.c_str()));
-    } else {
+  for (size_t i = 0, length; i < text.size(); i += length) {
+    length = quz::CharLength(text, i);
+    if (length == 2)
+      SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.substr(i, 2).c_str()));
+    else
       SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(text[i]), 1);
-    }
-    i += length;
     if (after) after();
   }
 }
@@ -124,8 +121,9 @@ class TransferWindows : public quztest::MainWindowTest {
   }
 };
 
-TEST_F(TransferWindows, ExportWindowKeepsEveryFieldAsTypedAndItsBoxesEnableTheirControls) {
+TEST_F(TransferWindows, ExportAndSplitSizeWindowsKeepEveryFieldAsTypedAndTheBoxesEnableTheirControls) {
   ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, "1796639400", "最終書き出し日時"));
+  ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, "2.5", "分割詳細設定2"));
   t::CKakidashiDlg window(SaveFolder());
   Run(window, [&](HWND w) {
     EXPECT_EQ(WindowText(w), "更新ファイル書き出し");
@@ -141,8 +139,8 @@ TEST_F(TransferWindows, ExportWindowKeepsEveryFieldAsTypedAndItsBoxesEnableTheir
     // Typed key by key: the setting holds the field after every key, byte
     // for byte, also a name ending in a second byte "\" (表).
     const std::string typed = dir / "書き出しソフト表";
-    HWND destination = GetDlgItem(w, IDC_EXPORT_DESTINATION);
-    Type(destination, typed, [&] { ASSERT_EQ(Setting("書き出し先フォルダ"), Text(w, IDC_EXPORT_DESTINATION)); });
+    Type(GetDlgItem(w, IDC_EXPORT_DESTINATION), typed,
+         [&] { ASSERT_EQ(Setting("書き出し先フォルダ"), Text(w, IDC_EXPORT_DESTINATION)); });
     EXPECT_EQ(Text(w, IDC_EXPORT_DESTINATION), typed);
     EXPECT_EQ(Setting("書き出し先フォルダ"), typed);
 
@@ -169,6 +167,45 @@ TEST_F(TransferWindows, ExportWindowKeepsEveryFieldAsTypedAndItsBoxesEnableTheir
       EXPECT_EQ(Live(w), live);
     }
     EXPECT_TRUE(Checked(w, IDC_EXPORT_PACK));
+
+    // The split-size window: its mode, the size as typed ("abc" is no
+    // number: 0), a reference size picked; cancel keeps both.
+    Details(w, [&](HWND d) {
+      EXPECT_EQ(WindowText(d), "詳細設定");
+      EXPECT_TRUE(Checked(d, IDC_SPLIT_UNTIL_FULL));
+      EXPECT_EQ(Text(d, IDC_SPLIT_SIZE), "2.50");
+      EXPECT_EQ(ComboLines(d, IDC_SPLIT_REFERENCE),
+                (std::vector<std::string>{"01:フロッピーディスク(1.44MB)", "02:フロッピーディスク(1.2MB)",
+                                          "03:CD-R/RW(650MB)", "04:CD-R/RW(700MB)"}));
+      Press(d, IDC_SPLIT_FIXED);
+      Retype(GetDlgItem(d, IDC_SPLIT_SIZE), "abc");
+      Press(d, IDOK);
+    });
+    EXPECT_EQ(window.SplitMode(), 1);
+    EXPECT_EQ(window.PieceSize(), 0.0);
+    EXPECT_EQ(Setting("分割詳細設定1"), "1");
+    EXPECT_EQ(Setting("分割詳細設定2"), "0.00");
+
+    Details(w, [&](HWND d) {
+      EXPECT_TRUE(Checked(d, IDC_SPLIT_FIXED));
+      EXPECT_EQ(Text(d, IDC_SPLIT_SIZE), "0.00");
+      Pick(d, IDC_SPLIT_REFERENCE, 1);
+      EXPECT_EQ(Text(d, IDC_SPLIT_SIZE), "1.20");
+      Press(d, IDC_SPLIT_UNTIL_FULL);
+      Press(d, IDOK);
+    });
+    EXPECT_EQ(window.SplitMode(), 0);
+    EXPECT_DOUBLE_EQ(window.PieceSize(), 1.2);
+    EXPECT_EQ(Setting("分割詳細設定1"), "0");
+    EXPECT_EQ(Setting("分割詳細設定2"), "1.20");
+
+    Details(w, [&](HWND d) {
+      Press(d, IDC_SPLIT_FIXED);
+      Retype(GetDlgItem(d, IDC_SPLIT_SIZE), "9.5");
+      Press(d, IDCANCEL);
+    });
+    EXPECT_EQ(window.SplitMode(), 0);
+    EXPECT_EQ(Setting("分割詳細設定2"), "1.20");
 
     // A drop on the work folder: the first path dropped.
     SendMessageA(GetDlgItem(w, IDC_EXPORT_WORK_FOLDER), WM_DROPFILES,
@@ -236,68 +273,15 @@ TEST_F(TransferWindows, PlainExportFromTheWindowGoesBelowTheFolderAsTypedAndMove
   });
 }
 
-TEST_F(TransferWindows, SplitSizeWindowTakesItsModeTheSizeAsTypedAndTheReferenceSizes) {
-  ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, "0", "分割詳細設定1"));
-  ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, "2.5", "分割詳細設定2"));
-  t::CKakidashiDlg window(SaveFolder());
-  Run(window, [&](HWND w) {
-    Press(w, IDC_EXPORT_PACK);
-    Press(w, IDC_EXPORT_SPLIT);
-    // "abc" is no number: 0.
-    Details(w, [&](HWND d) {
-      EXPECT_EQ(WindowText(d), "詳細設定");
-      EXPECT_TRUE(Checked(d, IDC_SPLIT_UNTIL_FULL));
-      EXPECT_FALSE(Checked(d, IDC_SPLIT_FIXED));
-      EXPECT_EQ(Text(d, IDC_SPLIT_SIZE), "2.50");
-      EXPECT_EQ(ComboLines(d, IDC_SPLIT_REFERENCE),
-                (std::vector<std::string>{"01:フロッピーディスク(1.44MB)", "02:フロッピーディスク(1.2MB)",
-                                          "03:CD-R/RW(650MB)", "04:CD-R/RW(700MB)"}));
-      Press(d, IDC_SPLIT_FIXED);
-      Retype(GetDlgItem(d, IDC_SPLIT_SIZE), "abc");
-      Press(d, IDOK);
-    });
-    EXPECT_EQ(window.SplitMode(), 1);
-    EXPECT_EQ(window.PieceSize(), 0.0);
-    EXPECT_EQ(Setting("分割詳細設定1"), "1");
-    EXPECT_EQ(Setting("分割詳細設定2"), "0.00");
-
-    // The reference sizes, shown with "%.2f".
-    Details(w, [&](HWND d) {
-      EXPECT_TRUE(Checked(d, IDC_SPLIT_FIXED));
-      EXPECT_EQ(Text(d, IDC_SPLIT_SIZE), "0.00");
-      const char* const shown[] = {"1.44", "1.20", "650.00", "700.00"};
-      for (int line = 3; line >= 0; --line) {
-        Pick(d, IDC_SPLIT_REFERENCE, line);
-        EXPECT_EQ(Text(d, IDC_SPLIT_SIZE), shown[line]);
-      }
-      Press(d, IDC_SPLIT_UNTIL_FULL);
-      Press(d, IDOK);
-    });
-    EXPECT_EQ(window.SplitMode(), 0);
-    EXPECT_DOUBLE_EQ(window.PieceSize(), 1.44);
-    EXPECT_EQ(Setting("分割詳細設定1"), "0");
-    EXPECT_EQ(Setting("分割詳細設定2"), "1.44");
-
-    // Cancel keeps both.
-    Details(w, [&](HWND d) {
-      Press(d, IDC_SPLIT_FIXED);
-      Retype(GetDlgItem(d, IDC_SPLIT_SIZE), "9.5");
-      Press(d, IDCANCEL);
-    });
-    EXPECT_EQ(window.SplitMode(), 0);
-    EXPECT_EQ(Setting("分割詳細設定2"), "1.44");
-  });
-}
-
 TEST_F(TransferWindows, PackBoxWithoutTheArchiverShowsTheLoadFailureAndLeavesTheWorkFolderDisabled) {
   ArchiverAway away;
   t::CKakidashiDlg window(SaveFolder());
   Run(window, [&](HWND w) {
     Press(w, IDC_EXPORT_PACK);
+    // The load failure as the archiver tells it (its texts are the
+    // archiver's test).
     ASSERT_EQ(ui.Boxes().size(), 1u);
-    EXPECT_EQ(ui.Boxes()[0].text,
-              "UNLHA32.DLLがロードできません。\r\nこの機能を利用するためには実行ファイルと同じフォルダにUNLHA32.DLLを置く必要があります。");
-    EXPECT_EQ(ui.Boxes()[0].caption, "quz");
+    EXPECT_TRUE(ui.Boxes()[0].text.starts_with("UNLHA32.DLLがロードできません。")) << ui.Boxes()[0].text;
     EXPECT_TRUE(Checked(w, IDC_EXPORT_PACK));
     EXPECT_EQ(Live(w), "000");
   });
@@ -307,26 +291,20 @@ TEST_F(TransferWindows, ImportListFollowsEveryKeystrokeOfTheFolderField) {
   const std::string media = dir / "メディア表";
   ASSERT_TRUE(plat::CreateFolder(media));
   ASSERT_TRUE(plat::CreateFolder(media + "\\2612071030"));
-  for (const char* name : {"2612071030.lzh", "b001_2612071031.lzh", "e002_2612071031.lzh", "notes.txt", "2613071030"})
-    WriteFile(media + "\\" + name, "x");
-  const std::vector<std::string> items{media + "\\2612071030", media + "\\2612071030.lzh",
-                                       media + "\\b001_2612071031.lzh", media + "\\e002_2612071031.lzh"};
+  WriteFile(media + "\\b001_2612071031.lzh", "x");
+  WriteFile(media + "\\notes.txt", "x");
+  const std::vector<std::string> items{media + "\\2612071030", media + "\\b001_2612071031.lzh"};
   ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, dir / "どこにもない", "書き出し先フォルダ"));
   t::CKumikomiDlg window(SaveFolder());
   Run(window, [&](HWND w) {
     EXPECT_EQ(WindowText(w), "quz - 書き出し済みファイル組込");
     EXPECT_EQ(Text(w, IDC_IMPORT_FOLDER), dir / "どこにもない");
     EXPECT_EQ(window.Lines(), std::vector<std::string>{kPlaceholder});
-    // Only the placeholder: "組込" does nothing and says nothing.
-    Press(w, IDC_IMPORT_RUN);
-    EXPECT_FALSE(window.LastResult().ran);
-    EXPECT_TRUE(ui.Boxes().empty());
 
     // Typed key by key: after every key the setting holds the field and the
     // list shows what that folder holds.
     HWND field = GetDlgItem(w, IDC_IMPORT_FOLDER);
     SetWindowTextA(field, "");
-    EXPECT_EQ(window.Lines(), std::vector<std::string>{kPlaceholder});
     int keys = 0;
     Type(field, media, [&] {
       ++keys;
@@ -336,18 +314,12 @@ TEST_F(TransferWindows, ImportListFollowsEveryKeystrokeOfTheFolderField) {
     });
     EXPECT_EQ(Text(w, IDC_IMPORT_FOLDER), media);
     EXPECT_GT(keys, 10);
-    Type(field, "\\");
-    EXPECT_EQ(window.Lines(), items);
-    Type(field, "x");
-    EXPECT_EQ(window.Lines(), std::vector<std::string>{kPlaceholder});
-    SendMessageA(field, WM_CHAR, VK_BACK, 1);
-    EXPECT_EQ(window.Lines(), items);
 
     // A medium changed: the list follows on "リストを更新".
     WriteFile(media + "\\2612071040.lzh", "x");
-    EXPECT_EQ(window.Lines().size(), 4u);
+    EXPECT_EQ(window.Lines().size(), 2u);
     Press(w, IDC_IMPORT_REFRESH);
-    EXPECT_EQ(window.Lines().size(), 5u);
+    EXPECT_EQ(window.Lines().size(), 3u);
 
     // The browser and a drop replace the field and list again.
     ui.QueueFolder(dir.path());
@@ -356,7 +328,7 @@ TEST_F(TransferWindows, ImportListFollowsEveryKeystrokeOfTheFolderField) {
     EXPECT_EQ(window.Lines(), std::vector<std::string>{kPlaceholder});
     SendMessageA(field, WM_DROPFILES, reinterpret_cast<WPARAM>(quztest::MakeDrop({media})), 0);
     EXPECT_EQ(Setting("書き出し先フォルダ"), media);
-    EXPECT_EQ(window.Lines().size(), 5u);
+    EXPECT_EQ(window.Lines().size(), 3u);
 
     Press(w, IDC_IMPORT_HELP);
     ASSERT_EQ(ui.Opened().size(), 1u);
@@ -403,7 +375,8 @@ TEST_F(TransferWindows, ASaveFolderExportedPackedAndSplitForFloppiesIsRebuiltFro
                                         floppy + "\\e003_" + exported.stamp + ".lzh"};
   EXPECT_EQ(quztest::SizeOf(pieces[0]), 1440000);
   EXPECT_EQ(quztest::SizeOf(pieces[1]), 1440000);
-  EXPECT_EQ(quztest::TextsOf(ui.Boxes()), (std::vector<std::string>{t::kNextMediumText, t::kNextMediumText, exported.text}));
+  EXPECT_EQ(quztest::TextsOf(ui.Boxes()),
+            (std::vector<std::string>{t::kNextMediumText, t::kNextMediumText, exported.text}));
 
   // Reopened, the window starts with the pack box unchecked again.
   Run([&] { main->Command(ID_EXPORT); }, [&](HWND w) {
