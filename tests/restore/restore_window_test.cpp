@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -32,11 +30,12 @@ using quztest::WindowText;
 using SavedFolder = restoretest::SaveFolder;
 using restoretest::Seconds;
 
-// Answers the program's own dialogs as their modal loops run: for each
-// template, the actions in order, one for each time it opens.
+// The program's own dialogs as their modal loops run: each step waits for
+// a dialog of its template, in order, and answers it.
+using DialogSteps = std::vector<std::pair<int, std::function<void(plat::Dialog&)>>>;
 class DialogScript {
  public:
-  DialogScript() {
+  explicit DialogScript(DialogSteps steps) : steps_(std::move(steps)) {
     instance_ = this;
     timer_ = SetTimer(nullptr, 0, 20, Fire);
   }
@@ -46,32 +45,23 @@ class DialogScript {
   }
   DialogScript(const DialogScript&) = delete;
   DialogScript& operator=(const DialogScript&) = delete;
-
-  void Queue(int templateId, std::function<void(plat::Dialog&)> action) {
-    actions_[templateId].push_back(std::move(action));
-  }
-  bool Done() const {
-    for (const auto& [id, queue] : actions_)
-      if (!queue.empty()) return false;
-    return true;
-  }
+  bool Done() const { return next_ == steps_.size(); }
 
  private:
   static void CALLBACK Fire(HWND, UINT, UINT_PTR, DWORD) {
     DialogScript* self = instance_;
     plat::Dialog* dialog = plat::Dialog::Current();
-    if (!self || !dialog || dialog->Handle() == self->last_) return;
-    auto it = self->actions_.find(dialog->TemplateId());
-    if (it == self->actions_.end() || it->second.empty()) return;
+    if (!self || self->Done() || !dialog || dialog->Handle() == self->last_ ||
+        dialog->TemplateId() != self->steps_[self->next_].first)
+      return;
     self->last_ = dialog->Handle();
-    auto action = std::move(it->second.front());
-    it->second.pop_front();
-    action(*dialog);
+    self->steps_[self->next_++].second(*dialog);
   }
   static inline DialogScript* instance_ = nullptr;
   UINT_PTR timer_ = 0;
   HWND last_ = nullptr;
-  std::map<int, std::deque<std::function<void(plat::Dialog&)>>> actions_;
+  DialogSteps steps_;
+  size_t next_ = 0;
 };
 
 class RestoreWindowTest : public quztest::MainWindowTest {
@@ -137,11 +127,9 @@ class RestoreWindowTest : public quztest::MainWindowTest {
   // The labels of a folder path below a drive: "C:\a\b" is C:, a, b.
   static std::vector<std::string> Labels(const std::string& folder) {
     std::vector<std::string> labels;
-    size_t start = 0;
-    for (size_t i = 0; i <= folder.size(); ++i) {
-      if (i < folder.size() && folder[i] != '\\') continue;
-      if (i > start) labels.push_back(folder.substr(start, i - start));
-      start = i + 1;
+    for (size_t start = 0, end; start < folder.size(); start = end + 1) {
+      end = std::min(folder.find('\\', start), folder.size());
+      if (end > start) labels.push_back(folder.substr(start, end - start));
     }
     return labels;
   }
@@ -151,6 +139,13 @@ class RestoreWindowTest : public quztest::MainWindowTest {
     std::vector<std::string> files = window->FileLines();
     EXPECT_EQ(SendMessageA(Item(IDC_RESTORE_FILES), LB_GETCOUNT, 0, 0), static_cast<LRESULT>(files.size()));
     return files;
+  }
+  // Presses one of the window's buttons, the dialogs that follow answered
+  // by `steps`; every step must have run.
+  void Press(int button, DialogSteps steps) {
+    DialogScript script(std::move(steps));
+    Click(window->Handle(), button);
+    EXPECT_TRUE(script.Done());
   }
   std::vector<std::string> Candidates() {
     std::vector<std::string> rows;
@@ -345,23 +340,18 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
   Select({});
   SelectFiles({a, mail});
   SelectCandidate("全ての最新ファイル");
-  {
-    DialogScript script;
-    std::string offered;
-    script.Queue(IDD_RESTORE_FOLDER, [&](plat::Dialog& d) {
-      offered = WindowText(d.Item(IDC_RESTORE_DESTINATION));
-      // A folder that is no full path is refused, and the dialog stays.
-      SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), "");
-      Click(d.Handle(), IDOK);
-      EXPECT_TRUE(IsWindow(d.Handle()));
-      SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), (dir / "out").c_str());
-      Click(d.Handle(), IDOK);
-    });
-    script.Queue(IDD_RESTORE_RESULT, result);
-    Click(window->Handle(), IDC_RESTORE_ELSEWHERE);
-    EXPECT_TRUE(script.Done());
-    EXPECT_EQ(offered, dir / "last");
-  }
+  std::string offered;
+  auto into = [&](plat::Dialog& d) {
+    offered = WindowText(d.Item(IDC_RESTORE_DESTINATION));
+    // A folder that is no full path is refused, and the dialog stays.
+    SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), "");
+    Click(d.Handle(), IDOK);
+    EXPECT_TRUE(IsWindow(d.Handle()));
+    SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), (dir / "out").c_str());
+    Click(d.Handle(), IDOK);
+  };
+  Press(IDC_RESTORE_ELSEWHERE, {{IDD_RESTORE_FOLDER, into}, {IDD_RESTORE_RESULT, result}});
+  EXPECT_EQ(offered, dir / "last");
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, quz::kRestoreFolderKey), dir / "out");
   EXPECT_TRUE(quztest::ReadFile(dir / "out\\a.txt") == a2);
   EXPECT_TRUE(quztest::ReadFile(dir / "out\\in.mbx") == m2);
@@ -382,14 +372,7 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
       Click(d.Handle(), button);
     };
   };
-  {
-    DialogScript script;
-    script.Queue(IDD_OVERWRITE, answer(IDYES));
-    script.Queue(IDD_OVERWRITE, answer(IDNO));
-    script.Queue(IDD_RESTORE_RESULT, result);
-    Click(window->Handle(), IDOK);
-    EXPECT_TRUE(script.Done());
-  }
+  Press(IDOK, {{IDD_OVERWRITE, answer(IDYES)}, {IDD_OVERWRITE, answer(IDNO)}, {IDD_RESTORE_RESULT, result}});
   ASSERT_EQ(ui.Boxes().size(), 2u);
   EXPECT_EQ(ui.Boxes()[1].caption, "元の場所に戻す - 警告");
   EXPECT_TRUE(quztest::ReadFile(a) == a1);
@@ -408,13 +391,7 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
   quztest::WriteFile(c, "changed c");
   Select(docs);
   SelectCandidate("全ての最新ファイル");
-  {
-    DialogScript script;
-    script.Queue(IDD_OVERWRITE, answer(IDC_OVERWRITE_ALL));
-    script.Queue(IDD_RESTORE_RESULT, result);
-    Click(window->Handle(), IDOK);
-    EXPECT_TRUE(script.Done());
-  }
+  Press(IDOK, {{IDD_OVERWRITE, answer(IDC_OVERWRITE_ALL)}, {IDD_RESTORE_RESULT, result}});
   EXPECT_TRUE(quztest::ReadFile(a) == a2);
   EXPECT_TRUE(quztest::ReadFile(c) == c1);
 
@@ -431,11 +408,9 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
 TEST_F(RestoreWindowTest, TheCommandMenuOpensItOnTheSaveFolder) {
   save->SaveCopy("C:\\a\\x.txt", "1", day + 10 * 3600);
   Start();
-  bool seen = false;
   quztest::WhileModal modal([&] {
     auto* restore = dynamic_cast<quz::CRestoreDlg*>(plat::Dialog::Current());
     ASSERT_NE(restore, nullptr);
-    seen = true;
     EXPECT_EQ(main->ModalState(), quz::kModalRestore);
     EXPECT_TRUE(main->State().checksBlocked.load());
     EXPECT_TRUE(PumpUntil([&] { return restore->LoadsDone() > 0 && !restore->Busy(); }));
@@ -444,7 +419,7 @@ TEST_F(RestoreWindowTest, TheCommandMenuOpensItOnTheSaveFolder) {
     Click(restore->Handle(), IDCANCEL);
   });
   main->Command(ID_RESTORE);
-  EXPECT_TRUE(seen);
+  EXPECT_TRUE(modal.Ran());
   EXPECT_EQ(main->ModalState(), quz::kModalNone);
 }
 
