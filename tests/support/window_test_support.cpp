@@ -50,11 +50,8 @@ bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) {
 }
 
 void PumpFor(uint32_t ms) {
-  uint32_t start = plat::TickCount();
-  do {
-    Pump();
-    plat::Sleep(5);
-  } while (plat::TickCount() - start < ms);
+  const uint32_t start = plat::TickCount();
+  PumpUntil([&] { return plat::TickCount() - start >= ms; });
 }
 
 // ---- acting inside a modal loop
