@@ -26,11 +26,6 @@ using quz::CPropertySheetA;
 using quztest::WhileModal;
 using quztest::WindowText;
 
-const char kApplyRulesQuestion[] =
-    "新しい振り分け条件を現在のリストに適用しますか？\r\n\r\n注意：設定した保存方法は上書きされます";
-const char kNextStartMessage[] =
-    "次の起動時からこの設定が適用されます\r\n今すぐ適用したい場合、一度終了して起動し直して下さい          ";
-
 class SettingsSheet : public quztest::MainWindowTest {
  protected:
   void Set(const char* key, const std::string& value) { ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, value, key)); }
@@ -103,7 +98,8 @@ TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "TidemarkTechnologyの利用"), "0");
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "全体チェックは起動時のみ"), "0");
   ASSERT_EQ(ui.Boxes().size(), 1u);
-  EXPECT_EQ(ui.Boxes()[0].text, kNextStartMessage);
+  EXPECT_EQ(ui.Boxes()[0].text,
+            "次の起動時からこの設定が適用されます\r\n今すぐ適用したい場合、一度終了して起動し直して下さい          ");
   EXPECT_EQ(ui.Boxes()[0].caption, "quz");
   EXPECT_EQ(ui.Boxes()[0].style, plat::kButtonsOk | plat::kIconInformation);
   EXPECT_NE(main->Watcher(), nullptr);  // still running until the next start
@@ -181,10 +177,7 @@ TEST_F(SettingsSheet, SaveFolderPage) {
   ASSERT_EQ(folder, SaveFolder());
 
   // Only the letter case differs: nothing is taken or written.
-  std::string upper = folder;
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  ASSERT_NE(upper, folder);
+  const std::string upper = dir / "SAVE\\";
   const std::string before = Ini();
   ASSERT_TRUE(WithSheet(1, [&](CPropertySheetA& sheet) {
     EXPECT_EQ(sheet.saveFolder.ItemText(IDC_SETTEI_SAVE_FOLDER), folder);
@@ -223,8 +216,7 @@ TEST_F(SettingsSheet, SaveFolderPage) {
   }));
   EXPECT_EQ(main->State().saveFolder, chosen + "\\");
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ"), chosen + "\\");
-  plat::FileStatus status;
-  EXPECT_TRUE(plat::GetFileStatus(chosen, status) && status.isDirectory);
+  EXPECT_TRUE(quztest::IsFolder(chosen));
   for (const auto& box : ui.Boxes()) EXPECT_EQ(box.caption, "quz");
 }
 
@@ -305,7 +297,8 @@ TEST_F(SettingsSheet, RulesPageEditsACopyAndOkAppliesIt) {
     sheet.Press(PSBTN_OK);
   }));
   EXPECT_EQ(ui.Opened().size(), 1u);  // the add dialog's help
-  EXPECT_EQ(ui.Boxes().back().text, kApplyRulesQuestion);
+  EXPECT_EQ(ui.Boxes().back().text,
+            "新しい振り分け条件を現在のリストに適用しますか？\r\n\r\n注意：設定した保存方法は上書きされます");
   EXPECT_EQ(ui.Boxes().back().style, plat::kButtonsYesNo | plat::kIconQuestion);
   EXPECT_EQ(main->Rules().rules.size(), 2u);
   quz::CRuleTable stored;
