@@ -68,14 +68,11 @@ TEST(CutText, KeepsWholeCharacters) {
 }
 
 TEST(FolderPaths, SeparatorsAreWholeCharacters) {
-  struct Case {
-    const char* path;
-    const char* with;      // WithSeparator
-    const char* stripped;  // StripTrailingSeparator
-    const char* rooted;    // StripTrailingSeparator keeping a root
-    const char* folder;    // FolderOf
-  };
-  const Case cases[] = {
+  // A path, then WithSeparator, StripTrailingSeparator, the same keeping a
+  // root, and FolderOf.
+  const struct {
+    const char *path, *with, *stripped, *rooted, *folder;
+  } cases[] = {
       {"C:\\a", "C:\\a\\", "C:\\a", "C:\\a", "C:\\"},
       {"C:\\a\\\\", "C:\\a\\\\", "C:\\a", "C:\\a", "C:\\a\\\\"},
       {"C:\\", "C:\\", "C:", "C:\\", "C:\\"},
@@ -86,7 +83,7 @@ TEST(FolderPaths, SeparatorsAreWholeCharacters) {
       {"C:\\ソ", "C:\\ソ\\", "C:\\ソ", "C:\\ソ", "C:\\"},
       {"C:\\表\\ソ\\", "C:\\表\\ソ\\", "C:\\表\\ソ", "C:\\表\\ソ", "C:\\表\\ソ\\"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(quz::WithSeparator(c.path), c.with) << c.path;
     EXPECT_EQ(quz::StripTrailingSeparator(c.path), c.stripped) << c.path;
     EXPECT_EQ(quz::StripTrailingSeparator(c.path, true), c.rooted) << c.path;
