@@ -36,22 +36,18 @@ TEST(ErrorLog, EntriesFromManyThreadsAndFromAFailedThreadAllArriveWhole) {
   quz::OverrideProgramFolder("");
 
   const std::string log = quztest::ReadFile(dir / "lasterror.txt");
+  EXPECT_TRUE(log.ends_with("\r\n"));
   // Each entry: the date text as ctime writes it ("Sun Jan  5 09:03:07
   // 2025" and a line feed), a blank, the place, a blank, the reason, CR LF.
-  int files = 0, failures = 0, entries = 0;
-  size_t at = 0;
-  for (size_t end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2) {
-    const std::string e = log.substr(at, end - at);
-    ++entries;
+  const std::vector<std::string> entries = quztest::Lines(log);
+  EXPECT_EQ(entries.size(), size_t{kThreads * kEntries + 1});
+  int files = 0, failures = 0;
+  for (const std::string& e : entries) {
     ASSERT_GT(e.size(), 26u) << e;
     EXPECT_TRUE(e[3] == ' ' && e[7] == ' ' && e[13] == ':' && e[16] == ':' && e[24] == '\n' && e[25] == ' ') << e;
-    const std::string rest = e.substr(26);
-    const std::string reason = " 理由";
-    if (rest.size() > reason.size() && rest.substr(rest.size() - reason.size()) == reason) ++files;
-    if (rest == "check thread out of memory") ++failures;
+    files += e.ends_with(" 理由") && e.size() > 26 + 5;
+    failures += e.substr(26) == "check thread out of memory";
   }
-  EXPECT_EQ(at, log.size());
-  EXPECT_EQ(entries, kThreads * kEntries + 1);
   EXPECT_EQ(files, kThreads * kEntries);
   EXPECT_EQ(failures, 1);
 }
@@ -67,15 +63,10 @@ TEST(ErrorLog, ALastingFailureIsWrittenOnceADay) {
   log.Report("C:\\mail.pst", "denied", t + 600);    // another reason
   log.Report("C:\\mail.pst", "denied", t + 600 + quz::CFailureLog::kRepeatSeconds);  // a day on
   quz::OverrideProgramFolder("");
-  const std::string text = quztest::ReadFile(dir / "lasterror.txt");
-  auto count = [&](const std::string& entry) {
-    int n = 0;
-    for (size_t at = 0; (at = text.find(entry, at)) != std::string::npos; ++at) ++n;
-    return n;
-  };
-  EXPECT_EQ(count(" C:\\mail.pst held\r\n"), 1);
-  EXPECT_EQ(count(" C:\\other.txt held\r\n"), 1);
-  EXPECT_EQ(count(" C:\\mail.pst denied\r\n"), 2);
+  std::vector<std::string> entries = quztest::Lines(quztest::ReadFile(dir / "lasterror.txt"));
+  for (std::string& e : entries) e = e.substr(26);
+  EXPECT_EQ(entries, (std::vector<std::string>{"C:\\mail.pst held", "C:\\other.txt held", "C:\\mail.pst denied",
+                                               "C:\\mail.pst denied"}));
 }
 
 }  // namespace

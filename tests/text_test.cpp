@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/status_text.h"
 #include "app/text.h"
 
 using quz::kNone;
@@ -67,14 +68,11 @@ TEST(CutText, KeepsWholeCharacters) {
 }
 
 TEST(FolderPaths, SeparatorsAreWholeCharacters) {
-  struct Case {
-    const char* path;
-    const char* with;      // WithSeparator
-    const char* stripped;  // StripTrailingSeparator
-    const char* rooted;    // StripTrailingSeparator keeping a root
-    const char* folder;    // FolderOf
-  };
-  const Case cases[] = {
+  // A path, then WithSeparator, StripTrailingSeparator, the same keeping a
+  // root, and FolderOf.
+  const struct {
+    const char *path, *with, *stripped, *rooted, *folder;
+  } cases[] = {
       {"C:\\a", "C:\\a\\", "C:\\a", "C:\\a", "C:\\"},
       {"C:\\a\\\\", "C:\\a\\\\", "C:\\a", "C:\\a", "C:\\a\\\\"},
       {"C:\\", "C:\\", "C:", "C:\\", "C:\\"},
@@ -85,10 +83,22 @@ TEST(FolderPaths, SeparatorsAreWholeCharacters) {
       {"C:\\ソ", "C:\\ソ\\", "C:\\ソ", "C:\\ソ", "C:\\"},
       {"C:\\表\\ソ\\", "C:\\表\\ソ\\", "C:\\表\\ソ", "C:\\表\\ソ", "C:\\表\\ソ\\"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(quz::WithSeparator(c.path), c.with) << c.path;
     EXPECT_EQ(quz::StripTrailingSeparator(c.path), c.stripped) << c.path;
     EXPECT_EQ(quz::StripTrailingSeparator(c.path, true), c.rooted) << c.path;
     EXPECT_EQ(quz::FolderOf(c.path), c.folder) << c.path;
   }
+}
+
+// The tray's texts at their edges; the common ones are the resident
+// program's test.
+TEST(TrayText, ProgressSurveyAndLoading) {
+  EXPECT_EQ(quz::BusyTrayText(999, 1000, 1), "quz - 処理中(99%  : 999/1000)");
+  // A large catalogue does not overflow the percentage.
+  EXPECT_EQ(quz::BusyTrayText(249999, 250000, 1), "quz - 処理中(99%  : 249999/250000)");
+  EXPECT_EQ(quz::BusyTrayText(0, 0, 1), "quz - ファイル調査中");
+  EXPECT_EQ(quz::BusyTrayText(-1, 0, 0), "quz - 世代管理システム準備中");
+  // The ticks after a check, before the idle picture.
+  EXPECT_EQ(quz::BusyTrayText(-1, 1000, 1), "quz - 処理中");
 }

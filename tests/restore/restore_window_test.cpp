@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -32,11 +30,12 @@ using quztest::WindowText;
 using SavedFolder = restoretest::SaveFolder;
 using restoretest::Seconds;
 
-// Answers the program's own dialogs as their modal loops run: for each
-// template, the actions in order, one for each time it opens.
+// The program's own dialogs as their modal loops run: each step waits for
+// a dialog of its template, in order, and answers it.
+using DialogSteps = std::vector<std::pair<int, std::function<void(plat::Dialog&)>>>;
 class DialogScript {
  public:
-  DialogScript() {
+  explicit DialogScript(DialogSteps steps) : steps_(std::move(steps)) {
     instance_ = this;
     timer_ = SetTimer(nullptr, 0, 20, Fire);
   }
@@ -46,47 +45,24 @@ class DialogScript {
   }
   DialogScript(const DialogScript&) = delete;
   DialogScript& operator=(const DialogScript&) = delete;
-
-  void Queue(int templateId, std::function<void(plat::Dialog&)> action) {
-    actions_[templateId].push_back(std::move(action));
-  }
-  // The dialogs answered, in order.
-  const std::vector<int>& Answered() const { return answered_; }
-  bool Done() const {
-    for (const auto& [id, queue] : actions_)
-      if (!queue.empty()) return false;
-    return true;
-  }
+  bool Done() const { return next_ == steps_.size(); }
 
  private:
   static void CALLBACK Fire(HWND, UINT, UINT_PTR, DWORD) {
     DialogScript* self = instance_;
     plat::Dialog* dialog = plat::Dialog::Current();
-    if (!self || !dialog || dialog->Handle() == self->last_) return;
-    auto it = self->actions_.find(dialog->TemplateId());
-    if (it == self->actions_.end() || it->second.empty()) return;
+    if (!self || self->Done() || !dialog || dialog->Handle() == self->last_ ||
+        dialog->TemplateId() != self->steps_[self->next_].first)
+      return;
     self->last_ = dialog->Handle();
-    auto action = std::move(it->second.front());
-    it->second.pop_front();
-    self->answered_.push_back(dialog->TemplateId());
-    action(*dialog);
+    self->steps_[self->next_++].second(*dialog);
   }
   static inline DialogScript* instance_ = nullptr;
   UINT_PTR timer_ = 0;
   HWND last_ = nullptr;
-  std::map<int, std::deque<std::function<void(plat::Dialog&)>>> actions_;
-  std::vector<int> answered_;
+  DialogSteps steps_;
+  size_t next_ = 0;
 };
-
-// Whether a file holds exactly these bytes, told without printing them.
-testing::AssertionResult Holds(const std::string& path, const std::string& expected) {
-  std::string data;
-  if (!plat::ReadWholeFile(path, data)) return testing::AssertionFailure() << path << " cannot be read";
-  if (data != expected)
-    return testing::AssertionFailure() << path << " holds " << data.size() << " other bytes than the "
-                                       << expected.size() << " expected";
-  return testing::AssertionSuccess();
-}
 
 class RestoreWindowTest : public quztest::MainWindowTest {
  protected:
@@ -151,11 +127,9 @@ class RestoreWindowTest : public quztest::MainWindowTest {
   // The labels of a folder path below a drive: "C:\a\b" is C:, a, b.
   static std::vector<std::string> Labels(const std::string& folder) {
     std::vector<std::string> labels;
-    size_t start = 0;
-    for (size_t i = 0; i <= folder.size(); ++i) {
-      if (i < folder.size() && folder[i] != '\\') continue;
-      if (i > start) labels.push_back(folder.substr(start, i - start));
-      start = i + 1;
+    for (size_t start = 0, end; start < folder.size(); start = end + 1) {
+      end = std::min(folder.find('\\', start), folder.size());
+      if (end > start) labels.push_back(folder.substr(start, end - start));
     }
     return labels;
   }
@@ -165,6 +139,13 @@ class RestoreWindowTest : public quztest::MainWindowTest {
     std::vector<std::string> files = window->FileLines();
     EXPECT_EQ(SendMessageA(Item(IDC_RESTORE_FILES), LB_GETCOUNT, 0, 0), static_cast<LRESULT>(files.size()));
     return files;
+  }
+  // Presses one of the window's buttons, the dialogs that follow answered
+  // by `steps`; every step must have run.
+  void Press(int button, DialogSteps steps) {
+    DialogScript script(std::move(steps));
+    Click(window->Handle(), button);
+    EXPECT_TRUE(script.Done());
   }
   std::vector<std::string> Candidates() {
     std::vector<std::string> rows;
@@ -187,28 +168,23 @@ class RestoreWindowTest : public quztest::MainWindowTest {
     Settle();
   }
   void SelectCandidate(const std::string& text) {
-    HWND list = Item(IDC_RESTORE_CANDIDATES);
     std::vector<std::string> rows = Candidates();
     auto it = std::find(rows.begin(), rows.end(), text);
     ASSERT_NE(it, rows.end()) << text;
-    int row = static_cast<int>(it - rows.begin());
-    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(Item(IDC_RESTORE_CANDIDATES), static_cast<int>(it - rows.begin()),
+                          LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   }
-
-  std::string Text(int64_t local) { return quz::CandidateText(local); }
 
   std::unique_ptr<SavedFolder> save;
   std::unique_ptr<quz::CRestoreDlg> window;
   const int64_t day = Seconds(2026, 12, 7);
 };
 
-TEST_F(RestoreWindowTest, TheTreeTheFilesAndOneCandidatePerSlot) {
+TEST_F(RestoreWindowTest, TheTreeTheFilesOneCandidatePerSlotAndOtherFoldersTypedOrDropped) {
   save->SaveCopy("C:\\a\\x.txt", "1", day + 10 * 3600);
-  save->SaveCopy("C:\\a\\x.txt", "2", day + 10 * 3600 + 120);  // the same five minutes
   save->SaveCopy("C:\\a\\x.txt", "3", day + 86400 + 9 * 3600);  // another date folder
   save->SaveFragment("C:\\m\\in.mbx", "mail", day + 11 * 3600);
-  save->SaveFragment("C:\\m\\in.mbx", "mail+", day + 12 * 3600);
-  save->SetTime(save->FragmentFolder("C:\\m\\in.mbx"), day + 12 * 3600 + 10);
+  save->SetTime(save->FragmentFolder("C:\\m\\in.mbx"), day + 11 * 3600);
   Open();
   EXPECT_EQ(WindowText(Item(IDC_RESTORE_SOURCE)), SaveFolder());
   EXPECT_EQ(WindowText(window->Handle()), "quz - ファイル復元");
@@ -224,44 +200,31 @@ TEST_F(RestoreWindowTest, TheTreeTheFilesAndOneCandidatePerSlot) {
   EXPECT_EQ(TreeImage(TreeItem({"C:", "a"})), TreeImage(TreeItem({"C:", "m"})));
   EXPECT_NE(TreeImage(root), TreeImage(TreeItem({"C:"})));
 
+  const std::vector<std::string> xTimes{"全ての最新ファイル", "2026年12月08日09時00分", "2026年12月07日10時00分"};
   Select({"C:", "a"});
   EXPECT_EQ(Files(), (std::vector<std::string>{"x.txt"}));
-  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", Text(day + 86400 + 9 * 3600),
-                                                    Text(day + 10 * 3600)}));
+  EXPECT_EQ(Candidates(), xTimes);
 
-  // A fragment folder's own time counts as well.
-  Select({"C:", "m"});
-  EXPECT_EQ(Files(), (std::vector<std::string>{"in.mbx"}));
-  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", Text(day + 12 * 3600),
-                                                    Text(day + 11 * 3600)}));
-
-  // The drive holds both folders' times.
+  // The drive holds the times of both folders.
   Select({"C:"});
   EXPECT_TRUE(Files().empty());
-  EXPECT_EQ(Candidates().size(), 5u);
+  EXPECT_EQ(Candidates().size(), 4u);
 
   // 全体: every source in full, no candidate until files are chosen.
   Select({});
   EXPECT_EQ(Files(), (std::vector<std::string>{"C:\\a\\x.txt", "C:\\m\\in.mbx"}));
   EXPECT_TRUE(Candidates().empty());
   SelectFiles({"C:\\a\\x.txt"});
-  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", Text(day + 86400 + 9 * 3600),
-                                                    Text(day + 10 * 3600)}));
+  EXPECT_EQ(Candidates(), xTimes);
   SelectFiles({"C:\\a\\x.txt", "C:\\m\\in.mbx"});
-  EXPECT_EQ(Candidates().size(), 5u);
+  EXPECT_EQ(Candidates().size(), 4u);
   SelectFiles({});
   EXPECT_TRUE(Candidates().empty());
   EXPECT_TRUE(ui.Boxes().empty());
-}
 
-TEST_F(RestoreWindowTest, TypedAndDroppedFoldersLoadAndOtherTextsLoadNothing) {
-  save->SaveCopy("C:\\a\\x.txt", "1", day + 10 * 3600);
+  // Another save folder typed without its "\" gets it, and loads.
   SavedFolder other(dir / "Other\\", plat::TimeZoneOffset());
   other.SaveCopy("D:\\o\\p.txt", "p", day + 10 * 3600);
-  Open();
-  ASSERT_EQ(ChildLabels({}), (std::vector<std::string>{"C:"}));
-
-  // A folder typed without its "\" gets it, and loads.
   SetWindowTextA(Item(IDC_RESTORE_SOURCE), (dir / "Other").c_str());
   ASSERT_TRUE(PumpUntil([&] { return window->LoadsDone() == 2 && !window->Busy(); }));
   EXPECT_EQ(WindowText(Item(IDC_RESTORE_SOURCE)), dir / "Other\\");
@@ -309,7 +272,7 @@ TEST_F(RestoreWindowTest, AnotherFolderWhileTheListsFillStartsOverCleanly) {
   Choose({"C:", "small"});
   Settle();
   EXPECT_EQ(Files(), (std::vector<std::string>{"s.txt"}));
-  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", Text(day + 2 * 86400)}));
+  EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", "2026年12月09日00時00分"}));
 
   // Replaced while its results come in.
   Choose({"C:", "big"});
@@ -327,9 +290,8 @@ TEST_F(RestoreWindowTest, AnotherFolderWhileTheListsFillStartsOverCleanly) {
   EXPECT_EQ(files.back(), "f1499.txt");
   EXPECT_TRUE(std::is_sorted(files.begin(), files.end()));
   std::vector<std::string> candidates = Candidates();
-  EXPECT_EQ(candidates.size(), 1u + kFiles / 5);
-  ASSERT_GT(candidates.size(), 1u);
-  EXPECT_EQ(candidates[1], Text(day + 60 * (kFiles - 5)));
+  ASSERT_EQ(candidates.size(), 1u + kFiles / 5);
+  EXPECT_EQ(candidates[1], "2026年12月08日00時55分");
   EXPECT_EQ(window->ProgressWindow(), nullptr);
 
   // Closing while the lists fill stops the worker.
@@ -341,85 +303,59 @@ TEST_F(RestoreWindowTest, AnotherFolderWhileTheListsFillStartsOverCleanly) {
 
 TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
   const std::string src = dir / "src\\";
-  const std::string a = src + "docs\\a.txt", b = src + "docs\\b.txt", c = src + "docs\\sub\\c.txt";
+  const std::string a = src + "docs\\a.txt", c = src + "docs\\sub\\c.txt";
   const std::string mail = src + "mail\\in.mbx";
   const int64_t t1 = day + 10 * 3600, t2 = day + 11 * 3600;
-  const std::string a1 = quztest::Pattern(3000, 1), a2 = quztest::Pattern(5000, 2), b1 = quztest::Pattern(100, 3);
+  const std::string a1 = quztest::Pattern(3000, 1), a2 = quztest::Pattern(5000, 2);
   const std::string c1 = quztest::Pattern(70000, 4), m1 = quztest::Pattern(20000, 5);
   const std::string m2 = m1.substr(0, 15000) + quztest::Pattern(9000, 6);
   for (const char* f : {"", "docs", "docs\\sub", "mail"}) ASSERT_TRUE(plat::CreateFolder(src + f));
   save->SaveCopy(a, a1, t1);
   save->SaveCopy(a, a2, t2);
-  save->SaveCopy(b, b1, t1);
   save->SaveCopy(c, c1, t1);
   save->SaveFragment(mail, m1, t1);
   save->SaveFragment(mail, m2, t2);
   save->SetTime(save->FragmentFolder(mail), t2);
   Open();
-  const std::vector<std::string> docs = Labels(src + "docs"), mailFolder = Labels(src + "mail");
+  const std::vector<std::string> docs = Labels(src + "docs");
 
   std::vector<std::vector<std::string>> results;
   auto result = [&](plat::Dialog& d) {
     results.push_back({WindowText(d.Item(IDC_RESULT_RESTORED)), WindowText(d.Item(IDC_RESULT_FAILED))});
     Click(d.Handle(), IDOK);
   };
-  auto into = [](const std::string& folder) {
-    return [folder](plat::Dialog& d) {
-      SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), folder.c_str());
-      Click(d.Handle(), IDOK);
-    };
-  };
-
-  // A folder elsewhere at a chosen time: the folder itself under the
-  // destination, with its subfolder.
-  Select(docs);
-  SelectCandidate(Text(t1));
-  {
-    DialogScript script;
-    script.Queue(IDD_RESTORE_FOLDER, into(dir / "out1"));
-    script.Queue(IDD_RESTORE_RESULT, result);
-    Click(window->Handle(), IDC_RESTORE_ELSEWHERE);
-    EXPECT_TRUE(script.Done());
-  }
-  EXPECT_TRUE(Holds(dir / "out1\\docs\\a.txt", a1));
-  EXPECT_TRUE(Holds(dir / "out1\\docs\\b.txt", b1));
-  EXPECT_TRUE(Holds(dir / "out1\\docs\\sub\\c.txt", c1));
-  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, quz::kRestoreFolderKey), dir / "out1");
 
   // Single files elsewhere at "全ての最新ファイル", the differential one
-  // rebuilt from its fragments: they land directly in the destination, which
-  // the folder dialog offers again.
+  // rebuilt from its fragments: they land directly in the destination.  The
+  // folder dialog offers the last destination and keeps the new one.
+  ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, dir / "last", quz::kRestoreFolderKey));
   Select({});
   SelectFiles({a, mail});
   SelectCandidate("全ての最新ファイル");
-  {
-    DialogScript script;
-    std::string offered;
-    script.Queue(IDD_RESTORE_FOLDER, [&](plat::Dialog& d) {
-      offered = WindowText(d.Item(IDC_RESTORE_DESTINATION));
-      // A folder that is no full path is refused, and the dialog stays.
-      SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), "");
-      Click(d.Handle(), IDOK);
-      EXPECT_TRUE(IsWindow(d.Handle()));
-      into(dir / "out2\\")(d);
-    });
-    script.Queue(IDD_RESTORE_RESULT, result);
-    Click(window->Handle(), IDC_RESTORE_ELSEWHERE);
-    EXPECT_TRUE(script.Done());
-    EXPECT_EQ(offered, dir / "out1");
-  }
-  EXPECT_TRUE(Holds(dir / "out2\\a.txt", a2));
-  EXPECT_TRUE(Holds(dir / "out2\\in.mbx", m2));
+  std::string offered;
+  auto into = [&](plat::Dialog& d) {
+    offered = WindowText(d.Item(IDC_RESTORE_DESTINATION));
+    // A folder that is no full path is refused, and the dialog stays.
+    SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), "");
+    Click(d.Handle(), IDOK);
+    EXPECT_TRUE(IsWindow(d.Handle()));
+    SetWindowTextA(d.Item(IDC_RESTORE_DESTINATION), (dir / "out").c_str());
+    Click(d.Handle(), IDOK);
+  };
+  Press(IDC_RESTORE_ELSEWHERE, {{IDD_RESTORE_FOLDER, into}, {IDD_RESTORE_RESULT, result}});
+  EXPECT_EQ(offered, dir / "last");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, quz::kRestoreFolderKey), dir / "out");
+  EXPECT_TRUE(quztest::ReadFile(dir / "out\\a.txt") == a2);
+  EXPECT_TRUE(quztest::ReadFile(dir / "out\\in.mbx") == m2);
   ASSERT_EQ(ui.Boxes().size(), 1u);  // the refused folder
-  EXPECT_EQ(results[0], (std::vector<std::string>{"3個のファイルを復元しました", "復元処理は正常に終了しました"}));
-  EXPECT_EQ(results[1], (std::vector<std::string>{"2個のファイルを復元しました", "復元処理は正常に終了しました"}));
+  EXPECT_EQ(results[0], (std::vector<std::string>{"2個のファイルを復元しました", "復元処理は正常に終了しました"}));
 
   // In place at the earlier time: the warning, then the overwrite dialog
   // for each file that is there; "いいえ" keeps the file and counts it.
   quztest::WriteFile(a, "changed a");
   quztest::WriteFile(mail, "changed mail");
   SelectFiles({a, mail});
-  SelectCandidate(Text(t1));
+  SelectCandidate("2026年12月07日10時00分");
   std::vector<std::vector<std::string>> asked;
   auto answer = [&](int button) {
     return [&asked, button](plat::Dialog& d) {
@@ -428,55 +364,28 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
       Click(d.Handle(), button);
     };
   };
-  {
-    DialogScript script;
-    script.Queue(IDD_OVERWRITE, answer(IDYES));
-    script.Queue(IDD_OVERWRITE, answer(IDNO));
-    script.Queue(IDD_RESTORE_RESULT, result);
-    Click(window->Handle(), IDOK);
-    EXPECT_TRUE(script.Done());
-  }
+  Press(IDOK, {{IDD_OVERWRITE, answer(IDYES)}, {IDD_OVERWRITE, answer(IDNO)}, {IDD_RESTORE_RESULT, result}});
   ASSERT_EQ(ui.Boxes().size(), 2u);
   EXPECT_EQ(ui.Boxes()[1].caption, "元の場所に戻す - 警告");
-  EXPECT_TRUE(Holds(a, a1));
-  EXPECT_TRUE(Holds(mail, "changed mail"));
+  EXPECT_TRUE(quztest::ReadFile(a) == a1);
+  EXPECT_TRUE(quztest::ReadFile(mail) == "changed mail");
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[0][0], "a.txt");
-  EXPECT_EQ(asked[0][1], quz::OverwriteSizeText(static_cast<int64_t>(a1.size()), false));
+  EXPECT_EQ(asked[0][1], "サイズ : 2.93KB");
   EXPECT_EQ(asked[1][0], "in.mbx");
   EXPECT_EQ(asked[1][1], "サイズ : (差分保存のため不明)");
   EXPECT_EQ(asked[1][2], "更新日時 : (差分保存のため不明)");
-  EXPECT_EQ(results[2], (std::vector<std::string>{"1個のファイルを復元しました",
+  EXPECT_EQ(results[1], (std::vector<std::string>{"1個のファイルを復元しました",
                                                   "1個のファイルの復元に失敗したかキャンセルされました"}));
 
   // A whole folder in place at "全ての最新ファイル": "全て上書き" answers the
   // rest of that restore.
-  quztest::WriteFile(b, "changed b");
   quztest::WriteFile(c, "changed c");
   Select(docs);
   SelectCandidate("全ての最新ファイル");
-  {
-    DialogScript script;
-    script.Queue(IDD_OVERWRITE, answer(IDC_OVERWRITE_ALL));
-    script.Queue(IDD_RESTORE_RESULT, result);
-    Click(window->Handle(), IDOK);
-    EXPECT_TRUE(script.Done());
-    EXPECT_EQ(script.Answered(), (std::vector<int>{IDD_OVERWRITE, IDD_RESTORE_RESULT}));
-  }
-  EXPECT_TRUE(Holds(a, a2));
-  EXPECT_TRUE(Holds(b, b1));
-  EXPECT_TRUE(Holds(c, c1));
-  Select(mailFolder);
-  SelectCandidate("全ての最新ファイル");
-  {
-    DialogScript script;
-    script.Queue(IDD_OVERWRITE, answer(IDYES));  // asked again: a new restore
-    script.Queue(IDD_RESTORE_RESULT, result);
-    Click(window->Handle(), IDOK);
-    EXPECT_TRUE(script.Done());
-  }
-  EXPECT_TRUE(Holds(mail, m2));
-  EXPECT_EQ(results.back(), (std::vector<std::string>{"1個のファイルを復元しました", "復元処理は正常に終了しました"}));
+  Press(IDOK, {{IDD_OVERWRITE, answer(IDC_OVERWRITE_ALL)}, {IDD_RESTORE_RESULT, result}});
+  EXPECT_TRUE(quztest::ReadFile(a) == a2);
+  EXPECT_TRUE(quztest::ReadFile(c) == c1);
 
   // Without a candidate the restore only asks for one.
   SelectFiles({});
@@ -491,11 +400,9 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
 TEST_F(RestoreWindowTest, TheCommandMenuOpensItOnTheSaveFolder) {
   save->SaveCopy("C:\\a\\x.txt", "1", day + 10 * 3600);
   Start();
-  bool seen = false;
   quztest::WhileModal modal([&] {
     auto* restore = dynamic_cast<quz::CRestoreDlg*>(plat::Dialog::Current());
     ASSERT_NE(restore, nullptr);
-    seen = true;
     EXPECT_EQ(main->ModalState(), quz::kModalRestore);
     EXPECT_TRUE(main->State().checksBlocked.load());
     EXPECT_TRUE(PumpUntil([&] { return restore->LoadsDone() > 0 && !restore->Busy(); }));
@@ -504,7 +411,7 @@ TEST_F(RestoreWindowTest, TheCommandMenuOpensItOnTheSaveFolder) {
     Click(restore->Handle(), IDCANCEL);
   });
   main->Command(ID_RESTORE);
-  EXPECT_TRUE(seen);
+  EXPECT_TRUE(modal.Ran());
   EXPECT_EQ(main->ModalState(), quz::kModalNone);
 }
 

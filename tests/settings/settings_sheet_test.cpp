@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "resources/resource.h"
 #include "settings/settings_sheet.h"
+#include "targets/rule_text.h"
 #include "tests/support/window_test_support.h"
 
 namespace {
@@ -25,31 +26,31 @@ using quz::CPropertySheetA;
 using quztest::WhileModal;
 using quztest::WindowText;
 
-const char kApplyRulesQuestion[] =
-    "新しい振り分け条件を現在のリストに適用しますか？\r\n\r\n注意：設定した保存方法は上書きされます";
-const char kNextStartMessage[] =
-    "次の起動時からこの設定が適用されます\r\n今すぐ適用したい場合、一度終了して起動し直して下さい          ";
-
 class SettingsSheet : public quztest::MainWindowTest {
  protected:
   void Set(const char* key, const std::string& value) { ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, value, key)); }
-  void SetRule(int i, const char* suffix, const std::string& value) {
-    Set(("quz振り分け条件" + std::to_string(i) + "-" + suffix).c_str(), value);
+  // Rules as the settings store them: mode, mode2 and the extension.
+  void SetRules(const std::vector<std::vector<std::string>>& rules) {
+    static const char* const kFields[] = {"mode", "mode2", "ext"};
+    for (size_t i = 0; i < rules.size(); ++i)
+      for (size_t k = 0; k < rules[i].size(); ++k)
+        Set(("quz振り分け条件" + std::to_string(i) + "-" + kFields[k]).c_str(), rules[i][k]);
   }
   std::string Ini() { return quztest::ReadFile(dir / "quz.ini"); }
 
-  // Opens the sheet from the menu and runs `drive` while it is shown; the
-  // drive ends by pressing OK or cancel.  True when it ran.
-  bool WithSheet(const std::function<void(CPropertySheetA&)>& drive) {
+  // Opens the sheet from the menu on page `page` and runs `drive` while it
+  // is shown; the drive ends by pressing OK or cancel.  True when it ran.
+  bool WithSheet(int page, const std::function<void(CPropertySheetA&)>& drive) {
     bool ran = false;
     WhileModal modal([&] {
       CPropertySheetA* sheet = CPropertySheetA::Current();
       if (!sheet) return ADD_FAILURE() << "the settings sheet is not shown";
-      ran = true;
       EXPECT_EQ(main->ModalState(), quz::kModalSettings);
-      drive(*sheet);
-      // A drive that stopped at a fatal failure leaves the sheet open.
-      if (HasFatalFailure() && CPropertySheetA::Current() == sheet) sheet->Press(PSBTN_CANCEL);
+      ran = page == 0 || sheet->SelectPage(page);
+      if (ran) drive(*sheet);
+      // A drive that stopped at a fatal failure (or never ran) leaves the
+      // sheet open.
+      if ((!ran || HasFatalFailure()) && CPropertySheetA::Current() == sheet) sheet->Press(PSBTN_CANCEL);
     });
     main->Command(ID_SETTINGS);
     EXPECT_EQ(main->ModalState(), quz::kModalNone);
@@ -64,44 +65,17 @@ class SettingsSheet : public quztest::MainWindowTest {
     SendMessageA(page.Handle(), WM_HSCROLL, MAKEWPARAM(action, position),
                  reinterpret_cast<LPARAM>(page.Item(IDC_INTERVAL_BAR)));
   }
-  std::vector<std::string> BoxTexts() {
-    std::vector<std::string> texts;
-    for (const auto& box : ui.Boxes()) texts.push_back(box.text);
-    return texts;
-  }
 };
-
-TEST_F(SettingsSheet, BlocksChecksAndExitWhileOpenAndOpensItsHelp) {
-  Start();
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
-    EXPECT_EQ(WindowText(sheet.Handle()), "quz - 設定全般");
-    // Neither checks nor exit while it is open.
-    EXPECT_FALSE(main->CheckNow());
-    SendMessageA(main->Handle(), WM_COMMAND, ID_APP_EXIT_RESIDENT, 0);
-    SendMessageA(main->Handle(), WM_CLOSE, 0, 0);
-    EXPECT_TRUE(IsWindow(main->Handle()));
-    // With nothing saved there is no average to compute.
-    ASSERT_TRUE(sheet.SelectPage(5));
-    EXPECT_EQ(sheet.generations.ItemText(IDC_STAT_SOURCES), "0");
-    EXPECT_EQ(sheet.generations.ItemText(IDC_STAT_AVERAGE), "0.0世代");
-    sheet.Press(PSBTN_HELP);
-    sheet.Press(PSBTN_CANCEL);
-  }));
-  auto opened = ui.Opened();
-  ASSERT_EQ(opened.size(), 1u);
-  EXPECT_TRUE(opened[0].first.ends_with("\\help\\settei.htm")) << opened[0].first;
-}
 
 TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
   Set("チェック間隔", "45");
   Set("TidemarkTechnologyの利用", "1");
   Start();
-  ASSERT_EQ(main->TimerPeriod(quz::kIntervalTimer), 45000u);
 
   // An interval the scale does not offer opens at 30 seconds, and OK makes
   // it 30 with the timer restarted.  The start-only box goes with the
   // change watcher, the interval with the periodic check.
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
+  ASSERT_TRUE(WithSheet(0, [&](CPropertySheetA& sheet) {
     quz::CProSettei1& page = sheet.operation;
     EXPECT_EQ(page.ItemText(IDC_INTERVAL_TEXT), "30秒");
     EXPECT_EQ(plat::ScrollBar(page.Item(IDC_INTERVAL_BAR)).Position(), 0);
@@ -124,20 +98,19 @@ TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "TidemarkTechnologyの利用"), "0");
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "全体チェックは起動時のみ"), "0");
   ASSERT_EQ(ui.Boxes().size(), 1u);
-  EXPECT_EQ(ui.Boxes()[0].text, kNextStartMessage);
+  EXPECT_EQ(ui.Boxes()[0].text,
+            "次の起動時からこの設定が適用されます\r\n今すぐ適用したい場合、一度終了して起動し直して下さい          ");
   EXPECT_EQ(ui.Boxes()[0].caption, "quz");
   EXPECT_EQ(ui.Boxes()[0].style, plat::kButtonsOk | plat::kIconInformation);
   EXPECT_NE(main->Watcher(), nullptr);  // still running until the next start
 
-  // Along the scale to "定期チェックしない": the periodic check stops at once.
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
+  // To the scale's end, "定期チェックしない": the periodic check stops at
+  // once.  (How each scroll request moves is the window layer's test.)
+  ASSERT_TRUE(WithSheet(0, [&](CPropertySheetA& sheet) {
     quz::CProSettei1& page = sheet.operation;
-    Scroll(page, SB_PAGERIGHT);
-    EXPECT_EQ(page.ItemText(IDC_INTERVAL_TEXT), "1分");
     Scroll(page, SB_THUMBTRACK, 12);
     Scroll(page, SB_LINERIGHT);
     EXPECT_EQ(page.ItemText(IDC_INTERVAL_TEXT), "定期チェックしない");
-    EXPECT_EQ(page.Position(), 12);
     sheet.Press(PSBTN_OK);
   }));
   EXPECT_EQ(main->CheckInterval(), 0);
@@ -145,7 +118,7 @@ TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
   EXPECT_EQ(ui.Boxes().size(), 1u);  // the flags did not change
 
   // And back: the timer starts again.
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
+  ASSERT_TRUE(WithSheet(0, [&](CPropertySheetA& sheet) {
     Scroll(sheet.operation, SB_LINELEFT);
     EXPECT_EQ(sheet.operation.ItemText(IDC_INTERVAL_TEXT), "2時間");
     sheet.Press(PSBTN_OK);
@@ -155,15 +128,20 @@ TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "チェック間隔"), "7200");
 }
 
-TEST_F(SettingsSheet, CancelLeavesEverythingAsItWas) {
-  SetRule(0, "mode", "0");
-  SetRule(0, "mode2", "1");
-  SetRule(0, "ext", "pst");
+// While the sheet is open neither checks nor exit; its cancel changes
+// nothing, whatever was done on its pages.
+TEST_F(SettingsSheet, BlocksChecksAndExitAndCancelLeavesEverythingAsItWas) {
+  SetRules({{"0", "1", "pst"}});
   Set("世代間理数", "3");
   Start();
   const std::string before = Ini();
   const std::string folder = main->State().saveFolder;
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
+  ASSERT_TRUE(WithSheet(0, [&](CPropertySheetA& sheet) {
+    EXPECT_EQ(WindowText(sheet.Handle()), "quz - 設定全般");
+    EXPECT_FALSE(main->CheckNow());
+    SendMessageA(main->Handle(), WM_COMMAND, ID_APP_EXIT_RESIDENT, 0);
+    SendMessageA(main->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(main->Handle()));
     Scroll(sheet.operation, SB_LINERIGHT);
     Toggle(sheet.operation, IDC_USE_WATCHER);
     for (int page = 1; page < 6; ++page) ASSERT_TRUE(sheet.SelectPage(page));
@@ -173,9 +151,15 @@ TEST_F(SettingsSheet, CancelLeavesEverythingAsItWas) {
     plat::ListBox(sheet.rules.Item(IDC_RULE_LIST)).Select(0);
     quztest::Click(sheet.rules.Handle(), IDC_RULE_DELETE);
     Toggle(sheet.exclusions, IDC_SKIP_TEMP_FOLDER);
+    // With nothing saved there is no average to compute.
+    EXPECT_EQ(sheet.generations.ItemText(IDC_STAT_SOURCES), "0");
+    EXPECT_EQ(sheet.generations.ItemText(IDC_STAT_AVERAGE), "0.0世代");
     sheet.generations.SetItemText(IDC_MAX_GENERATIONS, "9");
+    sheet.Press(PSBTN_HELP);
     sheet.Press(PSBTN_CANCEL);
   }));
+  ASSERT_EQ(ui.Opened().size(), 1u);
+  EXPECT_TRUE(ui.Opened()[0].first.ends_with("\\help\\settei.htm")) << ui.Opened()[0].first;
   EXPECT_EQ(Ini(), before);
   EXPECT_EQ(main->CheckInterval(), 300);
   EXPECT_EQ(main->State().saveFolder, folder);
@@ -192,13 +176,9 @@ TEST_F(SettingsSheet, SaveFolderPage) {
   ASSERT_EQ(folder, SaveFolder());
 
   // Only the letter case differs: nothing is taken or written.
-  std::string upper = folder;
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  ASSERT_NE(upper, folder);
+  const std::string upper = dir / "SAVE\\";
   const std::string before = Ini();
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
-    ASSERT_TRUE(sheet.SelectPage(1));
+  ASSERT_TRUE(WithSheet(1, [&](CPropertySheetA& sheet) {
     EXPECT_EQ(sheet.saveFolder.ItemText(IDC_SETTEI_SAVE_FOLDER), folder);
     sheet.saveFolder.SetItemText(IDC_SETTEI_SAVE_FOLDER, upper);
     sheet.Press(PSBTN_OK);
@@ -211,8 +191,7 @@ TEST_F(SettingsSheet, SaveFolderPage) {
   // with "\" appended, and the folder taken exists at once.
   quztest::WriteFile(dir / "a file", "");
   const std::string chosen = dir / "新しい保存先\\二段目";
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
-    ASSERT_TRUE(sheet.SelectPage(1));
+  ASSERT_TRUE(WithSheet(1, [&](CPropertySheetA& sheet) {
     quz::CProSettei2& page = sheet.saveFolder;
     for (const std::string& bad : {dir / "a file\\below", std::string("相対パス\\保存")}) {
       ASSERT_TRUE(sheet.SelectPage(5));
@@ -236,36 +215,24 @@ TEST_F(SettingsSheet, SaveFolderPage) {
   }));
   EXPECT_EQ(main->State().saveFolder, chosen + "\\");
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "quz保存先フォルダ"), chosen + "\\");
-  plat::FileStatus status;
-  EXPECT_TRUE(plat::GetFileStatus(chosen, status) && status.isDirectory);
+  EXPECT_TRUE(quztest::IsFolder(chosen));
   for (const auto& box : ui.Boxes()) EXPECT_EQ(box.caption, "quz");
 }
 
+// Rules added through the add dialog and deleted; OK stores them as the
+// list shows them, and "はい" classifies the listed files anew.  (What
+// cancel keeps is the cancel test's.)
 TEST_F(SettingsSheet, RulesPageEditsACopyAndOkAppliesIt) {
-  // Three rules; the catalogue holds files they classify.
-  const char* rules[][3] = {{"0", "1", "pst"}, {"0", "2", "txt"}, {"0", "1", "dat"}};
-  for (int i = 0; i < 3; ++i) {
-    SetRule(i, "mode", rules[i][0]);
-    SetRule(i, "mode2", rules[i][1]);
-    SetRule(i, "ext", rules[i][2]);
-  }
+  SetRules({{"0", "1", "pst"}, {"0", "2", "txt"}, {"0", "1", "dat"}});
   ASSERT_TRUE(plat::CreateFolder(dir / "source"));
   std::string lines;
   for (const char* name : {"mail.pst", "notes.txt", "data.dat"}) {
     quztest::WriteFile(dir / "source\\" + name, "x");
-    lines += dir / "source\\" + name + "<0<0<0\r\n";
+    lines += Line(dir / "source\\" + name, 0);
   }
-  quztest::WriteFile(dir / quz::kFileListName, lines);
-  Start();
+  Start(lines);
   ASSERT_EQ(main->Rules().rules.size(), 3u);
-  const std::string before = Ini();
 
-  auto listTexts = [](plat::Dialog& page) {
-    plat::ListBox list(page.Item(IDC_RULE_LIST));
-    std::vector<std::string> texts;
-    for (int i = 0; i < list.Count(); ++i) texts.push_back(list.Text(i));
-    return texts;
-  };
   // Adds a rule through the dialog, set as `fill` says.
   auto add = [&](quz::CProSettei4& page, const std::function<void(quz::CRuleAddDlg&)>& fill) {
     WhileModal modal([&] {
@@ -276,15 +243,17 @@ TEST_F(SettingsSheet, RulesPageEditsACopyAndOkAppliesIt) {
     quztest::Click(page.Handle(), IDC_RULE_ADD);
     EXPECT_TRUE(modal.Ran());
   };
-
-  // Adding, refusing a size that is not a number, deleting; cancel keeps
-  // the old rules.
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
-    ASSERT_TRUE(sheet.SelectPage(3));
+  std::vector<std::string> shown;
+  ASSERT_TRUE(WithSheet(3, [&](CPropertySheetA& sheet) {
     quz::CProSettei4& page = sheet.rules;
-    EXPECT_EQ(listTexts(page), (std::vector<std::string>{"拡張子が\" pst \"のとき差分保存にする",
-                                                         "拡張子が\" txt \"のとき保存しない",
-                                                         "拡張子が\" dat \"のとき差分保存にする"}));
+    plat::ListBox list(page.Item(IDC_RULE_LIST));
+    auto texts = [&] {
+      std::vector<std::string> texts;
+      for (int i = 0; i < list.Count(); ++i) texts.push_back(list.Text(i));
+      return texts;
+    };
+    EXPECT_EQ(texts(), (std::vector<std::string>{"拡張子が\" pst \"のとき差分保存にする", "拡張子が\" txt \"のとき保存しない",
+                                                 "拡張子が\" dat \"のとき差分保存にする"}));
     add(page, [&](quz::CRuleAddDlg& dialog) {
       EXPECT_EQ(WindowText(dialog.Handle()), "追加する振り分け条件");
       EXPECT_TRUE(dialog.IsChecked(IDC_RULE_BY_EXTENSION));
@@ -308,62 +277,47 @@ TEST_F(SettingsSheet, RulesPageEditsACopyAndOkAppliesIt) {
       plat::ComboBox(dialog.Item(IDC_RULE_RESULT)).SelectText("差分保存にする");
       SendMessageA(dialog.Handle(), WM_COMMAND, IDOK, 0);
     });
-    add(page, [&](quz::CRuleAddDlg& dialog) { SendMessageA(dialog.Handle(), WM_COMMAND, IDOK, 0); });
     add(page, [&](quz::CRuleAddDlg& dialog) {
       dialog.SetItemText(IDC_RULE_EXTENSION, "never");
       SendMessageA(dialog.Handle(), WM_COMMAND, IDCANCEL, 0);
     });
-    std::vector<std::string> texts = listTexts(page);
-    ASSERT_EQ(texts.size(), 6u);
-    EXPECT_EQ(texts[3], "ファイルサイズが500KB以下のとき保存しない");
-    EXPECT_EQ(texts[4], "全てのファイルを差分保存にする");
-    EXPECT_EQ(texts[5], "拡張子が\"  \"のとき通常保存する");
-    EXPECT_EQ(page.Rules().rules.size(), 6u);
-    // "削除" without a selection does nothing.
+    EXPECT_EQ(page.Rules().rules.size(), 5u);
+    // "削除" without a selection does nothing; the three old rules go, and
+    // the two new ones move up.
     quztest::Click(page.Handle(), IDC_RULE_DELETE);
-    EXPECT_EQ(listTexts(page).size(), 6u);
-    sheet.Press(PSBTN_CANCEL);
-  }));
-  EXPECT_EQ(Ini(), before);
-  EXPECT_EQ(main->Rules().rules.size(), 3u);
-  EXPECT_EQ(ui.Opened().size(), 1u);  // the add dialog's help
-
-  // Deleting the second of three rules and OK: the rules are stored, the
-  // question is asked, and Yes classifies the listed files anew.
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
-    ASSERT_TRUE(sheet.SelectPage(3));
-    plat::ListBox(sheet.rules.Item(IDC_RULE_LIST)).Select(1);
-    quztest::Click(sheet.rules.Handle(), IDC_RULE_DELETE);
-    EXPECT_EQ(listTexts(sheet.rules), (std::vector<std::string>{"拡張子が\" pst \"のとき差分保存にする",
-                                                                 "拡張子が\" dat \"のとき差分保存にする"}));
+    EXPECT_EQ(list.Count(), 5);
+    for (int i = 0; i < 3; ++i) {
+      list.Select(0);
+      quztest::Click(page.Handle(), IDC_RULE_DELETE);
+    }
+    shown = texts();
+    EXPECT_EQ(shown, (std::vector<std::string>{"ファイルサイズが500KB以下のとき保存しない", "全てのファイルを差分保存にする"}));
     ui.QueueAnswer(plat::kAnswerYes);
     sheet.Press(PSBTN_OK);
   }));
-  EXPECT_EQ(BoxTexts().back(), kApplyRulesQuestion);
+  EXPECT_EQ(ui.Opened().size(), 1u);  // the add dialog's help
+  EXPECT_EQ(ui.Boxes().back().text,
+            "新しい振り分け条件を現在のリストに適用しますか？\r\n\r\n注意：設定した保存方法は上書きされます");
   EXPECT_EQ(ui.Boxes().back().style, plat::kButtonsYesNo | plat::kIconQuestion);
-  ASSERT_EQ(main->Rules().rules.size(), 2u);
-  EXPECT_EQ(main->Rules().rules[1].extension, "dat");
+  EXPECT_EQ(main->Rules().rules.size(), 2u);
   quz::CRuleTable stored;
   quz::LoadRules(stored, quz::kSettingsFile);
-  ASSERT_EQ(stored.rules.size(), 2u);
-  EXPECT_EQ(stored.rules[0].extension, "pst");
-  EXPECT_EQ(stored.rules[1].extension, "dat");
+  std::vector<std::string> storedTexts;
+  for (const quz::ClassRule& rule : stored.rules) storedTexts.push_back(quz::RuleText(rule));
+  EXPECT_EQ(storedTexts, shown);
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "quz振り分け条件2-mode"), "");
-  auto typeOf = [&](const char* name) { return main->FileList().FindEntry(dir / "source\\" + name)->saveType.load(); };
-  EXPECT_EQ(typeOf("mail.pst"), quz::SaveType::Differential);
-  EXPECT_EQ(typeOf("notes.txt"), quz::SaveType::Normal);
-  EXPECT_EQ(typeOf("data.dat"), quz::SaveType::Differential);
+  // The last rule that matches decides: every file is saved differentially
+  // now (under the old rules notes.txt was not saved).
+  for (const char* name : {"mail.pst", "notes.txt", "data.dat"})
+    EXPECT_EQ(main->FileList().FindEntry(dir / "source\\" + name)->saveType.load(), quz::SaveType::Differential)
+        << name;
 }
 
 TEST_F(SettingsSheet, RulesPageTakesAtMostAHundredRules) {
-  for (int i = 0; i < 100; ++i) {
-    SetRule(i, "mode", "3");
-    SetRule(i, "mode2", "0");
-  }
+  SetRules(std::vector<std::vector<std::string>>(100, {"3", "0"}));
   Start();
   ASSERT_EQ(main->Rules().rules.size(), 100u);
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
-    ASSERT_TRUE(sheet.SelectPage(3));
+  ASSERT_TRUE(WithSheet(3, [&](CPropertySheetA& sheet) {
     WhileModal modal([] { ADD_FAILURE() << "the add dialog was shown"; });
     quztest::Click(sheet.rules.Handle(), IDC_RULE_ADD);
     EXPECT_EQ(plat::ListBox(sheet.rules.Item(IDC_RULE_LIST)).Count(), 100);
@@ -386,8 +340,7 @@ TEST_F(SettingsSheet, ExclusionSwitchesAndGenerations) {
     quz::RecordGeneration(main->Context().index, "C:\\src\\" + std::to_string(copy % 4) + ".txt",
                           SaveFolder() + "1-1-1\\" + std::to_string(copy) + ".txt", 0);
 
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
-    ASSERT_TRUE(sheet.SelectPage(4));
+  ASSERT_TRUE(WithSheet(4, [&](CPropertySheetA& sheet) {
     quz::CProSettei5& switches = sheet.exclusions;
     EXPECT_TRUE(switches.IsChecked(IDC_SKIP_RECYCLE_BIN));
     EXPECT_FALSE(switches.IsChecked(IDC_SKIP_SAVE_FOLDER));
@@ -444,8 +397,7 @@ TEST_F(SettingsSheet, StartupPageRegistersAndUnregisters) {
   ui.SetSpecialFolder(CSIDL_STARTUP, startup);
   const std::string shortcut = startup + "\\quz.lnk";
   Start();
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
-    ASSERT_TRUE(sheet.SelectPage(2));
+  ASSERT_TRUE(WithSheet(2, [&](CPropertySheetA& sheet) {
     quz::CProSettei3& page = sheet.startup;
     EXPECT_EQ(page.ItemText(IDC_STARTUP_STATUS), "現在の状況 : 未登録");
     const char* const kRegistered = "スタートアップへリンクを正常に登録しました";
@@ -480,8 +432,7 @@ TEST_F(SettingsSheet, StartupPageRegistersAndUnregisters) {
   }));
   EXPECT_TRUE(quztest::Exists(shortcut));
   // Shown as registered whatever the shortcut points to.
-  ASSERT_TRUE(WithSheet([&](CPropertySheetA& sheet) {
-    ASSERT_TRUE(sheet.SelectPage(2));
+  ASSERT_TRUE(WithSheet(2, [&](CPropertySheetA& sheet) {
     EXPECT_EQ(sheet.startup.ItemText(IDC_STARTUP_STATUS), "現在の状況 : 登録済み");
     sheet.Press(PSBTN_CANCEL);
   }));

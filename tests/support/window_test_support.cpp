@@ -50,11 +50,8 @@ bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) {
 }
 
 void PumpFor(uint32_t ms) {
-  uint32_t start = plat::TickCount();
-  do {
-    Pump();
-    plat::Sleep(5);
-  } while (plat::TickCount() - start < ms);
+  const uint32_t start = plat::TickCount();
+  PumpUntil([&] { return plat::TickCount() - start >= ms; });
 }
 
 // ---- acting inside a modal loop
@@ -194,56 +191,6 @@ ScriptedUi::~ScriptedUi() {
   plat::SetMessageResponder(nullptr);
   plat::SetShellResponder({});
   plat::SetMenuResponder(nullptr);
-}
-
-void ScriptedUi::QueueAnswer(int answer) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  answers_.push_back(answer);
-}
-
-void ScriptedUi::QueueFolder(std::optional<std::string> folder) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  folders_.push_back(std::move(folder));
-}
-
-void ScriptedUi::QueueFiles(std::optional<std::vector<std::string>> files) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  files_.push_back(std::move(files));
-}
-
-void ScriptedUi::QueueMenuCommand(int command) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  menuCommands_.push_back(command);
-}
-
-void ScriptedUi::SetSpecialFolder(int csidl, const std::string& path) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  specialFolders_[csidl] = path;
-}
-
-std::vector<ScriptedUi::Box> ScriptedUi::Boxes() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return boxes_;
-}
-
-std::vector<std::pair<std::string, std::string>> ScriptedUi::Opened() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return opened_;
-}
-
-std::vector<std::vector<std::string>> ScriptedUi::Menus() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return menus_;
-}
-
-int ScriptedUi::FoldersAsked() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return foldersAsked_;
-}
-
-std::vector<std::string> ScriptedUi::FileFiltersAsked() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return filters_;
 }
 
 // ---- the fixture

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/main_wnd.h"
@@ -107,30 +108,44 @@ class ScriptedUi {
   ScriptedUi& operator=(const ScriptedUi&) = delete;
 
   // Answers in order; when none is left, the box's first button.
-  void QueueAnswer(int answer);
+  void QueueAnswer(int answer) { Add(answers_, answer); }
   // The folder browser's answers in order (none: cancel); when none is
   // left, cancel.
-  void QueueFolder(std::optional<std::string> folder);
+  void QueueFolder(std::optional<std::string> folder) { Add(folders_, std::move(folder)); }
   // The file chooser's answers in order; when none is left, cancel.
-  void QueueFiles(std::optional<std::vector<std::string>> files);
+  void QueueFiles(std::optional<std::vector<std::string>> files) { Add(files_, std::move(files)); }
   // The commands chosen from pop-up menus in order; when none is left, none.
-  void QueueMenuCommand(int command);
+  void QueueMenuCommand(int command) { Add(menuCommands_, command); }
   // A special folder as the shell would give it; the others are the
   // shell's own.
-  void SetSpecialFolder(int csidl, const std::string& path);
+  void SetSpecialFolder(int csidl, const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    specialFolders_[csidl] = path;
+  }
   // The program associated with a path; unset (or answering none), the
   // shell's own answer.
   std::function<std::optional<std::string>(const std::string& path)> associatedProgram;
 
-  std::vector<Box> Boxes() const;
+  std::vector<Box> Boxes() const { return Copy(boxes_); }
   // What was opened through the shell: path and verb ("" the default).
-  std::vector<std::pair<std::string, std::string>> Opened() const;
+  std::vector<std::pair<std::string, std::string>> Opened() const { return Copy(opened_); }
   // The item texts of each pop-up menu shown.
-  std::vector<std::vector<std::string>> Menus() const;
-  int FoldersAsked() const;
-  std::vector<std::string> FileFiltersAsked() const;
+  std::vector<std::vector<std::string>> Menus() const { return Copy(menus_); }
+  int FoldersAsked() const { return Copy(foldersAsked_); }
+  std::vector<std::string> FileFiltersAsked() const { return Copy(filters_); }
 
  private:
+  // The responders run on whichever thread shows a box or a dialog.
+  template <class T, class V>
+  void Add(std::deque<T>& queue, V&& value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue.push_back(std::forward<V>(value));
+  }
+  template <class T>
+  T Copy(const T& member) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return member;
+  }
   mutable std::mutex mutex_;
   std::deque<int> answers_, menuCommands_;
   std::deque<std::optional<std::string>> folders_;
