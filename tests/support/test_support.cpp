@@ -1,8 +1,3 @@
-#ifdef _WIN32
-// Before the platform header, which takes back the names windows.h maps.
-#include <windows.h>
-#endif
-
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -419,9 +414,8 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   std::vector<std::string> env(environment);
   for (char** e = environ; *e; ++e) {
     std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
-    bool replaced = false;
-    for (const auto& extra : environment) replaced = replaced || extra.compare(0, name.size(), name) == 0;
-    if (!replaced) env.push_back(entry);
+    auto replaces = [&](const std::string& extra) { return extra.compare(0, name.size(), name) == 0; };
+    if (std::none_of(environment.begin(), environment.end(), replaces)) env.push_back(entry);
   }
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(e.data());
@@ -448,23 +442,17 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
 
 bool ChildProcess::Wait(uint32_t timeoutMs) {
   if (ended_) return true;
-  uint32_t waited = 0;
-  for (;;) {
+  for (uint32_t waited = 0;; waited += 2) {
     int status = 0;
+    // A child that cannot be waited for any more counts as killed.
     pid_t r = waitpid(static_cast<pid_t>(handle_), &status, WNOHANG);
-    if (r == static_cast<pid_t>(handle_)) {
-      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : kKilled;
-      ended_ = true;
-      return true;
-    }
-    if (r < 0) {
-      exitCode_ = kKilled;
+    if (r != 0) {
+      exitCode_ = r > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : kKilled;
       ended_ = true;
       return true;
     }
     if (waited >= timeoutMs) return false;
     plat::Sleep(2);
-    waited += 2;
   }
 }
 
