@@ -78,7 +78,7 @@ TEST(PlatformFile, DispositionsCreateKeepAndTruncateAndNeedAFileInAFolderThatExi
   EXPECT_EQ(plat::LastError().kind, ErrorKind::AccessDenied);
 }
 
-TEST(PlatformFile, ReadWriteSeekAndLength) {
+TEST(PlatformFile, ReadWriteSeekLengthAndMovedHandles) {
   TempDir dir;
   File f;
   ASSERT_TRUE(f.Open(dir / "rw", Access::ReadWrite, Disposition::CreateAlways));
@@ -108,10 +108,8 @@ TEST(PlatformFile, ReadWriteSeekAndLength) {
   EXPECT_TRUE(f.WriteAll("x"));
   f.Close();
   EXPECT_EQ(ReadFile(dir / "rw"), std::string("01234\0\0\0x", 9));
-}
 
-TEST(PlatformFile, LargeReadsAndWritesAreWholeAndAMovedHandleKeepsTheFileOpen) {
-  TempDir dir;
+  // Large reads and writes are whole, and a moved handle keeps the file open.
   const std::string data = quztest::Pattern(3 * 1024 * 1024 + 17);
   File a;
   ASSERT_TRUE(a.Open(dir / "big", Access::Write, Disposition::CreateAlways));
@@ -485,15 +483,6 @@ TEST(PlatformThreads, LockIsRecursiveAndExcludesOthers) {
   EXPECT_FALSE(second.Acquire(dir / "x.lock", 50));
   first.Release();
   EXPECT_TRUE(second.Acquire(dir / "x.lock", 1000));
-}
-
-// ---------------------------------------------------------------- libraries
-
-TEST(PlatformLibrary, MissingLibraryAndSymbolFail) {
-  plat::Library lib;
-  EXPECT_FALSE(lib.Load("NOSUCHLIB.DLL"));
-  EXPECT_FALSE(lib.IsLoaded());
-  EXPECT_EQ(lib.Symbol("Unlha"), nullptr);
 }
 
 // ---------------------------------------------------------------- interaction

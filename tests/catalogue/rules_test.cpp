@@ -26,12 +26,6 @@ ClassRule Rule(uint8_t kind, const std::string& ext, int32_t sizeKB, int32_t res
   return r;
 }
 
-void MakeFile(const std::string& path, int64_t size) {
-  plat::File f;
-  ASSERT_TRUE(f.Open(path, plat::Access::Write, plat::Disposition::CreateAlways, plat::kShareRead));
-  ASSERT_TRUE(f.SetLength(size));
-}
-
 TEST(Classify, TheLastMatchingRuleDecidesByExtensionOrSize) {
   quztest::TempDir dir;
   ASSERT_TRUE(plat::CreateFolder(dir / "v1.0"));
@@ -39,7 +33,7 @@ TEST(Classify, TheLastMatchingRuleDecidesByExtensionOrSize) {
       {"big.pst", 200LL * 1000 * 1000}, {"small.pst", 5LL * 1000 * 1000}, {"small.txt", 5LL * 1000 * 1000},
       {"a.txt", 10}, {"README", 10}, {"empty.dat", 0}, {"v1.0\\notes", 10}, {"\x83\x5c.TxT", 10},
       {"huge.pst", 4LL * 1024 * 1024 * 1024 + 10}};
-  for (const auto& [name, size] : files) MakeFile(dir / name, size);
+  for (const auto& [name, size] : files) quztest::WriteFileOfSize(dir / name, size);
   using quz::SaveType;
   const struct {
     std::vector<ClassRule> rules;

@@ -99,6 +99,12 @@ std::string ReadFile(const std::string& path) {
   return data;
 }
 
+void WriteFileOfSize(const std::string& path, int64_t size) {
+  plat::File f;
+  ASSERT_TRUE(f.Open(path, plat::Access::Write, plat::Disposition::CreateAlways)) << path;
+  ASSERT_TRUE(f.SetLength(size)) << path;
+}
+
 void WriteLongPathFile(const std::string& path, const std::string& data) {
 #ifdef _WIN32
   std::vector<wchar_t> wide(path.size() + 1);
@@ -231,12 +237,7 @@ std::string Quote(const std::string& argument) {
   return "\"" + argument + std::string(trailing, '\\') + "\"";
 #else
   std::string q = "'";
-  for (char c : argument) {
-    if (c == '\'')
-      q += "'\\''";
-    else
-      q += c;
-  }
+  for (char c : argument) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
 #endif
 }
@@ -366,9 +367,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   si.hStdOutput = out;
   si.hStdError = out;
   PROCESS_INFORMATION pi{};
-  std::vector<char> commandLine(line.begin(), line.end());
-  commandLine.push_back('\0');
-  BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   for (const auto& [name, value] : previous)
     SetEnvironmentVariableA(name.c_str(), value == std::string(1, '\0') ? nullptr : value.c_str());
   CloseHandle(out);
