@@ -103,11 +103,9 @@ TEST(GenerationIndex, StatisticsAndRefusedPaths) {
 
 TEST(GenerationIndex, StartIndexLoaderRunsOnceAtATimeAndSignalsReady) {
   quztest::TempDir save;
-  for (int d = 0; d < 50; ++d) {
-    std::string list;
-    for (int f = 0; f < 20; ++f) list += "f" + std::to_string(f) + ".txt<C:\\s\\f" + std::to_string(f) + ".txt\r\n";
-    MakeDateFolder(save, "2026-2-" + std::to_string(d), list);
-  }
+  std::string list;
+  for (int f = 0; f < 20; ++f) list += "f" + std::to_string(f) + ".txt<C:\\s\\f" + std::to_string(f) + ".txt\r\n";
+  for (int d = 0; d < 50; ++d) MakeDateFolder(save, "2026-2-" + std::to_string(d), list);
   CGenerationIndex index;
   quz::RunState state;
   state.saveFolder = save.path();
