@@ -518,11 +518,14 @@ TEST(ExceptionBoundary, HandlerHearsWhereAndWhatFromCatchBlocksAndThreadsAndMayI
     plat::LockGuard guard(lock);
     heard.push_back(where + ": " + what);
   });
-  try {
-    throw std::runtime_error("disk gone");
-  } catch (...) {
-    plat::ReportCurrentException("here");
-  }
+  auto reportThrown = [](const std::runtime_error& thrown) {
+    try {
+      throw thrown;
+    } catch (...) {
+      plat::ReportCurrentException("here");
+    }
+  };
+  reportThrown(std::runtime_error("disk gone"));
   // A thread's failure ends only that thread, which joins like any other.
   plat::Thread t;
   ASSERT_TRUE(t.Start([] { throw std::runtime_error("out of luck"); }, plat::Priority::Normal, "worker"));
@@ -536,17 +539,9 @@ TEST(ExceptionBoundary, HandlerHearsWhereAndWhatFromCatchBlocksAndThreadsAndMayI
   // A handler that fails is not the boundary's failure; without a handler
   // the default one reports.
   plat::SetExceptionHandler([](const std::string&, const std::string&) { throw std::logic_error("handler"); });
-  try {
-    throw std::runtime_error("x");
-  } catch (...) {
-    plat::ReportCurrentException("here");
-  }
+  reportThrown(std::runtime_error("x"));
   plat::SetExceptionHandler(nullptr);
-  try {
-    throw std::runtime_error("to the default");
-  } catch (...) {
-    plat::ReportCurrentException("here");
-  }
+  reportThrown(std::runtime_error("to the default"));
 }
 
 }  // namespace
