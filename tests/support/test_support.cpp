@@ -342,10 +342,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
                          const std::string& outputFile, const std::vector<std::string>& environment) {
   Kill();
   std::string line = Quote(program);
-  for (const auto& a : args) {
-    line += ' ';
-    line += Quote(a);
-  }
+  for (const auto& a : args) line += " " + Quote(a);
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
