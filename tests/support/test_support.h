@@ -43,6 +43,10 @@ void WriteFile(const std::string& path, const std::string& data);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 
+// Makes a file of `size` bytes without writing them (sparse where the file
+// system allows), so that sizes past 32 bits cost nothing.
+void WriteFileOfSize(const std::string& path, int64_t size);
+
 // Writes a file whose path may be longer than the system's ANSI file
 // functions take (on Windows through the wide "\\?\" form).
 void WriteLongPathFile(const std::string& path, const std::string& data);
