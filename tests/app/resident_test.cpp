@@ -10,8 +10,6 @@
 #include "app/backup_app.h"
 // After windows.h, which the window layer brings.
 #include <commctrl.h>
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include "app/dialogs.h"
 #include "app/main_wnd.h"
@@ -118,7 +116,7 @@ class Resident : public quztest::WindowTest {
 
 };
 
-TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClick) {
+TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClickAndTheMenusCommandsOpenThroughTheShell) {
   auto window = Start();
 
   // A press starts the click timer with the system's double-click time; a
@@ -145,27 +143,14 @@ TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClick) {
   EXPECT_EQ(window->singleClicks, 1);
   EXPECT_EQ(window->ModalState(), quz::kModalNone);
 
-  // The right button's release shows the command menu.
+  // The right button's release shows the command menu, with every item
+  // and the target window as its default.
   Tray(*window, WM_RBUTTONDOWN);
   Pump();
   EXPECT_EQ(window->rightClicks, 0);
   Tray(*window, WM_RBUTTONUP);
   ASSERT_TRUE(PumpUntil([&] { return window->rightClicks == 1; }));
   EXPECT_EQ(window->menusShown, 1);
-
-  // Notifications of another icon are not ours.
-  Tray(*window, WM_RBUTTONUP, quz::kTrayIconId + 1);
-  Tray(*window, WM_LBUTTONDOWN, quz::kTrayIconId + 1);
-  Pump();
-  EXPECT_EQ(window->rightClicks, 1);
-  EXPECT_EQ(window->TimerPeriod(quz::kClickTimer), 0u);
-  EXPECT_TRUE(ui.Boxes().empty());
-}
-
-TEST_F(Resident, CommandMenuHasEveryItemWithTargetsAsDefault) {
-  auto window = Start();
-  Tray(*window, WM_RBUTTONUP);
-  ASSERT_TRUE(PumpUntil([&] { return window->menusShown == 1; }));
   EXPECT_EQ(window->menuDefault, static_cast<UINT>(ID_SHOW_TARGETS));
   EXPECT_TRUE(window->defaultDrawnBold);
   using Items = std::vector<std::pair<std::string, UINT>>;
@@ -181,50 +166,20 @@ TEST_F(Resident, CommandMenuHasEveryItemWithTargetsAsDefault) {
             (Items{{"更新ファイル書き出し(&K)", ID_EXPORT}, {"書き出し済みファイル組込", ID_IMPORT}}));
   EXPECT_EQ(TestMainWnd::Items(GetSubMenu(commands, 4)),
             (Items{{"保存フォルダ", ID_OPEN_SAVE_FOLDER}, {"実行ファイルがあるフォルダ", ID_OPEN_PROGRAM_FOLDER}}));
-}
 
-TEST_F(Resident, TargetWindowIsMadeHiddenShownByCommandAndDoubleClickAndGoesWithTheMainWindow) {
-  // Any modeless dialog stands in for the target window here.
-  class TargetsMainWnd : public TestMainWnd {
-    std::unique_ptr<plat::Dialog> MakeTargetWindow() override { return std::make_unique<quz::CVersionDlg>(); }
-  };
-  auto window = std::make_unique<TargetsMainWnd>();
-  ASSERT_TRUE(window->Create());
-  ASSERT_NE(window->TargetWindow(), nullptr);
-  HWND targets = window->TargetWindow()->Handle();
-  ASSERT_TRUE(IsWindow(targets));
-  EXPECT_EQ(GetWindow(targets, GW_OWNER), window->Handle());
-  // With nothing to back up, it shows itself soon after the start.
-  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(targets) != FALSE; }));
-  EXPECT_EQ(window->ModalState(), quz::kModalNone);
+  // Notifications of another icon are not ours.
+  Tray(*window, WM_RBUTTONUP, quz::kTrayIconId + 1);
+  Tray(*window, WM_LBUTTONDOWN, quz::kTrayIconId + 1);
+  Pump();
+  EXPECT_EQ(window->rightClicks, 1);
+  EXPECT_EQ(window->TimerPeriod(quz::kClickTimer), 0u);
 
-  ShowWindow(targets, SW_HIDE);
-  Command(*window, ID_SHOW_TARGETS);
-  EXPECT_TRUE(IsWindowVisible(targets));
-  EXPECT_EQ(window->ModalState(), quz::kModalNone);
-  ShowWindow(targets, SW_HIDE);
-  Tray(*window, WM_LBUTTONDOWN);
-  Tray(*window, WM_LBUTTONDBLCLK);
-  Tray(*window, WM_LBUTTONUP);
-  ASSERT_TRUE(PumpUntil([&] { return window->doubleClicks == 1; }));
-  EXPECT_TRUE(IsWindowVisible(targets));
-  // Not while another window of the menu is open.
-  ShowWindow(targets, SW_HIDE);
-  window->SetModalState(quz::kModalSettings);
-  Command(*window, ID_SHOW_TARGETS);
-  EXPECT_FALSE(IsWindowVisible(targets));
-  window->SetModalState(quz::kModalNone);
-
-  window.reset();
-  EXPECT_FALSE(IsWindow(targets));
-}
-
-TEST_F(Resident, FolderAndHelpCommandsOpenThroughTheShell) {
-  auto window = Start();
+  // The menu's folders and help open through the shell.
   for (int id : {ID_OPEN_SAVE_FOLDER, ID_OPEN_PROGRAM_FOLDER, ID_HELP_README}) Command(*window, id);
   std::vector<std::pair<std::string, std::string>> expected = {
       {SaveFolder(), "open"}, {dir.path(), "open"}, {dir / "readme.htm", "open"}};
   EXPECT_EQ(ui.Opened(), expected);
+  EXPECT_TRUE(ui.Boxes().empty());
 }
 
 TEST_F(Resident, TooltipShowsProgressAndIdle) {
@@ -283,7 +238,7 @@ TEST_F(Resident, ChangedCatalogueIsWrittenOnTheAnimationTick) {
 TEST_F(Resident, SchedulerTimersFollowTheSettings) {
   WriteCatalogue(1, 100);
   {
-      auto window = Start();
+    auto window = Start();
     EXPECT_EQ(window->TimerPeriod(quz::kIntervalTimer), 300000u);
     EXPECT_EQ(window->TimerPeriod(quz::kStartCheckTimer), 0u);
     EXPECT_NE(window->TimerPeriod(quz::kAnimationTimer), 0u);
@@ -314,24 +269,35 @@ TEST_F(Resident, SchedulerTimersFollowTheSettings) {
   EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "チェック間隔"), "0");
 }
 
-TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
+TEST_F(Resident, HistoryAndVersionWindowsShowTheirTextsAndBlockWhatMustWait) {
   WriteCatalogue(1, 100);
+  quztest::WriteFile(dir / "Rireki.txt",
+                     "1052300000 0 0 C:\\a b\\c d.txt\r\n"
+                     "1052300000 5000 1200 C:\\x\\y.dat\r\n"
+                     "broken\r\n"
+                     "1 2 3 C:\\not\\ended.txt");
   auto window = Start();
   HWND handle = window->Handle();
 
-  // While the settings sheet is open, timer 3 fires but no check starts.
-  window->SetModalState(quz::kModalSettings);
-  Timer(*window, quz::kIntervalTimer);
-  Command(*window, ID_CHECK_NOW);
-  EXPECT_TRUE(quz::WaitForCheck(window->Context(), 60000));
-  EXPECT_EQ(window->Context().savedCount.load(), 0);
-  window->SetModalState(quz::kModalNone);
-
-  // The history window holds modalState 6: other windows, checks and exit
-  // wait for it.
+  // The history window lists the history's rows, the broken one empty.  It
+  // holds modalState 6: other windows, checks and exit wait for it.
   WhileModal modal1([&] {
+    auto* history = dynamic_cast<quz::CRirekiDlg*>(plat::Dialog::Current());
+    ASSERT_NE(history, nullptr);
     EXPECT_EQ(window->ModalState(), quz::kModalHistory);
-    ASSERT_NE(plat::Dialog::Current(), nullptr);
+    EXPECT_EQ(WindowText(history->Handle()), "quz - バックアップ履歴");
+    HWND list = history->List();
+    EXPECT_TRUE(GetWindowLongA(list, GWL_STYLE) & LVS_OWNERDATA);
+    ASSERT_EQ(ListView_GetItemCount(list), 3);
+    EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(list)), quz::kHistoryColumns);
+    const std::vector<std::string> row0 = {"c d.txt", "C:\\a b\\", "0KB", "0KB"},
+                                   row1 = {"y.dat", "C:\\x\\", "5KB", "2KB"};
+    for (int column = 0; column < 4; ++column) {
+      EXPECT_EQ(quztest::ListCell(list, 0, column), row0[column]);
+      EXPECT_EQ(quztest::ListCell(list, 1, column), row1[column]);
+    }
+    for (int column = 0; column < quz::kHistoryColumns; ++column) EXPECT_EQ(quztest::ListCell(list, 2, column), "");
+
     Command(*window, ID_APP_ABOUT);
     Command(*window, ID_SETTINGS);
     EXPECT_EQ(window->ModalState(), quz::kModalHistory);
@@ -342,7 +308,7 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
     Command(*window, ID_APP_EXIT_RESIDENT);
     SendMessageA(handle, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(handle));
-    SendMessageA(plat::Dialog::Current()->Handle(), WM_COMMAND, IDOK, 0);
+    SendMessageA(history->Handle(), WM_COMMAND, IDOK, 0);
   });
   Command(*window, ID_HISTORY);
   EXPECT_TRUE(modal1.Ran());
@@ -351,20 +317,21 @@ TEST_F(Resident, BlockingWindowStopsCommandsChecksAndExit) {
 
   // The version window (2) lets checks run but still refuses exit.
   WhileModal modal2([&] {
+    auto* version = dynamic_cast<quz::CVersionDlg*>(plat::Dialog::Current());
+    ASSERT_NE(version, nullptr);
     EXPECT_EQ(window->ModalState(), quz::kModalVersion);
+    EXPECT_EQ(WindowText(version->Handle()), "バージョン情報");
+    EXPECT_EQ(version->ItemText(IDC_VERSION_TEXT).rfind("quz バージョン ", 0), 0u);
     EXPECT_TRUE(window->CheckNow());
     EXPECT_TRUE(quz::WaitForCheck(window->Context(), 60000));
     SendMessageA(handle, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(handle));
-    SendMessageA(plat::Dialog::Current()->Handle(), WM_COMMAND, IDOK, 0);
+    SendMessageA(version->Handle(), WM_COMMAND, IDOK, 0);
   });
   Command(*window, ID_APP_ABOUT);
   EXPECT_TRUE(modal2.Ran());
   EXPECT_EQ(window->Context().savedCount.load(), 1);
 
-  // The target window is modeless: showing it leaves modalState 0.
-  Command(*window, ID_SHOW_TARGETS);
-  EXPECT_EQ(window->ModalState(), quz::kModalNone);
   // With nothing open, exit closes the main window.
   Command(*window, ID_APP_EXIT_RESIDENT);
   ASSERT_TRUE(PumpUntil([&] { return !IsWindow(handle); }));
@@ -547,66 +514,6 @@ TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
   }
 }
 
-TEST_F(Resident, HistoryWindowListsTheRows) {
-  quztest::WriteFile(dir / "Rireki.txt",
-                     "1052300000 0 0 C:\\a b\\c d.txt\r\n"
-                     "1052300000 5000 1200 C:\\x\\y.dat\r\n"
-                     "broken\r\n"
-                     "1 2 3 C:\\not\\ended.txt");
-  auto window = Start();
-  WhileModal modal5([&] {
-    auto* history = dynamic_cast<quz::CRirekiDlg*>(plat::Dialog::Current());
-    ASSERT_NE(history, nullptr);
-    EXPECT_EQ(window->ModalState(), quz::kModalHistory);
-    EXPECT_EQ(WindowText(history->Handle()), "quz - バックアップ履歴");
-    HWND list = history->List();
-    ASSERT_NE(list, nullptr);
-    EXPECT_TRUE(GetWindowLongA(list, GWL_STYLE) & LVS_OWNERDATA);
-    ASSERT_EQ(ListView_GetItemCount(list), 3);
-    // Each row as the history's rows read, the broken one empty.
-    const char* const lines[] = {"1052300000 0 0 C:\\a b\\c d.txt", "1052300000 5000 1200 C:\\x\\y.dat", "broken"};
-    for (int row = 0; row < 3; ++row)
-      for (int column = 0; column < quz::kHistoryColumns; ++column)
-        EXPECT_EQ(quztest::ListCell(list, row, column), quz::HistoryCell(quz::ParseHistoryLine(lines[row]), column));
-    EXPECT_EQ(quztest::ListCell(list, 0, 0), "c d.txt");
-    EXPECT_EQ(quztest::ListCell(list, 2, 4), "");
-    for (int column = 0; column < quz::kHistoryColumns; ++column) {
-      char text[100] = {};
-      LVCOLUMNA header{};
-      header.mask = LVCF_TEXT;
-      header.pszText = text;
-      header.cchTextMax = sizeof text;
-      ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&header)));
-      EXPECT_STREQ(text, quz::kHistoryHeaders[column]);
-    }
-    SendMessageA(history->Handle(), WM_COMMAND, IDOK, 0);
-  });
-  Command(*window, ID_HISTORY);
-  EXPECT_TRUE(modal5.Ran());
-  EXPECT_EQ(window->ModalState(), quz::kModalNone);
-}
-
-TEST_F(Resident, VersionWindowShowsNameAndVersion) {
-  auto window = Start();
-  WhileModal modal6([&] {
-    auto* version = dynamic_cast<quz::CVersionDlg*>(plat::Dialog::Current());
-    ASSERT_NE(version, nullptr);
-    EXPECT_EQ(WindowText(version->Handle()), "バージョン情報");
-    EXPECT_EQ(version->ItemText(IDC_VERSION_TEXT).rfind("quz バージョン ", 0), 0u);
-    SendMessageA(version->Handle(), WM_COMMAND, IDOK, 0);
-  });
-  Command(*window, ID_APP_ABOUT);
-  EXPECT_TRUE(modal6.Ran());
-}
-
-// The colour of a pixel of a window's client area, as shown.
-COLORREF PixelOf(HWND window, int x, int y) {
-  HDC dc = GetDC(window);
-  COLORREF colour = GetPixel(dc, x, y);
-  ReleaseDC(window, dc);
-  return colour;
-}
-
 TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
   // Into a bitmap: every pixel of a 100 x 8 bar at 40%.
   HDC screen = GetDC(nullptr);
@@ -618,13 +525,7 @@ TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
                  light = RGB(200, 200, 200);
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 100; ++x) {
-      COLORREF expected;
-      if (x == 99 || y == 7)
-        expected = light;
-      else if (x == 0 || y == 0)
-        expected = dark;
-      else
-        expected = x < 40 ? green : white;
+      const COLORREF expected = x == 99 || y == 7 ? light : x == 0 || y == 0 ? dark : x < 40 ? green : white;
       ASSERT_EQ(GetPixel(memory, x, y), expected) << x << "," << y;
     }
   SelectObject(memory, old);
@@ -646,8 +547,10 @@ TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
   const int w = client.right, mid = client.bottom / 2;
   ASSERT_GT(w, 10);
   auto greenPixels = [&] {
+    HDC dc = GetDC(bar);
     int n = 0;
-    for (int x = 1; x < w - 1; ++x) n += PixelOf(bar, x, mid) == green;
+    for (int x = 1; x < w - 1; ++x) n += GetPixel(dc, x, mid) == green;
+    ReleaseDC(bar, dc);
     return n;
   };
   progress.SetProgress(40, "処理中(1/2)");
@@ -665,53 +568,6 @@ TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
   EXPECT_EQ(greenPixels(), 70 * w / 100 - 1);
   EXPECT_EQ(progress.ItemText(IDC_PROGRESS_PERCENT), "70%");
   progress.Destroy();
-}
-
-}  // namespace
-
-namespace {
-
-// A dialog whose folder field takes dropped paths, counting the changes
-// its owner hears.
-class DropDialog : public quz::CSetupDlg {
- public:
-  int changes = 0;
-
- protected:
-  bool OnInitDialog() override {
-    quz::CSetupDlg::OnInitDialog();
-    plat::AcceptDroppedPath(Item(IDC_SAVE_FOLDER));
-    return true;
-  }
-  bool OnCommand(int id, int code, HWND control) override {
-    if (id == IDC_SAVE_FOLDER && code == EN_CHANGE) ++changes;
-    return quz::CSetupDlg::OnCommand(id, code, control);
-  }
-};
-
-TEST(ShellHelpers, DroppedPathReplacesTheFieldText) {
-  DropDialog dialog;
-  dialog.saveFolder = "C:\\before";
-  ASSERT_TRUE(dialog.CreateModeless(nullptr));
-  HWND edit = dialog.Item(IDC_SAVE_FOLDER);
-  EXPECT_TRUE(GetWindowLongA(edit, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-  int before = dialog.changes;
-  std::string first = "C:\\データ\\保存先", second = "C:\\other";
-  SendMessageA(edit, WM_DROPFILES, reinterpret_cast<WPARAM>(quztest::MakeDrop({first, second})), 0);
-  EXPECT_EQ(dialog.ItemText(IDC_SAVE_FOLDER), first);
-  EXPECT_GT(dialog.changes, before);
-  dialog.Destroy();
-}
-
-TEST(ShellHelpers, ShellLinkIsWritten) {
-  quztest::TempDir dir;
-  std::string exe = plat::ExecutablePath();
-  std::string link = dir / "quz.lnk";
-  EXPECT_EQ(plat::CreateShellLink(exe, link, "", "", dir.path(), exe, 0), 0);
-  EXPECT_TRUE(quztest::Exists(link));
-  // Written again over the first.
-  EXPECT_EQ(plat::CreateShellLink(exe, link, "", "", dir.path(), exe, 0), 0);
-  EXPECT_FALSE(plat::SpecialFolder(0x0007).empty());  // the Startup folder
 }
 
 }  // namespace
