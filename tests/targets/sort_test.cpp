@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -51,8 +52,8 @@ std::vector<KeyedRow> RandomRows(const std::vector<std::string>& texts, size_t n
 }
 
 std::vector<int32_t> Entries(const std::vector<KeyedRow>& rows) {
-  std::vector<int32_t> entries;
-  for (const KeyedRow& row : rows) entries.push_back(row.entry);
+  std::vector<int32_t> entries(rows.size());
+  std::transform(rows.begin(), rows.end(), entries.begin(), [](const KeyedRow& row) { return row.entry; });
   return entries;
 }
 
@@ -88,10 +89,12 @@ TEST(ListTextSort, RowsAlreadyInOrderAndReversedSortInLinearithmicTime) {
   }
   std::vector<KeyedRow> rows(n);
   for (size_t i = 0; i < n; ++i) rows[i] = {names[i].c_str(), static_cast<int32_t>(i)};
+  std::vector<int32_t> order(n);
+  std::iota(order.begin(), order.end(), 0);
   quz::SortKeyedRows(rows, true);
-  for (size_t i = 0; i < n; ++i) ASSERT_EQ(rows[i].entry, static_cast<int32_t>(i));
+  EXPECT_EQ(Entries(rows), order);
   quz::SortKeyedRows(rows, false);
-  for (size_t i = 0; i < n; ++i) ASSERT_EQ(rows[i].entry, static_cast<int32_t>(n - 1 - i));
+  EXPECT_EQ(Entries(rows), std::vector<int32_t>(order.rbegin(), order.rend()));
 }
 
 TEST(SizeOrder, OrdersAll64BitsStablyAndReversesTheWholeOrder) {
@@ -100,16 +103,13 @@ TEST(SizeOrder, OrdersAll64BitsStablyAndReversesTheWholeOrder) {
   std::mt19937 random(7);
   for (size_t n : {0, 1, 12, 3000}) {
     std::vector<int64_t> keys(n);
+    std::generate(keys.begin(), keys.end(), [&] { return pool[random() % pool.size()]; });
     std::vector<int32_t> rows(n);
-    for (size_t i = 0; i < n; ++i) {
-      keys[i] = pool[random() % pool.size()];
-      rows[i] = static_cast<int32_t>(100 + i);
-    }
-    std::vector<size_t> order(n);
-    for (size_t i = 0; i < n; ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
-    std::vector<int32_t> expected;
-    for (size_t i : order) expected.push_back(rows[i]);
+    std::iota(rows.begin(), rows.end(), 100);
+    // keys[i] belongs to row 100 + i.
+    std::vector<int32_t> expected = rows;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [&](int32_t a, int32_t b) { return keys[a - 100] < keys[b - 100]; });
 
     std::vector<int32_t> sorted = rows;
     quz::SortRowsBySize(sorted, keys, false);
