@@ -1,12 +1,10 @@
 // Dialog templates of the window layer's own tests.
 #pragma once
 
-#define IDD_TEST_KEYS 100
-#define IDD_TEST_TREE 101
-#define IDD_TEST_LIST 102
+#define IDD_TEST_CONTROLS 100
+#define IDD_TEST_VIEWS 101
 #define IDD_TEST_PAGE_NUMBER 103
 #define IDD_TEST_PAGE_CHECK 104
-#define IDD_TEST_CONTROLS 105
 
 #define IDC_TEST_FIRST_EDIT 1001
 #define IDC_TEST_SECOND_EDIT 1002
