@@ -95,7 +95,6 @@ TEST_F(TargetWindow, EmptyCatalogueShowsNoRowsAndTheWindowHidesAndShowsAgain) {
   // The empty catalogue opens the window by itself.
   ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(Window()); }));
   EXPECT_TRUE(targets->IsShown());
-
   EXPECT_EQ(GetWindow(Window(), GW_OWNER), main->Handle());
 
   // "閉じる", the title bar's close and Esc only hide it; the command
@@ -142,13 +141,19 @@ TEST_F(TargetWindow, RowsShowEveryListedEntryWithItsCellsAndIcons) {
   EXPECT_EQ(targets->Icons().ImageCount(), 3 + 4);
 }
 
-TEST_F(TargetWindow, TheFocusedRowShowsItsPathAndSaveType) {
+TEST_F(TargetWindow, TheFocusedRowShowsItsPathAndSaveTypeAndItsContextMenuTheCommands) {
   Start(Line(dir / "a.txt", 0) + Line(dir / "b.dat", 1));
   Select({1});
   EXPECT_EQ(Text(IDC_TAISYO_PATH), dir / "b.dat");
   EXPECT_EQ(Text(IDC_TAISYO_SAVE_TYPE), "差分保存");
   EXPECT_EQ(targets->FocusedEntry(), 1);
   EXPECT_EQ(targets->SelectedEntries(), std::vector<int32_t>{1});
+  NMITEMACTIVATE click{};
+  click.hdr = {List(), IDC_TAISYO_LIST, static_cast<UINT>(NM_RCLICK)};
+  click.iItem = 1;
+  SendMessageA(Window(), WM_NOTIFY, IDC_TAISYO_LIST, reinterpret_cast<LPARAM>(&click));
+  ASSERT_EQ(ui.Menus().size(), 1u);
+  EXPECT_EQ(ui.Menus()[0], (Texts{"開く(&O)", "フォルダを開く(&F)", "", "保存形式変更", "削除(&D)", "", "プロパティ(&R)"}));
   // A click at the first row, as the mouse gives it.
   RECT r{};
   ListView_GetItemRect(List(), 0, &r, LVIR_LABEL);
@@ -211,17 +216,6 @@ TEST_F(TargetWindow, ALongSizeSortLeavesTheWindowWorkingAndAppliesItsSizesWhenTh
   ASSERT_TRUE(PumpUntil([&] { return !targets->SortingBySize(); }));
   // Equal keys, reversed under the ascending flag.
   EXPECT_EQ(ListCell(List(), 0, 0), "f19999.txt");
-}
-
-TEST_F(TargetWindow, ContextMenuOffersTheCommands) {
-  Start(Line(dir / "a.txt", 0));
-  Select({0});
-  NMITEMACTIVATE click{};
-  click.hdr = {List(), IDC_TAISYO_LIST, static_cast<UINT>(NM_RCLICK)};
-  click.iItem = 0;
-  SendMessageA(Window(), WM_NOTIFY, IDC_TAISYO_LIST, reinterpret_cast<LPARAM>(&click));
-  ASSERT_EQ(ui.Menus().size(), 1u);
-  EXPECT_EQ(ui.Menus()[0], (Texts{"開く(&O)", "フォルダを開く(&F)", "", "保存形式変更", "削除(&D)", "", "プロパティ(&R)"}));
 }
 
 TEST_F(TargetWindow, CheckProgressIsShownWhileTheWindowIsAndHiddenWhenTheCheckEnds) {
