@@ -28,19 +28,15 @@ class Deleting : public ::testing::Test {
   }
   std::vector<std::string> Paths() const {
     std::vector<std::string> paths;
-    for (int32_t i = 0; i < list.Count(); ++i) {
-      EXPECT_EQ(list.EntryAt(i)->index, i);
-      paths.push_back(list.EntryAt(i)->Path());
-    }
+    for (int32_t i = 0; i < list.Count(); ++i) paths.push_back(list.EntryAt(i)->Path());
     return paths;
   }
-  int32_t IndexOf(const std::string& path) const { return list.FindEntry(path)->index; }
   SaveType TypeOf(const std::string& path) const { return list.FindEntry(path)->saveType; }
   // Deletes the entries of these paths; the upper-folder question is
   // answered with `showAgain` and recorded.
   int32_t Delete(const std::vector<std::string>& selection, bool showAgain = true) {
     std::vector<int32_t> selected;
-    for (const auto& p : selection) selected.push_back(IndexOf(p));
+    for (const auto& p : selection) selected.push_back(list.FindEntry(p)->index);
     return quz::DeleteTargets(
                list, selected,
                [&](const std::string& text) {
@@ -57,7 +53,7 @@ class Deleting : public ::testing::Test {
   std::vector<std::string> asked;
 };
 
-TEST_F(Deleting, AFolderTakesEverythingBelowItAndTheRestIsRenumberedInOrder) {
+TEST_F(Deleting, AFolderTakesEverythingBelowItAndTheRestKeepsItsOrder) {
   List({"C:\\a\\", "C:\\before.txt", "C:\\a\\x.txt", "C:\\ab.txt", "C:\\a\\sub\\", "C:\\A\\sub\\y.txt",
         "C:\\a b\\z.txt", "D:\\a\\"});
   EXPECT_EQ(Delete({"C:\\a\\"}), 4);
@@ -120,9 +116,6 @@ TEST(TargetEdits, BelowAFolderEntriesLeave) {
     ASSERT_TRUE(list.AddLoaded(p, 1, SaveType::Normal, 0));
   EXPECT_EQ(quz::ApplyBelow(list, "C:\\a", quz::BelowAction::Remove), (std::vector<int32_t>{1, 2}));
   EXPECT_EQ(list.FindEntry("C:\\a\\x.txt"), nullptr);
-  EXPECT_EQ(list.PendingRemovals(), 2);
-  list.ApplyRemovals();
-  EXPECT_EQ(list.Count(), 2);
 }
 
 TEST(TargetEdits, FolderSetsHoldWhatIsBelowTheirFolders) {
