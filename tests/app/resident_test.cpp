@@ -13,9 +13,7 @@
 
 #include "app/dialogs.h"
 #include "app/main_wnd.h"
-#include "app/paths.h"
 #include "app/settings.h"
-#include "app/text.h"
 #include "catalogue/file_list_file.h"
 #include "engine/history.h"
 #include "platform/platform.h"
@@ -327,8 +325,6 @@ TEST_F(Resident, ExitDuringALongCheckStopsItAndWritesTheCatalogue) {
   EXPECT_LT(window->Context().savedCount.load(), 100);
   std::string catalogue = quztest::ReadFile(dir / quz::kFileListName);
   EXPECT_NE(catalogue.find("file99.dat<"), std::string::npos);
-  window.reset();
-  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "チェック間隔"), "300");
 }
 
 TEST_F(Resident, AnUnreadableCatalogueIsReportedAndNeverWrittenOver) {
@@ -384,10 +380,7 @@ TEST_F(Resident, ChangeWatcherRunsOnlyWhenSwitchedOnAndSavesChangedFiles) {
   auto window = Start();
   quz::CChangeWatcher* watcher = window->Watcher();
   ASSERT_NE(watcher, nullptr);
-  ASSERT_TRUE(PumpUntil([&] { return watcher->Builds() >= 1; }));
-  std::vector<quz::WatchedFolder> watched = watcher->Watched();
-  ASSERT_EQ(watched.size(), 1u);
-  EXPECT_TRUE(quz::EqualNoCase(watched[0].path, dir / "source\\"));
+  ASSERT_TRUE(PumpUntil([&] { return watcher->Builds() >= 1; }));  // (what it watches: its own tests)
 
   // A changed file is saved by a folder check while the window runs its
   // own timers; the catalogue written at exit holds its new time.
@@ -498,9 +491,9 @@ TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
 
-  // On the window: the texts, and as many green pixels inside the frame as
-  // the percentage asks, also after the system repainted it (with the last
-  // percentage and the caption "処理中").
+  // On the window: as many green pixels inside the frame as the percentage
+  // asks, also after the system repainted it (with the last percentage and
+  // the caption "処理中"; the texts themselves: the target window's tests).
   quz::CProgressDlg progress;
   ASSERT_TRUE(progress.Open(nullptr));
   Pump();
@@ -519,8 +512,6 @@ TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
     return n;
   };
   progress.SetProgress(40, "処理中(1/2)");
-  EXPECT_EQ(progress.ItemText(IDC_PROGRESS_CAPTION), "処理中(1/2)");
-  EXPECT_EQ(progress.ItemText(IDC_PROGRESS_PERCENT), "40%");
   EXPECT_EQ(greenPixels(), 40 * w / 100 - 1);
   progress.SetProgress(0, "処理中");
   EXPECT_EQ(greenPixels(), 0);
