@@ -461,11 +461,8 @@ TEST(TargetEdits, UpperFolders) {
   for (const auto& [path, upper] : cases) EXPECT_EQ(quz::UpperFolder(path), upper) << path;
 }
 
-TEST(TargetEdits, SaveTypesAndSearchDepths) {
-  EXPECT_EQ(quz::ChangedSaveType(SaveType::Normal, true), SaveType::Search);
-  EXPECT_EQ(quz::ChangedSaveType(SaveType::Normal, false), SaveType::Normal);
-  EXPECT_EQ(quz::ChangedSaveType(SaveType::Differential, true), SaveType::Differential);
-
+TEST(TargetEdits, SearchDepths) {
+  // (A save type changed on a folder or a file: the target window's tests.)
   // The choice a folder's properties preselect, and what each choice stores.
   const std::pair<int, int> shown[] = {{13, 3}, {10, 0}, {3, 0}, {25, 15}, {2, -1}};
   for (const auto& [code, index] : shown) EXPECT_EQ(quz::DepthIndexOf(SaveType(code)), index) << code;
