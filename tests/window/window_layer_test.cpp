@@ -1,8 +1,8 @@
-// The window layer driven through real messages under Wine: tasks handed
-// from workers to the user-interface thread, the engine's questions asked
-// there, the virtual list, trees, sheets and wizards, the modeless dialogs'
-// keys, the answers dialog procedures return, the exception boundary and
-// the shell's responders.
+// The window layer driven through real messages under Wine, over the
+// program's own dialog templates: tasks handed from workers to the
+// user-interface thread, the engine's questions asked there, the virtual
+// list, wizards, the modeless dialogs' keys, the answers dialog procedures
+// return, the exception boundary and the shell's responders.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,8 +18,8 @@
 #include "platform/exceptions.h"
 #include "platform/platform.h"
 #include "platform/window.h"
+#include "resources/resource.h"
 #include "tests/support/window_test_support.h"
-#include "tests/window/window_test_resource.h"
 
 namespace {
 
@@ -130,14 +130,14 @@ TEST_F(WindowLayer, WorkerQuestionIsAnsweredOnTheUiThreadOrReleasedWhenTheWindow
 
 class ListDialog : public plat::Dialog {
  public:
-  ListDialog() : plat::Dialog(IDD_TEST_LIST) {}
+  ListDialog() : plat::Dialog(IDD_RIREKI) {}
   ~ListDialog() override { Destroy(); }
   plat::ListView list;
   std::set<int> asked;
 
  protected:
   bool OnInitDialog() override {
-    EXPECT_TRUE(list.Attach(*this, IDC_TEST_LIST));
+    EXPECT_TRUE(list.Attach(*this, IDC_HISTORY_LIST));
     const plat::ListColumn columns[] = {{"名前"}, {"サイズ", LVCFMT_RIGHT}, {"種類", LVCFMT_LEFT, 120}};
     list.SetColumns(columns);
     list.SetCellText([this](int row, int column) {
@@ -169,13 +169,13 @@ TEST_F(WindowLayer, VirtualListOfAQuarterMillionRowsAsksOnlyForWhatItShows) {
   // Wide requests get the same cells; a short buffer never ends in half a
   // double-byte character.
   auto ask = [&](auto& request, UINT code, int row, int column, auto* text, int room) {
-    request.hdr = {dialog.list.Handle(), IDC_TEST_LIST, code};
+    request.hdr = {dialog.list.Handle(), IDC_HISTORY_LIST, code};
     request.item.mask = LVIF_TEXT;
     request.item.iItem = row;
     request.item.iSubItem = column;
     request.item.pszText = text;
     request.item.cchTextMax = room;
-    SendMessageA(dialog.Handle(), WM_NOTIFY, IDC_TEST_LIST, reinterpret_cast<LPARAM>(&request));
+    SendMessageA(dialog.Handle(), WM_NOTIFY, IDC_HISTORY_LIST, reinterpret_cast<LPARAM>(&request));
   };
   wchar_t wide[32] = {};
   NMLVDISPINFOW request{};
@@ -194,13 +194,13 @@ using Record = std::vector<std::string>;
 
 class NumberPage : public plat::PropertyPage {
  public:
-  explicit NumberPage(Record& record) : PropertyPage(IDD_TEST_PAGE_NUMBER, "数値"), record(record) {}
+  explicit NumberPage(Record& record) : PropertyPage(IDD_SETTEI7, "数値"), record(record) {}
   Record& record;
   bool nextAllowed = true;
 
  protected:
   bool OnInitDialog() override {
-    SetItemInt(IDC_TEST_NUMBER, 5);
+    SetItemInt(IDC_MAX_GENERATIONS, 5);
     return true;
   }
   bool OnSetActive() override {
@@ -209,7 +209,7 @@ class NumberPage : public plat::PropertyPage {
     return true;
   }
   bool OnKillActive() override {
-    bool whole = ItemInt(IDC_TEST_NUMBER).has_value();
+    bool whole = ItemInt(IDC_MAX_GENERATIONS).has_value();
     record.push_back(whole ? "number left" : "number kept");
     return whole;
   }
@@ -222,7 +222,7 @@ class NumberPage : public plat::PropertyPage {
 
 class CheckPage : public plat::PropertyPage {
  public:
-  explicit CheckPage(Record& record) : PropertyPage(IDD_TEST_PAGE_CHECK), record(record) {}
+  explicit CheckPage(Record& record) : PropertyPage(IDD_SETTEI5), record(record) {}
   Record& record;
   bool checked = false;
 
@@ -237,7 +237,7 @@ class CheckPage : public plat::PropertyPage {
     return 0;
   }
   bool OnWizardFinish() override {
-    checked = IsChecked(IDC_TEST_CHECK);
+    checked = IsChecked(IDC_SKIP_TEMP_FOLDER);
     record.push_back("finish");
     return true;
   }
@@ -275,7 +275,7 @@ TEST_F(WindowLayer, WizardGoesNextBackAndFinishesOrIsCancelled) {
       Pump();
       EXPECT_EQ(wizard.ActivePage(), page) << record.back();
       first.nextAllowed = true;
-      if (i == 1) second.SetChecked(IDC_TEST_CHECK, true);  // kept through "back"
+      if (i == 1) second.SetChecked(IDC_SKIP_TEMP_FOLDER, true);  // kept through "back"
     }
     wizard.Press(PSBTN_FINISH);
   }));
@@ -291,11 +291,12 @@ TEST_F(WindowLayer, WizardGoesNextBackAndFinishesOrIsCancelled) {
 
 // ---- dialogs
 
-// A modeless dialog of the tests' controls with the handlers the test
-// gives it; `answers` answers messages with values of their own.
+// A modeless dialog of two fields, OK and cancel (the program's template
+// for a new rule) with the handlers the test gives it; `answers` answers
+// messages with values of their own.
 class TestDialog : public plat::Dialog {
  public:
-  TestDialog() : plat::Dialog(IDD_TEST_CONTROLS) { EXPECT_TRUE(CreateModeless(nullptr)); }
+  TestDialog() : plat::Dialog(IDD_RULE_ADD) { EXPECT_TRUE(CreateModeless(nullptr)); }
   ~TestDialog() override { Destroy(); }
   std::function<bool(int id)> onCommand;
   std::function<bool(MSG&)> preTranslate;
@@ -330,7 +331,7 @@ TEST_F(WindowLayer, ModelessDialogGetsItsKeysFromTheLoopAnswersAndEndsCleanly) {
   };
   ShowWindow(dialog.Handle(), SW_SHOW);
   SetForegroundWindow(dialog.Handle());
-  HWND first = dialog.Item(IDC_TEST_FIRST_EDIT), second = dialog.Item(IDC_TEST_SECOND_EDIT);
+  HWND first = dialog.Item(IDC_RULE_EXTENSION), second = dialog.Item(IDC_RULE_SIZE);
   SetFocus(first);
   Pump();
   auto key = [](HWND to, WPARAM key) {
@@ -403,8 +404,11 @@ TEST_F(WindowLayer, ExceptionsInProceduresAndTasksAreReportedAndTheLoopGoesOn) {
 TEST_F(WindowLayer, ScrollBarComboAndListBoxHelpers) {
   // (The steps, the drag and the choices the settings sheet and the other
   // windows make: their tests.)
-  TestDialog dialog;
-  plat::ScrollBar bar(dialog.Item(IDC_TEST_SCROLL));
+  PlainWindow window;
+  auto make = [&](const char* kind, DWORD style) {
+    return CreateWindowExA(0, kind, "", WS_CHILD | style, 0, 0, 200, 100, window.Handle(), nullptr, nullptr, nullptr);
+  };
+  plat::ScrollBar bar(make("SCROLLBAR", SBS_HORZ));
   bar.SetRange(0, 12);
   // An arrow stops at the end; Home and End go to the ends.
   const struct {
@@ -417,11 +421,11 @@ TEST_F(WindowLayer, ScrollBarComboAndListBoxHelpers) {
     EXPECT_EQ(bar.Requested(move.request), move.to) << move.from << " " << LOWORD(move.request);
   }
 
-  plat::ComboBox combo(dialog.Item(IDC_TEST_COMBO));
+  plat::ComboBox combo(make("COMBOBOX", CBS_DROPDOWNLIST));
   for (const char* text : {"無制限", "1", "2"}) combo.Add(text);
   EXPECT_FALSE(combo.SelectText("16"));
 
-  plat::ListBox files(dialog.Item(IDC_TEST_LISTBOX));
+  plat::ListBox files(make("LISTBOX", LBS_EXTENDEDSEL));
   for (int i = 0; i < 4; ++i) files.Add("ファイル" + std::to_string(i), 10 + i);
   SendMessageA(files.Handle(), LB_SELITEMRANGE, TRUE, MAKELPARAM(1, 2));
   EXPECT_EQ(files.SelectedIndexes(), (std::vector<int>{1, 2}));
