@@ -281,9 +281,12 @@ TEST_F(TargetWindow, ADroppedFolderIsSearchedAndChecksThatFindFilesRefreshTheRow
   EXPECT_EQ(Column(0), (Texts{"data", "a.txt", "sub", "b.txt", "c.txt"}));
 }
 
-TEST_F(TargetWindow, SaveTypeCommandsShowTheirLabelsInTheListAndTheField) {
+TEST_F(TargetWindow, SaveTypeCommandsTheDeleteKeyAndTheExitButton) {
   MakeFiles({"data"}, {"other.txt"});
-  Start(Line(dir / "other.txt", 0, 5) + Line(dir / "data\\", 3, 5));
+  Start(Line(dir / "other.txt", 0, 5) + Line(dir / "data\\", 3, 5) + Line(dir / "data\\a.txt", 0, 5) +
+        Line(dir / "data\\sub\\", 3, 5));
+  HWND handle = main->Handle(), window = Window();
+  // The save-type commands show their labels in the list and the field.
   const struct {
     int row, command;
     const char* label;
@@ -294,21 +297,17 @@ TEST_F(TargetWindow, SaveTypeCommandsShowTheirLabelsInTheListAndTheField) {
   for (const auto& c : cases) {
     Select({c.row});
     ListCell(List(), c.row, 5);  // painted once, so that its text is kept
-    SendMessageA(Window(), WM_COMMAND, c.command, 0);
+    SendMessageA(window, WM_COMMAND, c.command, 0);
     EXPECT_EQ(ListCell(List(), c.row, 5), c.label);
     EXPECT_EQ(Text(IDC_TAISYO_SAVE_TYPE), c.label);
     // Saved again under the new type.
     EXPECT_EQ(main->FileList().EntryAt(c.row)->savedTime, 0) << c.label;
     main->FileList().EntryAt(c.row)->savedTime = 5;
   }
-  EXPECT_TRUE(ui.Boxes().empty());
-}
 
-TEST_F(TargetWindow, TheDeleteKeyDeletesTheSelectedRows) {
-  Start(Line(dir / "data\\", 3, 5) + Line(dir / "data\\a.txt", 0, 5) + Line(dir / "data\\sub\\", 3, 5) +
-        Line(dir / "other.txt", 0, 5));
-  // Nothing selected: nothing happens; a folder takes what is listed below it.
-  for (const auto& [rows, left] : {std::pair{std::vector<int>{}, 4}, std::pair{std::vector<int>{0}, 1}}) {
+  // The Delete key: nothing selected, nothing happens; a folder takes what
+  // is listed below it.
+  for (const auto& [rows, left] : {std::pair{std::vector<int>{}, 4}, std::pair{std::vector<int>{1}, 1}}) {
     Select(rows);
     PostMessageA(List(), WM_KEYDOWN, VK_DELETE, 0);
     Pump();
@@ -317,28 +316,24 @@ TEST_F(TargetWindow, TheDeleteKeyDeletesTheSelectedRows) {
   EXPECT_EQ(Column(0), Texts{"other.txt"});
   EXPECT_EQ(Count(), "1個(最大250000個)");
   EXPECT_TRUE(ui.Boxes().empty());
-}
 
-TEST_F(TargetWindow, ExitButtonEndsTheProgramUnlessAMenuWindowIsOpen) {
-  Start(Line(dir / "a.txt", 0));
-  HWND handle = main->Handle(), window = Window();
-  // Refused while another window of the menu is open: the window is only
-  // hidden and can be shown again.
+  // "終了" is refused while another window of the menu is open: the window
+  // is only hidden, and shown again only once that window is closed.
   main->SetModalState(quz::kModalHistory);
   quztest::Click(window, IDC_TAISYO_EXIT);
   Pump();
   EXPECT_TRUE(IsWindow(handle));
   EXPECT_FALSE(IsWindowVisible(window));
-  Show();  // nor shown while that window is open
+  Show();
   EXPECT_FALSE(IsWindowVisible(window));
   main->SetModalState(quz::kModalNone);
   Show();
   EXPECT_TRUE(IsWindowVisible(window));
-
+  // Otherwise it ends the program, and the catalogue is written.
   quztest::Click(window, IDC_TAISYO_EXIT);
   ASSERT_TRUE(PumpUntil([&] { return !IsWindow(handle); }));
   EXPECT_FALSE(IsWindow(window));
-  EXPECT_NE(quztest::ReadFile(dir / quz::kFileListName).find("a.txt<"), std::string::npos);
+  EXPECT_NE(quztest::ReadFile(dir / quz::kFileListName).find("other.txt<"), std::string::npos);
 }
 
 }  // namespace
