@@ -64,6 +64,12 @@ class TestMainWnd : public CMainWnd {
   }
 };
 
+// Without a target window, the main window writes a changed catalogue
+// itself (with one, the target window does: tests/targets).
+class NoTargetsMainWnd : public TestMainWnd {
+  std::unique_ptr<plat::Dialog> MakeTargetWindow() override { return nullptr; }
+};
+
 // Without settings of their own, the tests run with a check every 300 s.
 class Resident : public quztest::WindowTest {
  protected:
@@ -81,8 +87,9 @@ class Resident : public quztest::WindowTest {
   }
   // Creates the main window and waits for the generation index loader, so
   // that the tray shows what a check does, not the loading.
-  std::unique_ptr<TestMainWnd> Start() {
-    auto window = std::make_unique<TestMainWnd>();
+  template <class Window = TestMainWnd>
+  std::unique_ptr<Window> Start() {
+    auto window = std::make_unique<Window>();
     EXPECT_TRUE(window->Create());
     if (window->Context().loader) window->Context().loader->Join();
     return window;
@@ -161,9 +168,9 @@ TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClickAndTheMenusCommandsOpenT
   EXPECT_TRUE(ui.Boxes().empty());
 }
 
-TEST_F(Resident, TooltipShowsProgressAndIdle) {
+TEST_F(Resident, TheAnimationTickShowsProgressAndIdleAndWritesAChangedCatalogue) {
   // (Every text itself: the status texts' test.)
-  auto window = Start();
+  auto window = Start<NoTargetsMainWnd>();
   EXPECT_EQ(window->LastTrayText(), "quz - 初期化処理中...");
   for (int i = 0; i < 1000; ++i)
     ASSERT_TRUE(
@@ -182,26 +189,19 @@ TEST_F(Resident, TooltipShowsProgressAndIdle) {
     ++ticks;
   }
   EXPECT_EQ(ticks, 8);  // steps 1 to 7, then the idle tick at step 8
-}
 
-TEST_F(Resident, ChangedCatalogueIsWrittenOnTheAnimationTick) {
-  // Only without a target window: one writes it itself (tests/targets).
-  class NoTargetsMainWnd : public TestMainWnd {
-    std::unique_ptr<plat::Dialog> MakeTargetWindow() override { return nullptr; }
-  };
-  auto window = std::make_unique<NoTargetsMainWnd>();
-  ASSERT_TRUE(window->Create());
+  // A catalogue a folder check changed is written, but not while a change
+  // check still works on it.
   ASSERT_TRUE(
       window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, quz::SaveType::Normal, 0));
-  // Not while a change check still works on it.
-  window->State().catalogueChanged = 1;
-  window->State().changeCheckRunning = 1;
+  state.catalogueChanged = 1;
+  state.changeCheckRunning = 1;
   Timer(*window, quz::kAnimationTimer);
-  EXPECT_EQ(window->State().catalogueChanged.load(), 1);
+  EXPECT_EQ(state.catalogueChanged.load(), 1);
   EXPECT_EQ(quztest::ReadFile(dir / quz::kFileListName).find("by a folder check"), std::string::npos);
-  window->State().changeCheckRunning = 0;
+  state.changeCheckRunning = 0;
   Timer(*window, quz::kAnimationTimer);
-  EXPECT_EQ(window->State().catalogueChanged.load(), 0);
+  EXPECT_EQ(state.catalogueChanged.load(), 0);
   EXPECT_NE(quztest::ReadFile(dir / quz::kFileListName).find("C:\\changed\\by a folder check.txt<"),
             std::string::npos);
 }
@@ -331,11 +331,11 @@ TEST_F(Resident, ExitDuringALongCheckStopsItAndWritesTheCatalogue) {
 TEST_F(Resident, AnUnreadableCatalogueIsReportedAndNeverWrittenOver) {
   WriteCatalogue(2, 10);
   const std::string catalogue = quztest::ReadFile(dir / quz::kFileListName);
-  std::unique_ptr<TestMainWnd> window;
+  std::unique_ptr<NoTargetsMainWnd> window;
   {
     // Another program holds it through the whole start.
     quztest::Unreadable held(dir / quz::kFileListName);
-    window = Start();
+    window = Start<NoTargetsMainWnd>();
   }
   auto shown = ui.Boxes();
   ASSERT_EQ(shown.size(), 1u);
