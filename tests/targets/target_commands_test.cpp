@@ -138,7 +138,7 @@ class TargetCommands : public quztest::WindowTest {
   quz::TargetCommandContext context{view, list, state};
 };
 
-TEST_F(TargetCommands, ChosenFilesAreAddedOnceAndCheckedOnce) {
+TEST_F(TargetCommands, ChosenAndDroppedFilesAreAddedOnceAndCheckedOnceUntilTheCatalogueIsFull) {
   const std::string a = MakeFile("a.txt"), b = MakeFile("b.txt"), c = MakeFile("c.txt");
   ASSERT_TRUE(list.AddEntry(b, SaveType::Search));
 
@@ -162,26 +162,26 @@ TEST_F(TargetCommands, ChosenFilesAreAddedOnceAndCheckedOnce) {
   EXPECT_EQ(list.Count(), 3);
   ASSERT_EQ(ui.Boxes().size(), 1u);
   EXPECT_EQ(ui.Boxes()[0].text, gone + "\r\nは存在しないため、追加できません");
-}
 
-TEST_F(TargetCommands, DroppedFoldersAreSearchedAndAFullCatalogueRefusesSilently) {
+  // A dropped folder is searched.
   const std::string folder = MakeFolder("dropped"), file = MakeFile("file.txt");
   quz::AddDropped(context, {folder.substr(0, folder.size() - 1), file});
   ASSERT_NE(list.FindEntry(folder), nullptr);
   EXPECT_EQ(list.FindEntry(folder)->Path(), folder);
   EXPECT_EQ(TypeOf(folder), SaveType::Search);
   EXPECT_EQ(TypeOf(file), SaveType::Normal);
-  EXPECT_EQ(view.refreshes, 1);
-  EXPECT_EQ(view.checksRequested, 1);
+  EXPECT_EQ(view.refreshes, 2);
+  EXPECT_EQ(view.checksRequested, 2);
   ASSERT_TRUE(WaitForChecks());
 
+  // A full catalogue refuses without a word.
   for (int32_t i = list.Count(); i < quz::CFileList::kMaxEntries; ++i)
     ASSERT_TRUE(list.AddLoaded("C:\\full\\f" + std::to_string(i), 1, SaveType::Normal, 0));
   quz::AddDropped(context, {MakeFile("late.txt"), MakeFolder("late")});
   EXPECT_EQ(list.Count(), quz::CFileList::kMaxEntries);
-  EXPECT_EQ(view.refreshes, 1);
-  EXPECT_EQ(view.checksRequested, 1);
-  EXPECT_TRUE(ui.Boxes().empty());
+  EXPECT_EQ(view.refreshes, 2);
+  EXPECT_EQ(view.checksRequested, 2);
+  EXPECT_EQ(ui.Boxes().size(), 1u);
 }
 
 TEST_F(TargetCommands, TheWizardStartsWithListedFoldersCheckedGoesBackAndAddsWithTheDepthsCode) {
