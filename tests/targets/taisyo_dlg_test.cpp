@@ -88,7 +88,6 @@ TEST_F(TargetWindow, EmptyCatalogueShowsNoRowsAndTheWindowHidesAndShowsAgain) {
   Start("", false);
   EXPECT_FALSE(IsWindowVisible(Window()));
   EXPECT_FALSE(targets->IsShown());
-  EXPECT_EQ(WindowText(Window()), "quz - 対象設定");
   EXPECT_EQ(Count(), "0個(最大250000個)");
   EXPECT_EQ(Text(IDC_TAISYO_SAVE_FOLDER), SaveFolder());
   EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(List())), 6);

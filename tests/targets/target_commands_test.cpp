@@ -189,7 +189,6 @@ TEST_F(TargetCommands, TheWizardStartsWithListedFoldersCheckedGoesBackAndAddsWit
   const std::string typed = dir / "favorites\\";
   auto first = [&](bool again) {
     plat::Dialog& page = Shown(IDD_FOLDER_ADD1);
-    EXPECT_EQ(quztest::WindowText(page.Handle()), "フォルダーの新規追加(1/2)");
     EXPECT_TRUE(page.IsChecked(IDC_FOLDERADD_DESKTOP));
     for (int box : {IDC_FOLDERADD_DOCUMENTS, IDC_FOLDERADD_WINDOWS, IDC_FOLDERADD_ANY})
       EXPECT_EQ(page.IsChecked(box), again) << box;
@@ -207,7 +206,6 @@ TEST_F(TargetCommands, TheWizardStartsWithListedFoldersCheckedGoesBackAndAddsWit
       [&] { first(false); },
       [&] {
         plat::Dialog& page = Shown(IDD_FOLDER_ADD2);
-        EXPECT_EQ(quztest::WindowText(page.Handle()), "フォルダーの新規追加(2/2)");
         EXPECT_EQ(quztest::WindowText(page.Item(IDC_SEARCH_DEPTH)), "無制限");
         EXPECT_EQ(plat::ComboBox(page.Item(IDC_SEARCH_DEPTH)).Count(), 16);
         EXPECT_TRUE(plat::ComboBox(page.Item(IDC_SEARCH_DEPTH)).SelectText("2"));
@@ -424,7 +422,6 @@ TEST_F(TargetCommands, PropertiesOfAFolderChangeItsSearchDepthAndOfASelectionAdd
   // Code 13 shows "3"; "無制限" stores Search.
   view.Select({deep});
   Properties(IDD_FOLDER_PROP, [&](plat::Dialog& d) {
-    EXPECT_EQ(quztest::WindowText(d.Handle()), "プロパティ");
     EXPECT_EQ(d.ItemText(IDC_FOLDERPROP_PATH), deep);
     plat::ComboBox depth(d.Item(IDC_SEARCH_DEPTH));
     EXPECT_EQ(depth.Count(), 16);
