@@ -428,19 +428,21 @@ TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
 }
 
 TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
-  // Into a bitmap: every pixel of a 100 x 8 bar at 40%.
+  // Into a bitmap: every pixel of a 100 x 8 bar, empty, at 40% and full.
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, 100, 8);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  quz::CProgressDlg::PaintBar(memory, 100, 8, 40);
   const COLORREF green = RGB(0, 255, 0), white = RGB(255, 255, 255), dark = RGB(80, 80, 80),
                  light = RGB(200, 200, 200);
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 100; ++x) {
-      const COLORREF expected = x == 99 || y == 7 ? light : x == 0 || y == 0 ? dark : x < 40 ? green : white;
-      ASSERT_EQ(GetPixel(memory, x, y), expected) << x << "," << y;
-    }
+  for (int percent : {0, 40, 100}) {
+    quz::CProgressDlg::PaintBar(memory, 100, 8, percent);
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 100; ++x) {
+        const COLORREF expected = x == 99 || y == 7 ? light : x == 0 || y == 0 ? dark : x < percent ? green : white;
+        ASSERT_EQ(GetPixel(memory, x, y), expected) << percent << "%: " << x << "," << y;
+      }
+  }
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
@@ -467,10 +469,6 @@ TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
   };
   progress.SetProgress(40, "処理中(1/2)");
   EXPECT_EQ(greenPixels(), 40 * w / 100 - 1);
-  progress.SetProgress(0, "処理中");
-  EXPECT_EQ(greenPixels(), 0);
-  progress.SetProgress(100, "処理中");
-  EXPECT_EQ(greenPixels(), w - 2);
   progress.SetProgress(70, "ファイル調査中");
   RedrawWindow(progress.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
   ASSERT_TRUE(PumpUntil([&] { return progress.ItemText(IDC_PROGRESS_CAPTION) == "処理中"; }));

@@ -121,7 +121,6 @@ TEST_F(TargetWindow, RowsShowEveryListedEntryWithItsCellsAndIcons) {
   Start(Line("C:\\", 3) + Line(dir / "deep\\", 13) + Line(dir / "ten\\", 10) + Line(dir / "all\\", 3) +
         Line(dir / "gone.txt", 0, -1) + Line(dir / "empty.txt", 0) + Line(dir / "a.TXT", 1) + Line(dir / "b.txt", 2) +
         Line(dir / "one.exe", 0) + Line(dir / "two.exe", 0));
-  EXPECT_EQ(Count(), "9個(最大250000個)");
   EXPECT_EQ(Column(0), (Texts{"", "deep", "ten", "all", "empty.txt", "a.TXT", "b.txt", "one.exe", "two.exe"}));
   // The shell names every type.
   Texts types = Column(3);
