@@ -121,12 +121,7 @@ TEST_F(TargetRows, CellsOfFilesFoldersAndADriveRoot) {
 
 TEST_F(TargetRows, TheShellIsAskedOncePerExtensionAndOncePerProgramFile) {
   for (char c = 'a'; c <= 'z'; ++c) Add(dir / (std::string(1, c) + ".txt"));
-  Add(dir / "upper.TXT");
-  Add(dir / "a.exe");
-  Add(dir / "b.exe");
-  Add(dir / "c.Lnk");
-  Add(dir / "sub\\");
-  Add(dir / "sub2\\");
+  for (const char* name : {"upper.TXT", "a.exe", "b.exe", "c.Lnk", "sub\\", "sub2\\"}) Add(dir / name);
   CTargetRows rows(list, CountingShell());
   for (int refresh = 0; refresh < 2; ++refresh) {
     rows.Refresh();
@@ -136,8 +131,6 @@ TEST_F(TargetRows, TheShellIsAskedOncePerExtensionAndOncePerProgramFile) {
   std::map<std::string, int> expected = {{dir / "a.txt", 1},  {dir / "upper.TXT", 1},  {dir / "a.exe", 1},
                                          {dir / "b.exe", 1},   {dir / "c.Lnk", 1},  {dir / "sub\\", 1}};
   EXPECT_EQ(asked, expected);
-  EXPECT_EQ(quz::ShellKey(dir / "a.exe", false), dir / "a.exe");
-  EXPECT_EQ(quz::ShellKey(dir / "a.TXT", false), ".TXT");
   EXPECT_EQ(quz::ShellKey(dir / "x.y\\noext", false), "");
   EXPECT_EQ(quz::ShellKey("C:\\", true), "C:\\");
 }
