@@ -186,6 +186,7 @@ TEST_F(Resident, SchedulerTimersFollowTheSettingsAndFilesACheckCannotReadGoToThe
     auto window = Start();
     EXPECT_EQ(window->TimerPeriod(quz::kStartCheckTimer), 0u);
     EXPECT_NE(window->TimerPeriod(quz::kAnimationTimer), 0u);
+    EXPECT_EQ(window->Watcher(), nullptr);  // switched off
     // Timer 3 checks now: stopRequested is cleared first.  A file it cannot
     // read goes to the error log, without a box.
     window->State().stopRequested = 1;
@@ -326,17 +327,14 @@ TEST_F(Resident, AnUnreadableCatalogueIsReportedAndNeverWrittenOver) {
   EXPECT_FALSE(quztest::Exists(dir / "lasterror.txt"));
 }
 
-TEST_F(Resident, ChangeWatcherRunsOnlyWhenSwitchedOnAndSavesChangedFiles) {
+TEST_F(Resident, ChangeWatcherSwitchedOnSavesChangedFilesAndEndsWithTheProgram) {
   WriteCatalogue(3, 100);
-  {
-    auto window = Start();
-    EXPECT_EQ(window->Watcher(), nullptr);
-  }
   ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, 1, "TidemarkTechnologyの利用"));
   auto window = Start();
   quz::CChangeWatcher* watcher = window->Watcher();
   ASSERT_NE(watcher, nullptr);
-  ASSERT_TRUE(PumpUntil([&] { return watcher->Builds() >= 1; }));  // (what it watches: its own tests)
+  // (What it watches, and that it is off unless switched on: other tests.)
+  ASSERT_TRUE(PumpUntil([&] { return watcher->Builds() >= 1; }));
 
   // A changed file is saved by a folder check while the window runs its
   // own timers; the catalogue written at exit holds its new time.

@@ -180,9 +180,8 @@ TEST_F(TargetWindow, TheFocusedRowShowsItsPathAndSaveTypeAndItsContextMenuTheCom
 
 TEST_F(TargetWindow, HeaderClicksSortTextAndSizeBothWaysAndAChangedCatalogueIsWrittenAndListed) {
   // (The orders themselves, 64-bit sizes among them, are the native tests'.)
-  quztest::WriteFile(dir / "b.txt", std::string(3000, 'b'));
-  quztest::WriteFile(dir / "A.txt", std::string(10, 'a'));
-  quztest::WriteFile(dir / "empty.txt", "");
+  const std::pair<const char*, size_t> files[] = {{"b.txt", 3000}, {"A.txt", 10}, {"empty.txt", 0}};
+  for (const auto& [name, size] : files) quztest::WriteFile(dir / name, std::string(size, 'x'));
   std::string catalogue;
   for (const char* name : {"b.txt", "missing.txt", "A.txt", "empty.txt"}) catalogue += Line(dir / name, 0);
   Start(catalogue);
