@@ -207,7 +207,6 @@ TEST_F(TargetCommands, TheWizardStartsWithListedFoldersCheckedGoesBackAndAddsWit
       [&] {
         plat::Dialog& page = Shown(IDD_FOLDER_ADD2);
         EXPECT_EQ(quztest::WindowText(page.Item(IDC_SEARCH_DEPTH)), "無制限");
-        EXPECT_EQ(plat::ComboBox(page.Item(IDC_SEARCH_DEPTH)).Count(), 16);
         EXPECT_TRUE(plat::ComboBox(page.Item(IDC_SEARCH_DEPTH)).SelectText("2"));
         Click(page.Handle(), IDC_FOLDERADD_BACK);
       },
