@@ -143,7 +143,7 @@ TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClickAndTheMenusCommandsOpenT
 }
 
 TEST_F(Resident, TheAnimationTickShowsProgressAndIdleAndWritesAChangedCatalogue) {
-  // (Every text itself: the status texts' test.)
+  // (The texts at their edges: the text test.)
   auto window = Start<NoTargetsMainWnd>();
   EXPECT_EQ(window->LastTrayText(), "quz - 初期化処理中...");
   for (int i = 0; i < 1000; ++i)
