@@ -3,6 +3,8 @@
 // elsewhere, rebuilding differential files, and what goes wrong.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/paths.h"
 #include "app/settings.h"
 #include "app/temporary_files.h"
@@ -58,11 +60,8 @@ class RestoreEngineTest : public ::testing::Test {
   }
   // Files left under a folder whose names are the restore's temporary ones.
   int Temporaries(const std::string& folder) {
-    std::vector<plat::DirEntry> entries;
-    plat::ListDirectory(folder, entries);
-    int n = 0;
-    for (const auto& e : entries) n += quz::IsTemporaryName(e.name);
-    return n;
+    const std::vector<std::string> names = quztest::FileNames(folder);
+    return static_cast<int>(std::count_if(names.begin(), names.end(), quz::IsTemporaryName));
   }
 
   quztest::TempDir dir;
@@ -158,8 +157,9 @@ TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFil
   EXPECT_FALSE(Exists(out + "\\src2"));
   EXPECT_FALSE(Exists(out + "\\z.txt"));
   EXPECT_EQ(Temporaries(out + "\\src"), 0);
-  // The restored file carries the copy's time.
+  // The restored file carries the copy's time, or its fragment's.
   EXPECT_EQ(quztest::TimeOf(out + "\\src\\x.txt"), save.FileTime(At(10)));
+  EXPECT_EQ(quztest::TimeOf(out + "\\src\\in.mbx"), save.FileTime(At(10)));
 
   EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
             std::vector<std::string>{"quz - 復元結果 | 3個のファイルを復元しました\r\n復元処理は正常に終了しました"});
@@ -183,6 +183,10 @@ TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFil
   // The root with nothing selected restores nothing.
   c = quz::RestoreSelection(ctx, Request("", {}, quz::kAllNewestTime), named);
   EXPECT_EQ(c.restored + c.failed, 0);
+  // A drive keeps its folders under the destination: src2 too.
+  c = quz::RestoreSelection(ctx, Request(src.substr(0, 2), {}, At(10, 30)), dir / "drive");
+  EXPECT_EQ(c.restored, 4);
+  EXPECT_EQ(ReadFile(dir / "drive" + (src + "sub\\y.txt").substr(2)), "y at ten");
 
   // A file with no copy at the time fails.
   c = quz::RestoreSelection(ctx, Request(Folder(), {src + "x.txt"}, At(9)), dir / "early");
@@ -292,8 +296,6 @@ TEST_F(RestoreEngineTest, OpenFailuresAreReportedUntilTheUserDeclinesAndCountAsF
   EXPECT_EQ(Temporaries(src), 0);
 
   // Declined: the next failure is silent but still fails.
-  quz::DeleteSetting(quz::kSettingsFile, quz::kOpenFailureDialogKey);
-  quz::WriteSetting(quz::kSettingsFile, "No", quz::kOpenFailureDialogKey);
   c = quz::RestoreSelection(ctx, Request(Folder(), {src + "held.txt"}, quz::kAllNewestTime), "");
   EXPECT_EQ(c.restored, 1);  // no longer held
   ASSERT_TRUE(holder.Open(src + "held.txt", plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
@@ -306,30 +308,6 @@ TEST_F(RestoreEngineTest, OpenFailuresAreReportedUntilTheUserDeclinesAndCountAsF
   c = quz::RestoreSelection(ctx, Request(Folder(), {src + "gone.txt"}, quz::kAllNewestTime), out);
   EXPECT_EQ(c.failed, 1);
   EXPECT_FALSE(Exists(out + "\\gone.txt"));
-}
-
-TEST_F(RestoreEngineTest, FragmentsRebuildTheFileAtEveryStep) {
-  std::string m = src + "in.mbx";
-  std::vector<std::string> versions = {
-      std::string(1000, 'a'),                              // fragment 0: the whole file
-      std::string(1000, 'a') + std::string(600000, 'b'),   // grew past one comparison block
-      std::string(300, 'a'),                               // shrank
-      std::string(300, 'a') + "tail",                      // grew again
-      std::string(300, 'a') + "tail",                      // touched only: no records
-      std::string(100, 'a') + "X" + std::string(199, 'a') + "tailmore",
-  };
-  for (size_t i = 0; i < versions.size(); ++i) save.SaveFragment(m, versions[i], At(9 + static_cast<int>(i)));
-  ASSERT_EQ(ReadFile(restoretest::SaveFolder::FragmentPath(save.FragmentFolder(m), 4)).size(), 4u);
-  // The temp image is never used: a wrong one changes nothing.
-  WriteFile(save.FragmentFolder(m) + "~temp.dat", "stale");
-  Load();
-  for (size_t i = 0; i < versions.size(); ++i) {
-    std::string to = dir / ("v" + std::to_string(i));
-    quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m}, At(9 + static_cast<int>(i))), to);
-    EXPECT_EQ(c.restored, 1) << i;
-    EXPECT_EQ(ReadFile(to + "\\in.mbx"), versions[i]) << i;
-    EXPECT_EQ(quztest::TimeOf(to + "\\in.mbx"), save.FileTime(At(9 + static_cast<int>(i))));
-  }
 }
 
 TEST_F(RestoreEngineTest, AMissingFragmentStopsTheRestoreAndKeepsTheFileThatWasThere) {
@@ -415,24 +393,10 @@ TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSa
   EXPECT_EQ(ReadFile(src + "ok.txt"), "payload");
 }
 
-TEST_F(RestoreEngineTest, ADriveRestoredElsewhereKeepsItsFoldersUnderTheDestination) {
-  save.SaveCopy(src + "x.txt", "x", At(10));
-  save.SaveCopy(src + "sub\\y.txt", "y", At(10));
-  Load();
-  std::string drive = src.substr(0, 2);
-  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(drive, {}, quz::kAllNewestTime), out);
-  EXPECT_EQ(c.restored, 2);
-  EXPECT_EQ(ReadFile(out + (src + "x.txt").substr(2)), "x");
-  EXPECT_EQ(ReadFile(out + (src + "sub\\y.txt").substr(2)), "y");
-}
-
 TEST_F(RestoreEngineTest, AFileRestoredOverItsOwnCopyStaysWhole) {
   // A source that lies in the save folder is its own copy.
-  plat::CreateFolder(save.root() + "2026-12-7");
-  std::string copy = save.root() + "2026-12-7\\self.txt";
-  WriteFile(copy, "keep me");
-  plat::SetFileTime(copy, save.FileTime(At(10)));
-  WriteFile(save.root() + "2026-12-7\\quzFileList.txt", "self.txt<" + copy + "\r\n");
+  const std::string copy = save.root() + "2026-12-7\\self.txt";
+  ASSERT_EQ(save.SaveCopy(copy, "keep me", At(10)), copy);
   Load();
   quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
   quz::RestoreCounts c = quz::RestoreSelection(ctx, Request("", {copy}, quz::kAllNewestTime), "");

@@ -23,12 +23,6 @@ namespace {
 
 constexpr int32_t kJapan = -32400;
 
-std::vector<std::string> Texts(const std::vector<RestoreFileItem>& items) {
-  std::vector<std::string> t;
-  for (const auto& x : items) t.push_back(x.text);
-  return t;
-}
-
 std::vector<std::string> Texts(const CCandidateRows& rows) {
   std::vector<std::string> t;
   for (int32_t row = 0; row < rows.Count(); ++row) t.push_back(rows.At(row).text);
@@ -87,7 +81,7 @@ TEST(RestoreListing, CopyTimesAreReadOnceAndFragmentsEndAtTheFirstGap) {
 TEST(RestoreListing, FileItemsSortByNameWithoutCaseAndCandidateRowsNewestFirstOnePerSlot) {
   std::vector<RestoreFileItem> items = {{"b.txt", 0}, {"A.txt", 1}, {"a.txt", 2}, {"表.txt", 3}, {"ab", 4}, {"Z", 5}};
   quz::SortFileItems(items);
-  EXPECT_EQ(Texts(items), (std::vector<std::string>{"A.txt", "a.txt", "ab", "b.txt", "Z", "表.txt"}));
+  EXPECT_EQ(quztest::TextsOf(items), (std::vector<std::string>{"A.txt", "a.txt", "ab", "b.txt", "Z", "表.txt"}));
 
   int64_t t = Seconds(2026, 12, 7, 10);
   CCandidateRows rows;
@@ -140,7 +134,7 @@ TEST(RestoreListing, AFolderGivesItsFilesFirstThenTheTimesBelowItAndTheRootEvery
   Collected a;
   quz::ListFolder(table, times, "C:\\a", stop, a.Sink());
   ASSERT_FALSE(a.pieces.empty());
-  EXPECT_EQ(Texts(a.pieces[0].files), (std::vector<std::string>{"x.txt", "y.txt"}));
+  EXPECT_EQ(quztest::TextsOf(a.pieces[0].files), (std::vector<std::string>{"x.txt", "y.txt"}));
   for (size_t i = 1; i < a.pieces.size(); ++i) EXPECT_TRUE(a.pieces[i].files.empty());
   EXPECT_TRUE(a.pieces.back().last);
   EXPECT_EQ(a.pieces.back().done, a.pieces.back().total);
@@ -151,7 +145,7 @@ TEST(RestoreListing, AFolderGivesItsFilesFirstThenTheTimesBelowItAndTheRootEvery
   quz::ListFolder(table, times, "", stop, root.Sink());
   ASSERT_EQ(root.pieces.size(), 1u);
   EXPECT_TRUE(root.pieces[0].last);
-  EXPECT_EQ(Texts(root.pieces[0].files), (std::vector<std::string>{"C:\\a\\sub\\z.txt", "C:\\a\\x.txt", "C:\\a\\y.txt",
+  EXPECT_EQ(quztest::TextsOf(root.pieces[0].files), (std::vector<std::string>{"C:\\a\\sub\\z.txt", "C:\\a\\x.txt", "C:\\a\\y.txt",
                                                                     "C:\\ab\\w.txt", "C:\\m\\in.mbx"}));
   EXPECT_TRUE(root.Candidates().empty());
 
@@ -226,16 +220,6 @@ TEST(RestoreListing, AJobStopsTheOneBeforeItAndTheyNeverOverlap) {
   ASSERT_TRUE(filler.Start([&](const quz::StopFlag&) { ran = true; }));
   filler.Stop();
   EXPECT_TRUE(ran);
-}
-
-TEST(RestoreListing, OnlyFullPathsNameAFolder) {
-  const struct {
-    const char* path;
-    bool full;
-  } cases[] = {{"C:\\", true},        {"d:\\save\\", true}, {"\\\\server\\share\\", true}, {"", false},
-               {"C:", false},         {"C:save", false},    {"save\\", false},             {"\\save", false},
-               {"\\\\\\x", false},    {"1:\\a", false}};
-  for (const auto& c : cases) EXPECT_EQ(quz::IsFullFolderPath(c.path), c.full) << c.path;
 }
 
 }  // namespace
