@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -21,7 +20,6 @@
 
 namespace {
 
-using quz::FileEntry;
 using quztest::IsFile;
 using quztest::Lines;
 using quztest::ReadFile;
@@ -33,36 +31,30 @@ class CheckTest : public ::testing::Test {
     for (const char* f : {"data", "data\\sub", "save"}) ASSERT_TRUE(plat::CreateFolder(dir / f));
     data = dir / "data\\";
     state.saveFolder = dir / "save";  // the check adds the "\"
-    context = std::make_unique<quz::CheckContext>(list, index, state, &ui);
-    context->catalogueFile = dir / "FileList.txt";
-    context->historyFile = dir / "Rireki.txt";
-    context->settingsFile = dir / "quz.ini";
-    context->reportFailure = [this](const std::string& path, const std::string& reason) {
+    context.catalogueFile = dir / "FileList.txt";
+    context.historyFile = dir / "Rireki.txt";
+    context.settingsFile = dir / "quz.ini";
+    context.reportFailure = [this](const std::string& path, const std::string& reason) {
       std::lock_guard<std::mutex> lock(failuresMutex);
       failures.push_back({path, reason});
     };
     date = quz::DateFolder(dir / "save\\", plat::Now());
   }
-  void TearDown() override { context.reset(); }
 
   // Writes a file with a time of its own, so that a change is seen.
   void Put(const std::string& name, const std::string& contents, plat::Time32 time) {
     WriteFile(data + name, contents);
     ASSERT_TRUE(plat::SetFileTime(data + name, time));
   }
-  FileEntry* Entry(const std::string& name) { return list.FindEntry(data + name); }
+  quz::FileEntry* Entry(const std::string& name) { return list.FindEntry(data + name); }
   // A full check that ran to its end; the files it saved.
   int Check() {
-    EXPECT_EQ(quz::FullCheck(*context), 1);
-    return context->savedCount;
+    EXPECT_EQ(quz::FullCheck(context), 1);
+    return context.savedCount;
   }
   std::vector<std::string> History() { return Lines(Read(dir / "Rireki.txt")); }
   // A file's contents; nothing when it is not there.
-  static std::string Read(const std::string& path) {
-    std::string text;
-    plat::ReadWholeFile(path, text);
-    return text;
-  }
+  static std::string Read(const std::string& path) { return quztest::Exists(path) ? ReadFile(path) : ""; }
   // The reasons reported for path, in order.
   std::vector<std::string> FailuresOf(const std::string& path) {
     std::lock_guard<std::mutex> lock(failuresMutex);
@@ -79,9 +71,9 @@ class CheckTest : public ::testing::Test {
   quz::CFileList list{&state};
   quz::CGenerationIndex index;
   plat::ScriptedInteraction ui;
-  std::unique_ptr<quz::CheckContext> context;
   std::mutex failuresMutex;
   std::vector<std::pair<std::string, std::string>> failures;
+  quz::CheckContext context{list, index, state, &ui};
 };
 
 TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
@@ -126,10 +118,6 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   EXPECT_EQ(ReadFile(date + "b(2).txt"), "BRAVO!");
   EXPECT_EQ(ReadFile(date + "d.txt"), "delta");
   EXPECT_EQ(Entry("sub\\c.txt"), nullptr);
-  for (int32_t i = 0; i < list.Count(); ++i) {
-    ASSERT_NE(list.EntryAt(i), nullptr);
-    EXPECT_EQ(list.EntryAt(i)->index, i);
-  }
   std::string catalogue = ReadFile(dir / "FileList.txt");
   EXPECT_EQ(catalogue.find("c.txt"), std::string::npos);
   EXPECT_NE(catalogue.find(data + "sub\\<"), std::string::npos);  // the folder stays
@@ -180,15 +168,15 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
 }
 
 TEST_F(CheckTest, GenerationsBeyondTheMaximumAreDeletedAndLeaveTheCopyList) {
-  context->maxGenerations = 2;
+  context.maxGenerations = 2;
   ASSERT_TRUE(list.AddLoaded(data + "a.txt", 0, quz::SaveType::Normal, 0));
   for (int k = 0; k < 3; ++k) {
     Put("a.txt", std::to_string(k) + "v", 100000 + k);
     EXPECT_EQ(Check(), 1);
   }
   // The check started the loader, which rewrote the list.
-  ASSERT_NE(context->loader, nullptr);
-  ASSERT_TRUE(context->loader->Join(30000));
+  ASSERT_NE(context.loader, nullptr);
+  ASSERT_TRUE(context.loader->Join(30000));
   EXPECT_EQ(state.generationReady, 1);
   int existing = 0;
   for (const char* name : {"a.txt", "a(2).txt", "a(3).txt"}) existing += IsFile(date + name) ? 1 : 0;
@@ -216,8 +204,8 @@ TEST_F(CheckTest, AFolderCheckLooksOnlyUnderItsFolder) {
   state.catalogueChanged = 0;
 
   // Contents only: a.txt, and what the search pass just added below.
-  EXPECT_EQ(quz::FolderCheck(*context, data, quz::kWatchContents), 1);
-  EXPECT_EQ(context->savedCount, 2);
+  EXPECT_EQ(quz::FolderCheck(context, data, quz::kWatchContents), 1);
+  EXPECT_EQ(context.savedCount, 2);
   EXPECT_TRUE(IsFile(date + "a(2).txt"));
   EXPECT_TRUE(IsFile(date + "x.txt"));
   EXPECT_FALSE(IsFile(date + "c(2).txt"));
@@ -225,8 +213,8 @@ TEST_F(CheckTest, AFolderCheckLooksOnlyUnderItsFolder) {
   EXPECT_EQ(state.progress, -1);
 
   // The whole tree: c.txt; never the file outside.
-  EXPECT_EQ(quz::FolderCheck(*context, data, quz::kWatchTree), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(quz::FolderCheck(context, data, quz::kWatchTree), 1);
+  EXPECT_EQ(context.savedCount, 1);
   EXPECT_TRUE(IsFile(date + "c(2).txt"));
   EXPECT_FALSE(IsFile(date + "e(2).txt"));
   EXPECT_EQ(History().size(), 3u + 3u);
@@ -236,21 +224,21 @@ TEST_F(CheckTest, AFullCheckRunsOnItsOwnThreadWhenTheStartRulesAllow) {
   Put("a.txt", "a", 100000);
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
   state.checksBlocked = true;
-  EXPECT_FALSE(quz::StartFullCheck(*context));
+  EXPECT_FALSE(quz::StartFullCheck(context));
   state.checksBlocked = false;
   state.changeCheckRunning = 1;  // a folder check of the change watcher
-  EXPECT_FALSE(quz::StartFullCheck(*context));
-  EXPECT_EQ(context->checkRunning, 0);
+  EXPECT_FALSE(quz::StartFullCheck(context));
+  EXPECT_EQ(context.checkRunning, 0);
   state.changeCheckRunning = 0;
   int refreshed = 0;
-  context->refreshList = [&] { ++refreshed; };
-  ASSERT_TRUE(quz::StartFullCheck(*context));
-  ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
-  EXPECT_EQ(context->checkRunning, 0);
-  EXPECT_EQ(context->savedCount, 1);
+  context.refreshList = [&] { ++refreshed; };
+  ASSERT_TRUE(quz::StartFullCheck(context));
+  ASSERT_TRUE(quz::WaitForCheck(context, 30000));
+  EXPECT_EQ(context.checkRunning, 0);
+  EXPECT_EQ(context.savedCount, 1);
   EXPECT_EQ(refreshed, 1);
-  ASSERT_TRUE(quz::StartFullCheck(*context));  // and again
-  ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
+  ASSERT_TRUE(quz::StartFullCheck(context));  // and again
+  ASSERT_TRUE(quz::WaitForCheck(context, 30000));
   EXPECT_EQ(refreshed, 1);
 }
 
@@ -285,10 +273,10 @@ TEST_F(CheckTest, TargetsInAFolderClosedToTheUserStayAndAreSavedWhenItOpens) {
   {
     quztest::PermissionsApply permissions;
     quztest::SetMode(data + "sub", 0);
-    ASSERT_EQ(quz::FullCheck(*context), 1);
+    ASSERT_EQ(quz::FullCheck(context), 1);
     quztest::SetMode(data + "sub", 0755);
   }
-  EXPECT_EQ(context->savedCount, 0);
+  EXPECT_EQ(context.savedCount, 0);
   ASSERT_NE(Entry("sub\\c.txt"), nullptr);
   EXPECT_EQ(Entry("sub\\c.txt")->savedTime, 100000);
   EXPECT_EQ(FailuresOf(data + "sub\\c.txt").size(), 1u);  // its status
@@ -307,10 +295,10 @@ TEST_F(CheckTest, TargetsOnAMissingDriveStayWhileDeletedOnesLeave) {
   // A deleted folder tree.
   Put("sub\\c.txt", "c", 100000);
   ASSERT_TRUE(list.AddEntry(data + "sub\\", quz::SaveType::Search));
-  ASSERT_EQ(quz::FullCheck(*context), 1);
+  ASSERT_EQ(quz::FullCheck(context), 1);
   quztest::RemoveTree(data + "sub");
 
-  ASSERT_EQ(quz::FullCheck(*context), 1);
+  ASSERT_EQ(quz::FullCheck(context), 1);
   EXPECT_EQ(Entry("sub\\"), nullptr);
   EXPECT_EQ(Entry("sub\\c.txt"), nullptr);
   ASSERT_NE(list.FindEntry("Q:\\usb\\report.doc"), nullptr);
@@ -339,7 +327,7 @@ TEST_F(CheckTest, FoundNamesTheCatalogueCannotTakeAreReportedOncePerCheck) {
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
 
   for (int check = 1; check <= 2; ++check) {
-    ASSERT_EQ(quz::FullCheck(*context), 1);
+    ASSERT_EQ(quz::FullCheck(context), 1);
     EXPECT_EQ(FailuresOf(tooLong), std::vector<std::string>(check, quz::kPathTooLongText));
     std::lock_guard<std::mutex> lock(failuresMutex);
     int unnamed = 0;
@@ -359,21 +347,21 @@ TEST_F(CheckTest, AFailureThatEndsTheCheckThreadLeavesTheNextCheckFree) {
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
   // Classifying a found file runs out of memory.
   list.SetClassifier([](const std::string&) -> quz::SaveType { throw std::bad_alloc(); });
-  ASSERT_TRUE(quz::StartFullCheck(*context));
-  ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
-  EXPECT_EQ(context->checkRunning, 0);
+  ASSERT_TRUE(quz::StartFullCheck(context));
+  ASSERT_TRUE(quz::WaitForCheck(context, 30000));
+  EXPECT_EQ(context.checkRunning, 0);
   EXPECT_EQ(state.progress, -1);
   EXPECT_EQ(heard.rfind("check thread: ", 0), 0u) << heard;
 
   list.SetClassifier(nullptr);
-  ASSERT_TRUE(quz::StartFullCheck(*context));
-  ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
-  EXPECT_EQ(context->savedCount, 1);
+  ASSERT_TRUE(quz::StartFullCheck(context));
+  ASSERT_TRUE(quz::WaitForCheck(context, 30000));
+  EXPECT_EQ(context.savedCount, 1);
   plat::SetExceptionHandler(nullptr);
 }
 
 TEST_F(CheckTest, ADifferentialFileTooLargeForFragmentsIsSavedWhole) {
-  context->maxFragmentFileSize = 100000;
+  context.maxFragmentFileSize = 100000;
   std::string big = data + "huge.mbx";
   std::string bytes = quztest::Pattern(100017);
   WriteFile(big, bytes);

@@ -11,7 +11,6 @@
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
-
 namespace {
 
 using quztest::Fragment;

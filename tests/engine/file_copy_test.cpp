@@ -82,19 +82,18 @@ const char kFullDevice[] = "Z:\\dev\\full";
 TEST(CopyFileData, AFailedWriteWarnsOnceSetsTheStopFlagAndFails) {
   quztest::TempDir dir;
   quztest::WriteFile(dir / "src", Pattern(3 * kCopyBlock + 5));
-  plat::File probe;
-  if (!probe.Open(kFullDevice, plat::Access::Write, plat::Disposition::OpenExisting, plat::kShareAll))
+  if (!plat::File().Open(kFullDevice, plat::Access::Write, plat::Disposition::OpenExisting, plat::kShareAll))
     GTEST_SKIP() << "no full device on this system";
-  probe.Close();
+  auto copyToFull = [&](std::atomic<int32_t>* stop, plat::IUserInteraction* ui) {
+    plat::File in, out;
+    EXPECT_TRUE(in.Open(dir / "src", plat::Access::Read, plat::Disposition::OpenExisting));
+    EXPECT_TRUE(out.Open(kFullDevice, plat::Access::Write, plat::Disposition::OpenExisting, plat::kShareAll));
+    return CopyFileData(in, out, kCopyAll, stop, ui);
+  };
 
   plat::ScriptedInteraction ui;
   std::atomic<int32_t> stop{0};
-  for (int round = 0; round < 3; ++round) {
-    plat::File in, out;
-    ASSERT_TRUE(in.Open(dir / "src", plat::Access::Read, plat::Disposition::OpenExisting));
-    ASSERT_TRUE(out.Open(kFullDevice, plat::Access::Write, plat::Disposition::OpenExisting, plat::kShareAll));
-    EXPECT_EQ(CopyFileData(in, out, kCopyAll, &stop, &ui), 0);
-  }
+  for (int round = 0; round < 3; ++round) EXPECT_EQ(copyToFull(&stop, &ui), 0);
   EXPECT_EQ(stop.load(), 1);
   auto shown = ui.Messages();
   ASSERT_EQ(shown.size(), 1u);
@@ -105,10 +104,7 @@ TEST(CopyFileData, AFailedWriteWarnsOnceSetsTheStopFlagAndFails) {
 
   // Without a stop flag the failure is silent.
   plat::ScriptedInteraction quiet;
-  plat::File in, out;
-  ASSERT_TRUE(in.Open(dir / "src", plat::Access::Read, plat::Disposition::OpenExisting));
-  ASSERT_TRUE(out.Open(kFullDevice, plat::Access::Write, plat::Disposition::OpenExisting, plat::kShareAll));
-  EXPECT_EQ(CopyFileData(in, out, kCopyAll, nullptr, &quiet), 0);
+  EXPECT_EQ(copyToFull(nullptr, &quiet), 0);
   EXPECT_TRUE(quiet.Messages().empty());
 }
 

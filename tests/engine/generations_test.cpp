@@ -16,7 +16,6 @@
 namespace {
 
 using quztest::IsFile;
-using quz::CGenerationIndex;
 using quztest::ReadFile;
 using quztest::WriteFile;
 
@@ -39,7 +38,7 @@ class GenerationsTest : public ::testing::Test {
   quztest::TempDir dir;
   std::string save;
   std::string source = "C:\\work\\a.txt";
-  CGenerationIndex index;
+  quz::CGenerationIndex index;
 };
 
 TEST_F(GenerationsTest, TheNewestCopiesUpToTheMaximumSurvive) {

@@ -23,7 +23,7 @@ class SaveNormalTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(plat::CreateFolder(dir / "src"));
-    ASSERT_TRUE(plat::CreateFolder(dir / "other"));
+    ASSERT_TRUE(plat::CreateFolder(dir / "other.d"));
     ASSERT_TRUE(plat::CreateFolder(dir / "2026-12-7"));
     date = dir / "2026-12-7\\";
   }
@@ -35,26 +35,26 @@ class SaveNormalTest : public ::testing::Test {
 };
 
 TEST_F(SaveNormalTest, SameNamesGetNumberedSuffixesBeforeTheExtensionAndListLines) {
-  std::string a = dir / "src\\report.doc", b = dir / "other\\report.doc";
+  std::string a = dir / "src\\report.final.doc", b = dir / "other.d\\report.final.doc";
   WriteFile(a, "first");
   WriteFile(b, "second");
   SaveNormalResult r;
   ASSERT_EQ(SaveNormal(a, date, &stop, r), 1);
-  EXPECT_EQ(r.copyPath, date + "report.doc");
+  EXPECT_EQ(r.copyPath, date + "report.final.doc");
   ASSERT_EQ(SaveNormal(b, date, &stop, r), 1);
-  EXPECT_EQ(r.copyPath, date + "report(2).doc");
+  EXPECT_EQ(r.copyPath, date + "report.final(2).doc");
   WriteFile(a, "third");
   ASSERT_EQ(SaveNormal(a, date, &stop, r), 1);
-  EXPECT_EQ(r.copyPath, date + "report(3).doc");
+  EXPECT_EQ(r.copyPath, date + "report.final(3).doc");
   EXPECT_EQ(r.size, 5);
-  EXPECT_EQ(ReadFile(date + "report.doc"), "first");
-  EXPECT_EQ(ReadFile(date + "report(2).doc"), "second");
-  EXPECT_EQ(ReadFile(date + "report(3).doc"), "third");
-  EXPECT_EQ(List(), "report.doc<" + a + "\r\nreport(2).doc<" + b + "\r\nreport(3).doc<" + a + "\r\n");
+  EXPECT_EQ(ReadFile(date + "report.final.doc"), "first");
+  EXPECT_EQ(ReadFile(date + "report.final(2).doc"), "second");
+  EXPECT_EQ(ReadFile(date + "report.final(3).doc"), "third");
+  EXPECT_EQ(List(), "report.final.doc<" + a + "\r\nreport.final(2).doc<" + b + "\r\nreport.final(3).doc<" + a + "\r\n");
 
-  // No extension: the number goes at the end; an empty source gives an
-  // empty copy.
-  std::string readme = dir / "src\\README";
+  // No extension (the folder's dot is none): the number goes at the end;
+  // an empty source gives an empty copy.
+  std::string readme = dir / "other.d\\README";
   WriteFile(readme, "");
   ASSERT_EQ(SaveNormal(readme, date, &stop, r), 1);
   EXPECT_EQ(r.copyPath, date + "README");
@@ -175,16 +175,6 @@ TEST_F(SaveNormalTest, ASourceCutShortWhileCopiedGivesAWholeCopyOrNone) {
     std::erase(copies, "quzFileList.txt");
     EXPECT_EQ(copies.size(), quztest::Lines(List()).size());
   }
-}
-
-TEST(SaveNormalSplit, NamesAndExtensions) {
-  std::string n, e;
-  quz::SplitFileName("C:\\a.b\\report.final.doc", n, e);
-  EXPECT_EQ(n, "report.final");
-  EXPECT_EQ(e, ".doc");
-  quz::SplitFileName("C:\\a.b\\README", n, e);
-  EXPECT_EQ(n, "README");
-  EXPECT_EQ(e, "");
 }
 
 }  // namespace

@@ -9,18 +9,12 @@
 #include "tests/restore/save_fixture.h"
 #include "tests/support/test_support.h"
 
-#ifndef QUZCTL_BUILT_AT
-#error "QUZCTL_BUILT_AT must name the built quzctl"
-#endif
-
 using quztest::ReadFile;
 using quztest::WriteFile;
-using restoretest::SaveFolder;
-using restoretest::Seconds;
 
 namespace {
 
-const int64_t kDay = Seconds(2026, 12, 7);
+const int64_t kDay = restoretest::Seconds(2026, 12, 7);
 int64_t At(int h, int m = 0) { return kDay + h * 3600 + m * 60; }
 
 class QuzctlRestoreTest : public ::testing::Test {
@@ -48,7 +42,7 @@ class QuzctlRestoreTest : public ::testing::Test {
 
   quztest::TempDir dir;
   quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
-  SaveFolder save;
+  restoretest::SaveFolder save;
   std::string src;
 };
 

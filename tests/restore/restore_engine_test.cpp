@@ -17,10 +17,7 @@ using quz::RestoreSelectionRequest;
 using quztest::Exists;
 using quztest::ReadFile;
 using quztest::WriteFile;
-using restoretest::Fragment;
 using restoretest::Le32;
-using restoretest::Record;
-using restoretest::SaveFolder;
 using restoretest::Seconds;
 
 namespace {
@@ -65,7 +62,7 @@ class RestoreEngineTest : public ::testing::Test {
   }
 
   quztest::TempDir dir;
-  SaveFolder save;
+  restoretest::SaveFolder save;
   plat::ScriptedInteraction ui;
   quz::CRestoreTable table;
   quz::RestoreContext ctx;
@@ -254,17 +251,6 @@ TEST_F(RestoreEngineTest, OverwriteTexts) {
   const int64_t local = Seconds(2026, 1, 2, 3, 4, 5);
   EXPECT_EQ(quz::OverwriteTimeText(static_cast<int32_t>(local + plat::TimeZoneOffset()), false),
             "更新日時 : 2026年1月2日、3:4:5");
-}
-
-TEST_F(RestoreEngineTest, WithoutACandidateOnlyAsksForOne) {
-  save.SaveCopy(src + "x.txt", "x", At(10));
-  Load();
-  RestoreSelectionRequest r = Request(Folder(), {}, 0);
-  r.haveCandidate = false;
-  quz::RestoreCounts c = quz::RestoreSelection(ctx, r, out);
-  EXPECT_EQ(c.restored + c.failed, 0);
-  EXPECT_EQ(quztest::TextsOf(ui.Messages()), std::vector<std::string>{"復元するファイルまたはフォルダの最終更新日時を選んで下さい"});
-  EXPECT_FALSE(Exists(out));
 }
 
 TEST_F(RestoreEngineTest, OpenFailuresAreReportedUntilTheUserDeclinesAndCountAsFailed) {

@@ -15,7 +15,6 @@ using quz::CCandidateRows;
 using quz::CRestoreTable;
 using quz::ListingPiece;
 using quz::RestoreCandidate;
-using quz::RestoreFileItem;
 using restoretest::SaveFolder;
 using restoretest::Seconds;
 
@@ -79,7 +78,7 @@ TEST(RestoreListing, CopyTimesAreReadOnceAndFragmentsEndAtTheFirstGap) {
 }
 
 TEST(RestoreListing, FileItemsSortByNameWithoutCaseAndCandidateRowsNewestFirstOnePerSlot) {
-  std::vector<RestoreFileItem> items = {{"b.txt", 0}, {"A.txt", 1}, {"a.txt", 2}, {"表.txt", 3}, {"ab", 4}, {"Z", 5}};
+  std::vector<quz::RestoreFileItem> items = {{"b.txt", 0}, {"A.txt", 1}, {"a.txt", 2}, {"表.txt", 3}, {"ab", 4}, {"Z", 5}};
   quz::SortFileItems(items);
   EXPECT_EQ(quztest::TextsOf(items), (std::vector<std::string>{"A.txt", "a.txt", "ab", "b.txt", "Z", "表.txt"}));
 

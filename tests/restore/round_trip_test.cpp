@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <map>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,17 +51,13 @@ class RoundTripTest : public ::testing::Test {
     for (const char* f : {"data", "data\\sub", "save"}) ASSERT_TRUE(plat::CreateFolder(dir / f));
     data = dir / "data\\";
     state.saveFolder = dir / "save\\";
-    context = std::make_unique<quz::CheckContext>(list, index, state, &ui);
-    context->catalogueFile = dir / "FileList.txt";
-    context->historyFile = dir / "Rireki.txt";
-    context->settingsFile = dir / "quz.ini";
+    context.catalogueFile = dir / "FileList.txt";
+    context.historyFile = dir / "Rireki.txt";
+    context.settingsFile = dir / "quz.ini";
     start = plat::Now() - 5;
     first = start - 86400;  // the first moment, a day back
   }
-  void TearDown() override {
-    context.reset();
-    quz::OverrideProgramFolder("");
-  }
+  void TearDown() override { quz::OverrideProgramFolder(""); }
 
   // Writes the files of moment k, runs a full check and moves what it
   // saved to that moment.
@@ -83,7 +78,7 @@ class RoundTripTest : public ::testing::Test {
     if (k > 0)
       for (const auto& [name, contents] : versions[k - 1])
         if (!versions[k].count(name)) versions[k][name] = contents;
-    ASSERT_EQ(quz::FullCheck(*context), 1);
+    ASSERT_EQ(quz::FullCheck(context), 1);
     Retime(state.saveFolder, start, MomentTime(k));
   }
   plat::Time32 MomentTime(int k) const { return first + 600 * k; }
@@ -95,10 +90,10 @@ class RoundTripTest : public ::testing::Test {
   quz::CFileList list{&state};
   quz::CGenerationIndex index;
   plat::ScriptedInteraction ui;
-  std::unique_ptr<quz::CheckContext> context;
   plat::Time32 start = 0, first = 0;
   std::map<int, std::map<std::string, std::string>> versions;  // moment -> name -> contents
   quz::CRestoreTable table;
+  quz::CheckContext context{list, index, state, &ui};
 };
 
 TEST_F(RoundTripTest, EveryCandidateRestoresEveryFileAsItWas) {
@@ -169,8 +164,8 @@ TEST_F(RoundTripTest, FifteenHundredFilesOfOneNameAreSavedByOneCheckAndRestoredA
     WriteFile(folder + "\\desktop.ini", "desktop " + std::to_string(k));
     ASSERT_TRUE(list.AddLoaded(folder + "\\desktop.ini", 0, quz::SaveType::Normal, 0));
   }
-  ASSERT_EQ(quz::FullCheck(*context), 1);
-  EXPECT_EQ(context->savedCount, kFiles);
+  ASSERT_EQ(quz::FullCheck(context), 1);
+  EXPECT_EQ(context.savedCount, kFiles);
   std::string date = quz::DateFolder(state.saveFolder, plat::Now());
   EXPECT_TRUE(Exists(date + "desktop(1000).ini"));
   EXPECT_TRUE(Exists(date + "desktop(1500).ini"));

@@ -15,17 +15,21 @@ constexpr uint32_t kAll = plat::kNotifyFileName | plat::kNotifyDirName | plat::k
 // Long enough never to be reached when the change arrives.
 constexpr uint32_t kPatience = 20000;
 
-// Re-arms every folder until none reports anything for a short while, so
-// that what comes next is caused by the next step of a test.
-void Settle(plat::ChangeWatchSet& set, plat::Event& event) {
-  for (int n; (n = set.Wait(event, 150)) > 0;) ASSERT_TRUE(set.Rearm(n));
-}
+class ChangeWatchSetTest : public ::testing::Test {
+ protected:
+  // Re-arms every folder until none reports anything for a short while, so
+  // that what comes next is caused by the next step of a test.
+  void Settle() {
+    for (int n; (n = set.Wait(event, 150)) > 0;) ASSERT_TRUE(set.Rearm(n));
+  }
 
-TEST(ChangeWatchSet, TheEventWinsAndAnIdleWaitRunsOut) {
   quztest::TempDir dir;
   plat::ChangeWatchSet set;
+  plat::Event event{true, false};
+};
+
+TEST_F(ChangeWatchSetTest, TheEventWinsAndAnIdleWaitRunsOut) {
   ASSERT_TRUE(set.Add(dir.path(), false, kAll));
-  plat::Event event(true, false);
   EXPECT_EQ(set.Wait(event, 50), plat::kWaitTimedOut);
   event.Set();
   EXPECT_EQ(set.Wait(event, kPatience), 0);
@@ -35,9 +39,7 @@ TEST(ChangeWatchSet, TheEventWinsAndAnIdleWaitRunsOut) {
   EXPECT_EQ(set.Wait(event, kPatience), 1);
 }
 
-TEST(ChangeWatchSet, MissingFoldersAreNotWatchedAndTheSetHoldsSixtyThree) {
-  quztest::TempDir dir;
-  plat::ChangeWatchSet set;
+TEST_F(ChangeWatchSetTest, MissingFoldersAreNotWatchedAndTheSetHoldsSixtyThree) {
   EXPECT_FALSE(set.Add(dir / "missing\\", false, kAll));
   EXPECT_EQ(set.Count(), 0);
   for (int i = 0; i < plat::kMaxWatchedFolders; ++i) {
@@ -50,20 +52,16 @@ TEST(ChangeWatchSet, MissingFoldersAreNotWatchedAndTheSetHoldsSixtyThree) {
   EXPECT_EQ(set.Count(), plat::kMaxWatchedFolders);
 
   // The folder that changed is the one reported.
-  plat::Event event(true, false);
   WriteFile(dir / "d41\\x.txt", "x");
   EXPECT_EQ(set.Wait(event, kPatience), 42);
   set.Clear();
   EXPECT_EQ(set.Count(), 0);
 }
 
-TEST(ChangeWatchSet, AFolderStaysSignalledUntilRearmedAndReportsWritesAndTimes) {
-  quztest::TempDir dir;
+TEST_F(ChangeWatchSetTest, AFolderStaysSignalledUntilRearmedAndReportsWritesAndTimes) {
   WriteFile(dir / "f.txt", "1");
-  plat::ChangeWatchSet set;
   ASSERT_TRUE(set.Add(dir.path(), false, kAll));
-  plat::Event event(true, false);
-  Settle(set, event);
+  Settle();
 
   plat::File f;
   ASSERT_TRUE(f.Open(dir / "f.txt", plat::Access::Write, plat::Disposition::OpenExisting));
@@ -72,18 +70,15 @@ TEST(ChangeWatchSet, AFolderStaysSignalledUntilRearmedAndReportsWritesAndTimes) 
   EXPECT_EQ(set.Wait(event, kPatience), 1);
   EXPECT_EQ(set.Wait(event, 0), 1);  // not re-armed: still signalled
   ASSERT_TRUE(set.Rearm(1));
-  Settle(set, event);
+  Settle();
 
   ASSERT_TRUE(plat::SetFileTime(dir / "f.txt", 1000000000));
   EXPECT_EQ(set.Wait(event, kPatience), 1);
 }
 
-TEST(ChangeWatchSet, ATreeWatchCoversFoldersMadeAfterIt) {
-  quztest::TempDir dir;
+TEST_F(ChangeWatchSetTest, ATreeWatchCoversFoldersMadeAfterIt) {
   ASSERT_TRUE(plat::CreateFolder(dir / "old"));
-  plat::ChangeWatchSet set;
   ASSERT_TRUE(set.Add(dir.path(), true, kAll));
-  plat::Event event(true, false);
 
   // Wine's tree notifications report changes in the folder itself and in
   // subfolders made after the request, not in subfolders that existed then.
@@ -100,11 +95,11 @@ TEST(ChangeWatchSet, ATreeWatchCoversFoldersMadeAfterIt) {
     folder += "\\";
     EXPECT_EQ(set.Wait(event, kPatience), 1) << level;
     ASSERT_TRUE(set.Rearm(1));
-    Settle(set, event);
+    Settle();
     WriteFile(folder + "b.txt", "b");
     EXPECT_EQ(set.Wait(event, kPatience), 1) << folder;
     ASSERT_TRUE(set.Rearm(1));
-    Settle(set, event);
+    Settle();
   }
 }
 

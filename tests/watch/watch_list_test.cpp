@@ -1,6 +1,7 @@
 // The folders the watcher watches, depth by depth, and the change queue.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,43 +27,41 @@ std::string AtDepth(const quz::CFileList& list, int depth) {
   return Show(out);
 }
 
-TEST(WatchList, TwoFilesInTwoFoldersNarrowToTheirFolders) {
-  quz::CFileList list;
-  ASSERT_TRUE(list.AddLoaded("C:\\A\\x.txt", 0, quz::SaveType::Normal, 0));
-  ASSERT_TRUE(list.AddLoaded("C:\\B\\y.txt", 0, quz::SaveType::Normal, 0));
-  EXPECT_EQ(AtDepth(list, 1), "C:\\ tree\n");
-  for (int depth = 2; depth <= 9; ++depth)
-    EXPECT_EQ(AtDepth(list, depth), "C:\\A\\ tree\nC:\\B\\ tree\n") << depth;
-  EXPECT_EQ(Show(quz::BuildWatchList(list)), "C:\\A\\ tree\nC:\\B\\ tree\n");
-}
-
-TEST(WatchList, ASearchedSubfolderTurnsItsParentIntoATreeUntilItIsWatchedItself) {
-  quz::CFileList list;
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\", 0, quz::SaveType::Search, 0));
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\f.txt", 0, quz::SaveType::Normal, 0));
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\Sub\\", 0, quz::SaveType::Search, 0));
-  EXPECT_EQ(AtDepth(list, 1), "D:\\ tree\n");
-  EXPECT_EQ(AtDepth(list, 2), "D:\\Data\\ tree\n");
-  for (int depth = 3; depth <= 9; ++depth)
-    EXPECT_EQ(AtDepth(list, depth), "D:\\Data\\ contents\nD:\\Data\\Sub\\ contents\n") << depth;
-  EXPECT_EQ(Show(quz::BuildWatchList(list)), "D:\\Data\\ contents\nD:\\Data\\Sub\\ contents\n");
-}
-
-TEST(WatchList, FileEntriesAndUnsearchedFoldersDoNotWidenAFolder) {
-  quz::CFileList list;
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\", 0, quz::SaveType::Search, 0));
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\f.txt", 0, quz::SaveType::Normal, 0));
-  ASSERT_TRUE(list.AddLoaded("D:\\Data\\Skip\\", 0, quz::SaveType::NoSave, 0));
-  EXPECT_EQ(AtDepth(list, 2), "D:\\Data\\ contents\n");
-}
-
-TEST(WatchList, FoldersAreComparedWithoutCaseAndCutAtRealBackslashes) {
-  quz::CFileList list;
-  ASSERT_TRUE(list.AddLoaded("C:\\A\\x.txt", 0, quz::SaveType::Normal, 0));
-  ASSERT_TRUE(list.AddLoaded("c:\\a\\y.txt", 0, quz::SaveType::Normal, 0));
-  // The second byte of 表 is 0x5C, the code of "\".
-  ASSERT_TRUE(list.AddLoaded("C:\\表\\z.txt", 0, quz::SaveType::Normal, 0));
-  EXPECT_EQ(AtDepth(list, 2), "C:\\A\\ tree\nC:\\表\\ tree\n");
+TEST(WatchList, EachDepthWatchesTheTargetsFoldersCutToIt) {
+  constexpr quz::SaveType kFile = quz::SaveType::Normal, kSearch = quz::SaveType::Search;
+  const struct {
+    const char* why;
+    std::vector<std::pair<const char*, quz::SaveType>> entries;
+    // Depth 1, 2, ...; with `onward` the last holds for every deeper depth
+    // and for the list the watcher builds.
+    std::vector<std::string> byDepth;
+    bool onward = true;
+  } cases[] = {
+      {"two files in two folders narrow to their folders",
+       {{"C:\\A\\x.txt", kFile}, {"C:\\B\\y.txt", kFile}},
+       {"C:\\ tree\n", "C:\\A\\ tree\nC:\\B\\ tree\n"}},
+      {"a searched subfolder turns its parent into a tree until it is watched itself",
+       {{"D:\\Data\\", kSearch}, {"D:\\Data\\f.txt", kFile}, {"D:\\Data\\Sub\\", kSearch}},
+       {"D:\\ tree\n", "D:\\Data\\ tree\n", "D:\\Data\\ contents\nD:\\Data\\Sub\\ contents\n"}},
+      {"file entries and unsearched folders do not widen a folder",
+       {{"D:\\Data\\", kSearch}, {"D:\\Data\\f.txt", kFile}, {"D:\\Data\\Skip\\", quz::SaveType::NoSave}},
+       {"D:\\ tree\n", "D:\\Data\\ contents\n"},
+       false},
+      // The second byte of 表 is 0x5C, the code of "\".
+      {"folders are compared without case and cut at real backslashes",
+       {{"C:\\A\\x.txt", kFile}, {"c:\\a\\y.txt", kFile}, {"C:\\表\\z.txt", kFile}},
+       {"C:\\ tree\n", "C:\\A\\ tree\nC:\\表\\ tree\n"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    quz::CFileList list;
+    for (const auto& [path, type] : c.entries) ASSERT_TRUE(list.AddLoaded(path, 0, type, 0));
+    for (size_t depth = 1; depth <= (c.onward ? 9 : c.byDepth.size()); ++depth)
+      EXPECT_EQ(AtDepth(list, static_cast<int>(depth)), c.byDepth[std::min(depth, c.byDepth.size()) - 1]) << depth;
+    if (c.onward) {
+      EXPECT_EQ(Show(quz::BuildWatchList(list)), c.byDepth.back());
+    }
+  }
 }
 
 TEST(WatchList, TheDeepestDepthThatFitsInSixtyThreeFoldersIsWatched) {

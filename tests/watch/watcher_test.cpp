@@ -17,7 +17,6 @@
 
 namespace {
 
-using quztest::ReadFile;
 using quztest::WriteFile;
 
 // Waits for a condition that another thread makes true; false when it did
@@ -57,9 +56,7 @@ class WatcherTest : public ::testing::Test {
 
   // A searched folder target holding one file, saved once by a full check.
   void MakeTarget(const std::string& folder, const std::string& file) {
-    if (!quztest::Exists(folder)) {
-      ASSERT_TRUE(plat::CreateFolder(folder));
-    }
+    plat::CreateFolder(folder);  // unless it is there
     WriteFile(folder + file, "first");
     ASSERT_TRUE(list.AddEntry(folder, quz::SaveType::Search));
     quz::FullCheck(context);
