@@ -32,8 +32,6 @@ TEST(History, LinesAreAppendedInTheirFormat) {
   quz::HistoryRow big = ParseHistoryLine(rows[2]);
   ASSERT_TRUE(big.ok);
   EXPECT_EQ(HistoryCell(big, 2), "3145729KB");  // read back unsigned
-  EXPECT_EQ(HistoryCell(big, 0), "big.iso");
-  EXPECT_EQ(HistoryCell(big, 1), "D:\\");
   EXPECT_TRUE(quz::LoadHistoryRows(dir / "none.txt").empty());
 }
 

@@ -296,53 +296,42 @@ TEST_F(RestoreEngineTest, OpenFailuresAreReportedUntilTheUserDeclinesAndCountAsF
   EXPECT_FALSE(Exists(out + "\\gone.txt"));
 }
 
-TEST_F(RestoreEngineTest, AMissingFragmentStopsTheRestoreAndKeepsTheFileThatWasThere) {
-  std::string m = src + "in.mbx";
+TEST_F(RestoreEngineTest, AMissingOrDamagedFragmentFailsItsFileAndKeepsWhatWasThere) {
+  std::string m = src + "in.mbx", d = src + "bad.mbx";
   save.SaveFragment(m, "first", At(9));
   std::string second = save.SaveFragment(m, "first second", At(10));
   save.SaveFragment(m, "first second third", At(11));
   ASSERT_TRUE(plat::DeleteFile(second));
+  save.SaveFragment(d, "0123456789", At(9));
+  // A record that claims more bytes than the fragment holds.
+  std::string bad = save.WriteFragment(d, 1, Le32(12) + Le32(8) + Le32(4) + "AB", At(10));
   Load();
   plat::CreateFolder(out);
   WriteFile(out + "\\in.mbx", "what was there");
   quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
-  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m}, quz::kAllNewestTime), out);
-  EXPECT_EQ(restoretest::Done(c), std::make_pair(0, 1));
+  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m, d}, quz::kAllNewestTime), out);
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(0, 2));
+  // The missing fragment is shown; the damaged one is one entry of the
+  // error log.
   auto shown = ui.Messages();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].caption, second);
-  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "what was there");
-  EXPECT_EQ(Temporaries(out), 0);
-
-  // Fragment 0 alone still restores.
-  c = quz::RestoreSelection(ctx, Request(Folder(), {m}, At(9)), out);
-  EXPECT_EQ(c.restored, 1);
-  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "first");
-}
-
-TEST_F(RestoreEngineTest, ADamagedFragmentFailsWithALineInTheErrorLog) {
-  std::string m = src + "in.mbx";
-  save.SaveFragment(m, "0123456789", At(9));
-  // A record that claims more bytes than the fragment holds.
-  std::string bad = save.WriteFragment(m, 1, Le32(12) + Le32(8) + Le32(4) + "AB", At(10));
-  Load();
-  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m}, quz::kAllNewestTime), out);
-  EXPECT_EQ(c.failed, 1);
-  EXPECT_FALSE(Exists(out + "\\in.mbx"));
-  EXPECT_EQ(Temporaries(out), 0);
-  // One entry of the error log names it.
   const std::string log = ErrorLog();
   EXPECT_NE(log.find("\n " + bad + " "), std::string::npos) << log;
   EXPECT_EQ(quztest::Lines(log).size(), 1u);
+  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "what was there");
+  EXPECT_FALSE(Exists(out + "\\bad.mbx"));
+  EXPECT_EQ(Temporaries(out), 0);
 
-  // Before the damaged fragment the file restores.
-  c = quz::RestoreSelection(ctx, Request(Folder(), {m}, At(9, 30)), out);
-  EXPECT_EQ(c.restored, 1);
-  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "0123456789");
+  // Before the gap and the damage both restore.
+  c = quz::RestoreSelection(ctx, Request(Folder(), {m, d}, At(9, 30)), out);
+  EXPECT_EQ(c.restored, 2);
+  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "first");
+  EXPECT_EQ(ReadFile(out + "\\bad.mbx"), "0123456789");
   // A fragment without its total length is damaged as well.
-  save.WriteFragment(m, 1, "\x01", At(10));
-  c = quz::RestoreSelection(ctx, Request(Folder(), {m}, quz::kAllNewestTime), dir / "other");
+  save.WriteFragment(d, 1, "\x01", At(10));
+  c = quz::RestoreSelection(ctx, Request(Folder(), {d}, quz::kAllNewestTime), dir / "other");
   EXPECT_EQ(c.failed, 1);
 }
 
@@ -351,13 +340,14 @@ TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSa
   plat::CreateFolder(folder);
   WriteFile(folder + "a.txt", "payload");
   plat::SetFileTime(folder + "a.txt", save.FileTime(At(10)));
-  // A foreign or damaged list: sources that climb out of their folder.
+  // A foreign or damaged list: sources that climb out of their folder, and
+  // one that lies in the save folder and is its own copy.
   WriteFile(folder + "quzFileList.txt", "a.txt<" + src + "..\\..\\escaped.txt\r\n" + "a.txt<" + src +
                                             "d\\..\\..\\up.txt\r\n" + "a.txt<" + src + "d\\x/../../y.txt\r\n" +
                                             "a.txt<" + src + "ok.txt\r\n" + "a.txt<relative.txt\r\n" +
-                                            "a.txt<" + src + "dots\\..\r\n");
+                                            "a.txt<" + src + "dots\\..\r\n" + "a.txt<" + folder + "a.txt\r\n");
   Load();
-  ASSERT_EQ(table.Count(), 6);
+  ASSERT_EQ(table.Count(), 7);
   quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
   quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {}, quz::kAllNewestTime), out);
@@ -369,25 +359,15 @@ TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSa
   EXPECT_FALSE(Exists(dir / "y.txt"));
   EXPECT_NE(ErrorLog().find("復元先フォルダの外を指すパスのため復元しません"), std::string::npos);
 
-  // In place, a source must be a plain full path too.
-  c = quz::RestoreSelection(ctx, Request("", {"relative.txt", src + "..\\..\\escaped.txt", src + "ok.txt"},
-                                         quz::kAllNewestTime),
-                            "");
-  EXPECT_EQ(restoretest::Done(c), std::make_pair(1, 2));
+  // In place, a source must be a plain full path too; the copy restored
+  // over itself stays whole.
+  const std::vector<std::string> inPlace = {"relative.txt", src + "..\\..\\escaped.txt", src + "ok.txt", folder + "a.txt"};
+  c = quz::RestoreSelection(ctx, Request("", inPlace, quz::kAllNewestTime), "");
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(2, 2));
   EXPECT_FALSE(Exists(dir / "escaped.txt"));
   EXPECT_FALSE(Exists(quztest::TempRoot() + "escaped.txt"));
   EXPECT_EQ(ReadFile(src + "ok.txt"), "payload");
-}
-
-TEST_F(RestoreEngineTest, AFileRestoredOverItsOwnCopyStaysWhole) {
-  // A source that lies in the save folder is its own copy.
-  const std::string copy = save.root() + "2026-12-7\\self.txt";
-  ASSERT_EQ(save.SaveCopy(copy, "keep me", At(10)), copy);
-  Load();
-  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
-  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request("", {copy}, quz::kAllNewestTime), "");
-  EXPECT_EQ(c.restored, 1);
-  EXPECT_EQ(ReadFile(copy), "keep me");
+  EXPECT_EQ(ReadFile(folder + "a.txt"), "payload");
 }
 
 #ifndef _WIN32
