@@ -87,18 +87,6 @@ TEST_F(GenerationsTest, MaximumZeroKeepsEverythingAndMissingCopiesGoFirst) {
   EXPECT_TRUE(IsFile(b));
 }
 
-TEST_F(GenerationsTest, StatisticsOfTheGenerationsPage) {
-  EXPECT_EQ(quz::GetGenerationStats(index).averageText, "0.0世代");
-  int n = 0;
-  for (int s = 0; s < 4; ++s)
-    for (int k = 0; k < (s == 0 ? 4 : 2); ++k)
-      index.AddCopy("C:\\s" + std::to_string(s), save + "copy" + std::to_string(n++));
-  quz::GenerationStats stats = quz::GetGenerationStats(index);
-  EXPECT_EQ(stats.sourcesText, "4");
-  EXPECT_EQ(stats.copiesText, "10");
-  EXPECT_EQ(stats.averageText, "2.5世代");
-}
-
 TEST_F(GenerationsTest, SavesWhileTheLoaderRewritesTheListsLoseNoLine) {
   // Normal saves into one date folder while the loader keeps rewriting its
   // list: every copy keeps its line.
