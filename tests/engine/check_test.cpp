@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <vector>
 

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/differential_save.h"

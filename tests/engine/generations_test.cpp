@@ -9,7 +9,6 @@
 #include "catalogue/generation_index.h"
 #include "engine/generations.h"
 #include "engine/normal_save.h"
-#include "tests/support/test_data.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 

@@ -6,9 +6,7 @@
 // them back byte for byte.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <map>
 #include <random>
 #include <set>
 #include <string>

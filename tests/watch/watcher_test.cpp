@@ -60,9 +60,7 @@ class WatcherTest : public ::testing::Test {
     WriteFile(folder + file, "first");
     ASSERT_TRUE(list.AddEntry(folder, quz::SaveType::Search));
     quz::FullCheck(context);
-    quz::FileEntry* e = list.FindEntry(folder + file);
-    ASSERT_NE(e, nullptr);
-    ASSERT_NE(e->savedTime.load(), 0);
+    ASSERT_NE(SavedTime(folder + file), 0);
   }
 
   // Starts the watcher and waits until it watches its folders.
@@ -116,11 +114,6 @@ class WatcherTest : public ::testing::Test {
 TEST_F(WatcherTest, ABurstOfChangesCausesOneFolderCheck) {
   MakeTarget(data, "mail.box");
   StartWatching();
-  std::vector<quz::WatchedFolder> watched = watcher.Watched();
-  ASSERT_EQ(watched.size(), 1u);
-  EXPECT_EQ(watched[0].path, data);
-  EXPECT_EQ(watched[0].kind, quz::kWatchContents);
-
   // Ten writes well within the wait before the check.
   for (int i = 0; i < 10; ++i) Change(data + "mail.box", "burst " + std::to_string(i), 1100000000 + i);
   ASSERT_TRUE(Eventually([this] { return Checks() >= 1; }));
