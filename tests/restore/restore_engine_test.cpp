@@ -40,21 +40,12 @@ class RestoreEngineTest : public ::testing::Test {
   void Load() { table.Load(save.root(), nullptr); }
 
   RestoreSelectionRequest Request(const std::string& folder, std::vector<std::string> files, int64_t t) {
-    RestoreSelectionRequest r;
-    r.folder = folder;
-    r.files = std::move(files);
-    r.haveCandidate = true;
-    r.candidateTime = static_cast<int32_t>(t);
-    return r;
+    return {folder, std::move(files), true, static_cast<int32_t>(t)};
   }
 
   std::string Folder() const { return src.substr(0, src.size() - 1); }
   std::string Setting(const char* key) { return quz::ReadSetting(quz::kSettingsFile, key); }
-  std::string ErrorLog() {
-    std::string text;
-    plat::ReadWholeFile(dir / "lasterror.txt", text);
-    return text;
-  }
+  std::string ErrorLog() { return Exists(dir / "lasterror.txt") ? ReadFile(dir / "lasterror.txt") : ""; }
   // Files left under a folder whose names are the restore's temporary ones.
   int Temporaries(const std::string& folder) {
     const std::vector<std::string> names = quztest::FileNames(folder);
