@@ -127,7 +127,7 @@ TEST_F(RestoreEngineTest, PickCopyTakesTheNewestCopyUpToSixtySecondsAfterTheCand
   EXPECT_EQ(pick(m, quz::kAllNewestTime), f + "#3");
 }
 
-TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFilesLandDirectly) {
+TEST_F(RestoreEngineTest, AFolderOrADriveElsewhereIsRecreatedByItsPathUnderTheDestination) {
   save.SaveCopy(src + "x.txt", "x at ten", At(10));
   save.SaveCopy(src + "x.txt", "x at eleven", At(11));
   save.SaveCopy(src + "sub\\y.txt", "y at ten", At(10));

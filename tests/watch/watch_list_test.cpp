@@ -64,34 +64,27 @@ TEST(WatchList, EachDepthWatchesTheTargetsFoldersCutToIt) {
   }
 }
 
-TEST(WatchList, TheDeepestDepthThatFitsInSixtyThreeFoldersIsWatched) {
-  for (int folders : {63, 64}) {
+TEST(WatchList, TheDeepestDepthThatFitsInSixtyThreeFoldersIsWatchedOrNothing) {
+  // Files in 63 and in 64 folders of C:\Big, then in 64 folders of no drive.
+  for (int round = 0; round < 3; ++round) {
     quz::CFileList list;
-    for (int i = 0; i < folders; ++i) {
+    for (int i = 0; i < (round == 0 ? 63 : 64); ++i) {
       char path[64];
-      std::snprintf(path, sizeof path, "C:\\Big\\d%02d\\f.txt", i);
+      std::snprintf(path, sizeof path, round < 2 ? "C:\\Big\\d%02d\\f.txt" : "v%02d\\f.txt", i);
       ASSERT_TRUE(list.AddLoaded(path, 0, quz::SaveType::Normal, 0));
     }
     std::vector<WatchedFolder> watched = quz::BuildWatchList(list);
-    if (folders == 63) {
+    if (round == 0) {
       ASSERT_EQ(watched.size(), 63u);
       EXPECT_EQ(watched[5].path, "C:\\Big\\d05\\");
-    } else {
+    } else if (round == 1) {
       EXPECT_EQ(AtDepth(list, 3), "too many");
       EXPECT_EQ(Show(watched), "C:\\Big\\ tree\n");
+    } else {
+      EXPECT_EQ(AtDepth(list, 1), "too many");
+      EXPECT_TRUE(watched.empty());
     }
   }
-}
-
-TEST(WatchList, NothingIsWatchedWhenTheFirstDepthNeedsTooManyFolders) {
-  quz::CFileList list;
-  for (int i = 0; i < 64; ++i) {
-    char path[32];
-    std::snprintf(path, sizeof path, "v%02d\\f.txt", i);
-    ASSERT_TRUE(list.AddLoaded(path, 0, quz::SaveType::Normal, 0));
-  }
-  EXPECT_EQ(AtDepth(list, 1), "too many");
-  EXPECT_TRUE(quz::BuildWatchList(list).empty());
 }
 
 TEST(ChangeQueue, AFolderIsQueuedOnceAndTheLastSlotTakesTheOverflow) {
