@@ -1,11 +1,17 @@
-// The change watcher and its worker on real folders and threads.
+// The change watcher and its worker on real folders and threads, and
+// quzctl watch.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
 
 #include "app/run_state.h"
 #include "catalogue/file_list.h"
@@ -17,6 +23,8 @@
 
 namespace {
 
+using quztest::Quote;
+using quztest::ReadFile;
 using quztest::WriteFile;
 
 // Waits for a condition that another thread makes true; false when it did
@@ -201,6 +209,68 @@ TEST_F(WatcherTest, AWatcherThatIsNotStartedWatchesNothing) {
   EXPECT_FALSE(watcher.WorkerRunning());
   watcher.Stop();  // nothing to stop
   EXPECT_EQ(state.stopRequested.load(), 0);
+}
+
+// quzctl watch run as its users run it: a copy of quzctl in a folder of its
+// own with its state beside it, a file changed while it watches.
+class QuzctlWatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(plat::CreateFolder(dir / "data"));
+    data = dir / "data\\";
+    save = dir / "保存\\";
+    WriteFile(dir / "quz.ini", "[quz保存先フォルダ]" + save + "\r\n");
+    WriteFile(dir / "FileList.txt", data + "<0<3<0\r\n");
+  }
+  // Whether the file holds the text.
+  static bool Contains(const std::string& path, const std::string& text) {
+    return quztest::Exists(path) && ReadFile(path).find(text) != std::string::npos;
+  }
+
+  quztest::TempDir dir;
+  quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
+  std::string data, save;
+};
+
+TEST_F(QuzctlWatchTest, AChangedFileIsSavedWhileItWatchesAndTheCatalogueIsWrittenAtExit) {
+  const std::string err = dir / "stderr.txt";
+  const std::string pidFile = dir / "pid.txt";
+#ifdef _WIN32
+  // Ends by itself after its first folder check (or a minute, should none
+  // come).
+  const std::string line = Quote(quztest::HostPath(quzctl.exe())) + " watch --checks 1 --seconds 60 2>" +
+                           Quote(quztest::HostPath(err));
+#else
+  // Runs until interrupted, as from a terminal.
+  const std::string line = Quote(quztest::HostPath(quzctl.exe())) + " watch 2>" +
+                           Quote(quztest::HostPath(err)) + " & echo $! >" +
+                           Quote(quztest::HostPath(pidFile)) + "; wait $!";
+#endif
+  std::string output;
+  int rc = -1;
+  plat::Thread run;
+  ASSERT_TRUE(run.Start([&] { rc = quztest::RunCommand(line, &output); }));
+
+  ASSERT_TRUE(Eventually([&] { return Contains(err, "watching 1 folder"); }, 20000))
+      << (quztest::Exists(err) ? ReadFile(err) : "");
+  WriteFile(data + "report.txt", "changed while watched");
+  const std::string copy = quz::DateFolder(save, plat::Now()) + "report.txt";
+  ASSERT_TRUE(Eventually([&] { return quztest::Exists(copy); }, 20000));
+
+#ifndef _WIN32
+  // Wait until the saved time can be kept at exit, then interrupt it.
+  plat::Sleep(500);
+  std::string pid = ReadFile(pidFile);
+  ASSERT_EQ(kill(static_cast<pid_t>(std::atoi(pid.c_str())), SIGINT), 0);
+#endif
+  ASSERT_TRUE(run.Join(60000));
+  EXPECT_EQ(rc, 0) << ReadFile(err);
+  std::erase(output, '\r');
+  EXPECT_EQ(output, data + "\t1\n");
+  EXPECT_EQ(ReadFile(copy), "changed while watched");
+  // The catalogue now holds the found file with its saved time.
+  const std::string saved = std::to_string(quztest::TimeOf(data + "report.txt"));
+  EXPECT_TRUE(Contains(dir / "FileList.txt", data + "report.txt<" + saved + "<0<"));
 }
 
 }  // namespace
