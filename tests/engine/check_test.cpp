@@ -22,7 +22,6 @@ namespace {
 using quz::HistoryCell;
 using quz::ParseHistoryLine;
 using quztest::IsFile;
-using quztest::Lines;
 using quztest::ReadFile;
 using quztest::WriteFile;
 
@@ -53,7 +52,7 @@ class CheckTest : public ::testing::Test {
     EXPECT_EQ(quz::FullCheck(context), 1);
     return context.savedCount;
   }
-  std::vector<std::string> History() { return Lines(Read(dir / "Rireki.txt")); }
+  std::vector<std::string> History() { return quztest::Lines(Read(dir / "Rireki.txt")); }
   // A file's contents; nothing when it is not there.
   static std::string Read(const std::string& path) { return quztest::Exists(path) ? ReadFile(path) : ""; }
   // The reasons reported for path, in order.
@@ -64,7 +63,7 @@ class CheckTest : public ::testing::Test {
       if (p == path) reasons.push_back(reason);
     return reasons;
   }
-  std::vector<std::string> CopyList() { return Lines(Read(date + "quzFileList.txt")); }
+  std::vector<std::string> CopyList() { return quztest::Lines(Read(date + "quzFileList.txt")); }
 
   quztest::TempDir dir;
   std::string data, date;

@@ -121,7 +121,6 @@ TEST_F(QuzctlCheckTest, ACatalogueThatCannotBeReadIsNeverWrittenOver) {
   WriteFile(data + "a.txt", "a");
   const std::string catalogue = data + "kept.txt<1<0<1\r\n";
   WriteFile(dir / "FileList.txt", catalogue);
-  std::string out;
   {
     quztest::Unreadable held(dir / "FileList.txt");
     // Each tries for a second before it gives up: they run together.
@@ -134,7 +133,7 @@ TEST_F(QuzctlCheckTest, ACatalogueThatCannotBeReadIsNeverWrittenOver) {
     EXPECT_NE(quzctl.Stderr().find(dir / "FileList.txt"), std::string::npos) << quzctl.Stderr();
   }
   EXPECT_EQ(ReadFile(dir / "FileList.txt"), catalogue);
-  EXPECT_EQ(quzctl.Run({"add", quztest::HostPath(data + "a.txt")}, &out), 0) << quzctl.Stderr();
+  EXPECT_EQ(quzctl.Run({"add", quztest::HostPath(data + "a.txt")}), 0) << quzctl.Stderr();
   EXPECT_EQ(ReadFile(dir / "FileList.txt"), catalogue + data + "a.txt<0<0<0\r\n");
 }
 

@@ -25,10 +25,10 @@
 using plat::OverwriteAnswer;
 using quz::RestoreSelectionRequest;
 using quztest::Exists;
+using quztest::Le32;
 using quztest::Pattern;
 using quztest::ReadFile;
 using quztest::WriteFile;
-using restoretest::Le32;
 using restoretest::Seconds;
 
 namespace {
@@ -42,6 +42,8 @@ class RestoreEngineTest : public ::testing::Test {
   RestoreEngineTest() : save(dir / "save\\", kJapan), ctx(table, ui) {
     ctx.timeZoneOffset = kJapan;
     quz::OverrideProgramFolder(dir.path());
+    // Files already there are overwritten without a question.
+    quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
     plat::CreateFolder(dir / "src");
     src = dir / "src\\";
     out = dir / "out";
@@ -55,7 +57,6 @@ class RestoreEngineTest : public ::testing::Test {
   }
 
   std::string Folder() const { return src.substr(0, src.size() - 1); }
-  std::string Setting(const char* key) { return quz::ReadSetting(quz::kSettingsFile, key); }
   std::string ErrorLog() { return Exists(dir / "lasterror.txt") ? ReadFile(dir / "lasterror.txt") : ""; }
   // Files left under a folder whose names are the restore's temporary ones.
   int Temporaries(const std::string& folder) {
@@ -208,7 +209,7 @@ TEST_F(RestoreEngineTest, InPlaceWarnsAndAsksBeforeOverwritingUntilOverwriteAll)
   EXPECT_EQ(restoretest::Done(c), std::make_pair(3, 1));
   auto questions = ui.OverwriteQuestions();
   ASSERT_EQ(questions.size(), 3u);
-  EXPECT_EQ(Setting(quz::kOverwriteAllKey), "Yes");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, quz::kOverwriteAllKey), "Yes");
   EXPECT_EQ(ReadFile(src + "a.txt"), "saved a.txt");
   EXPECT_EQ(ReadFile(src + "b.txt"), "current b.txt");
   EXPECT_EQ(ReadFile(src + "m.mbx"), std::string(3000000, 'm'));
@@ -245,7 +246,6 @@ TEST_F(RestoreEngineTest, OpenFailuresAreReportedUntilTheUserDeclinesAndCountAsF
   // Another program holds the destination without sharing.
   plat::File holder;
   ASSERT_TRUE(holder.Open(src + "held.txt", plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
-  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
   ui.QueueAnswer(plat::kAnswerNo);  // do not show this again
   quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {src + "held.txt"}, quz::kAllNewestTime), "");
@@ -256,7 +256,7 @@ TEST_F(RestoreEngineTest, OpenFailuresAreReportedUntilTheUserDeclinesAndCountAsF
   EXPECT_EQ(shown[0].text,
             "ファイルを開けないか作成できません\r\nこのファイルの処理をスキップします\r\n\r\nこのダイアログを次回も表示しますか？");
   EXPECT_EQ(shown[0].style, plat::kButtonsYesNo | plat::kIconWarning);
-  EXPECT_EQ(Setting(quz::kOpenFailureDialogKey), "No");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, quz::kOpenFailureDialogKey), "No");
   holder.Close();
   EXPECT_EQ(ReadFile(src + "held.txt"), "in use");
   EXPECT_EQ(Temporaries(src), 0);
@@ -286,7 +286,6 @@ TEST_F(RestoreEngineTest, AMissingOrDamagedFragmentFailsItsFileAndKeepsWhatWasTh
   Load();
   plat::CreateFolder(out);
   WriteFile(out + "\\in.mbx", "what was there");
-  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
   quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m, d}, quz::kAllNewestTime), out);
   EXPECT_EQ(restoretest::Done(c), std::make_pair(0, 2));
@@ -326,7 +325,6 @@ TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSa
                                             "a.txt<" + src + "dots\\..\r\n" + "a.txt<" + folder + "a.txt\r\n");
   Load();
   ASSERT_EQ(table.Count(), 7);
-  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
   quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {}, quz::kAllNewestTime), out);
   EXPECT_EQ(restoretest::Done(c), std::make_pair(1, 4));
@@ -357,7 +355,6 @@ TEST_F(RestoreEngineTest, ACopyThatStopsAtAFailedWriteFailsAndLeavesTheOldFile) 
   plat::CreateFolder(out);
   WriteFile(out + "\\big.txt", "old");
   WriteFile(out + "\\big.mbx", "old mail");
-  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
   // Writes past 100 KB fail as on a full disk.
   quz::RestoreCounts c;

@@ -65,7 +65,6 @@ TEST(RestoreTable, ReadsEveryCopyListOfDateAndFragmentFolders) {
 
 TEST(RestoreTable, ListLinesEndAtTheFirstMalformedLineAndUnsafeNamesAreSkipped) {
   CRestoreTable table;
-  CRestoreTree tree;
   const std::string folder = "Z:\\save\\2026-12-7\\";
   EXPECT_TRUE(table.AddList(folder,
                             "a.txt<C:\\a\\a.txt\r\n"
@@ -76,14 +75,14 @@ TEST(RestoreTable, ListLinesEndAtTheFirstMalformedLineAndUnsafeNamesAreSkipped) 
                             "d.txt<C:\\a\\d.txt\r\n"
                             "no separator\r\n"
                             "e.txt<C:\\a\\e.txt\r\n",
-                            &tree));
+                            nullptr));
   ASSERT_EQ(table.Count(), 3);
   EXPECT_EQ(table.At(0).location, folder + "a.txt");
   EXPECT_EQ(table.At(1).source, "C:\\a\\b.txt");
   EXPECT_EQ(table.At(2).location, folder + "d.txt");
 
   table.Clear();
-  EXPECT_TRUE(table.AddList(folder, "a.txt<C:\\a.txt\r\nb.txt<C:\\b.txt", &tree));  // last line unended
+  EXPECT_TRUE(table.AddList(folder, "a.txt<C:\\a.txt\r\nb.txt<C:\\b.txt", nullptr));  // last line unended
   EXPECT_EQ(table.Count(), 1);
 }
 

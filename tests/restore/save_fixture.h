@@ -36,7 +36,6 @@ inline int64_t Seconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
 }
 
 using quztest::Fragment;
-using quztest::Le32;
 using quztest::Record;
 
 // The records that turn `before` into `after`: each run of differing bytes
