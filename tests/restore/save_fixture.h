@@ -1,7 +1,7 @@
-// Save folders written by hand, byte for byte in the layout the engine
-// writes: date folders with copies and their "quzFileList.txt" lines, and
-// fragment folders with numbered fragments, "~temp.dat" and the one-line
-// list.  Times are given as local seconds and a time-zone offset, so that
+// Save folders written directly, byte for byte in the layout the engine
+// writes (with the engine's own names for copies and fragments): date
+// folders with copies and their "quzFileList.txt" lines, and fragment
+// folders with numbered fragments, "~temp.dat" and the one-line list.  Times are given as local seconds and a time-zone offset, so that
 // tests do not depend on the zone of the machine.
 #pragma once
 
