@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,9 +19,9 @@
 
 namespace {
 
-using quz::FileEntry;
+using quz::HistoryCell;
+using quz::ParseHistoryLine;
 using quztest::IsFile;
-using quztest::Lines;
 using quztest::ReadFile;
 using quztest::WriteFile;
 
@@ -33,36 +31,30 @@ class CheckTest : public ::testing::Test {
     for (const char* f : {"data", "data\\sub", "save"}) ASSERT_TRUE(plat::CreateFolder(dir / f));
     data = dir / "data\\";
     state.saveFolder = dir / "save";  // the check adds the "\"
-    context = std::make_unique<quz::CheckContext>(list, index, state, &ui);
-    context->catalogueFile = dir / "FileList.txt";
-    context->historyFile = dir / "Rireki.txt";
-    context->settingsFile = dir / "quz.ini";
-    context->reportFailure = [this](const std::string& path, const std::string& reason) {
+    context.catalogueFile = dir / "FileList.txt";
+    context.historyFile = dir / "Rireki.txt";
+    context.settingsFile = dir / "quz.ini";
+    context.reportFailure = [this](const std::string& path, const std::string& reason) {
       std::lock_guard<std::mutex> lock(failuresMutex);
       failures.push_back({path, reason});
     };
     date = quz::DateFolder(dir / "save\\", plat::Now());
   }
-  void TearDown() override { context.reset(); }
 
   // Writes a file with a time of its own, so that a change is seen.
   void Put(const std::string& name, const std::string& contents, plat::Time32 time) {
     WriteFile(data + name, contents);
     ASSERT_TRUE(plat::SetFileTime(data + name, time));
   }
-  FileEntry* Entry(const std::string& name) { return list.FindEntry(data + name); }
+  quz::FileEntry* Entry(const std::string& name) { return list.FindEntry(data + name); }
   // A full check that ran to its end; the files it saved.
   int Check() {
-    EXPECT_EQ(quz::FullCheck(*context), 1);
-    return context->savedCount;
+    EXPECT_EQ(quz::FullCheck(context), 1);
+    return context.savedCount;
   }
-  std::vector<std::string> History() { return Lines(Read(dir / "Rireki.txt")); }
+  std::vector<std::string> History() { return quztest::Lines(Read(dir / "Rireki.txt")); }
   // A file's contents; nothing when it is not there.
-  static std::string Read(const std::string& path) {
-    std::string text;
-    plat::ReadWholeFile(path, text);
-    return text;
-  }
+  static std::string Read(const std::string& path) { return quztest::Exists(path) ? ReadFile(path) : ""; }
   // The reasons reported for path, in order.
   std::vector<std::string> FailuresOf(const std::string& path) {
     std::lock_guard<std::mutex> lock(failuresMutex);
@@ -71,7 +63,7 @@ class CheckTest : public ::testing::Test {
       if (p == path) reasons.push_back(reason);
     return reasons;
   }
-  std::vector<std::string> CopyList() { return Lines(Read(date + "quzFileList.txt")); }
+  std::vector<std::string> CopyList() { return quztest::Lines(Read(date + "quzFileList.txt")); }
 
   quztest::TempDir dir;
   std::string data, date;
@@ -79,9 +71,9 @@ class CheckTest : public ::testing::Test {
   quz::CFileList list{&state};
   quz::CGenerationIndex index;
   plat::ScriptedInteraction ui;
-  std::unique_ptr<quz::CheckContext> context;
   std::mutex failuresMutex;
   std::vector<std::pair<std::string, std::string>> failures;
+  quz::CheckContext context{list, index, state, &ui};
 };
 
 TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
@@ -99,13 +91,7 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   EXPECT_EQ(CopyList().size(), 3u);
   auto history = History();
   ASSERT_EQ(history.size(), 3u);
-  quz::HistoryRow row;
-  for (const auto& line : history)
-    if (quz::ParseHistoryLine(line).path == data + "b.txt") row = quz::ParseHistoryLine(line);
-  ASSERT_TRUE(row.ok);
-  EXPECT_EQ(row.checkSize, 6u);
-  EXPECT_EQ(row.backupSize, 6u);
-  EXPECT_NEAR(row.time, plat::Now(), 60);
+  EXPECT_NEAR(ParseHistoryLine(history[0]).time, plat::Now(), 60);
   ASSERT_NE(Entry("a.txt"), nullptr);
   EXPECT_EQ(Entry("a.txt")->savedTime, 100000);
   EXPECT_NE(Entry("a.txt")->lookedAtTime, 0);
@@ -122,14 +108,9 @@ TEST_F(CheckTest, AFullCheckSavesNewAndChangedFilesAndDropsVanishedOnes) {
   Put("d.txt", "delta", 100000);
   ASSERT_TRUE(plat::DeleteFile(data + "sub\\c.txt"));
   EXPECT_EQ(Check(), 2);
-  EXPECT_EQ(ReadFile(date + "a.txt"), "alpha");
   EXPECT_EQ(ReadFile(date + "b(2).txt"), "BRAVO!");
   EXPECT_EQ(ReadFile(date + "d.txt"), "delta");
   EXPECT_EQ(Entry("sub\\c.txt"), nullptr);
-  for (int32_t i = 0; i < list.Count(); ++i) {
-    ASSERT_NE(list.EntryAt(i), nullptr);
-    EXPECT_EQ(list.EntryAt(i)->index, i);
-  }
   std::string catalogue = ReadFile(dir / "FileList.txt");
   EXPECT_EQ(catalogue.find("c.txt"), std::string::npos);
   EXPECT_NE(catalogue.find(data + "sub\\<"), std::string::npos);  // the folder stays
@@ -149,7 +130,7 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
   EXPECT_EQ(Check(), 1);
   std::string folder = dir / "save\\mail.mbx\\";
   EXPECT_EQ(quztest::SizeOf(folder + "0000000.dat"), 4 + 8 + 10);
-  quz::HistoryRow row = quz::ParseHistoryLine(History().at(0));
+  quz::HistoryRow row = ParseHistoryLine(History().at(0));
   EXPECT_EQ(row.checkSize, 10u);
   EXPECT_EQ(row.backupSize, 22u);
   EXPECT_EQ(Entry("skip.txt")->lookedAtTime, 0);
@@ -180,19 +161,16 @@ TEST_F(CheckTest, DifferentialNoSaveWithdrawnAndStoppedEntries) {
 }
 
 TEST_F(CheckTest, GenerationsBeyondTheMaximumAreDeletedAndLeaveTheCopyList) {
-  context->maxGenerations = 2;
+  context.maxGenerations = 2;
   ASSERT_TRUE(list.AddLoaded(data + "a.txt", 0, quz::SaveType::Normal, 0));
   for (int k = 0; k < 3; ++k) {
     Put("a.txt", std::to_string(k) + "v", 100000 + k);
     EXPECT_EQ(Check(), 1);
   }
   // The check started the loader, which rewrote the list.
-  ASSERT_NE(context->loader, nullptr);
-  ASSERT_TRUE(context->loader->Join(30000));
+  ASSERT_NE(context.loader, nullptr);
+  ASSERT_TRUE(context.loader->Join(30000));
   EXPECT_EQ(state.generationReady, 1);
-  int existing = 0;
-  for (const char* name : {"a.txt", "a(2).txt", "a(3).txt"}) existing += IsFile(date + name) ? 1 : 0;
-  EXPECT_EQ(existing, 2);
   auto lines = CopyList();
   ASSERT_EQ(lines.size(), 2u);
   for (const auto& line : lines) EXPECT_TRUE(IsFile(date + line.substr(0, line.find('<')))) << line;
@@ -216,8 +194,8 @@ TEST_F(CheckTest, AFolderCheckLooksOnlyUnderItsFolder) {
   state.catalogueChanged = 0;
 
   // Contents only: a.txt, and what the search pass just added below.
-  EXPECT_EQ(quz::FolderCheck(*context, data, quz::kWatchContents), 1);
-  EXPECT_EQ(context->savedCount, 2);
+  EXPECT_EQ(quz::FolderCheck(context, data, quz::kWatchContents), 1);
+  EXPECT_EQ(context.savedCount, 2);
   EXPECT_TRUE(IsFile(date + "a(2).txt"));
   EXPECT_TRUE(IsFile(date + "x.txt"));
   EXPECT_FALSE(IsFile(date + "c(2).txt"));
@@ -225,8 +203,8 @@ TEST_F(CheckTest, AFolderCheckLooksOnlyUnderItsFolder) {
   EXPECT_EQ(state.progress, -1);
 
   // The whole tree: c.txt; never the file outside.
-  EXPECT_EQ(quz::FolderCheck(*context, data, quz::kWatchTree), 1);
-  EXPECT_EQ(context->savedCount, 1);
+  EXPECT_EQ(quz::FolderCheck(context, data, quz::kWatchTree), 1);
+  EXPECT_EQ(context.savedCount, 1);
   EXPECT_TRUE(IsFile(date + "c(2).txt"));
   EXPECT_FALSE(IsFile(date + "e(2).txt"));
   EXPECT_EQ(History().size(), 3u + 3u);
@@ -236,44 +214,22 @@ TEST_F(CheckTest, AFullCheckRunsOnItsOwnThreadWhenTheStartRulesAllow) {
   Put("a.txt", "a", 100000);
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
   state.checksBlocked = true;
-  EXPECT_FALSE(quz::StartFullCheck(*context));
+  EXPECT_FALSE(quz::StartFullCheck(context));
   state.checksBlocked = false;
   state.changeCheckRunning = 1;  // a folder check of the change watcher
-  EXPECT_FALSE(quz::StartFullCheck(*context));
-  EXPECT_EQ(context->checkRunning, 0);
+  EXPECT_FALSE(quz::StartFullCheck(context));
+  EXPECT_EQ(context.checkRunning, 0);
   state.changeCheckRunning = 0;
   int refreshed = 0;
-  context->refreshList = [&] { ++refreshed; };
-  ASSERT_TRUE(quz::StartFullCheck(*context));
-  ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
-  EXPECT_EQ(context->checkRunning, 0);
-  EXPECT_EQ(context->savedCount, 1);
+  context.refreshList = [&] { ++refreshed; };
+  ASSERT_TRUE(quz::StartFullCheck(context));
+  ASSERT_TRUE(quz::WaitForCheck(context, 30000));
+  EXPECT_EQ(context.checkRunning, 0);
+  EXPECT_EQ(context.savedCount, 1);
   EXPECT_EQ(refreshed, 1);
-  ASSERT_TRUE(quz::StartFullCheck(*context));  // and again
-  ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
+  ASSERT_TRUE(quz::StartFullCheck(context));  // and again
+  ASSERT_TRUE(quz::WaitForCheck(context, 30000));
   EXPECT_EQ(refreshed, 1);
-}
-
-TEST_F(CheckTest, ALockedTargetStaysListedIsReportedAndIsSavedWhenFreeAgain) {
-  Put("a.txt", "one", 100000);
-  ASSERT_TRUE(list.AddEntry(data + "a.txt", quz::SaveType::Normal));
-  ASSERT_EQ(Check(), 1);
-  Put("a.txt", "two", 100100);
-  {
-    // Another program holds it without sharing, as mail programs hold
-    // their mailboxes.
-    plat::File holder;
-    ASSERT_TRUE(holder.Open(data + "a.txt", plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
-    EXPECT_EQ(Check(), 0);
-    ASSERT_NE(Entry("a.txt"), nullptr);
-    EXPECT_EQ(Entry("a.txt")->savedTime, 100000);
-    EXPECT_EQ(FailuresOf(data + "a.txt").size(), 1u);
-  }
-  EXPECT_EQ(Check(), 1);
-  EXPECT_EQ(Entry("a.txt")->savedTime, 100100);
-  EXPECT_EQ(ReadFile(date + "a(2).txt"), "two");
-  EXPECT_EQ(History().size(), 2u);
-  EXPECT_TRUE(ui.Messages().empty());  // failures are reported, never shown
 }
 
 #ifndef _WIN32
@@ -285,14 +241,15 @@ TEST_F(CheckTest, TargetsInAFolderClosedToTheUserStayAndAreSavedWhenItOpens) {
   {
     quztest::PermissionsApply permissions;
     quztest::SetMode(data + "sub", 0);
-    ASSERT_EQ(quz::FullCheck(*context), 1);
+    ASSERT_EQ(quz::FullCheck(context), 1);
     quztest::SetMode(data + "sub", 0755);
   }
-  EXPECT_EQ(context->savedCount, 0);
+  EXPECT_EQ(context.savedCount, 0);
   ASSERT_NE(Entry("sub\\c.txt"), nullptr);
   EXPECT_EQ(Entry("sub\\c.txt")->savedTime, 100000);
   EXPECT_EQ(FailuresOf(data + "sub\\c.txt").size(), 1u);  // its status
   EXPECT_EQ(FailuresOf(data + "sub\\").size(), 1u);       // its listing
+  EXPECT_TRUE(ui.Messages().empty());                     // failures are reported, never shown
   EXPECT_EQ(Check(), 1);
   EXPECT_EQ(ReadFile(date + "c(2).txt"), "CHARLIE");
 }
@@ -307,10 +264,10 @@ TEST_F(CheckTest, TargetsOnAMissingDriveStayWhileDeletedOnesLeave) {
   // A deleted folder tree.
   Put("sub\\c.txt", "c", 100000);
   ASSERT_TRUE(list.AddEntry(data + "sub\\", quz::SaveType::Search));
-  ASSERT_EQ(quz::FullCheck(*context), 1);
+  ASSERT_EQ(quz::FullCheck(context), 1);
   quztest::RemoveTree(data + "sub");
 
-  ASSERT_EQ(quz::FullCheck(*context), 1);
+  ASSERT_EQ(quz::FullCheck(context), 1);
   EXPECT_EQ(Entry("sub\\"), nullptr);
   EXPECT_EQ(Entry("sub\\c.txt"), nullptr);
   ASSERT_NE(list.FindEntry("Q:\\usb\\report.doc"), nullptr);
@@ -339,7 +296,7 @@ TEST_F(CheckTest, FoundNamesTheCatalogueCannotTakeAreReportedOncePerCheck) {
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
 
   for (int check = 1; check <= 2; ++check) {
-    ASSERT_EQ(quz::FullCheck(*context), 1);
+    ASSERT_EQ(quz::FullCheck(context), 1);
     EXPECT_EQ(FailuresOf(tooLong), std::vector<std::string>(check, quz::kPathTooLongText));
     std::lock_guard<std::mutex> lock(failuresMutex);
     int unnamed = 0;
@@ -359,21 +316,21 @@ TEST_F(CheckTest, AFailureThatEndsTheCheckThreadLeavesTheNextCheckFree) {
   ASSERT_TRUE(list.AddEntry(data, quz::SaveType::Search));
   // Classifying a found file runs out of memory.
   list.SetClassifier([](const std::string&) -> quz::SaveType { throw std::bad_alloc(); });
-  ASSERT_TRUE(quz::StartFullCheck(*context));
-  ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
-  EXPECT_EQ(context->checkRunning, 0);
+  ASSERT_TRUE(quz::StartFullCheck(context));
+  ASSERT_TRUE(quz::WaitForCheck(context, 30000));
+  EXPECT_EQ(context.checkRunning, 0);
   EXPECT_EQ(state.progress, -1);
   EXPECT_EQ(heard.rfind("check thread: ", 0), 0u) << heard;
 
   list.SetClassifier(nullptr);
-  ASSERT_TRUE(quz::StartFullCheck(*context));
-  ASSERT_TRUE(quz::WaitForCheck(*context, 30000));
-  EXPECT_EQ(context->savedCount, 1);
+  ASSERT_TRUE(quz::StartFullCheck(context));
+  ASSERT_TRUE(quz::WaitForCheck(context, 30000));
+  EXPECT_EQ(context.savedCount, 1);
   plat::SetExceptionHandler(nullptr);
 }
 
 TEST_F(CheckTest, ADifferentialFileTooLargeForFragmentsIsSavedWhole) {
-  context->maxFragmentFileSize = 100000;
+  context.maxFragmentFileSize = 100000;
   std::string big = data + "huge.mbx";
   std::string bytes = quztest::Pattern(100017);
   WriteFile(big, bytes);
@@ -381,6 +338,64 @@ TEST_F(CheckTest, ADifferentialFileTooLargeForFragmentsIsSavedWhole) {
   EXPECT_EQ(Check(), 1);
   EXPECT_FALSE(IsFile(dir / "save\\huge.mbx\\0000000.dat"));
   EXPECT_TRUE(ReadFile(date + "huge.mbx") == bytes);
+}
+
+// The history file the checks append to, and its rows as shown.
+TEST(History, LinesAreAppendedInTheirFormat) {
+  quztest::TempDir dir;
+  std::string path = dir / "Rireki.txt";
+  quztest::WriteFile(path, "1 2 3 C:\\old.txt\r\n");
+  plat::File history;
+  ASSERT_TRUE(quz::OpenHistory(history, path));
+  ASSERT_TRUE(quz::AppendHistory(history, 1052300000, 5000, 1200, "C:\\a b\\c d.txt"));
+  // Sizes of 2 GiB and more keep the 32-bit text format.
+  ASSERT_TRUE(quz::AppendHistory(history, 7, int64_t{3} << 30, 0, "D:\\big.iso"));
+  history.Close();
+  EXPECT_EQ(quztest::ReadFile(path),
+            "1 2 3 C:\\old.txt\r\n"
+            "1052300000 5000 1200 C:\\a b\\c d.txt\r\n"
+            "7 -1073741824 0 D:\\big.iso\r\n");
+
+  auto rows = quz::LoadHistoryRows(path);
+  ASSERT_EQ(rows.size(), 3u);
+  quz::HistoryRow big = ParseHistoryLine(rows[2]);
+  ASSERT_TRUE(big.ok);
+  EXPECT_EQ(HistoryCell(big, 2), "3145729KB");  // read back unsigned
+  EXPECT_TRUE(quz::LoadHistoryRows(dir / "none.txt").empty());
+}
+
+TEST(History, RowTexts) {
+  // 2003-01-07 09:33:20 local time (in January no zone here keeps
+  // daylight-saving time).
+  const int64_t t = 1041932000 + plat::TimeZoneOffset();
+  quz::HistoryRow row = ParseHistoryLine(std::to_string(t) + " 0 0 C:\\a b\\c d.txt");
+  ASSERT_TRUE(row.ok);
+  for (int c = 0; c < quz::kHistoryColumns; ++c)
+    EXPECT_EQ(HistoryCell(row, c), (std::vector<std::string>{"c d.txt", "C:\\a b\\", "0KB", "0KB", "2003/01/07 9:33"}[c]));
+
+  row = ParseHistoryLine("1052300000 5000 1200 C:\\Mail\\InBox.mbx");
+  EXPECT_EQ(HistoryCell(row, 2), "5KB");
+  EXPECT_EQ(HistoryCell(row, 3), "2KB");
+  EXPECT_EQ(quz::SizeText(1), "1KB");
+  EXPECT_EQ(quz::SizeText(1023), "1KB");
+  EXPECT_EQ(quz::SizeText(1024), "2KB");
+
+  // A double-byte name whose second byte is "\" stays whole.
+  row = ParseHistoryLine("1 1 1 C:\\\x83\x5c\x83\x74\x83\x67\\\x95\x5c.txt");
+  EXPECT_EQ(HistoryCell(row, 0), "\x95\x5c.txt");
+  EXPECT_EQ(HistoryCell(row, 1), "C:\\\x83\x5c\x83\x74\x83\x67\\");
+
+  // Missing fields leave every cell empty.
+  for (const char* bad : {"", "12", "12 34", "12 34 56"}) {
+    row = ParseHistoryLine(bad);
+    EXPECT_FALSE(row.ok) << bad;
+    for (int c = 0; c < quz::kHistoryColumns; ++c) EXPECT_EQ(HistoryCell(row, c), "") << bad;
+  }
+}
+
+TEST(History, OnlyLinesEndedByCrLfAreRows) {
+  EXPECT_EQ(quz::SplitHistory("1 1 1 a\r\n2 2 2 b\r\n3 3 3 c"), (std::vector<std::string>{"1 1 1 a", "2 2 2 b"}));
+  EXPECT_TRUE(quz::SplitHistory("").empty());
 }
 
 }  // namespace

@@ -1,17 +1,28 @@
+// Normal saves, the generations they keep, and the block copy under every
+// save and restore.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/run_state.h"
+#include "catalogue/generation_index.h"
+#include "engine/file_copy.h"
+#include "engine/generations.h"
 #include "engine/normal_save.h"
-#include "tests/support/test_data.h"
+#include "platform/interaction.h"
 #include "platform/platform.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
+using quz::CopyFileData;
+using quz::kCopyAll;
+using quz::kCopyBlock;
 using quztest::IsFile;
 using quztest::Pattern;
 using quz::SaveNormal;
@@ -23,7 +34,7 @@ class SaveNormalTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(plat::CreateFolder(dir / "src"));
-    ASSERT_TRUE(plat::CreateFolder(dir / "other"));
+    ASSERT_TRUE(plat::CreateFolder(dir / "other.d"));
     ASSERT_TRUE(plat::CreateFolder(dir / "2026-12-7"));
     date = dir / "2026-12-7\\";
   }
@@ -35,26 +46,26 @@ class SaveNormalTest : public ::testing::Test {
 };
 
 TEST_F(SaveNormalTest, SameNamesGetNumberedSuffixesBeforeTheExtensionAndListLines) {
-  std::string a = dir / "src\\report.doc", b = dir / "other\\report.doc";
+  std::string a = dir / "src\\report.final.doc", b = dir / "other.d\\report.final.doc";
   WriteFile(a, "first");
   WriteFile(b, "second");
   SaveNormalResult r;
   ASSERT_EQ(SaveNormal(a, date, &stop, r), 1);
-  EXPECT_EQ(r.copyPath, date + "report.doc");
+  EXPECT_EQ(r.copyPath, date + "report.final.doc");
   ASSERT_EQ(SaveNormal(b, date, &stop, r), 1);
-  EXPECT_EQ(r.copyPath, date + "report(2).doc");
+  EXPECT_EQ(r.copyPath, date + "report.final(2).doc");
   WriteFile(a, "third");
   ASSERT_EQ(SaveNormal(a, date, &stop, r), 1);
-  EXPECT_EQ(r.copyPath, date + "report(3).doc");
+  EXPECT_EQ(r.copyPath, date + "report.final(3).doc");
   EXPECT_EQ(r.size, 5);
-  EXPECT_EQ(ReadFile(date + "report.doc"), "first");
-  EXPECT_EQ(ReadFile(date + "report(2).doc"), "second");
-  EXPECT_EQ(ReadFile(date + "report(3).doc"), "third");
-  EXPECT_EQ(List(), "report.doc<" + a + "\r\nreport(2).doc<" + b + "\r\nreport(3).doc<" + a + "\r\n");
+  EXPECT_EQ(ReadFile(date + "report.final.doc"), "first");
+  EXPECT_EQ(ReadFile(date + "report.final(2).doc"), "second");
+  EXPECT_EQ(ReadFile(date + "report.final(3).doc"), "third");
+  EXPECT_EQ(List(), "report.final.doc<" + a + "\r\nreport.final(2).doc<" + b + "\r\nreport.final(3).doc<" + a + "\r\n");
 
-  // No extension: the number goes at the end; an empty source gives an
-  // empty copy.
-  std::string readme = dir / "src\\README";
+  // No extension (the folder's dot is none): the number goes at the end;
+  // an empty source gives an empty copy.
+  std::string readme = dir / "other.d\\README";
   WriteFile(readme, "");
   ASSERT_EQ(SaveNormal(readme, date, &stop, r), 1);
   EXPECT_EQ(r.copyPath, date + "README");
@@ -177,14 +188,193 @@ TEST_F(SaveNormalTest, ASourceCutShortWhileCopiedGivesAWholeCopyOrNone) {
   }
 }
 
-TEST(SaveNormalSplit, NamesAndExtensions) {
-  std::string n, e;
-  quz::SplitFileName("C:\\a.b\\report.final.doc", n, e);
-  EXPECT_EQ(n, "report.final");
-  EXPECT_EQ(e, ".doc");
-  quz::SplitFileName("C:\\a.b\\README", n, e);
-  EXPECT_EQ(n, "README");
-  EXPECT_EQ(e, "");
+class GenerationsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    save = dir.path();
+    for (int d = 1; d <= 5; ++d) ASSERT_TRUE(plat::CreateFolder(save + "2026-1-" + std::to_string(d)));
+  }
+  // A copy of source in date folder d with the given time, listed there.
+  std::string Copy(int d, const std::string& name, plat::Time32 time) {
+    std::string folder = save + "2026-1-" + std::to_string(d) + "\\";
+    WriteFile(folder + name, "copy");
+    plat::SetFileTime(folder + name, time);
+    std::string list = IsFile(folder + "quzFileList.txt") ? ReadFile(folder + "quzFileList.txt") : "";
+    WriteFile(folder + "quzFileList.txt", list + name + "<" + source + "\r\n");
+    return folder + name;
+  }
+
+  quztest::TempDir dir;
+  std::string save;
+  std::string source = "C:\\work\\a.txt";
+  quz::CGenerationIndex index;
+};
+
+TEST_F(GenerationsTest, TheNewestCopiesUpToTheMaximumSurvive) {
+  std::string c[6];
+  // Days in an order different from the copies' times.
+  c[1] = Copy(3, "a.txt", 1000);
+  c[2] = Copy(1, "a.txt", 2000);
+  c[3] = Copy(4, "a.txt", 3000);
+  c[4] = Copy(2, "a.txt", 4000);
+  for (int k = 1; k <= 4; ++k) EXPECT_EQ(quz::RecordGeneration(index, source, c[k], 3), k == 4 ? 1 : 0);
+  EXPECT_FALSE(IsFile(c[1]));
+  EXPECT_TRUE(index.IsRemoved(c[1]));
+  c[5] = Copy(5, "a.txt", 5000);
+  EXPECT_EQ(quz::RecordGeneration(index, source, c[5], 3), 1);
+  EXPECT_FALSE(IsFile(c[2]));
+  for (int k = 3; k <= 5; ++k) EXPECT_TRUE(IsFile(c[k])) << k;
+  {
+    plat::LockGuard guard(index.Mutex());
+    ASSERT_NE(index.CopiesOf(source), nullptr);
+    EXPECT_EQ(index.CopiesOf(source)->pairs.size(), 3u);
+  }
+  EXPECT_FALSE(index.HasCopy(c[2]));
+  EXPECT_EQ(quz::PruneGenerations(index, source, 3), 0);
+
+  // The loader drops the deleted copies' lines.
+  quz::RunState state;
+  state.saveFolder = save;
+  std::unique_ptr<plat::Thread> loader;
+  quz::StartIndexLoader(index, state, loader);
+  ASSERT_TRUE(loader->Join(30000));
+  EXPECT_EQ(ReadFile(save + "2026-1-3\\quzFileList.txt"), "");
+  EXPECT_EQ(ReadFile(save + "2026-1-1\\quzFileList.txt"), "");
+  EXPECT_EQ(ReadFile(save + "2026-1-4\\quzFileList.txt"), "a.txt<" + source + "\r\n");
+}
+
+TEST_F(GenerationsTest, MaximumZeroKeepsEverythingAndMissingCopiesGoFirst) {
+  std::string a = Copy(1, "a.txt", 1000), b = Copy(2, "a.txt", 2000), cc = Copy(3, "a.txt", 3000);
+  for (const auto& p : {a, b, cc}) EXPECT_EQ(quz::RecordGeneration(index, source, p, 0), 0);
+  EXPECT_TRUE(IsFile(a));
+  // The newest copy deleted by hand: it is found missing and pruned first,
+  // before any copy that still exists.
+  ASSERT_TRUE(plat::DeleteFile(cc));
+  EXPECT_EQ(quz::PruneGenerations(index, source, 2), 1);
+  EXPECT_TRUE(index.IsRemoved(cc));
+  EXPECT_TRUE(IsFile(a));
+  EXPECT_TRUE(IsFile(b));
+}
+
+TEST_F(GenerationsTest, SavesWhileTheLoaderRewritesTheListsLoseNoLine) {
+  // Normal saves into one date folder while the loader keeps rewriting its
+  // list: every copy keeps its line.
+  std::string date = save + "2026-1-1\\";
+  ASSERT_TRUE(plat::CreateFolder(dir / "src"));
+  quz::RunState state;
+  state.saveFolder = save;
+  std::atomic<bool> done{false};
+  std::thread reloader([&] {
+    std::unique_ptr<plat::Thread> loader;
+    while (!done) {
+      quz::StartIndexLoader(index, state, loader);
+      if (loader) loader->Join();
+    }
+  });
+  std::atomic<int32_t> stop{0};
+  const int kSaves = 60;
+  for (int k = 0; k < kSaves; ++k) {
+    std::string src = dir / ("src\\f" + std::to_string(k % 7) + ".txt");
+    WriteFile(src, std::to_string(k));
+    quz::SaveNormalResult r;
+    ASSERT_EQ(quz::SaveNormal(src, date, &stop, r, nullptr, &index), 1);
+    quz::RecordGeneration(index, src, r.copyPath, 0);
+  }
+  done = true;
+  reloader.join();
+  EXPECT_EQ(quztest::Lines(ReadFile(date + "quzFileList.txt")).size(), static_cast<size_t>(kSaves));
+}
+
+// The block copy under every save and restore.
+struct Pair {
+  plat::File in, out;
+  Pair(const std::string& from, const std::string& to) {
+    EXPECT_TRUE(in.Open(from, plat::Access::Read, plat::Disposition::OpenExisting));
+    EXPECT_TRUE(out.Open(to, plat::Access::ReadWrite, plat::Disposition::CreateAlways));
+  }
+};
+
+TEST(CopyFileData, CopiesWholeBlocksAndTheRestFromTheCurrentPositionWithinTheLimit) {
+  quztest::TempDir dir;
+  for (int64_t size : {int64_t{0}, int64_t{1}, kCopyBlock, kCopyBlock + 1, 3 * kCopyBlock - 7}) {
+    std::string data = Pattern(static_cast<size_t>(size), static_cast<unsigned>(size));
+    quztest::WriteFile(dir / "src", data);
+    {
+      Pair p(dir / "src", dir / "dst");
+      EXPECT_EQ(CopyFileData(p.in, p.out, kCopyAll, nullptr), 1) << size;
+      EXPECT_EQ(p.in.Position(), size);
+      EXPECT_EQ(p.out.Position(), size);
+    }
+    EXPECT_EQ(quztest::ReadFile(dir / "dst"), data) << size;
+  }
+
+  std::string data = Pattern(250000, 7);
+  quztest::WriteFile(dir / "src", data);
+  {
+    // From position 1000, at most 150000 bytes; the destination keeps its
+    // own position too.
+    Pair p(dir / "src", dir / "dst");
+    ASSERT_TRUE(p.out.WriteAll("head"));
+    ASSERT_EQ(p.in.Seek(1000), 1000);
+    EXPECT_EQ(CopyFileData(p.in, p.out, 150000, nullptr), 1);
+    EXPECT_EQ(p.in.Position(), 151000);
+  }
+  EXPECT_EQ(quztest::ReadFile(dir / "dst"), "head" + data.substr(1000, 150000));
+  {
+    // A limit beyond what is left copies what is left.
+    Pair p(dir / "src", dir / "dst");
+    ASSERT_EQ(p.in.Seek(200000), 200000);
+    EXPECT_EQ(CopyFileData(p.in, p.out, 10 * kCopyBlock, nullptr), 1);
+  }
+  EXPECT_EQ(quztest::ReadFile(dir / "dst"), data.substr(200000));
+}
+
+TEST(CopyFileData, AStopFlagEndsTheCopyAfterTheCurrentBlockWithoutAMessage) {
+  quztest::TempDir dir;
+  quztest::WriteFile(dir / "src", Pattern(5 * kCopyBlock));
+  plat::ScriptedInteraction ui;
+  std::atomic<int32_t> stop{1};
+  {
+    Pair p(dir / "src", dir / "dst");
+    EXPECT_EQ(CopyFileData(p.in, p.out, kCopyAll, &stop, &ui), 0);
+  }
+  EXPECT_EQ(quztest::ReadFile(dir / "dst").size(), static_cast<size_t>(kCopyBlock));
+  EXPECT_TRUE(ui.Messages().empty());
+  EXPECT_EQ(stop.load(), 1);
+}
+
+// A device on which every write fails for want of space: the posix backend
+// and Wine both map Z:\ to the host's root.  Where there is none (a real
+// Windows), the test is skipped.
+const char kFullDevice[] = "Z:\\dev\\full";
+
+TEST(CopyFileData, AFailedWriteWarnsOnceSetsTheStopFlagAndFails) {
+  quztest::TempDir dir;
+  quztest::WriteFile(dir / "src", Pattern(3 * kCopyBlock + 5));
+  if (!plat::File().Open(kFullDevice, plat::Access::Write, plat::Disposition::OpenExisting, plat::kShareAll))
+    GTEST_SKIP() << "no full device on this system";
+  auto copyToFull = [&](std::atomic<int32_t>* stop, plat::IUserInteraction* ui) {
+    plat::File in, out;
+    EXPECT_TRUE(in.Open(dir / "src", plat::Access::Read, plat::Disposition::OpenExisting));
+    EXPECT_TRUE(out.Open(kFullDevice, plat::Access::Write, plat::Disposition::OpenExisting, plat::kShareAll));
+    return CopyFileData(in, out, kCopyAll, stop, ui);
+  };
+
+  plat::ScriptedInteraction ui;
+  std::atomic<int32_t> stop{0};
+  for (int round = 0; round < 3; ++round) EXPECT_EQ(copyToFull(&stop, &ui), 0);
+  EXPECT_EQ(stop.load(), 1);
+  auto shown = ui.Messages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text,
+            "ディスクの空き容量が足りません\r\n保存場所を変更するか、不要なファイルを削除してください");
+  EXPECT_EQ(shown[0].caption, "ファイル書きこみエラー");
+  EXPECT_EQ(shown[0].style, plat::kButtonsOk | plat::kIconWarning);
+
+  // Without a stop flag the failure is silent.
+  plat::ScriptedInteraction quiet;
+  EXPECT_EQ(copyToFull(nullptr, &quiet), 0);
+  EXPECT_TRUE(quiet.Messages().empty());
 }
 
 }  // namespace

@@ -1,24 +1,30 @@
 // quzctl check and quzctl history, run as their users run them: a copy of
-// quzctl in a folder of its own, with its state files beside it.
+// quzctl in a folder of its own, with its state files beside it; and checks
+// ended abruptly.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <chrono>
+#include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/paths.h"
+#include "app/temporary_files.h"
 #include "engine/check.h"
-#include "tests/support/test_data.h"
+#include "engine/crash_point.h"
+#include "engine/differential_save.h"
+#include "platform/interaction.h"
 #include "platform/platform.h"
+#include "restore/restore_engine.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
-
-#ifndef QUZCTL_BUILT_AT
-#error "QUZCTL_BUILT_AT must name the built quzctl"
-#endif
 
 namespace {
 
 using quztest::IsFile;
+using quztest::Pattern;
 using quztest::ReadFile;
 using quztest::WriteFile;
 
@@ -28,8 +34,6 @@ class QuzctlCheckTest : public ::testing::Test {
     ASSERT_TRUE(plat::CreateFolder(dir / "data"));
     data = dir / "data\\";
   }
-
-  int Run(const std::vector<std::string>& args, std::string* out) { return quzctl.Run(args, out); }
 
   quztest::TempDir dir;
   quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
@@ -54,80 +58,69 @@ TEST_F(QuzctlCheckTest, CheckSavesTheTargetsAndHistoryListsTheRows) {
   plat::SetFileTime(data + "a.txt", 1052300000);
 
   std::string out;
-  ASSERT_EQ(Run({"check"}, &out), 0) << quzctl.Stderr();
+  ASSERT_EQ(quzctl.Run({"check"}, &out), 0) << quzctl.Stderr();
   EXPECT_EQ(out, "2 files saved, 3 entries checked\n");
   std::string date = quz::DateFolder(save, plat::Now());
-  EXPECT_EQ(ReadFile(date + "a.txt"), std::string(5000, 'a'));
   EXPECT_EQ(ReadFile(date + "日本語.txt"), "b");
   // The saved times were kept: the next check saves nothing.
-  EXPECT_NE(ReadFile(dir / "FileList.txt").find(data + "a.txt<1052300000<0<"), std::string::npos);
-  ASSERT_EQ(Run({"check"}, &out), 0);
+  ASSERT_EQ(quzctl.Run({"check"}, &out), 0);
   EXPECT_EQ(out, "0 files saved, 3 entries checked\n");
 
   // Three more saves of a.txt with at most 2 generations kept.
   for (int k = 1; k <= 3; ++k) {
     plat::SetFileTime(data + "a.txt", 1052300000 + k);
-    ASSERT_EQ(Run({"check"}, &out), 0);
+    ASSERT_EQ(quzctl.Run({"check"}, &out), 0);
     EXPECT_EQ(out, "1 file saved, 3 entries checked\n");
   }
   int copies = 0;
   for (const char* name : {"a.txt", "a(2).txt", "a(3).txt", "a(4).txt"}) copies += IsFile(date + name);
   EXPECT_EQ(copies, 2);
 
-  ASSERT_EQ(Run({"history"}, &out), 0);
-  auto rows = Split(out, '\n');
+  // Rows of name, folder, sizes and date: the first check saved both files
+  // (in the order the folder listed them), the later ones a.txt.
+  const std::string a = "a.txt\t" + data + "\t5KB\t5KB\t", b = "日本語.txt\t" + data + "\t1KB\t1KB\t";
+  ASSERT_EQ(quzctl.Run({"history"}, &out), 0);
+  std::vector<std::string> rows = Split(out, '\n');
   ASSERT_EQ(rows.size(), 6u);  // five rows and the empty rest
   EXPECT_EQ(rows[5], "");
-  // The first check saved both files, in the order the folder listed them.
+  EXPECT_NE(rows[0].starts_with(a), rows[1].starts_with(a));
   for (int r = 0; r < 5; ++r) {
-    auto cells = Split(rows[r], '\t');
-    ASSERT_EQ(cells.size(), 5u) << rows[r];
-    EXPECT_EQ(cells[1], data);
-    bool a = cells[0] == "a.txt";
-    if (r >= 2) {
-      EXPECT_TRUE(a) << r;
-    }
-    EXPECT_TRUE(a || cells[0] == "日本語.txt") << cells[0];
-    EXPECT_EQ(cells[2], a ? "5KB" : "1KB");
-    EXPECT_EQ(cells[3], cells[2]);
-    EXPECT_EQ(cells[4].size() >= 14u && cells[4][4] == '/', true) << cells[4];
+    EXPECT_TRUE(rows[r].starts_with(a) || (r < 2 && rows[r].starts_with(b))) << rows[r];
+    EXPECT_EQ(rows[r].substr(rows[r].rfind('\t') + 5, 1), "/") << rows[r];  // as 2003/05/07 18:33
   }
-  EXPECT_NE(Split(rows[0], '\t')[0], Split(rows[1], '\t')[0]);
 }
 
-TEST_F(QuzctlCheckTest, CheckNamesWhatItCouldNotSaveOrListAndFails) {
+TEST_F(QuzctlCheckTest, CheckNamesWhatItCouldNotSaveAndFails) {
   WriteFile(data + "a.txt", "a");
   WriteFile(data + "locked.txt", "l");
-  std::string deep = data;
-  while (deep.size() < 200) {
-    deep += std::string(30, 'd') + "\\";
-    ASSERT_TRUE(plat::CreateFolder(deep)) << deep;
-  }
-  const std::string tooLong = deep + std::string(266 - deep.size() - 4, 'n') + ".txt";
-  quztest::WriteLongPathFile(tooLong, "long");
   WriteFile(dir / "FileList.txt", data + "<0<3<0\r\n");
   std::string out;
   {
     quztest::Unreadable locked(data + "locked.txt");
-    ASSERT_EQ(Run({"check"}, &out), 1) << quzctl.Stderr();
+    ASSERT_EQ(quzctl.Run({"check"}, &out), 1) << quzctl.Stderr();
   }
   const std::string errors = quzctl.Stderr();
   EXPECT_NE(errors.find(data + "locked.txt: "), std::string::npos) << errors;
-  EXPECT_NE(errors.find(tooLong + ": "), std::string::npos) << errors;
   EXPECT_EQ(errors.find(data + "a.txt"), std::string::npos) << errors;
-  EXPECT_TRUE(IsFile(quz::DateFolder(dir / "Save\\", plat::Now()) + "a.txt"));
+  // With no save folder set, the folder beside the program is taken and
+  // written down.
+  const std::string save = dir / "Save\\", date = quz::DateFolder(save, plat::Now());
+  EXPECT_EQ(ReadFile(date + "a.txt"), "a");
+  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[quz保存先フォルダ]" + save + "\r\n");
   // The file stays listed and is saved once it can be read.
   EXPECT_NE(ReadFile(dir / "FileList.txt").find(data + "locked.txt<0<"), std::string::npos);
-  ASSERT_EQ(Run({"check"}, &out), 1);  // the long path is still there
-  EXPECT_EQ(quzctl.Stderr().find("locked.txt"), std::string::npos);
-  EXPECT_TRUE(IsFile(quz::DateFolder(dir / "Save\\", plat::Now()) + "locked.txt"));
+  ASSERT_EQ(quzctl.Run({"check"}, &out), 0) << quzctl.Stderr();
+  EXPECT_EQ(out, "1 file saved, 3 entries checked\n");
+  EXPECT_TRUE(IsFile(date + "locked.txt"));
+  ASSERT_EQ(quzctl.Run({"check", "extra"}, &out), 2);
+  ASSERT_EQ(quzctl.Run({"history"}, &out), 0);
+  EXPECT_EQ(Split(out, '\n').size(), 3u);  // both files, and the empty rest
 }
 
 TEST_F(QuzctlCheckTest, ACatalogueThatCannotBeReadIsNeverWrittenOver) {
   WriteFile(data + "a.txt", "a");
   const std::string catalogue = data + "kept.txt<1<0<1\r\n";
   WriteFile(dir / "FileList.txt", catalogue);
-  std::string out;
   {
     quztest::Unreadable held(dir / "FileList.txt");
     // Each tries for a second before it gives up: they run together.
@@ -140,22 +133,218 @@ TEST_F(QuzctlCheckTest, ACatalogueThatCannotBeReadIsNeverWrittenOver) {
     EXPECT_NE(quzctl.Stderr().find(dir / "FileList.txt"), std::string::npos) << quzctl.Stderr();
   }
   EXPECT_EQ(ReadFile(dir / "FileList.txt"), catalogue);
-  EXPECT_EQ(Run({"add", quztest::HostPath(data + "a.txt")}, &out), 0) << quzctl.Stderr();
+  EXPECT_EQ(quzctl.Run({"add", quztest::HostPath(data + "a.txt")}), 0) << quzctl.Stderr();
   EXPECT_EQ(ReadFile(dir / "FileList.txt"), catalogue + data + "a.txt<0<0<0\r\n");
 }
 
-TEST_F(QuzctlCheckTest, AnEmptySaveFolderSettingUsesTheFolderBesideTheProgram) {
-  WriteFile(data + "a.txt", "a");
-  WriteFile(dir / "FileList.txt", data + "a.txt<0<0<0\r\n");
-  std::string out;
-  ASSERT_EQ(Run({"check"}, &out), 0) << quzctl.Stderr();
-  EXPECT_EQ(out, "1 file saved, 1 entries checked\n");
-  std::string save = dir / "Save\\";
-  EXPECT_EQ(ReadFile(dir / "quz.ini"), "[quz保存先フォルダ]" + save + "\r\n");
-  EXPECT_EQ(ReadFile(quz::DateFolder(save, plat::Now()) + "a.txt"), "a");
-  ASSERT_EQ(Run({"check", "extra"}, &out), 2);
-  ASSERT_EQ(Run({"history"}, &out), 0);
-  EXPECT_EQ(Split(out, '\n').size(), 2u);
+// quzctl check ended abruptly in the middle of a large differential save and
+// a large normal save: at the worst moments on purpose (through the crash
+// points) and at random moments (killed from here).  Whatever the moment,
+// the save folder holds nothing a later check or a restore could take for
+// a backup, the next check saves both files, and the newest restore gives
+// them back byte for byte.
+const char kBothSaved[] = "2 files saved, 2 entries checked\n";
+
+class InterruptedCheckTest : public QuzctlCheckTest {
+ protected:
+  void SetUp() override {
+    QuzctlCheckTest::SetUp();
+    mboxPath = data + "big.mbx";
+    isoPath = data + "big.iso";
+    save = dir / "save\\";
+    WriteFile(dir / "quz.ini", "[quz保存先フォルダ]" + save + "\r\n");
+    WriteFile(dir / "FileList.txt", mboxPath + "<0<1<0\r\n" + isoPath + "<0<0<0\r\n");
+    mbox = Pattern(3 << 20, 1);
+    // The restore reads its settings beside the program: the test's folder.
+    quz::OverrideProgramFolder(dir.path());
+  }
+  void TearDown() override { quz::OverrideProgramFolder(""); }
+
+  // Both files change as between two checks: the mailbox has some bytes
+  // rewritten and, when it grows, a megabyte appended; the image is new
+  // throughout.  A mailbox that keeps its length leaves a stale image only
+  // its time to tell it by.
+  void Change(bool grow = true) {
+    ++round;
+    for (int k = 0; k < 5; ++k) mbox[(round * 7919 + k * 524287) % mbox.size()] ^= 0x5A;
+    if (grow) mbox += Pattern(1000000, round);
+    iso = Pattern(5 << 20, 1000 + round);
+    WriteFile(mboxPath, mbox);
+    WriteFile(isoPath, iso);
+    ASSERT_TRUE(plat::SetFileTime(mboxPath, 1200000000 + round));
+    ASSERT_TRUE(plat::SetFileTime(isoPath, 1200000000 + round));
+  }
+
+  // A check that ends at a crash point, or is killed after killAfterMs.
+  // Returns its exit status.
+  int InterruptedCheck(const std::string& crashAt, uint32_t killAfterMs = 0) {
+    quztest::ChildProcess child;
+    std::vector<std::string> env;
+    if (!crashAt.empty()) env.push_back("QUZ_CRASH_AT=" + crashAt);
+    EXPECT_TRUE(child.Start(quzctl.exe(), {"check"}, dir / "interrupted.txt", env));
+    if (killAfterMs > 0) {
+      if (!child.Wait(killAfterMs)) child.Kill();
+    } else {
+      EXPECT_TRUE(child.Wait(120000));
+    }
+    return child.ExitCode();
+  }
+
+  // What a save folder may hold at any moment: fragments without a gap
+  // that all apply, an image that is the fragments' result whenever it
+  // carries the newest fragment's time, copies that a list line names (or
+  // that a save's note names as being put in place), temporary files and
+  // notes.  With `settled` (after a check that ran to its end) no temporary
+  // file or note either.
+  void ExpectConsistent(bool settled) {
+    // The fragment folder and the date folders.
+    const std::string fragments = save + "big.mbx\\";
+    std::vector<std::string> dates;
+    std::vector<plat::DirEntry> entries;
+    plat::ListDirectory(save, entries);
+    for (const auto& e : entries)
+      if (e.isDirectory && e.name != "." && e.name != ".." && e.name != "big.mbx")
+        dates.push_back(save + e.name + "\\");
+    ASSERT_TRUE(quztest::IsFolder(fragments));
+    int32_t n = quz::CountFragments(fragments);
+    std::string rebuilt = dir / "rebuilt";
+    {
+      plat::File image;
+      ASSERT_TRUE(image.Open(rebuilt, plat::Access::ReadWrite, plat::Disposition::CreateAlways));
+      for (int32_t k = 0; k < n; ++k) {
+        plat::File f;
+        ASSERT_TRUE(f.Open(quz::FragmentPath(fragments, k), plat::Access::Read, plat::Disposition::OpenExisting));
+        ASSERT_EQ(quz::ApplyFragment(f, image), 1) << "fragment " << k;
+      }
+    }
+    plat::Time32 newest = 0;
+    quz::CountFragments(fragments, &newest);
+    for (const std::string& name : quztest::FileNames(fragments)) {
+      int32_t number = 0;
+      if (name == "~temp.dat") {
+        plat::FileStatus image;
+        ASSERT_TRUE(plat::GetFileStatus(fragments + name, image));
+        if (image.mtime == newest) {
+          EXPECT_TRUE(ReadFile(fragments + name) == ReadFile(rebuilt)) << "a stale image";
+        }
+        if (settled) {
+          EXPECT_EQ(image.mtime, newest);
+        }
+      } else if (quz::ParseFragmentName(name, number)) {
+        EXPECT_LT(number, n) << name;
+      } else if (quz::IsTemporaryName(name)) {
+        EXPECT_FALSE(settled) << name;
+      } else if (!quz::IsSetAsideFragmentName(name)) {
+        EXPECT_EQ(name, "quzFileList.txt");
+      }
+    }
+    // The copies the notes of saves cut short say were being put in place.
+    std::set<std::string> becoming;
+    for (const std::string& name : quztest::FileNames(save)) {
+      EXPECT_TRUE(quz::IsPendingNoteName(name) && !settled) << name;
+      for (const std::string& line : quztest::Lines(ReadFile(save + name)))
+        if (line[0] == 'C') becoming.insert(save + line.substr(2));
+    }
+    for (const std::string& date : dates) {
+      std::set<std::string> named;
+      std::string list;
+      plat::ReadWholeFile(date + "quzFileList.txt", list);
+      for (const std::string& line : quztest::Lines(list)) named.insert(line.substr(0, line.find('<')));
+      std::vector<std::string> files = quztest::FileNames(date);
+      for (const std::string& name : files)
+        if (becoming.count(date + name)) named.insert(name);
+      for (const std::string& name : files) {
+        if (name == "quzFileList.txt") continue;
+        if (quz::IsTemporaryName(name))
+          EXPECT_FALSE(settled) << name;
+        else
+          EXPECT_TRUE(named.count(name)) << name << " is no listed copy";
+      }
+    }
+  }
+
+  // The next check saves both files (nothing at all when the interrupted
+  // one got as far as writing the catalogue), and the newest restore gives
+  // them back.
+  void ExpectRecovery(bool bothUnsaved) {
+    std::string out;
+    ASSERT_EQ(quzctl.Run({"check"}, &out), 0) << quzctl.Stderr();
+    if (bothUnsaved)
+      EXPECT_EQ(out, kBothSaved);
+    else
+      EXPECT_TRUE(out == kBothSaved || out == "0 files saved, 2 entries checked\n") << out;
+    ExpectConsistent(true);
+
+    quz::CRestoreTable table;
+    table.Load(save, nullptr);
+    plat::ScriptedInteraction ui;
+    quz::RestoreContext ctx(table, ui);
+    std::string restored = dir / ("restored" + std::to_string(round));
+    EXPECT_EQ(quz::RunRestore(ctx, {"", {mboxPath, isoPath}, true, quz::kAllNewestTime}, restored, false).restored, 2);
+    EXPECT_TRUE(ReadFile(restored + "\\big.mbx") == mbox) << "the mailbox as restored differs";
+    EXPECT_TRUE(ReadFile(restored + "\\big.iso") == iso) << "the image as restored differs";
+    quztest::RemoveTree(restored);
+  }
+
+  std::string mboxPath, isoPath, save;
+  std::string mbox, iso;
+  int round = 0;
+};
+
+TEST_F(InterruptedCheckTest, NoKilledCheckNorDamagedFragmentStopsTheNextOneOrSpoilsTheNewestRestore) {
+  Change();
+  auto started = std::chrono::steady_clock::now();
+  ExpectRecovery(true);
+  const auto checkMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+
+  // The differential save comes first: it compares, copies the appended
+  // megabyte (blocks 1-9), applies the new fragment to the image (10-18);
+  // the normal save's copy follows.  A step without recovery leaves its
+  // state to the next interrupted check.
+  struct Step {
+    const char* crashAt;
+    bool recover;
+    bool grow;
+  };
+  const Step steps[] = {
+      {"fragment-header", true, true},      {"fragment-record", true, false}, {"copy-block:5", true, true},
+      {"fragment-written", true, false},    {"image-moved", true, false},     {"fragment-published", false, false},
+      {"image-rebuilding:2", true, true},   {"copy-block:14", true, true},    {"image-updated", true, false},
+      {"copy-block:40", true, true},        {"normal-copied", true, true},    {"normal-renamed", false, true},
+      {"normal-renamed", true, false},      {"normal-listed", true, true},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.crashAt);
+    Change(step.grow);
+    ASSERT_EQ(InterruptedCheck(step.crashAt), quz::kCrashExitCode) << ReadFile(dir / "interrupted.txt");
+    ExpectConsistent(false);
+    if (step.recover) ExpectRecovery(true);
+  }
+
+  // And at moments nobody chose.
+  std::mt19937 random(static_cast<unsigned>(plat::Now()));
+  for (int k = 0; k < 6; ++k) {
+    uint32_t after = 1 + static_cast<uint32_t>(random() % (checkMs.count() + 1));
+    SCOPED_TRACE("killed after " + std::to_string(after) + " ms");
+    Change(k % 2 == 0);
+    InterruptedCheck("", after);
+    ExpectConsistent(false);
+    ExpectRecovery(false);
+  }
+
+  // What an older version left when it was killed: fragment 1 cut short
+  // under its own name, and no image.  It is set aside, with those after
+  // it, and saving goes on.
+  std::string fragments = save + "big.mbx\\";
+  std::string cut = ReadFile(quz::FragmentPath(fragments, 1));
+  WriteFile(quz::FragmentPath(fragments, 1), cut.substr(0, cut.size() / 2));
+  ASSERT_TRUE(plat::DeleteFile(fragments + "~temp.dat"));
+  Change();
+  ExpectRecovery(true);
+  std::string errors = quzctl.Stderr();
+  EXPECT_NE(errors.find("damaged fragment set aside: " + fragments + "0000001.damaged.dat"), std::string::npos) << errors;
+  EXPECT_NE(errors.find(fragments + "0000002.damaged.dat"), std::string::npos) << errors;
+  EXPECT_EQ(quz::CountFragments(fragments), 2);
 }
 
 }  // namespace

@@ -1,24 +1,34 @@
 // The restore engine over save folders written by hand in the engine's
 // formats: picking the copy for a candidate time, writing it in place or
-// elsewhere, rebuilding differential files, and what goes wrong.
+// elsewhere, rebuilding differential files, and what goes wrong; and over
+// save folders written by real checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
 #include "app/paths.h"
+#include "app/run_state.h"
 #include "app/settings.h"
 #include "app/temporary_files.h"
+#include "catalogue/file_list.h"
+#include "catalogue/generation_index.h"
+#include "engine/check.h"
+#include "platform/interaction.h"
 #include "restore/restore_engine.h"
 #include "tests/restore/save_fixture.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
 
 using plat::OverwriteAnswer;
 using quz::RestoreSelectionRequest;
 using quztest::Exists;
+using quztest::Le32;
+using quztest::Pattern;
 using quztest::ReadFile;
 using quztest::WriteFile;
-using restoretest::Fragment;
-using restoretest::Le32;
-using restoretest::Record;
-using restoretest::SaveFolder;
 using restoretest::Seconds;
 
 namespace {
@@ -32,6 +42,8 @@ class RestoreEngineTest : public ::testing::Test {
   RestoreEngineTest() : save(dir / "save\\", kJapan), ctx(table, ui) {
     ctx.timeZoneOffset = kJapan;
     quz::OverrideProgramFolder(dir.path());
+    // Files already there are overwritten without a question.
+    quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
     plat::CreateFolder(dir / "src");
     src = dir / "src\\";
     out = dir / "out";
@@ -41,32 +53,19 @@ class RestoreEngineTest : public ::testing::Test {
   void Load() { table.Load(save.root(), nullptr); }
 
   RestoreSelectionRequest Request(const std::string& folder, std::vector<std::string> files, int64_t t) {
-    RestoreSelectionRequest r;
-    r.folder = folder;
-    r.files = std::move(files);
-    r.haveCandidate = true;
-    r.candidateTime = static_cast<int32_t>(t);
-    return r;
+    return {folder, std::move(files), true, static_cast<int32_t>(t)};
   }
 
   std::string Folder() const { return src.substr(0, src.size() - 1); }
-  std::string Setting(const char* key) { return quz::ReadSetting(quz::kSettingsFile, key); }
-  std::string ErrorLog() {
-    std::string text;
-    plat::ReadWholeFile(dir / "lasterror.txt", text);
-    return text;
-  }
+  std::string ErrorLog() { return Exists(dir / "lasterror.txt") ? ReadFile(dir / "lasterror.txt") : ""; }
   // Files left under a folder whose names are the restore's temporary ones.
   int Temporaries(const std::string& folder) {
-    std::vector<plat::DirEntry> entries;
-    plat::ListDirectory(folder, entries);
-    int n = 0;
-    for (const auto& e : entries) n += quz::IsTemporaryName(e.name);
-    return n;
+    const std::vector<std::string> names = quztest::FileNames(folder);
+    return static_cast<int>(std::count_if(names.begin(), names.end(), quz::IsTemporaryName));
   }
 
   quztest::TempDir dir;
-  SaveFolder save;
+  restoretest::SaveFolder save;
   plat::ScriptedInteraction ui;
   quz::CRestoreTable table;
   quz::RestoreContext ctx;
@@ -140,7 +139,7 @@ TEST_F(RestoreEngineTest, PickCopyTakesTheNewestCopyUpToSixtySecondsAfterTheCand
   EXPECT_EQ(pick(m, quz::kAllNewestTime), f + "#3");
 }
 
-TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFilesLandDirectly) {
+TEST_F(RestoreEngineTest, AFolderOrADriveElsewhereIsRecreatedByItsPathUnderTheDestination) {
   save.SaveCopy(src + "x.txt", "x at ten", At(10));
   save.SaveCopy(src + "x.txt", "x at eleven", At(11));
   save.SaveCopy(src + "sub\\y.txt", "y at ten", At(10));
@@ -158,8 +157,9 @@ TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFil
   EXPECT_FALSE(Exists(out + "\\src2"));
   EXPECT_FALSE(Exists(out + "\\z.txt"));
   EXPECT_EQ(Temporaries(out + "\\src"), 0);
-  // The restored file carries the copy's time.
+  // The restored file carries the copy's time, or its fragment's.
   EXPECT_EQ(quztest::TimeOf(out + "\\src\\x.txt"), save.FileTime(At(10)));
+  EXPECT_EQ(quztest::TimeOf(out + "\\src\\in.mbx"), save.FileTime(At(10)));
 
   EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
             std::vector<std::string>{"quz - 復元結果 | 3個のファイルを復元しました\r\n復元処理は正常に終了しました"});
@@ -168,21 +168,13 @@ TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFil
   EXPECT_EQ(progress.front(), std::make_pair(0, std::string("処理中")));
   EXPECT_EQ(progress.back(), std::make_pair(100, std::string("処理中")));
 
-  // Selected files go straight into the folder, newest first.
-  std::string flat = dir / "flat";
-  c = quz::RestoreToFolder(ctx, Request(Folder(), {src + "x.txt", src + "in.mbx"}, quz::kAllNewestTime), flat);
-  EXPECT_EQ(c.restored, 2);
-  EXPECT_EQ(ReadFile(flat + "\\x.txt"), "x at eleven");
-  EXPECT_EQ(ReadFile(flat + "\\in.mbx"), "mail one two");
-  EXPECT_EQ(Setting(quz::kRestoreFolderKey), flat);
-  // Under the root the selected files are full paths and land by name.
-  std::string named = dir / "named";
-  c = quz::RestoreSelection(ctx, Request("", {src + "sub\\y.txt"}, quz::kAllNewestTime), named);
-  EXPECT_EQ(c.restored, 1);
-  EXPECT_EQ(ReadFile(named + "\\y.txt"), "y at ten");
   // The root with nothing selected restores nothing.
-  c = quz::RestoreSelection(ctx, Request("", {}, quz::kAllNewestTime), named);
+  c = quz::RestoreSelection(ctx, Request("", {}, quz::kAllNewestTime), dir / "none");
   EXPECT_EQ(c.restored + c.failed, 0);
+  // A drive keeps its folders under the destination: src2 too.
+  c = quz::RestoreSelection(ctx, Request(src.substr(0, 2), {}, At(10, 30)), dir / "drive");
+  EXPECT_EQ(c.restored, 4);
+  EXPECT_EQ(ReadFile(dir / "drive" + (src + "sub\\y.txt").substr(2)), "y at ten");
 
   // A file with no copy at the time fails.
   c = quz::RestoreSelection(ctx, Request(Folder(), {src + "x.txt"}, At(9)), dir / "early");
@@ -190,7 +182,7 @@ TEST_F(RestoreEngineTest, AFolderElsewhereIsRecreatedByItsLastNameAndSelectedFil
   EXPECT_EQ(ui.Messages().back().text, "0個のファイルを復元しました\r\n1個のファイルの復元に失敗したかキャンセルされました");
 }
 
-TEST_F(RestoreEngineTest, InPlaceWarnsAsksBeforeOverwritingAndOverwriteAllLastsOneRestore) {
+TEST_F(RestoreEngineTest, InPlaceWarnsAndAsksBeforeOverwritingUntilOverwriteAll) {
   for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
     save.SaveCopy(src + name, std::string("saved ") + name, At(10));
     WriteFile(src + name, std::string("current ") + name);
@@ -217,7 +209,7 @@ TEST_F(RestoreEngineTest, InPlaceWarnsAsksBeforeOverwritingAndOverwriteAllLastsO
   EXPECT_EQ(restoretest::Done(c), std::make_pair(3, 1));
   auto questions = ui.OverwriteQuestions();
   ASSERT_EQ(questions.size(), 3u);
-  EXPECT_EQ(Setting(quz::kOverwriteAllKey), "Yes");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, quz::kOverwriteAllKey), "Yes");
   EXPECT_EQ(ReadFile(src + "a.txt"), "saved a.txt");
   EXPECT_EQ(ReadFile(src + "b.txt"), "current b.txt");
   EXPECT_EQ(ReadFile(src + "m.mbx"), std::string(3000000, 'm'));
@@ -230,37 +222,16 @@ TEST_F(RestoreEngineTest, InPlaceWarnsAsksBeforeOverwritingAndOverwriteAllLastsO
   EXPECT_EQ(questions[2].path, src + "m.mbx");
   EXPECT_TRUE(questions[2].newUnknown);
   EXPECT_EQ(questions[2].currentSize, 12);
-
-  // The next restore asks again.
-  ui.QueueAnswer(plat::kAnswerOk);
-  ui.QueueOverwrite(OverwriteAnswer::No);
-  ui.SetDefaultOverwrite(OverwriteAnswer::No);
-  EXPECT_TRUE(quz::RestoreToOriginalPlaces(ctx, Request(Folder(), {src + "b.txt"}, quz::kAllNewestTime), &c));
-  EXPECT_EQ(ui.OverwriteQuestions().size(), 4u);
-  EXPECT_EQ(c.failed, 1);
 }
 
 TEST_F(RestoreEngineTest, OverwriteTexts) {
   EXPECT_EQ(quz::OverwriteSizeText(1536, false), "サイズ : 1.50KB");
   EXPECT_EQ(quz::OverwriteSizeText(1048576 * 3 / 2, false), "サイズ : 1.50MB");
   EXPECT_EQ(quz::OverwriteSizeText(1048575, false), "サイズ : 1024.00KB");
-  EXPECT_EQ(quz::OverwriteSizeText(5, true), "サイズ : (差分保存のため不明)");
-  EXPECT_EQ(quz::OverwriteTimeText(0, true), "更新日時 : (差分保存のため不明)");
   // Local time: in January no zone here keeps daylight-saving time.
   const int64_t local = Seconds(2026, 1, 2, 3, 4, 5);
   EXPECT_EQ(quz::OverwriteTimeText(static_cast<int32_t>(local + plat::TimeZoneOffset()), false),
             "更新日時 : 2026年1月2日、3:4:5");
-}
-
-TEST_F(RestoreEngineTest, WithoutACandidateOnlyAsksForOne) {
-  save.SaveCopy(src + "x.txt", "x", At(10));
-  Load();
-  RestoreSelectionRequest r = Request(Folder(), {}, 0);
-  r.haveCandidate = false;
-  quz::RestoreCounts c = quz::RestoreSelection(ctx, r, out);
-  EXPECT_EQ(c.restored + c.failed, 0);
-  EXPECT_EQ(quztest::TextsOf(ui.Messages()), std::vector<std::string>{"復元するファイルまたはフォルダの最終更新日時を選んで下さい"});
-  EXPECT_FALSE(Exists(out));
 }
 
 TEST_F(RestoreEngineTest, OpenFailuresAreReportedUntilTheUserDeclinesAndCountAsFailed) {
@@ -275,7 +246,6 @@ TEST_F(RestoreEngineTest, OpenFailuresAreReportedUntilTheUserDeclinesAndCountAsF
   // Another program holds the destination without sharing.
   plat::File holder;
   ASSERT_TRUE(holder.Open(src + "held.txt", plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
-  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
   ui.QueueAnswer(plat::kAnswerNo);  // do not show this again
   quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {src + "held.txt"}, quz::kAllNewestTime), "");
@@ -286,20 +256,16 @@ TEST_F(RestoreEngineTest, OpenFailuresAreReportedUntilTheUserDeclinesAndCountAsF
   EXPECT_EQ(shown[0].text,
             "ファイルを開けないか作成できません\r\nこのファイルの処理をスキップします\r\n\r\nこのダイアログを次回も表示しますか？");
   EXPECT_EQ(shown[0].style, plat::kButtonsYesNo | plat::kIconWarning);
-  EXPECT_EQ(Setting(quz::kOpenFailureDialogKey), "No");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, quz::kOpenFailureDialogKey), "No");
   holder.Close();
   EXPECT_EQ(ReadFile(src + "held.txt"), "in use");
   EXPECT_EQ(Temporaries(src), 0);
 
   // Declined: the next failure is silent but still fails.
-  quz::DeleteSetting(quz::kSettingsFile, quz::kOpenFailureDialogKey);
-  quz::WriteSetting(quz::kSettingsFile, "No", quz::kOpenFailureDialogKey);
-  c = quz::RestoreSelection(ctx, Request(Folder(), {src + "held.txt"}, quz::kAllNewestTime), "");
-  EXPECT_EQ(c.restored, 1);  // no longer held
   ASSERT_TRUE(holder.Open(src + "held.txt", plat::Access::Read, plat::Disposition::OpenExisting, plat::kShareNone));
   c = quz::RestoreSelection(ctx, Request(Folder(), {src + "held.txt"}, quz::kAllNewestTime), "");
   EXPECT_EQ(c.failed, 1);
-  EXPECT_EQ(ui.Messages().size(), 4u);  // two result messages, no open-failure message
+  EXPECT_EQ(ui.Messages().size(), 3u);  // its result message, no open-failure message
   holder.Close();
 
   // The copy that is a folder is passed over, so the file fails.
@@ -308,77 +274,41 @@ TEST_F(RestoreEngineTest, OpenFailuresAreReportedUntilTheUserDeclinesAndCountAsF
   EXPECT_FALSE(Exists(out + "\\gone.txt"));
 }
 
-TEST_F(RestoreEngineTest, FragmentsRebuildTheFileAtEveryStep) {
-  std::string m = src + "in.mbx";
-  std::vector<std::string> versions = {
-      std::string(1000, 'a'),                              // fragment 0: the whole file
-      std::string(1000, 'a') + std::string(600000, 'b'),   // grew past one comparison block
-      std::string(300, 'a'),                               // shrank
-      std::string(300, 'a') + "tail",                      // grew again
-      std::string(300, 'a') + "tail",                      // touched only: no records
-      std::string(100, 'a') + "X" + std::string(199, 'a') + "tailmore",
-  };
-  for (size_t i = 0; i < versions.size(); ++i) save.SaveFragment(m, versions[i], At(9 + static_cast<int>(i)));
-  ASSERT_EQ(ReadFile(restoretest::SaveFolder::FragmentPath(save.FragmentFolder(m), 4)).size(), 4u);
-  // The temp image is never used: a wrong one changes nothing.
-  WriteFile(save.FragmentFolder(m) + "~temp.dat", "stale");
-  Load();
-  for (size_t i = 0; i < versions.size(); ++i) {
-    std::string to = dir / ("v" + std::to_string(i));
-    quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m}, At(9 + static_cast<int>(i))), to);
-    EXPECT_EQ(c.restored, 1) << i;
-    EXPECT_EQ(ReadFile(to + "\\in.mbx"), versions[i]) << i;
-    EXPECT_EQ(quztest::TimeOf(to + "\\in.mbx"), save.FileTime(At(9 + static_cast<int>(i))));
-  }
-}
-
-TEST_F(RestoreEngineTest, AMissingFragmentStopsTheRestoreAndKeepsTheFileThatWasThere) {
-  std::string m = src + "in.mbx";
+TEST_F(RestoreEngineTest, AMissingOrDamagedFragmentFailsItsFileAndKeepsWhatWasThere) {
+  std::string m = src + "in.mbx", d = src + "bad.mbx";
   save.SaveFragment(m, "first", At(9));
   std::string second = save.SaveFragment(m, "first second", At(10));
   save.SaveFragment(m, "first second third", At(11));
   ASSERT_TRUE(plat::DeleteFile(second));
+  save.SaveFragment(d, "0123456789", At(9));
+  // A record that claims more bytes than the fragment holds.
+  std::string bad = save.WriteFragment(d, 1, Le32(12) + Le32(8) + Le32(4) + "AB", At(10));
   Load();
   plat::CreateFolder(out);
   WriteFile(out + "\\in.mbx", "what was there");
-  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
-  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m}, quz::kAllNewestTime), out);
-  EXPECT_EQ(restoretest::Done(c), std::make_pair(0, 1));
+  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m, d}, quz::kAllNewestTime), out);
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(0, 2));
+  // The missing fragment is shown; the damaged one is one entry of the
+  // error log.
   auto shown = ui.Messages();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].caption, second);
-  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "what was there");
-  EXPECT_EQ(Temporaries(out), 0);
-
-  // Fragment 0 alone still restores.
-  c = quz::RestoreSelection(ctx, Request(Folder(), {m}, At(9)), out);
-  EXPECT_EQ(c.restored, 1);
-  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "first");
-}
-
-TEST_F(RestoreEngineTest, ADamagedFragmentFailsWithALineInTheErrorLog) {
-  std::string m = src + "in.mbx";
-  save.SaveFragment(m, "0123456789", At(9));
-  // A record that claims more bytes than the fragment holds.
-  std::string bad = save.WriteFragment(m, 1, Le32(12) + Le32(8) + Le32(4) + "AB", At(10));
-  Load();
-  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {m}, quz::kAllNewestTime), out);
-  EXPECT_EQ(c.failed, 1);
-  EXPECT_FALSE(Exists(out + "\\in.mbx"));
-  EXPECT_EQ(Temporaries(out), 0);
-  // One entry of the error log names it.
   const std::string log = ErrorLog();
   EXPECT_NE(log.find("\n " + bad + " "), std::string::npos) << log;
   EXPECT_EQ(quztest::Lines(log).size(), 1u);
+  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "what was there");
+  EXPECT_FALSE(Exists(out + "\\bad.mbx"));
+  EXPECT_EQ(Temporaries(out), 0);
 
-  // Before the damaged fragment the file restores.
-  c = quz::RestoreSelection(ctx, Request(Folder(), {m}, At(9, 30)), out);
-  EXPECT_EQ(c.restored, 1);
-  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "0123456789");
+  // Before the gap and the damage both restore.
+  c = quz::RestoreSelection(ctx, Request(Folder(), {m, d}, At(9, 30)), out);
+  EXPECT_EQ(c.restored, 2);
+  EXPECT_EQ(ReadFile(out + "\\in.mbx"), "first");
+  EXPECT_EQ(ReadFile(out + "\\bad.mbx"), "0123456789");
   // A fragment without its total length is damaged as well.
-  save.WriteFragment(m, 1, "\x01", At(10));
-  c = quz::RestoreSelection(ctx, Request(Folder(), {m}, quz::kAllNewestTime), dir / "other");
+  save.WriteFragment(d, 1, "\x01", At(10));
+  c = quz::RestoreSelection(ctx, Request(Folder(), {d}, quz::kAllNewestTime), dir / "other");
   EXPECT_EQ(c.failed, 1);
 }
 
@@ -387,14 +317,14 @@ TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSa
   plat::CreateFolder(folder);
   WriteFile(folder + "a.txt", "payload");
   plat::SetFileTime(folder + "a.txt", save.FileTime(At(10)));
-  // A foreign or damaged list: sources that climb out of their folder.
+  // A foreign or damaged list: sources that climb out of their folder, and
+  // one that lies in the save folder and is its own copy.
   WriteFile(folder + "quzFileList.txt", "a.txt<" + src + "..\\..\\escaped.txt\r\n" + "a.txt<" + src +
                                             "d\\..\\..\\up.txt\r\n" + "a.txt<" + src + "d\\x/../../y.txt\r\n" +
                                             "a.txt<" + src + "ok.txt\r\n" + "a.txt<relative.txt\r\n" +
-                                            "a.txt<" + src + "dots\\..\r\n");
+                                            "a.txt<" + src + "dots\\..\r\n" + "a.txt<" + folder + "a.txt\r\n");
   Load();
-  ASSERT_EQ(table.Count(), 6);
-  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
+  ASSERT_EQ(table.Count(), 7);
 
   quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(Folder(), {}, quz::kAllNewestTime), out);
   EXPECT_EQ(restoretest::Done(c), std::make_pair(1, 4));
@@ -405,39 +335,15 @@ TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSa
   EXPECT_FALSE(Exists(dir / "y.txt"));
   EXPECT_NE(ErrorLog().find("復元先フォルダの外を指すパスのため復元しません"), std::string::npos);
 
-  // In place, a source must be a plain full path too.
-  c = quz::RestoreSelection(ctx, Request("", {"relative.txt", src + "..\\..\\escaped.txt", src + "ok.txt"},
-                                         quz::kAllNewestTime),
-                            "");
-  EXPECT_EQ(restoretest::Done(c), std::make_pair(1, 2));
+  // In place, a source must be a plain full path too; the copy restored
+  // over itself stays whole.
+  const std::vector<std::string> inPlace = {"relative.txt", src + "..\\..\\escaped.txt", src + "ok.txt", folder + "a.txt"};
+  c = quz::RestoreSelection(ctx, Request("", inPlace, quz::kAllNewestTime), "");
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(2, 2));
   EXPECT_FALSE(Exists(dir / "escaped.txt"));
   EXPECT_FALSE(Exists(quztest::TempRoot() + "escaped.txt"));
   EXPECT_EQ(ReadFile(src + "ok.txt"), "payload");
-}
-
-TEST_F(RestoreEngineTest, ADriveRestoredElsewhereKeepsItsFoldersUnderTheDestination) {
-  save.SaveCopy(src + "x.txt", "x", At(10));
-  save.SaveCopy(src + "sub\\y.txt", "y", At(10));
-  Load();
-  std::string drive = src.substr(0, 2);
-  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request(drive, {}, quz::kAllNewestTime), out);
-  EXPECT_EQ(c.restored, 2);
-  EXPECT_EQ(ReadFile(out + (src + "x.txt").substr(2)), "x");
-  EXPECT_EQ(ReadFile(out + (src + "sub\\y.txt").substr(2)), "y");
-}
-
-TEST_F(RestoreEngineTest, AFileRestoredOverItsOwnCopyStaysWhole) {
-  // A source that lies in the save folder is its own copy.
-  plat::CreateFolder(save.root() + "2026-12-7");
-  std::string copy = save.root() + "2026-12-7\\self.txt";
-  WriteFile(copy, "keep me");
-  plat::SetFileTime(copy, save.FileTime(At(10)));
-  WriteFile(save.root() + "2026-12-7\\quzFileList.txt", "self.txt<" + copy + "\r\n");
-  Load();
-  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
-  quz::RestoreCounts c = quz::RestoreSelection(ctx, Request("", {copy}, quz::kAllNewestTime), "");
-  EXPECT_EQ(c.restored, 1);
-  EXPECT_EQ(ReadFile(copy), "keep me");
+  EXPECT_EQ(ReadFile(folder + "a.txt"), "payload");
 }
 
 #ifndef _WIN32
@@ -449,7 +355,6 @@ TEST_F(RestoreEngineTest, ACopyThatStopsAtAFailedWriteFailsAndLeavesTheOldFile) 
   plat::CreateFolder(out);
   WriteFile(out + "\\big.txt", "old");
   WriteFile(out + "\\big.mbx", "old mail");
-  quz::WriteSetting(quz::kSettingsFile, "Yes", quz::kOverwriteAllKey);
 
   // Writes past 100 KB fail as on a full disk.
   quz::RestoreCounts c;
@@ -469,5 +374,149 @@ TEST_F(RestoreEngineTest, ACopyThatStopsAtAFailedWriteFailsAndLeavesTheOldFile) 
   EXPECT_EQ(ReadFile(out + "\\big.mbx"), big);
 }
 #endif
+
+// Files saved by real checks at several moments, normal and differential,
+// growing and shrinking, come back byte for byte as they were at each
+// moment, elsewhere and in place.
+// Every file below folder (ending with "\") whose time is later than
+// `after` gets `time`: the checks of one test run within seconds, and this
+// spreads them over moments ten minutes apart, as if the checks had run then.
+void Retime(const std::string& folder, plat::Time32 after, plat::Time32 time) {
+  std::vector<plat::DirEntry> entries;
+  plat::ListDirectory(folder, entries);
+  for (const auto& e : entries) {
+    if (e.name == "." || e.name == "..") continue;
+    if (e.isDirectory) {
+      Retime(folder + e.name + "\\", after, time);
+    } else if (e.mtime > after && e.name != "quzFileList.txt" && e.name != "~temp.dat") {
+      ASSERT_TRUE(plat::SetFileTime(folder + e.name, time));
+    }
+  }
+}
+
+class RoundTripTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    quz::OverrideProgramFolder(dir.path());
+    for (const char* f : {"data", "data\\sub", "save"}) ASSERT_TRUE(plat::CreateFolder(dir / f));
+    data = dir / "data\\";
+    state.saveFolder = dir / "save\\";
+    context.catalogueFile = dir / "FileList.txt";
+    context.historyFile = dir / "Rireki.txt";
+    context.settingsFile = dir / "quz.ini";
+    start = plat::Now() - 5;
+    first = start - 86400;  // the first moment, a day back
+  }
+  void TearDown() override { quz::OverrideProgramFolder(""); }
+
+  // Writes the files of moment k, runs a full check and moves what it
+  // saved to that moment.
+  void Check(int k, const std::map<std::string, std::string>& files) {
+    for (const auto& [name, contents] : files) {
+      WriteFile(data + name, contents);
+      ASSERT_TRUE(plat::SetFileTime(data + name, first + 600 * k - 100));  // a time of its own
+      versions[k][name] = contents;
+      // A file target that does not exist leaves the catalogue at a check,
+      // so each is added when it first exists; ".mbx" files are saved
+      // differentially.
+      if (!list.FindEntry(data + name)) {
+        bool mail = name.size() > 4 && name.substr(name.size() - 4) == ".mbx";
+        const quz::SaveType type = mail ? quz::SaveType::Differential : quz::SaveType::Normal;
+        ASSERT_TRUE(list.AddLoaded(data + name, 0, type, 0));
+      }
+    }
+    if (k > 0)
+      for (const auto& [name, contents] : versions[k - 1])
+        if (!versions[k].count(name)) versions[k][name] = contents;
+    ASSERT_EQ(quz::FullCheck(context), 1);
+    Retime(state.saveFolder, start, MomentTime(k));
+  }
+  plat::Time32 MomentTime(int k) const { return first + 600 * k; }
+  int32_t Local(int k) const { return MomentTime(k) - plat::TimeZoneOffset(); }
+
+  quztest::TempDir dir;
+  std::string data;
+  quz::RunState state;
+  quz::CFileList list{&state};
+  quz::CGenerationIndex index;
+  plat::ScriptedInteraction ui;
+  plat::Time32 start = 0, first = 0;
+  std::map<int, std::map<std::string, std::string>> versions;  // moment -> name -> contents
+  quz::CRestoreTable table;
+  quz::CheckContext context{list, index, state, &ui};
+};
+
+TEST_F(RoundTripTest, EveryCandidateRestoresEveryFileAsItWas) {
+  const std::string mail0 = Pattern(700000, 1);
+  std::string mail1 = mail0 + Pattern(1000, 2);  // appended
+  std::string mail2 = mail1;
+  mail2.replace(100000, 4, "WXYZ");  // a changed word, and more appended
+  mail2 += Pattern(3, 3);
+  std::string mail3 = mail2.substr(0, 300001);  // shrank
+  std::string mail4 = mail3 + Pattern(600000, 4);  // grew past a comparison block
+  Check(0, {{"a.txt", "a zero"}, {"mail.mbx", mail0}, {"sub\\log.mbx", "log"}});
+  Check(1, {{"a.txt", "a one, longer"}, {"mail.mbx", mail1}, {"sub\\b.txt", Pattern(250000, 5)}});
+  Check(2, {{"a.txt", "a2"}, {"mail.mbx", mail2}, {"sub\\log.mbx", "log grew"}});
+  Check(3, {{"mail.mbx", mail3}, {"sub\\b.txt", "b shrank"}, {"sub\\log.mbx", "lo"}});
+  Check(4, {{"a.txt", "a four"}, {"mail.mbx", mail4}, {"sub\\log.mbx", "lo"}});  // log.mbx only touched
+  // The restore never reads the image the saves keep: a wrong one changes nothing.
+  WriteFile(state.saveFolder + "mail.mbx\\~temp.dat", "stale");
+
+  table.Load(state.saveFolder, nullptr);
+  const std::string folder = data.substr(0, data.size() - 1);
+  quz::RestoreContext ctx(table, ui);
+  for (int k = 0; k <= 5; ++k) {
+    SCOPED_TRACE(k);
+    int moment = k == 5 ? 4 : k;
+    std::string out = dir / ("out" + std::to_string(k));
+    quz::RestoreCounts c = quz::RestoreToFolder(ctx, {folder, {}, true, k == 5 ? quz::kAllNewestTime : Local(k)}, out);
+    int expectedFiles = static_cast<int>(versions[moment].size());
+    EXPECT_EQ(c.restored, expectedFiles);
+    EXPECT_EQ(c.failed, 4 - expectedFiles);  // files not yet saved then
+    for (const char* name : {"a.txt", "sub\\b.txt", "mail.mbx", "sub\\log.mbx"}) {
+      std::string restored = out + "\\data\\" + name;
+      if (versions[moment].count(name)) {
+        std::string got = ReadFile(restored);
+        EXPECT_TRUE(got == versions[moment][name]) << name << ": " << got.size() << " bytes, expected "
+                                                   << versions[moment][name].size();
+      } else {
+        EXPECT_FALSE(Exists(restored)) << name;
+      }
+    }
+  }
+
+  // In place at moment 1, answering 全て上書き once.
+  ui.QueueAnswer(plat::kAnswerOk);
+  ui.QueueOverwrite(plat::OverwriteAnswer::All);
+  quz::RestoreCounts c;
+  ASSERT_TRUE(quz::RestoreToOriginalPlaces(ctx, {folder, {}, true, Local(1)}, &c));
+  EXPECT_EQ(restoretest::Done(c), std::make_pair(4, 0));
+  for (const auto& [name, contents] : versions[1]) EXPECT_TRUE(ReadFile(data + name) == contents) << name;
+  EXPECT_EQ(ui.OverwriteQuestions().size(), 1u);
+}
+
+TEST_F(RoundTripTest, FifteenHundredFilesOfOneNameAreSavedByOneCheckAndRestoredApart) {
+  constexpr int kFiles = 1500;
+  for (int k = 0; k < kFiles; ++k) {
+    std::string folder = data + "d" + std::to_string(k);
+    ASSERT_TRUE(plat::CreateFolder(folder));
+    WriteFile(folder + "\\desktop.ini", "desktop " + std::to_string(k));
+    ASSERT_TRUE(list.AddLoaded(folder + "\\desktop.ini", 0, quz::SaveType::Normal, 0));
+  }
+  ASSERT_EQ(quz::FullCheck(context), 1);
+  EXPECT_EQ(context.savedCount, kFiles);
+  std::string date = quz::DateFolder(state.saveFolder, plat::Now());
+  EXPECT_TRUE(Exists(date + "desktop(1000).ini"));
+  EXPECT_TRUE(Exists(date + "desktop(1500).ini"));
+
+  // Each source picks the copy with its own bytes.
+  table.Load(state.saveFolder, nullptr);
+  quz::RestoreContext ctx(table, ui);
+  for (int k = 0; k < kFiles; ++k) {
+    quz::RestoreChoice choice;
+    ASSERT_TRUE(quz::PickCopy(ctx, data + "d" + std::to_string(k) + "\\desktop.ini", quz::kAllNewestTime, &choice)) << k;
+    EXPECT_EQ(ReadFile(table.At(choice.entry).location), "desktop " + std::to_string(k));
+  }
+}
 
 }  // namespace

@@ -1,17 +1,18 @@
-// Save folders written by hand, byte for byte in the layout the engine
-// writes: date folders with copies and their "quzFileList.txt" lines, and
-// fragment folders with "%07d.dat" fragments, "~temp.dat" and the one-line
-// list.  Times are given as local seconds and a time-zone offset, so that
+// Save folders written directly, byte for byte in the layout the engine
+// writes (with the engine's own names for copies and fragments): date
+// folders with copies and their "quzFileList.txt" lines, and fragment
+// folders with numbered fragments, "~temp.dat" and the one-line list.  Times are given as local seconds and a time-zone offset, so that
 // tests do not depend on the zone of the machine.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "engine/differential_save.h"
+#include "engine/normal_save.h"
 #include "platform/platform.h"
 #include "restore/restore_engine.h"
 #include "tests/support/test_data.h"
@@ -35,7 +36,6 @@ inline int64_t Seconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
 }
 
 using quztest::Fragment;
-using quztest::Le32;
 using quztest::Record;
 
 // The records that turn `before` into `after`: each run of differing bytes
@@ -74,16 +74,10 @@ class SaveFolder {
     std::string folder = root_ + std::to_string(c.year) + "-" + std::to_string(c.month) + "-" +
                          std::to_string(c.day) + "\\";
     plat::CreateFolder(folder);
-    std::string name = source.substr(source.rfind('\\') + 1);
-    std::string stem = name, ext;
-    size_t dot = name.rfind('.');
-    if (dot != std::string::npos) {
-      stem = name.substr(0, dot);
-      ext = name.substr(dot);
-    }
-    std::string saved = name;
-    for (int n = 2; quztest::Exists(folder + saved); ++n) saved = stem + "(" + std::to_string(n) + ")" + ext;
-    AppendLine(folder + "quzFileList.txt", saved + "<" + source + "\r\n");
+    std::string saved = quz::CopyName(source, 1);
+    for (int n = 2; quztest::Exists(folder + saved); ++n) saved = quz::CopyName(source, n);
+    const std::string list = folder + "quzFileList.txt";
+    quztest::WriteFile(list, (quztest::Exists(list) ? quztest::ReadFile(list) : "") + saved + "<" + source + "\r\n");
     quztest::WriteFile(folder + saved, data);
     EXPECT_TRUE(plat::SetFileTime(folder + saved, FileTime(local)));
     return folder + saved;
@@ -94,15 +88,11 @@ class SaveFolder {
   std::string SaveFragment(const std::string& source, const std::string& data, int64_t local,
                            const std::string& folderName = "") {
     std::string folder = FragmentFolder(source, folderName);
-    plat::CreateFolder(folder);
-    quztest::WriteFile(folder + "quzFileList.txt", "<" + source + "\r\n");
     int n = 0;
-    while (quztest::Exists(FragmentPath(folder, n))) ++n;
-    std::string previous;
-    if (n > 0) previous = quztest::ReadFile(folder + "~temp.dat");
-    std::string path = FragmentPath(folder, n);
-    quztest::WriteFile(path, Fragment(static_cast<uint32_t>(data.size()), Differences(previous, data)));
-    EXPECT_TRUE(plat::SetFileTime(path, FileTime(local)));
+    while (quztest::Exists(quz::FragmentPath(folder, n))) ++n;
+    const std::string previous = n > 0 ? quztest::ReadFile(folder + "~temp.dat") : "";
+    std::string path = WriteFragment(source, n, Fragment(static_cast<uint32_t>(data.size()), Differences(previous, data)),
+                                     local, folderName);
     quztest::WriteFile(folder + "~temp.dat", data);
     EXPECT_TRUE(plat::SetFileTime(folder + "~temp.dat", FileTime(local)));
     return path;
@@ -114,7 +104,7 @@ class SaveFolder {
     std::string folder = FragmentFolder(source, folderName);
     plat::CreateFolder(folder);
     quztest::WriteFile(folder + "quzFileList.txt", "<" + source + "\r\n");
-    std::string path = FragmentPath(folder, n);
+    std::string path = quz::FragmentPath(folder, n);
     quztest::WriteFile(path, bytes);
     EXPECT_TRUE(plat::SetFileTime(path, FileTime(local)));
     return path;
@@ -129,17 +119,6 @@ class SaveFolder {
 
   std::string FragmentFolder(const std::string& source, const std::string& folderName = "") const {
     return root_ + (folderName.empty() ? source.substr(source.rfind('\\') + 1) : folderName) + "\\";
-  }
-  static std::string FragmentPath(const std::string& folder, int n) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%07d.dat", n);
-    return folder + name;
-  }
-
-  static void AppendLine(const std::string& path, const std::string& line) {
-    std::string text;
-    plat::ReadWholeFile(path, text);
-    quztest::WriteFile(path, text + line);
   }
 
  private:
