@@ -139,7 +139,7 @@ TEST_F(RestoreEngineTest, PickCopyTakesTheNewestCopyUpToSixtySecondsAfterTheCand
   EXPECT_EQ(pick(m, quz::kAllNewestTime), f + "#3");
 }
 
-TEST_F(RestoreEngineTest, AFolderOrADriveElsewhereIsRecreatedByItsPathUnderTheDestination) {
+TEST_F(RestoreEngineTest, AFolderOrADriveElsewhereIsRecreatedUnderTheDestinationAndSelectedFilesLandDirectly) {
   save.SaveCopy(src + "x.txt", "x at ten", At(10));
   save.SaveCopy(src + "x.txt", "x at eleven", At(11));
   save.SaveCopy(src + "sub\\y.txt", "y at ten", At(10));
@@ -168,7 +168,18 @@ TEST_F(RestoreEngineTest, AFolderOrADriveElsewhereIsRecreatedByItsPathUnderTheDe
   EXPECT_EQ(progress.front(), std::make_pair(0, std::string("処理中")));
   EXPECT_EQ(progress.back(), std::make_pair(100, std::string("処理中")));
 
-  // The root with nothing selected restores nothing.
+  // Selected files go straight into the folder, newest first.
+  std::string flat = dir / "flat";
+  c = quz::RestoreToFolder(ctx, Request(Folder(), {src + "x.txt", src + "in.mbx"}, quz::kAllNewestTime), flat);
+  EXPECT_EQ(c.restored, 2);
+  EXPECT_EQ(ReadFile(flat + "\\x.txt"), "x at eleven");
+  EXPECT_EQ(ReadFile(flat + "\\in.mbx"), "mail one two");
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, quz::kRestoreFolderKey), flat);
+  // Under the root the selected files are full paths and land by name; with
+  // nothing selected the root restores nothing.
+  c = quz::RestoreSelection(ctx, Request("", {src + "sub\\y.txt"}, quz::kAllNewestTime), dir / "named");
+  EXPECT_EQ(c.restored, 1);
+  EXPECT_EQ(ReadFile(dir / "named\\y.txt"), "y at ten");
   c = quz::RestoreSelection(ctx, Request("", {}, quz::kAllNewestTime), dir / "none");
   EXPECT_EQ(c.restored + c.failed, 0);
   // A drive keeps its folders under the destination: src2 too.
@@ -182,7 +193,7 @@ TEST_F(RestoreEngineTest, AFolderOrADriveElsewhereIsRecreatedByItsPathUnderTheDe
   EXPECT_EQ(ui.Messages().back().text, "0個のファイルを復元しました\r\n1個のファイルの復元に失敗したかキャンセルされました");
 }
 
-TEST_F(RestoreEngineTest, InPlaceWarnsAndAsksBeforeOverwritingUntilOverwriteAll) {
+TEST_F(RestoreEngineTest, InPlaceWarnsAsksBeforeOverwritingAndOverwriteAllLastsOneRestore) {
   for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
     save.SaveCopy(src + name, std::string("saved ") + name, At(10));
     WriteFile(src + name, std::string("current ") + name);
@@ -222,6 +233,14 @@ TEST_F(RestoreEngineTest, InPlaceWarnsAndAsksBeforeOverwritingUntilOverwriteAll)
   EXPECT_EQ(questions[2].path, src + "m.mbx");
   EXPECT_TRUE(questions[2].newUnknown);
   EXPECT_EQ(questions[2].currentSize, 12);
+
+  // The next restore asks again.
+  ui.QueueAnswer(plat::kAnswerOk);
+  ui.QueueOverwrite(OverwriteAnswer::No);
+  ui.SetDefaultOverwrite(OverwriteAnswer::No);
+  EXPECT_TRUE(quz::RestoreToOriginalPlaces(ctx, Request(Folder(), {src + "b.txt"}, quz::kAllNewestTime), &c));
+  EXPECT_EQ(ui.OverwriteQuestions().size(), 4u);
+  EXPECT_EQ(c.failed, 1);
 }
 
 TEST_F(RestoreEngineTest, OverwriteTexts) {

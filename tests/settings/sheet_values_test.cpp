@@ -65,11 +65,13 @@ TEST(RuleText, AddDialogChoicesMakeTheRuleAndItsLine) {
   EXPECT_EQ(kept, wide.substr(0, 22));
 }
 
-// The common cases are the restore listing's test.
 TEST(SaveFolderPath, OnlyAPathOfItsOwnIsTaken) {
   // ソ ends in the byte of "\", which does not end the server's name.
-  EXPECT_TRUE(quz::IsFullFolderPath("\\\\ソ\\共有\\"));
-  for (const char* path : {"\\", "\\\\", "\\\\server\\"}) EXPECT_FALSE(quz::IsFullFolderPath(path)) << path;
+  for (const char* path : {"C:\\", "d:\\QUZ_BACKUP\\", "\\\\server\\share\\", "\\\\ソ\\共有\\"})
+    EXPECT_TRUE(quz::IsFullFolderPath(path)) << path;
+  for (const char* path : {"", "C:", "\\", "QUZ_BACKUP\\", "C:QUZ\\", "1:\\", "\\\\", "\\\\server\\", "\\\\\\share\\",
+                           "\\QUZ_BACKUP\\"})
+    EXPECT_FALSE(quz::IsFullFolderPath(path)) << path;
 }
 
 }  // namespace
