@@ -6,8 +6,10 @@
 
 #ifndef _WIN32
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "archiver/archive.h"
 #include "tests/archiver/lzh_test_data.h"
@@ -23,24 +25,14 @@ bool Have(const char* tool) { return quztest::RunCommand(std::string("command -v
 // are: lhasa names files with the stored bytes themselves.
 std::string RawHostPath(const std::string& engine) {
   std::string p = engine.substr(2);
-  for (std::size_t i = 0; i < p.size(); ++i) {
-    if (Lead(p[i]))
-      ++i;
-    else if (p[i] == '\\')
-      p[i] = '/';
-  }
+  for (std::size_t i = 0; i < p.size(); i += plat::CharLength(p, i))
+    if (p[i] == '\\') p[i] = '/';
   return p;
 }
 
 std::string ReadRaw(const std::string& path) {
-  std::string data;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return "<missing>";
-  char buffer[65536];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.append(buffer, n);
-  std::fclose(f);
-  return data;
+  std::ifstream f(path, std::ios::binary);
+  return f ? std::string(std::istreambuf_iterator<char>(f), {}) : "<missing>";
 }
 
 std::string Shell(const std::string& engine) { return quztest::Quote(quztest::HostPath(engine)); }
@@ -68,7 +60,7 @@ TEST(Tools, LhasaAndBsdtarReadWhatWePack) {
   Tree tree{{"empty.txt", ""},
             {"one.txt", "1"},
             {"zeros.bin", std::string(50000, '\0')},
-            {"random.bin", RandomBytes(40000, 3)},
+            {"random.bin", quztest::Pattern(40000, 3)},
             {"text.txt", Text(300000, 4)},
             {"sub\\empty\\", ""},
             {"sub\\deep\\er\\c\\d\\", ""},
@@ -95,7 +87,7 @@ TEST(Tools, LhasaAndBsdtarReadWhatWePack) {
   }
 
   // -lh4-, from the archive writer.
-  const Tree lh4{{"lh4.txt", Text(30000, 11)}, {"lh4 random.bin", RandomBytes(3000, 12) + Text(30000, 12)}};
+  const Tree lh4{{"lh4.txt", Text(30000, 11)}, {"lh4 random.bin", quztest::Pattern(3000, 12) + Text(30000, 12)}};
   quz::lzh::FileSink sink;
   ASSERT_TRUE(sink.Create(quztest::HostPath(dir / "lh4.lzh")));
   quz::lzh::ArchiveWriter writer(sink);
@@ -118,18 +110,14 @@ TEST(Tools, WeUnpackWhatJlhaPacks) {
   quztest::TempDir dir;
   Tree tree{{"a.txt", "alpha"},
             {"empty.txt", ""},
-            {"random.bin", RandomBytes(30000, 8)},
+            {"random.bin", quztest::Pattern(30000, 8)},
             {"text.txt", Text(200000, 9)},
             {"sub\\b.txt", Repetitive(90000)},
             {"sub\\deeper\\c.c", Text(9000, 10)}};
   WriteTree(dir / "src\\", tree);
   std::string files;
-  for (const auto& [name, data] : tree) {
-    std::string n = name;
-    for (char& c : n)
-      if (c == '\\') c = '/';
-    files += " " + n;
-  }
+  for (const auto& [name, data] : tree) files += " " + name;
+  std::replace(files.begin(), files.end(), '\\', '/');  // no double-byte names here
   // Each header level and each method once: the header is read before,
   // and apart from, the data it names (each start of jlha costs half a
   // second).
