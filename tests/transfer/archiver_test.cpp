@@ -96,13 +96,6 @@ TEST(ArchiverInterface, AMissingLibraryOrEntryIsToldWithTheTextsOfEachUse) {
   EXPECT_EQ(archiver.Load(), 1);
 }
 
-TEST(ArchiverInterface, CommandLinesQuoteBothPaths) {
-  EXPECT_EQ(quz::transfer::PackCommandLine("Z:\\w\\2601011200.lzh", "Z:\\w\\2601011200\\"),
-            "a -d1 \"Z:\\w\\2601011200.lzh\" \"Z:\\w\\2601011200\\\"");
-  EXPECT_EQ(quz::transfer::UnpackCommandLine("Z:\\a b\\x.lzh", "Z:\\Program Files\\save\\"),
-            "e -x -a1 -r2 -m1 \"Z:\\a b\\x.lzh\" \"Z:\\Program Files\\save\\\"");
-}
-
 TEST(ArchiverInterface, PacksAndUnpacksWithTheWindowDisabled) {
   quztest::TempDir dir;
   plat::CreateFolder(dir / "export 1");

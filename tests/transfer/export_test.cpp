@@ -15,39 +15,20 @@ using quztest::Exists;
 using quztest::ReadFile;
 using quztest::WriteFile;
 using transfertest::kT0;
-using transfertest::Noise;
 using transfertest::TransferTest;
 using transfertest::WriteTree;
 namespace t = quz::transfer;
 
 namespace {
 
-TEST_F(TransferTest, SettingsAreStoredAsTheWindowsStoreThem) {
+// What the windows write is their test's; here, what an empty settings file
+// gives.
+TEST_F(TransferTest, SettingsOfAFirstExport) {
   t::ExportSettings s = t::LoadExportSettings(settings);
   EXPECT_EQ(s.lastExportTime, 0);
   EXPECT_EQ(s.destination, "");
   EXPECT_EQ(s.splitMode, 0);
   EXPECT_EQ(s.pieceSize, 0.0);
-  // A missing work folder is the temporary folder, written back at once.
-  EXPECT_EQ(s.workFolder, plat::TempFolder());
-  EXPECT_EQ(quz::ReadSetting(settings, "作業フォルダ"), plat::TempFolder());
-
-  ASSERT_TRUE(t::SaveSplitSettings(settings, 1, 1.44));
-  EXPECT_EQ(quz::ReadSetting(settings, "分割詳細設定1"), "1");
-  EXPECT_EQ(quz::ReadSetting(settings, "分割詳細設定2"), "1.44");
-  s = t::LoadExportSettings(settings);
-  EXPECT_EQ(s.splitMode, 1);
-  EXPECT_DOUBLE_EQ(s.pieceSize, 1.44);
-
-  quz::WriteSetting(settings, "12345", "最終書き出し日時");
-  EXPECT_EQ(t::LoadExportSettings(settings).lastExportTime, 12345);
-  ASSERT_TRUE(t::ResetLastExportTime(settings));
-  EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "0");
-
-  // The split-size window's field (its reference list is the window's test).
-  EXPECT_EQ(t::PieceSizeFromText("abc"), 0.0);
-  EXPECT_DOUBLE_EQ(t::PieceSizeFromText("650"), 650.0);
-  EXPECT_EQ(t::PieceSizeText(1.2), "1.20");
 }
 
 TEST_F(TransferTest, StampIsLocalStandardTimeInTenDigits) {
@@ -63,11 +44,11 @@ TEST_F(TransferTest, StampIsLocalStandardTimeInTenDigits) {
 TEST_F(TransferTest, FirstPlainExportCopiesEveryFileButTheTempImage) {
   WriteTree(save, "2026-12-7\\a.txt", "alpha");
   WriteTree(save, "2026-12-7\\quzFileList.txt", "a.txt<C:\\a.txt\r\n");
-  WriteTree(save, "mail.mbx\\0000000.dat", Noise(3000, 1));
+  WriteTree(save, "mail.mbx\\0000000.dat", quztest::Pattern(3000, 1));
   WriteTree(save, "mail.mbx\\~temp.dat", "combined image");
   WriteTree(save, "mail.mbx\\~quz0000beef.tmp", "a fragment a killed save left");
   WriteTree(save, "upper\\~TEMP.DAT", "same name in capitals");
-  WriteTree(save, "deep\\er\\still\\c.bin", Noise(1048576, 2));
+  WriteTree(save, "deep\\er\\still\\c.bin", quztest::Pattern(1048576, 2));
   plat::CreateFolder(save + "empty");
 
   t::ExportContext ctx = Context();
@@ -81,11 +62,11 @@ TEST_F(TransferTest, FirstPlainExportCopiesEveryFileButTheTempImage) {
   EXPECT_EQ(r.bytes, 5 + 16 + 3000 + 21 + 1048576);
   EXPECT_EQ(r.text, "5個1.00MBのファイルを" + folder + "に書き出しました");
   EXPECT_EQ(ReadFile(folder + "2026-12-7\\a.txt"), "alpha");
-  EXPECT_TRUE(ReadFile(folder + "mail.mbx\\0000000.dat") == Noise(3000, 1));
+  EXPECT_TRUE(ReadFile(folder + "mail.mbx\\0000000.dat") == quztest::Pattern(3000, 1));
   EXPECT_FALSE(Exists(folder + "mail.mbx\\~temp.dat"));
   EXPECT_FALSE(Exists(folder + "mail.mbx\\~quz0000beef.tmp"));
   EXPECT_EQ(ReadFile(folder + "upper\\~TEMP.DAT"), "same name in capitals");
-  EXPECT_TRUE(ReadFile(folder + "deep\\er\\still\\c.bin") == Noise(1048576, 2));
+  EXPECT_TRUE(ReadFile(folder + "deep\\er\\still\\c.bin") == quztest::Pattern(1048576, 2));
   EXPECT_TRUE(ui.Messages().empty());
   // The walk reports 0-9 %, the copy 10-99 %.
   ASSERT_FALSE(ui.ProgressReports().empty());
@@ -174,30 +155,6 @@ TEST_F(TransferTest, WhatCannotBeReadFailsTheExportIsNamedAndIsTakenAgain) {
   EXPECT_EQ(ReadFile(dest + Stamp() + "\\2026-12-7\\b.txt"), "bravo");
 }
 
-TEST_F(TransferTest, ADestinationThatCannotBeMadeIsToldOnceAndKeepsTheLastExportTime) {
-  WriteTree(save, "a.txt", "alpha");
-  WriteTree(save, "b.txt", "bravo");
-  // A destination that cannot hold folders (a file stands in its place),
-  // as a medium removed or write-protected.
-  WriteFile(dir / "blocked", "a file");
-  t::ExportContext ctx = Context();
-  ctx.destination = dir / "blocked\\inner";
-  ctx.lastExportTime = 100;
-  quz::WriteSetting(settings, "100", "最終書き出し日時");
-  t::ExportResult r = t::RunExport(ctx);
-  EXPECT_EQ(r.ok, 0);
-  EXPECT_EQ(r.files, 0);
-  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
-            std::vector<std::string>{dir / "blocked\\inner\\" + " | フォルダを作れません"});
-  EXPECT_EQ(ctx.lastExportTime, 100);
-  EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "100");
-  // The next export takes the same files again.
-  ctx.destination = dest;
-  r = t::RunExport(ctx);
-  EXPECT_EQ(r.ok, 1);
-  EXPECT_EQ(r.files, 2);
-}
-
 #ifndef _WIN32
 // A medium that fills up in the middle of a copy: the device that is
 // always full stands in the copy's place.
@@ -238,24 +195,6 @@ TEST_F(TransferTest, ExportItemsFollowTheStampAndPieceNameRules) {
   EXPECT_FALSE(t::IsValidExportStamp("03120112300"));
   EXPECT_TRUE(t::IsExportItemName("e999_0312011230"));
   EXPECT_FALSE(t::IsExportItemName("B001_0312011230"));  // the letters are lower case
-
-  // The window's list: ascending ignoring case; the placeholder when empty.
-  std::vector<std::string> lines = t::ImportListLines(media);
-  ASSERT_EQ(lines.size(), 5u);
-  EXPECT_EQ(lines[0], media + "0312011230");
-  EXPECT_EQ(lines[4], media + "e002_0312011230.lzh");
-  EXPECT_EQ(t::ImportListLines(dir / "missing"), std::vector<std::string>{"現在のフォルダに対象となるファイルはありません"});
-  EXPECT_EQ(t::ImportListLines(""), std::vector<std::string>{"現在のフォルダに対象となるファイルはありません"});
-
-  // A list holding only the placeholder imports nothing and says nothing.
-  t::ImportContext ictx;
-  ictx.saveFolder = save;
-  ictx.lines = t::ImportListLines(dir / "missing");
-  ictx.settingsFile = settings;
-  ictx.ui = &ui;
-  t::ImportResult ir = t::RunImport(ictx);
-  EXPECT_FALSE(ir.ran);
-  EXPECT_TRUE(ui.Messages().empty());
 }
 
 TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {

@@ -7,10 +7,10 @@
 #include "tests/transfer/transfer_fixture.h"
 
 using quztest::Exists;
+using quztest::Pattern;
 using quztest::ReadFile;
 using quztest::SizeOf;
 using quztest::WriteFile;
-using transfertest::Noise;
 using transfertest::TransferTest;
 namespace t = quz::transfer;
 
@@ -20,7 +20,7 @@ const std::string kName = "2612071030.lzh";
 
 class PiecesTest : public TransferTest {
  protected:
-  PiecesTest() : data(Noise(3000000, 7)) { WriteFile(work + kName, data); }
+  PiecesTest() : data(Pattern(3000000, 7)) { WriteFile(work + kName, data); }
 
   int Write(t::PieceWriterContext& ctx, int* pieces = nullptr) {
     plat::File archive;

@@ -23,12 +23,11 @@
 #endif
 
 using quztest::Exists;
-using quztest::Quote;
+using quztest::Pattern;
 using quztest::ReadFile;
 using quztest::WriteFile;
 using restoretest::SaveFolder;
 using restoretest::Seconds;
-using transfertest::Noise;
 
 namespace {
 
@@ -45,17 +44,17 @@ class QuzctlTransferTest : public ::testing::Test {
     UseSaveFolder(save.root());
     const int64_t day = Seconds(2026, 12, 6);
     save.SaveCopy(src + "a.txt", "first a", day + 9 * 3600);
-    save.SaveCopy(src + "a.txt", "second a, " + Noise(90000, 21), day + 10 * 3600);
-    save.SaveCopy(src + "sub\\b.bin", Noise(120000, 22), day + 11 * 3600);
-    save.SaveFragment(src + "m.mbx", Noise(60000, 23), day + 8 * 3600);
-    save.SaveFragment(src + "m.mbx", Noise(60000, 23) + "appended", day + 12 * 3600);
+    save.SaveCopy(src + "a.txt", "second a, " + Pattern(90000, 21), day + 10 * 3600);
+    save.SaveCopy(src + "sub\\b.bin", Pattern(120000, 22), day + 11 * 3600);
+    save.SaveFragment(src + "m.mbx", Pattern(60000, 23), day + 8 * 3600);
+    save.SaveFragment(src + "m.mbx", Pattern(60000, 23) + "appended", day + 12 * 3600);
     // The copy lists were written just now, within the second an export
     // ends in, and a file as new as the last export is taken again.
     for (const char* list : {"2026-12-6\\quzFileList.txt", "m.mbx\\quzFileList.txt"})
       EXPECT_TRUE(plat::SetFileTime(save.root() + list, save.FileTime(day + 12 * 3600)));
-    expected = {{"a.txt", "second a, " + Noise(90000, 21)},
-                {"b.bin", Noise(120000, 22)},
-                {"m.mbx", Noise(60000, 23) + "appended"}};
+    expected = {{"a.txt", "second a, " + Pattern(90000, 21)},
+                {"b.bin", Pattern(120000, 22)},
+                {"m.mbx", Pattern(60000, 23) + "appended"}};
   }
 
   void UseSaveFolder(const std::string& folder) {

