@@ -17,6 +17,8 @@
 namespace {
 
 using namespace quz::lzh;
+using lzhtest::AddFile;
+using lzhtest::Named;
 using lzhtest::ReadAll;
 using lzhtest::ReadEntry;
 using quztest::Pattern;
@@ -31,20 +33,6 @@ using lzhtest::OldEntry;
 using quztest::Put32;
 
 std::uint16_t CrcOf(const std::string& s) { return Crc16(s.data(), s.size()); }
-
-Entry Named(const std::string& path) {
-  Entry e;
-  e.path = path;
-  e.unixTime = 1700000000;
-  return e;
-}
-
-std::string AddFile(ArchiveWriter& w, const std::string& path, const std::string& data, Method m = Method::kLh5,
-                    Method* used = nullptr) {
-  MemorySource src(data);
-  EXPECT_EQ(w.AddFile(Named(path), src, data.size(), m, used), Error::kOk) << path;
-  return data;
-}
 
 TEST(Names, SeparatorsAndDoubleByteCharacters) {
   EXPECT_EQ(NormaliseSeparators("a/b\xFF" "c\\d"), "a\\b\\c\\d");

@@ -27,21 +27,13 @@ std::string SeedArchive() {
   small.blockCodes = 50;
   MemorySink sink;
   ArchiveWriter w(sink);
-  Entry e;
-  e.unixTime = 1700000000;
-  e.hasWindowsTimes = true;
-  e.path = "\x83\x5C\\dir";
-  w.AddFolder(e);
-  const std::string a = lzhtest::Text(3000, 1), b = lzhtest::Repetitive(2000), c = quztest::Pattern(300, 3),
-                    d = lzhtest::Text(1500, 4);
-  const std::pair<const std::string*, Method> files[] = {{&a, Method::kLh5}, {&b, Method::kLh6}, {&c, Method::kLh5},
-                                                         {&d, Method::kLh7}};
-  int i = 0;
-  for (const auto& [data, method] : files) {
-    MemorySource src(*data);
-    e.path = "\x83\x5C\\dir\\file" + std::to_string(i++);
-    w.AddFile(e, src, data->size(), method);
-  }
+  Entry folder = lzhtest::Named("\x83\x5C\\dir");
+  folder.hasWindowsTimes = true;
+  w.AddFolder(folder);
+  lzhtest::AddFile(w, "\x83\x5C\\dir\\file0", lzhtest::Text(3000, 1));
+  lzhtest::AddFile(w, "\x83\x5C\\dir\\file1", lzhtest::Repetitive(2000), Method::kLh6);
+  lzhtest::AddFile(w, "\x83\x5C\\dir\\file2", quztest::Pattern(300, 3));
+  lzhtest::AddFile(w, "\x83\x5C\\dir\\file3", lzhtest::Text(1500, 4), Method::kLh7);
   w.Finish();
   return lzhtest::OldEntry(0, "-lh4-", "blocks", lzhtest::Pack(Method::kLh4, blocks, small), blocks.size(),
                           Crc16(blocks.data(), blocks.size())) +

@@ -102,6 +102,23 @@ inline std::string Pack(quz::lzh::Method m, const std::string& data, const quz::
   return packed.data();
 }
 
+// An entry as the writer is given one: a path and a time.
+inline quz::lzh::Entry Named(const std::string& path) {
+  quz::lzh::Entry e;
+  e.path = path;
+  e.unixTime = 1700000000;
+  return e;
+}
+
+// Adds a file packed with method m (`used` receives the method written)
+// and returns its data.
+inline std::string AddFile(quz::lzh::ArchiveWriter& w, const std::string& path, const std::string& data,
+                           quz::lzh::Method m = quz::lzh::Method::kLh5, quz::lzh::Method* used = nullptr) {
+  quz::lzh::MemorySource src(data);
+  EXPECT_EQ(w.AddFile(Named(path), src, data.size(), m, used), quz::lzh::Error::kOk) << path;
+  return data;
+}
+
 struct ReadEntry {
   quz::lzh::Entry entry;
   quz::lzh::Error extract = quz::lzh::Error::kOk;
