@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
@@ -22,11 +23,7 @@ class RecordingWindow : public quz::transfer::IArchiverWindow {
   std::vector<bool> calls;
 };
 
-std::string Beside(const std::string& name) {
-  std::string exe = plat::ExecutablePath();
-  std::size_t cut = exe.find_last_of('\\');
-  return exe.substr(0, cut + 1) + name;
-}
+std::string Beside(const std::string& name) { return plat::FolderOf(plat::ExecutablePath()) + name; }
 
 #ifdef _WIN32
 const char* const kLibraryFile = "UNLHA32.DLL";
@@ -96,12 +93,14 @@ TEST(ArchiverInterface, AMissingLibraryOrEntryIsToldWithTheTextsOfEachUse) {
   EXPECT_EQ(archiver.Load(), 1);
 }
 
-TEST(ArchiverInterface, PacksAndUnpacksWithTheWindowDisabled) {
+// Each call with the window disabled, also one that fails, which is told.
+TEST(ArchiverInterface, PacksAndUnpacksWithTheWindowDisabledAndTellsAFailedCall) {
   quztest::TempDir dir;
   plat::CreateFolder(dir / "export 1");
   plat::CreateFolder(dir / "export 1\\sub");
   quztest::WriteFile(dir / "export 1\\a.txt", "alpha");
   quztest::WriteFile(dir / "export 1\\sub\\\x95\x5C.txt", "hyo");
+  const std::string failing = quz::transfer::UnpackCommandLine(dir / "none.lzh", dir / "out\\");
   plat::ScriptedInteraction ui;
   RecordingWindow window;
   {
@@ -110,36 +109,23 @@ TEST(ArchiverInterface, PacksAndUnpacksWithTheWindowDisabled) {
     EXPECT_EQ(archiver.Run(quz::transfer::PackCommandLine(dir / "x y.lzh", dir / "export 1\\"), &window), 1);
     EXPECT_EQ(archiver.lastResult(), 0);
     EXPECT_FALSE(archiver.lastOutput().empty());
+    EXPECT_EQ(archiver.Run(failing, &window), 0);
+    EXPECT_NE(archiver.lastResult(), 0);
   }
-  EXPECT_EQ(window.calls, (std::vector<bool>{false, true}));
   {
     CArchiver archiver(ui, ArchiverUse::Import);
     // Loaded at need by the call itself.
     EXPECT_EQ(archiver.Run(quz::transfer::UnpackCommandLine(dir / "x y.lzh", dir / "save folder\\"), &window), 1);
+    EXPECT_EQ(archiver.Run(failing, &window), 0);
     archiver.Unload();
     EXPECT_FALSE(archiver.IsLoaded());
   }
-  EXPECT_TRUE(ui.Messages().empty());
+  EXPECT_EQ(window.calls, (std::vector<bool>{false, true, false, true, false, true, false, true}));
+  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()), std::vector<std::string>(2, "quz | Unlha関数は失敗しました。"));
+  for (const auto& shown : ui.Messages()) EXPECT_EQ(shown.style, plat::kButtonsOk);
   EXPECT_EQ(quztest::ReadFile(dir / "save folder\\a.txt"), "alpha");
   EXPECT_EQ(quztest::ReadFile(dir / "save folder\\sub\\\x95\x5C.txt"), "hyo");
   EXPECT_TRUE(quz::transfer::ArchiverPresent(ui));
-}
-
-TEST(ArchiverInterface, AFailedCallIsToldAndTheWindowEnabledAgain) {
-  quztest::TempDir dir;
-  for (ArchiverUse use : {ArchiverUse::Export, ArchiverUse::Import}) {
-    plat::ScriptedInteraction ui;
-    RecordingWindow window;
-    CArchiver archiver(ui, use);
-    EXPECT_EQ(archiver.Run(quz::transfer::UnpackCommandLine(dir / "none.lzh", dir / "out\\"), &window), 0);
-    EXPECT_NE(archiver.lastResult(), 0);
-    EXPECT_EQ(window.calls, (std::vector<bool>{false, true}));
-    auto shown = ui.Messages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Unlha関数は失敗しました。");
-    EXPECT_EQ(shown[0].caption, "quz");
-    EXPECT_EQ(shown[0].style, plat::kButtonsOk);
-  }
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ namespace t = quz::transfer;
 
 namespace {
 
-// What the windows write is their test's; here, what an empty settings file
-// gives.
+// What the windows write is their test's; here, what a first export starts
+// from.
 TEST_F(TransferTest, SettingsOfAFirstExport) {
   t::ExportSettings s = t::LoadExportSettings(settings);
   EXPECT_EQ(s.lastExportTime, 0);
@@ -203,16 +203,11 @@ TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {
   WriteTree(folder, "mail.mbx\\0000001.dat", "fragment", kT0 - 7200);
   WriteTree(save, "2026-12-7\\a.txt", "older a", kT0 - 99999);
   WriteTree(save, "2026-12-7\\keep.txt", "untouched");
-  quz::WriteSetting(settings, work, "作業フォルダ");
 
-  t::ImportContext ctx;
-  ctx.saveFolder = save;
-  ctx.lines = t::ImportListLines(dest);
-  ASSERT_EQ(ctx.lines, std::vector<std::string>{dest + "2612071030"});
-  ctx.lines.push_back(dir / "vanished\\2612071031");  // a medium changed without refreshing
-  ctx.settingsFile = settings;
-  ctx.ui = &ui;
-  t::ImportResult r = t::RunImport(ctx);
+  std::vector<std::string> lines = t::ImportListLines(dest);
+  ASSERT_EQ(lines, std::vector<std::string>{dest + "2612071030"});
+  lines.push_back(dir / "vanished\\2612071031");  // a medium changed without refreshing
+  t::ImportResult r = Import(lines, save);
   EXPECT_EQ(r.filesCopied, 2);
   EXPECT_EQ(r.problems, 0);
   EXPECT_EQ(ReadFile(save + "2026-12-7\\a.txt"), "exported a");
@@ -234,13 +229,7 @@ TEST_F(TransferTest, AnImportedArchiveNeverWritesOutsideTheSaveFolder) {
   plat::CreateFolder(media);
   WriteFile(media + "2612071030.lzh", StoredLevel0("ok.txt", "sound") + StoredLevel0("..\\..\\evil.txt", "evil") +
                                           StoredLevel0("sub\\ok2.txt", "also sound") + '\0');
-  quz::WriteSetting(settings, work, "作業フォルダ");
-  t::ImportContext ctx;
-  ctx.saveFolder = saveWithBlanks;
-  ctx.lines = t::ImportListLines(media);
-  ctx.settingsFile = settings;
-  ctx.ui = &ui;
-  t::ImportResult r = t::RunImport(ctx);
+  t::ImportResult r = Import(t::ImportListLines(media), saveWithBlanks);
   EXPECT_EQ(r.problems, 1);
   EXPECT_EQ(ReadFile(saveWithBlanks + "ok.txt"), "sound");
   EXPECT_EQ(ReadFile(saveWithBlanks + "sub\\ok2.txt"), "also sound");

@@ -40,17 +40,11 @@ class RoundTripTest : public TransferTest {
     // otherwise.
     for (const char* list : {"2026-12-6\\quzFileList.txt", "mail.mbx\\quzFileList.txt"})
       EXPECT_TRUE(plat::SetFileTime(save + list, day + 12 * 3600));
-    quz::WriteSetting(settings, work, "作業フォルダ");
   }
 
   // Imports the items found in a folder into the rebuilt save folder.
   t::ImportResult Import(const std::string& folder) {
-    t::ImportContext ctx;
-    ctx.saveFolder = rebuilt;
-    ctx.lines = t::ImportListLines(folder);
-    ctx.settingsFile = settings;
-    ctx.ui = &ui;
-    return t::RunImport(ctx);
+    return TransferTest::Import(t::ImportListLines(folder), rebuilt);
   }
 
   // Restores every source, newest copies, from the rebuilt save folder.

@@ -1,5 +1,5 @@
-// A save folder, a destination, a work folder and a settings file in one
-// temporary folder, and an export context over them.
+// A save folder, a destination, a work folder and a settings file naming
+// it in one temporary folder, and an export context over them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/paths.h"
+#include "app/settings.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "tests/support/test_data.h"
@@ -44,6 +45,7 @@ class TransferTest : public ::testing::Test {
     plat::CreateFolder(save);
     plat::CreateFolder(dest);
     plat::CreateFolder(work);
+    quz::WriteSetting(settings, work, "作業フォルダ");
     // Unscripted Retry/Cancel questions cancel, so a test can never loop.
     ui.SetDefaultAnswer(plat::kAnswerCancel);
   }
@@ -59,6 +61,16 @@ class TransferTest : public ::testing::Test {
     ctx.timeZoneOffset = 0;
     ctx.clock = [this] { return now; };
     return ctx;
+  }
+
+  // Imports the lines of an import list into the save folder `into`.
+  quz::transfer::ImportResult Import(const std::vector<std::string>& lines, const std::string& into) {
+    quz::transfer::ImportContext ctx;
+    ctx.saveFolder = into;
+    ctx.lines = lines;
+    ctx.settingsFile = settings;
+    ctx.ui = &ui;
+    return quz::transfer::RunImport(ctx);
   }
 
   std::string Stamp() const { return quz::transfer::ExportStamp(now, 0); }
