@@ -1,7 +1,6 @@
-// The CRC, the Huffman tables and the LZ77 coder, below the archive level.
+// The Huffman tables and the LZ77 coder, below the archive level.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -20,29 +19,6 @@ using lzhtest::Pack;
 using quztest::Pattern;
 
 const Method kCompressed[] = {Method::kLh4, Method::kLh5, Method::kLh6, Method::kLh7};
-
-std::uint16_t BitwiseCrc(const std::string& s) {
-  unsigned crc = 0;
-  for (unsigned char c : s) {
-    crc ^= c;
-    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-  }
-  return static_cast<std::uint16_t>(crc);
-}
-
-TEST(Crc16, MatchesTheBitwiseDefinition) {
-  EXPECT_EQ(Crc16("", 0), 0);
-  EXPECT_EQ(Crc16("123456789", 9), 0xBB3D);
-  std::string data = Pattern(1000, 7);
-  for (std::size_t n : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 999u, 1000u}) {
-    std::string part = data.substr(0, n);
-    EXPECT_EQ(Crc16(part.data(), part.size()), BitwiseCrc(part)) << n;
-  }
-  // Pieces fed one after another sum the whole.
-  std::uint16_t crc = 0;
-  for (std::size_t i = 0; i < data.size(); i += 37) crc = Crc16(data.data() + i, std::min<std::size_t>(37, data.size() - i), crc);
-  EXPECT_EQ(crc, BitwiseCrc(data));
-}
 
 TEST(Huffman, LengthsAreLimitedTo16Bits) {
   // Fibonacci frequencies make an unlimited Huffman code 39 bits deep.

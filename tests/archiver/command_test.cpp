@@ -122,7 +122,6 @@ TEST(RoundTrip, EveryKindOfFileAndNameWithEveryMethod) {
     std::string archive = dir / (std::string("m") + c.method + ".lzh");
     Outcome o = Unlha(PackLine(archive, dir / "src\\", c.sw));
     ASSERT_EQ(o.result, 0) << o.message;
-    EXPECT_NE(o.message.find("個のファイルを格納しました"), std::string::npos) << o.message;
     auto methods = Methods(archive);
     EXPECT_EQ(methods["text.txt"], c.method);
     EXPECT_EQ(methods["random.bin"], "-lh0-");  // packing does not pay
@@ -149,14 +148,10 @@ TEST(RoundTrip, AFileOfManyBuffersAndWindows) {
   WriteTree(dir / "src\\", {{"big.txt", big}});
   Outcome o = Unlha(PackLine(dir / "big.lzh", dir / "src\\"));
   ASSERT_EQ(o.result, 0) << o.message;
-  plat::FileStatus st;
-  ASSERT_TRUE(plat::GetFileStatus(dir / "big.lzh", st));
-  EXPECT_LT(st.size, static_cast<std::int64_t>(big.size() / 2));
+  EXPECT_LT(quztest::SizeOf(dir / "big.lzh"), static_cast<std::int64_t>(big.size() / 2));
   o = Unlha(UnpackLine(dir / "big.lzh", dir / "out\\"));
   ASSERT_EQ(o.result, 0) << o.message;
-  std::string back = quztest::ReadFile(dir / "out\\big.txt");
-  EXPECT_EQ(back.size(), big.size());
-  EXPECT_TRUE(back == big);
+  EXPECT_TRUE(quztest::ReadFile(dir / "out\\big.txt") == big);
 }
 
 TEST(Pack, NothingToPackWritesNoArchive) {
@@ -177,9 +172,7 @@ TEST(Pack, ReplacesAnArchiveAndLeavesItselfOut) {
   EXPECT_EQ(Methods(dir / "x.lzh").size(), 1u);
   // An archive written into the folder it packs does not hold itself.
   ASSERT_EQ(Unlha(PackLine(dir / "src\\self.lzh", dir / "src\\")).result, 0);
-  auto methods = Methods(dir / "src\\self.lzh");
-  EXPECT_EQ(methods.size(), 1u);
-  EXPECT_EQ(methods.count("one.txt"), 1u);
+  EXPECT_EQ(Methods(dir / "src\\self.lzh"), (std::map<std::string, std::string>{{"one.txt", "-lh0-"}}));
 }
 
 TEST(Pack, FailuresLeaveNoArchive) {

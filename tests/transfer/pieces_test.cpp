@@ -65,8 +65,7 @@ TEST_F(PiecesTest, FixedSizeOf144MegabytesMakesThreePiecesThatJoinBack) {
   EXPECT_EQ(pieces, 3);
   EXPECT_EQ(Pieces(), (Sizes{{"b001_" + kName, 1440000}, {"b002_" + kName, 1440000}, {"e003_" + kName, 120000}}));
   // The next medium is asked for before the second and the third piece.
-  EXPECT_EQ(Texts(), std::vector<std::string>(2, "次のメディアを挿入してください\r\n準備ができたらOKを押してください"));
-  EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsOk | plat::kIconInformation);
+  EXPECT_EQ(Texts(), std::vector<std::string>(2, t::kNextMediumText));
 
   ExpectJoinsBack(ui);
   ExpectJoinsBack(ui);  // the pieces stay: joining again rebuilds the same archive
