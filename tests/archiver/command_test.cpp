@@ -32,20 +32,16 @@ std::map<std::string, std::string> Methods(const std::string& archive) {
 }
 
 Tree Sample() {
-  Tree t;
-  t["empty.txt"] = "";
-  t["zeros.bin"] = std::string(100000, '\0');
-  t["random.bin"] = quztest::Pattern(70000, 7);
-  t["text.txt"] = Text(200000, 3);
-  t["sub\\"] = "";
-  t["sub\\empty folder\\"] = "";
-  t["sub\\inner\\deeper\\file.c"] = Text(5000, 9);
-  t[kSo + "\\" + kHyo + ".txt"] = "so/hyo";
-  t[kNou + kSo + "\\"] = "";
-  t[kNou + kSo + "\\" + kNou] = Repetitive(30000);
+  Tree t{{"empty.txt", ""},
+         {"zeros.bin", std::string(100000, '\0')},
+         {"random.bin", quztest::Pattern(70000, 7)},
+         {"text.txt", Text(200000, 3)},
+         {"sub\\empty folder\\", ""},
+         {"sub\\inner\\deeper\\file.c", Text(5000, 9)},
+         {kSo + "\\" + kHyo + ".txt", "so/hyo"},
+         {kNou + kSo + "\\" + kNou, Repetitive(30000)}};
   std::string deep;
   for (int i = 0; i < 30; ++i) deep += "d" + std::to_string(i % 10) + "\\";
-  t[deep] = "";
   t[deep + "leaf.txt"] = "deep";
   return t;
 }
@@ -241,15 +237,12 @@ TEST(Unpack, ReplacesFilesAndRestoresTimesAndAttributes) {
   o = Unlha("e " + Q(dir / "x.lzh") + " " + Q(dir / "plain\\"));
   ASSERT_EQ(o.result, 0) << o.message;
   EXPECT_FALSE(plat::GetAttributes(dir / "plain\\ro.txt") & plat::kAttrReadOnly);
-  plat::SetAttributes(dir / "src\\ro.txt", 0);
-  plat::SetAttributes(dir / "out\\ro.txt", 0);
   // A folder where the archive has a file is left alone and reported.
   WriteTree(dir / "clash\\", {{"a.txt\\keep.txt", "keep"}});
   o = Unlha(UnpackLine(dir / "x.lzh", dir / "clash\\"));
   EXPECT_EQ(o.result, quz::lzh::kResultWriteFailed) << o.message;
   EXPECT_EQ(quztest::ReadFile(dir / "clash\\a.txt\\keep.txt"), "keep");
   EXPECT_EQ(quztest::ReadFile(dir / "clash\\ro.txt"), "read only");
-  plat::SetAttributes(dir / "clash\\ro.txt", 0);
 }
 
 TEST(ListAndTest, OneLinePerEntryAndMissingArchives) {

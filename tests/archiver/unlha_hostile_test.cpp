@@ -74,10 +74,6 @@ TEST(Hostile, DamagedEntriesLeaveNoFileBehind) {
   const std::uint16_t crc = quz::lzh::Crc16(text.data(), text.size());
   const std::string after = StoredLevel0("after.txt", "after") + '\0';
   const std::uint32_t size = static_cast<std::uint32_t>(text.size());
-  struct Case {
-    const char* what;
-    std::string archive;
-  };
   std::string badTable = lh5;
   for (int i = 2; i < 8; ++i) badTable[i] = '\xFF';
   std::string flipped = lh5;
@@ -85,7 +81,7 @@ TEST(Hostile, DamagedEntriesLeaveNoFileBehind) {
   std::string lying = OldEntry(0, "-lh5-", "good.txt", lh5, size, crc);
   lying[7] = '\x7F';  // packed size far beyond the archive
   FixChecksum(lying);
-  const Case cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"CRC mismatch", OldEntry(0, "-lh5-", "good.txt", lh5, size, static_cast<std::uint16_t>(crc ^ 1)) + after},
       {"original size too large", OldEntry(0, "-lh5-", "good.txt", lh5, size + 100, crc) + after},
       {"original size too small", OldEntry(0, "-lh5-", "good.txt", lh5, size - 100, crc) + after},
@@ -98,10 +94,10 @@ TEST(Hostile, DamagedEntriesLeaveNoFileBehind) {
       {"header cut short", StoredLevel0("good.txt", text).substr(0, 12)},
       {"garbage", quztest::Pattern(3000, 4)},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, archive] : cases) {
+    SCOPED_TRACE(what);
     Sandbox box;
-    Outcome o = box.Unpack(c.archive);
+    Outcome o = box.Unpack(archive);
     EXPECT_EQ(o.result, quz::lzh::kResultDamagedArchive) << o.message;
     EXPECT_FALSE(o.message.empty());
     EXPECT_EQ(box.Dest().count("good.txt"), 0u);

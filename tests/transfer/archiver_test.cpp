@@ -65,14 +65,11 @@ TEST(ArchiverInterface, AMissingLibraryOrEntryIsToldWithTheTextsOfEachUse) {
     EXPECT_EQ(importer.Run(quz::transfer::UnpackCommandLine(dir / "x.lzh", dir.path()), &window), 0);
     EXPECT_TRUE(window.calls.empty());  // never called, never disabled
     EXPECT_FALSE(quz::transfer::ArchiverPresent(ui));
-    auto shown = ui.Messages();
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].text,
-              "UNLHA32.DLLがロードできません。\r\nこの機能を利用するためには実行ファイルと同じフォルダにUNLHA32.DLLを置く必要があります。");
-    EXPECT_EQ(shown[1].text,
-              "UNLHA32.DLLがロードできません。\r\nLZHファイルを解凍するためには実行ファイルと同じフォルダにUNLHA32.DLLを置く必要があります。");
-    EXPECT_EQ(shown[2].text, shown[0].text);
-    for (const auto& s : shown) EXPECT_EQ(s.caption, "quz");
+    const std::string forExport =
+        "quz | UNLHA32.DLLがロードできません。\r\nこの機能を利用するためには実行ファイルと同じフォルダにUNLHA32.DLLを置く必要があります。";
+    const std::string forImport =
+        "quz | UNLHA32.DLLがロードできません。\r\nLZHファイルを解凍するためには実行ファイルと同じフォルダにUNLHA32.DLLを置く必要があります。";
+    EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()), (std::vector<std::string>{forExport, forImport, forExport}));
   }
   {
     LibraryReplaced stub(kStubFile);
@@ -82,10 +79,9 @@ TEST(ArchiverInterface, AMissingLibraryOrEntryIsToldWithTheTextsOfEachUse) {
     EXPECT_FALSE(exporter.IsLoaded());
     CArchiver importer(ui, ArchiverUse::Import);
     EXPECT_EQ(importer.Load(), 0);
-    auto shown = ui.Messages();
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].text, "Unlha関数をUNLHA32.DLLに発見できません。");
-    EXPECT_EQ(shown[1].text, "Unlha関数をUNLHA32.DLLに発見できません。\r\nUNLHA32.DLLが壊れている可能性があります");
+    EXPECT_EQ(quztest::TextsOf(ui.Messages()),
+              (std::vector<std::string>{"Unlha関数をUNLHA32.DLLに発見できません。",
+                                        "Unlha関数をUNLHA32.DLLに発見できません。\r\nUNLHA32.DLLが壊れている可能性があります"}));
   }
   // Back in place, it loads again.
   plat::ScriptedInteraction ui;

@@ -149,12 +149,10 @@ TEST_F(RoundTripTest, PiecesSpreadOverTwoMediaAreGatheredJoinedAndRestored) {
   t::ImportResult r = Import(media1);
   EXPECT_EQ(r.piecesWaiting, 1);
   EXPECT_TRUE(Exists(work + "b001_2612071030.lzh"));
-  auto shown = ui.Messages();
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].text, t::kPiecesIncompleteText);  // its words are the import window test's
-  EXPECT_EQ(shown[0].caption, work + "2612071030.lzh");
-  EXPECT_EQ(shown[0].style, plat::kButtonsOk | plat::kIconInformation);
-  EXPECT_EQ(shown[1].text, "完了しました");
+  // The words of the first are the import window test's.
+  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
+            (std::vector<std::string>{work + "2612071030.lzh | " + t::kPiecesIncompleteText, "ファイル組込み | 完了しました"}));
+  EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsOk | plat::kIconInformation);
   EXPECT_FALSE(Exists(rebuilt + "2026-12-6"));
 
   // The second medium completes it.
