@@ -195,20 +195,15 @@ TEST(Archive, ReadsLevel0AndLevel1Entries) {
   std::vector<ReadEntry> all = ReadAll(archive, &error);
   EXPECT_EQ(error, Error::kOk);
   ASSERT_EQ(all.size(), 3u);
-  EXPECT_EQ(all[0].entry.level, 0);
-  EXPECT_EQ(all[0].entry.path, kSo + "\\" + kHyo + ".txt");
-  EXPECT_EQ(SplitPath(all[0].entry.path).size(), 2u);
-  EXPECT_EQ(all[0].entry.attributes, 0x20);
-  EXPECT_TRUE(all[0].entry.hasDosTime);
-  EXPECT_EQ(all[0].entry.dosTime, 0x5A2B6C3Du);
-  EXPECT_EQ(all[0].extract, Error::kOk);
+  const Entry& zero = all[0].entry;
+  EXPECT_EQ(std::make_tuple(zero.level, zero.path, zero.attributes, zero.hasDosTime, zero.dosTime, all[0].extract),
+            std::make_tuple(0, kSo + "\\" + kHyo + ".txt", 0x20, true, 0x5A2B6C3Du, Error::kOk));
+  EXPECT_EQ(SplitPath(zero.path).size(), 2u);
   EXPECT_EQ(all[0].data, data);
-  EXPECT_EQ(all[1].entry.level, 1);
-  EXPECT_EQ(all[1].entry.path, kNou + "\\sub\\one.txt");
-  EXPECT_EQ(all[1].entry.packedSize, 1u);  // the extended headers are not data
-  EXPECT_TRUE(all[1].entry.hasUnixTime);
-  EXPECT_EQ(all[1].entry.unixTime, 1234567890);
-  EXPECT_EQ(all[1].data, "1");
+  // The extended headers are not data: one byte is packed.
+  const Entry& one = all[1].entry;
+  EXPECT_EQ(std::make_tuple(one.level, one.path, one.packedSize, one.hasUnixTime, one.unixTime, all[1].data),
+            std::make_tuple(1, kNou + "\\sub\\one.txt", 1u, true, 1234567890, std::string("1")));
   EXPECT_TRUE(all[2].entry.isFolder());
   EXPECT_EQ(all[2].entry.path, "plain\\folder");
   // An archive without an end mark ends with the source.

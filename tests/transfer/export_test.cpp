@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "app/settings.h"
 #include "app/temporary_files.h"
@@ -21,16 +22,6 @@ namespace t = quz::transfer;
 
 namespace {
 
-// What the windows write is their test's; here, what a first export starts
-// from.
-TEST_F(TransferTest, SettingsOfAFirstExport) {
-  t::ExportSettings s = t::LoadExportSettings(settings);
-  EXPECT_EQ(s.lastExportTime, 0);
-  EXPECT_EQ(s.destination, "");
-  EXPECT_EQ(s.splitMode, 0);
-  EXPECT_EQ(s.pieceSize, 0.0);
-}
-
 TEST_F(TransferTest, StampIsLocalStandardTimeInTenDigits) {
   EXPECT_EQ(t::ExportStamp(kT0, 0), "2612071030");
   // Japan: nine hours ahead of UTC, the next day after 15:00 UTC.
@@ -42,6 +33,10 @@ TEST_F(TransferTest, StampIsLocalStandardTimeInTenDigits) {
 }
 
 TEST_F(TransferTest, FirstPlainExportCopiesEveryFileButTheTempImage) {
+  // Nothing is stored yet (what the windows store is their test's).
+  const t::ExportSettings stored = t::LoadExportSettings(settings);
+  EXPECT_EQ(std::make_tuple(stored.lastExportTime, stored.destination, stored.splitMode, stored.pieceSize),
+            std::make_tuple(0, std::string(), 0, 0.0));
   WriteTree(save, "2026-12-7\\a.txt", "alpha");
   WriteTree(save, "2026-12-7\\quzFileList.txt", "a.txt<C:\\a.txt\r\n");
   WriteTree(save, "mail.mbx\\0000000.dat", quztest::Pattern(3000, 1));
@@ -52,7 +47,6 @@ TEST_F(TransferTest, FirstPlainExportCopiesEveryFileButTheTempImage) {
   plat::CreateFolder(save + "empty");
 
   t::ExportContext ctx = Context();
-  now = kT0;
   t::ExportResult r = t::RunExport(ctx);
   EXPECT_EQ(r.ok, 1);
   const std::string folder = dest + "2612071030\\";
