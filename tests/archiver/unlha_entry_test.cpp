@@ -47,15 +47,6 @@ TEST(Entry, TheLibraryBesideTheProgramWritesItsMessageIntoTheCallersBuffer) {
   EXPECT_EQ(entry(nullptr, "q", nullptr, 0), quz::lzh::kResultBadCommandLine);
   char buffer[16];
   EXPECT_EQ(entry(nullptr, nullptr, buffer, sizeof buffer), quz::lzh::kResultBadCommandLine);
-  // A long listing is cut at the buffer's end.
-  quztest::TempDir dir;
-  Tree many;
-  for (int i = 0; i < 40; ++i) many["\x95\x5C" + std::to_string(i) + ".txt"] = "x";
-  WriteTree(dir / "in\\", many);
-  ASSERT_EQ(Call(entry, "a -d1 " + dir / "m.lzh" + " " + dir / "in\\").result, 0);
-  o = Call(entry, "l " + dir / "m.lzh");
-  EXPECT_EQ(o.result, 0);
-  EXPECT_GT(o.message.size(), 240u);
 }
 
 }  // namespace

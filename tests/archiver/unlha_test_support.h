@@ -37,24 +37,21 @@ inline void WriteTree(const std::string& root, const Tree& tree) {
   }
 }
 
-inline void ReadTreeInto(const std::string& root, const std::string& relative, Tree& tree) {
+// Every file and folder below root + relative, by path from root.
+inline Tree ReadTree(const std::string& root, const std::string& relative = "") {
+  Tree tree;
   std::vector<plat::DirEntry> entries;
-  if (!plat::ListDirectory(root + relative, entries)) return;
+  if (!plat::ListDirectory(root + relative, entries)) return tree;
   for (const plat::DirEntry& e : entries) {
     if (e.name == "." || e.name == "..") continue;
     std::string rel = relative + e.name;
     if (e.isDirectory) {
       tree[rel + "\\"] = "";
-      ReadTreeInto(root, rel + "\\", tree);
+      tree.merge(ReadTree(root, rel + "\\"));
     } else {
       tree[rel] = quztest::ReadFile(root + rel);
     }
   }
-}
-
-inline Tree ReadTree(const std::string& root) {
-  Tree tree;
-  ReadTreeInto(root, "", tree);
   return tree;
 }
 

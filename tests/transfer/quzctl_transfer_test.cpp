@@ -41,7 +41,7 @@ class QuzctlTransferTest : public ::testing::Test {
     ASSERT_TRUE(plat::ReadWholeFile(archiver, data)) << archiver;
     WriteFile(dir / archiver.substr(archiver.rfind('\\') + 1), data);
     src = dir / "src\\";
-    UseSaveFolder(save.root());
+    quz::WriteSetting(dir / "quz.ini", save.root(), "quz保存先フォルダ");
     const int64_t day = Seconds(2026, 12, 6);
     save.SaveCopy(src + "a.txt", "first a", day + 9 * 3600);
     save.SaveCopy(src + "a.txt", "second a, " + Pattern(90000, 21), day + 10 * 3600);
@@ -55,10 +55,6 @@ class QuzctlTransferTest : public ::testing::Test {
     expected = {{"a.txt", "second a, " + Pattern(90000, 21)},
                 {"b.bin", Pattern(120000, 22)},
                 {"m.mbx", Pattern(60000, 23) + "appended"}};
-  }
-
-  void UseSaveFolder(const std::string& folder) {
-    quz::WriteSetting(dir / "quz.ini", folder, "quz保存先フォルダ");
   }
 
   int Run(const std::vector<std::string>& args, std::string* out = nullptr) { return quzctl.Run(args, out); }
@@ -110,7 +106,7 @@ TEST_F(QuzctlTransferTest, ExportsAndTheImportOfPiecesIntoAnEmptySaveFolder) {
   ASSERT_GE(quz::transfer::ImportListLines(pieces).size(), 3u);
 
   const std::string rebuilt = dir / "rebuilt\\";
-  UseSaveFolder(rebuilt);
+  quz::WriteSetting(dir / "quz.ini", rebuilt, "quz保存先フォルダ");
   ASSERT_EQ(Run({"import", pieces}, &out), 0) << out << Stderr();
   EXPECT_NE(Stderr().find("この分割ファイルは正常に結合・復元されました"), std::string::npos) << Stderr();
   // quzctl restore of every source from the rebuilt save folder.
