@@ -18,8 +18,7 @@
 
 namespace transfertest {
 
-// Files whose names match in the whole tree, so that the folder walk
-// and every copy can be checked by path.
+// A file below root with the folders above it made, and its time if given.
 inline void WriteTree(const std::string& root, const std::string& relative, const std::string& data,
                       plat::Time32 mtime = 0) {
   std::string path = root + relative;
