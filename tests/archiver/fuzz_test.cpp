@@ -6,7 +6,6 @@
 
 #include <random>
 #include <string>
-#include <vector>
 
 #include "archiver/archive.h"
 #include "archiver/stream.h"

@@ -1,4 +1,5 @@
-// Reproducible test data for the archiver tests.
+// Reproducible test data for the archiver tests, and the writing, reading
+// and damaging they share.
 #pragma once
 
 #include <gtest/gtest.h>

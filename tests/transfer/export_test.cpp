@@ -144,7 +144,7 @@ TEST_F(TransferTest, WhatCannotBeReadFailsTheExportIsNamedAndIsTakenAgain) {
   EXPECT_EQ(r.ok, 1);
   EXPECT_EQ(r.files, 3);
   EXPECT_TRUE(reported.empty());
-  EXPECT_EQ(ReadFile(dest + Stamp() + "\\2026-12-7\\b.txt"), "bravo");
+  EXPECT_EQ(ReadFile(dest + t::ExportStamp(now, 0) + "\\2026-12-7\\b.txt"), "bravo");
 }
 
 #ifndef _WIN32

@@ -4,7 +4,6 @@
 // and restored from there with quzctl restore.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>

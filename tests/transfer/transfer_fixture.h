@@ -72,8 +72,6 @@ class TransferTest : public ::testing::Test {
     return quz::transfer::RunImport(ctx);
   }
 
-  std::string Stamp() const { return quz::transfer::ExportStamp(now, 0); }
-
   quztest::TempDir dir;
   std::string save, dest, work, settings;
   plat::ScriptedInteraction ui;
