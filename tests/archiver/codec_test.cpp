@@ -1,7 +1,6 @@
-// The CRC, the Huffman tables and the LZ77 coder, below the archive level.
+// The Huffman tables and the LZ77 coder, below the archive level.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -16,42 +15,10 @@
 namespace {
 
 using namespace quz::lzh;
-using lzhtest::RandomBytes;
+using lzhtest::Pack;
+using quztest::Pattern;
 
 const Method kCompressed[] = {Method::kLh4, Method::kLh5, Method::kLh6, Method::kLh7};
-
-std::uint16_t BitwiseCrc(const std::string& s) {
-  unsigned crc = 0;
-  for (unsigned char c : s) {
-    crc ^= c;
-    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-  }
-  return static_cast<std::uint16_t>(crc);
-}
-
-TEST(Crc16, MatchesTheBitwiseDefinition) {
-  EXPECT_EQ(Crc16("", 0), 0);
-  EXPECT_EQ(Crc16("123456789", 9), 0xBB3D);
-  std::string data = RandomBytes(1000, 7);
-  for (std::size_t n : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 999u, 1000u}) {
-    std::string part = data.substr(0, n);
-    EXPECT_EQ(Crc16(part.data(), part.size()), BitwiseCrc(part)) << n;
-  }
-  // Pieces fed one after another sum the whole.
-  std::uint16_t crc = 0;
-  for (std::size_t i = 0; i < data.size(); i += 37) crc = Crc16(data.data() + i, std::min<std::size_t>(37, data.size() - i), crc);
-  EXPECT_EQ(crc, BitwiseCrc(data));
-}
-
-// Checks that lengths form a complete prefix code of at most 16 bits.
-void ExpectCompleteCode(const std::vector<std::uint8_t>& len) {
-  std::uint64_t kraft = 0;
-  for (std::uint8_t l : len) {
-    ASSERT_LE(l, 16);
-    if (l) kraft += std::uint64_t{1} << (16 - l);
-  }
-  EXPECT_EQ(kraft, std::uint64_t{1} << 16);
-}
 
 TEST(Huffman, LengthsAreLimitedTo16Bits) {
   // Fibonacci frequencies make an unlimited Huffman code 39 bits deep.
@@ -60,35 +27,15 @@ TEST(Huffman, LengthsAreLimitedTo16Bits) {
   for (int i = 2; i < 40; ++i) freq[i] = freq[i - 1] + freq[i - 2];
   std::vector<std::uint8_t> len(40);
   EXPECT_EQ(BuildCodeLengths(freq.data(), 40, 16, len.data()), 40);
-  ExpectCompleteCode(len);
+  // A complete prefix code: the Kraft sum is exactly one.
+  std::uint64_t kraft = 0;
+  for (std::uint8_t l : len) {
+    ASSERT_LE(l, 16);
+    if (l) kraft += std::uint64_t{1} << (16 - l);
+  }
+  EXPECT_EQ(kraft, std::uint64_t{1} << 16);
   // More frequent symbols never get longer codes.
   for (int i = 1; i < 40; ++i) EXPECT_GE(len[i - 1], len[i]);
-}
-
-TEST(Huffman, CodesDecodeBackIncludingLongOnes) {
-  std::vector<std::uint32_t> freq(510, 0);
-  std::mt19937 rng(3);
-  for (int i = 0; i < 510; i += 1 + static_cast<int>(rng() % 3)) freq[i] = 1 + (rng() % 4 == 0 ? rng() % 100000 : rng() % 5);
-  std::vector<std::uint8_t> len(510);
-  BuildCodeLengths(freq.data(), 510, 16, len.data());
-  ExpectCompleteCode(len);
-  std::vector<std::uint16_t> code(510);
-  MakeCodes(len.data(), 510, code.data());
-  std::vector<int> symbols;
-  BitWriter w;
-  for (int i = 0; i < 5000; ++i) {
-    int s = static_cast<int>(rng() % 510);
-    if (!len[s]) continue;
-    symbols.push_back(s);
-    w.Put(len[s], code[s]);
-  }
-  w.PadToByte();
-  MemorySource src(w.bytes().data(), w.bytes().size());
-  BitReader r(src, w.bytes().size());
-  HuffmanDecoder d(12);
-  ASSERT_TRUE(d.Build(len.data(), 510));
-  for (int s : symbols) ASSERT_EQ(d.Decode(r), s);
-  EXPECT_FALSE(r.overrun());
 }
 
 TEST(Huffman, DecoderRefusesOverfullAndUnassignedCodes) {
@@ -107,29 +54,6 @@ TEST(Huffman, DecoderRefusesOverfullAndUnassignedCodes) {
   EXPECT_EQ(d.Decode(r), -1);
 }
 
-TEST(BitReader, ReportsReadingPastTheEnd) {
-  const std::uint8_t bits[2] = {0xA5, 0x5A};
-  MemorySource src(bits, 2);
-  BitReader r(src, 2);
-  EXPECT_EQ(r.Get(12), 0xA55u);
-  EXPECT_FALSE(r.overrun());
-  EXPECT_EQ(r.Get(4), 0xAu);
-  EXPECT_FALSE(r.overrun());
-  EXPECT_EQ(r.Get(1), 0u);
-  EXPECT_TRUE(r.overrun());
-}
-
-std::string Pack(Method m, const std::string& data, const EncoderOptions& options = {}, std::size_t chunk = 0) {
-  MemorySink packed;
-  Encoder enc(m, packed, data.size() + 1000, options);
-  if (chunk == 0) chunk = data.size() + 1;
-  for (std::size_t i = 0; i < data.size(); i += chunk)
-    EXPECT_EQ(enc.Write(data.data() + i, std::min(chunk, data.size() - i)), EncodeStatus::kOk);
-  EXPECT_EQ(enc.Finish(), EncodeStatus::kOk);
-  EXPECT_EQ(enc.packedSize(), packed.data().size());
-  return packed.data();
-}
-
 Error Unpack(Method m, const std::string& packed, std::uint64_t size, std::string& out, std::uint16_t& crc) {
   MemorySource src(packed);
   MemorySink sink;
@@ -143,7 +67,6 @@ void ExpectRoundTrip(Method m, const std::string& data, const EncoderOptions& op
   std::string out;
   std::uint16_t crc = 0;
   ASSERT_EQ(Unpack(m, packed, data.size(), out, crc), Error::kOk) << MethodId(m) << " size " << data.size();
-  ASSERT_EQ(out.size(), data.size());
   EXPECT_TRUE(out == data) << MethodId(m) << " size " << data.size();
   EXPECT_EQ(crc, Crc16(data.data(), data.size()));
 }
@@ -155,7 +78,7 @@ TEST(Codec, RoundTripsOfTypicalData) {
       "ab",
       "abc",
       std::string(100000, '\0'),
-      RandomBytes(50000, 1),
+      Pattern(50000, 1),
       lzhtest::Text(300000, 2),
       lzhtest::Repetitive(200000),
       // Every byte value, then the same again as one long match.
@@ -175,7 +98,7 @@ TEST(Codec, RoundTripsAroundWindowAndMatchBoundaries) {
     // A period of exactly the window: every match lies at the largest
     // distance the method can express; one byte more is out of reach.
     for (std::size_t period : {w - 1, w, w + 1}) {
-      std::string unit = RandomBytes(period, static_cast<unsigned>(period));
+      std::string unit = Pattern(period, static_cast<unsigned>(period));
       ExpectRoundTrip(m, unit + unit + unit.substr(0, 1000));
     }
     for (std::size_t size : {w - 1, w, w + 1, 2 * w + 3, (std::size_t{1} << 17) + 2 * w + 7}) {
@@ -193,7 +116,7 @@ TEST(Codec, RoundTripsAroundWindowAndMatchBoundaries) {
 }
 
 TEST(Codec, StreamingInPiecesGivesTheSameOutput) {
-  std::string data = lzhtest::Text(400000, 9) + RandomBytes(70000, 9) + lzhtest::Repetitive(100000);
+  std::string data = lzhtest::Text(400000, 9) + Pattern(70000, 9) + lzhtest::Repetitive(100000);
   for (Method m : {Method::kLh5, Method::kLh7}) {
     std::string whole = Pack(m, data);
     for (std::size_t chunk : {1u, 7u, 4096u, 65537u}) {
@@ -215,7 +138,6 @@ TEST(Codec, SmallBlocksAndOneCodeTables) {
   EncoderOptions one;
   one.blockCodes = 1;
   ExpectRoundTrip(Method::kLh5, std::string(5000, 'q'), one);
-  ExpectRoundTrip(Method::kLh5, std::string(5000, 'q'));
 }
 
 TEST(Codec, CompressesWhatIsCompressible) {
@@ -224,14 +146,14 @@ TEST(Codec, CompressesWhatIsCompressible) {
   std::string text = lzhtest::Text(1 << 20, 5);
   for (Method m : kCompressed) EXPECT_LT(Pack(m, text).size(), text.size() / 2) << MethodId(m);
   // A wider window finds repeats a narrow one cannot.
-  std::string unit = RandomBytes(20000, 5);
+  std::string unit = Pattern(20000, 5);
   std::string far = unit + unit + unit;
   EXPECT_GT(Pack(Method::kLh5, far).size(), 50000u);
   EXPECT_LT(Pack(Method::kLh6, far).size(), 25000u);
 }
 
 TEST(Codec, StopsBeforeWritingPastTheLimit) {
-  std::string random = RandomBytes(300000, 11);
+  std::string random = Pattern(300000, 11);
   MemorySink packed;
   Encoder enc(Method::kLh5, packed, random.size() - 1);
   EncodeStatus status = enc.Write(random.data(), random.size());
@@ -242,31 +164,22 @@ TEST(Codec, StopsBeforeWritingPastTheLimit) {
   EXPECT_EQ(enc.Finish(), EncodeStatus::kNoGain);
 }
 
-TEST(Codec, StoredDataIsCopiedAndChecked) {
-  std::string data = RandomBytes(100000, 12);
-  std::string out;
-  std::uint16_t crc = 0;
-  EXPECT_EQ(Unpack(Method::kStored, data, data.size(), out, crc), Error::kOk);
-  EXPECT_TRUE(out == data);
-  EXPECT_EQ(crc, Crc16(data.data(), data.size()));
-  EXPECT_EQ(Unpack(Method::kStored, data.substr(0, 99999), data.size(), out, crc), Error::kTruncated);
-  EXPECT_EQ(Unpack(Method::kFolder, data, 10, out, crc), Error::kUnknownMethod);
+// A stream of fields, each a number of bits and its value.
+using Fields = std::vector<std::pair<int, std::uint32_t>>;
+std::string Stream(const Fields& fields) {
+  BitWriter w;
+  for (const auto& [bits, value] : fields) w.Put(bits, value);
+  w.PadToByte();
+  return std::string(w.bytes().begin(), w.bytes().end());
 }
 
 // A hand-made stream: one block, each table given as a single code.
-std::string SingleCodeStream(int blockSize, int charCode, int positionCode, int positionBits, int extraBits = 0,
-                             std::uint32_t extra = 0) {
-  BitWriter w;
-  w.Put(16, static_cast<std::uint32_t>(blockSize));
-  w.Put(5, 0);
-  w.Put(5, 0);
-  w.Put(9, 0);
-  w.Put(9, static_cast<std::uint32_t>(charCode));
-  w.Put(positionBits, 0);
-  w.Put(positionBits, static_cast<std::uint32_t>(positionCode));
-  for (int i = 0; i < blockSize && extraBits; ++i) w.Put(extraBits, extra);
-  w.PadToByte();
-  return std::string(w.bytes().begin(), w.bytes().end());
+std::string SingleCodeStream(std::uint32_t blockSize, std::uint32_t charCode, std::uint32_t positionCode,
+                             int positionBits, int extraBits = 0, std::uint32_t extra = 0) {
+  Fields fields{{16, blockSize}, {5, 0}, {5, 0}, {9, 0}, {9, charCode}, {positionBits, 0},
+                {positionBits, positionCode}};
+  for (std::uint32_t i = 0; i < blockSize && extraBits; ++i) fields.emplace_back(extraBits, extra);
+  return Stream(fields);
 }
 
 TEST(Decoder, ReadsHandMadeStreams) {
@@ -288,16 +201,8 @@ TEST(Decoder, ReadsHandMadeStreams) {
   EXPECT_EQ(out, std::string(47, ' '));
 }
 
-// A stream of fields, each a number of bits and its value.
-std::string Stream(const std::vector<std::pair<int, std::uint32_t>>& fields) {
-  BitWriter w;
-  for (const auto& [bits, value] : fields) w.Put(bits, value);
-  w.PadToByte();
-  return std::string(w.bytes().begin(), w.bytes().end());
-}
-
 TEST(Decoder, RefusesBadTables) {
-  std::vector<std::pair<int, std::uint32_t>> overlong{{16, 1}, {5, 20}};  // more lengths than codes
+  Fields overlong{{16, 1}, {5, 20}};  // more lengths than codes
   for (int i = 0; i < 24; ++i) overlong.emplace_back(3, 1);
   const struct {
     const char* what;
@@ -329,7 +234,7 @@ TEST(Decoder, RefusesBadTables) {
 
 TEST(Decoder, EveryTruncationIsAnError) {
   for (Method m : kCompressed) {
-    std::string data = lzhtest::Text(3000, 21) + RandomBytes(200, 21);
+    std::string data = lzhtest::Text(3000, 21) + Pattern(200, 21);
     std::string packed = Pack(m, data);
     for (std::size_t cut = 0; cut < packed.size(); ++cut) {
       std::string out;
@@ -339,48 +244,6 @@ TEST(Decoder, EveryTruncationIsAnError) {
       EXPECT_LE(out.size(), data.size());
     }
   }
-}
-
-TEST(Decoder, SurvivesMutatedStreams) {
-  std::mt19937 rng(20261207);
-  std::vector<std::pair<Method, std::string>> seeds;
-  for (Method m : kCompressed) {
-    seeds.emplace_back(m, Pack(m, lzhtest::Text(20000, 31)));
-    EncoderOptions small;
-    small.blockCodes = 50;
-    seeds.emplace_back(m, Pack(m, lzhtest::Text(3000, 32) + RandomBytes(500, 32), small));
-  }
-  int ok = 0;
-  for (int round = 0; round < 3000; ++round) {
-    const auto& [m, seed] = seeds[round % seeds.size()];
-    std::string s = seed;
-    int edits = 1 + static_cast<int>(rng() % 6);
-    for (int k = 0; k < edits; ++k) {
-      std::size_t at = rng() % s.size();
-      switch (rng() % 4) {
-        case 0: s[at] = static_cast<char>(s[at] ^ (1 << (rng() % 8))); break;
-        case 1: s[at] = static_cast<char>(rng()); break;
-        case 2: s.erase(at, 1 + rng() % 8); break;
-        case 3: {
-          std::string junk(1 + rng() % 8, static_cast<char>(rng()));
-          s = s.substr(0, at) + junk + s.substr(at);
-          break;
-        }
-      }
-      if (s.empty()) s.assign(1, 'x');
-    }
-    // Sizes that lie as well: far more output promised than the data holds.
-    std::uint64_t size = rng() % 8 == 0 ? 10000000 : 20000;
-    std::string out;
-    std::uint16_t crc;
-    Error e = Unpack(m, s, size, out, crc);
-    ASSERT_LE(out.size(), size);
-    if (e == Error::kOk) {
-      ++ok;
-      ASSERT_EQ(out.size(), size);
-    }
-  }
-  SUCCEED() << ok << " mutated streams still decoded";
 }
 
 }  // namespace

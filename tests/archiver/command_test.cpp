@@ -26,35 +26,22 @@ std::string UnpackLine(const std::string& archive, const std::string& folder) {
 
 // The methods the archive holds, by entry path.
 std::map<std::string, std::string> Methods(const std::string& archive) {
-  std::string data = quztest::ReadFile(archive);
-  quz::lzh::MemorySource src(data);
-  quz::lzh::ArchiveReader reader(src);
   std::map<std::string, std::string> methods;
-  for (;;) {
-    quz::lzh::Entry e;
-    bool atEnd = false;
-    EXPECT_EQ(reader.Next(e, atEnd), quz::lzh::Error::kOk);
-    if (atEnd) break;
-    methods[e.path] = std::string(e.methodId, 5);
-  }
+  for (const ReadEntry& r : ReadAll(quztest::ReadFile(archive))) methods[r.entry.path] = r.entry.methodId;
   return methods;
 }
 
 Tree Sample() {
-  Tree t;
-  t["empty.txt"] = "";
-  t["zeros.bin"] = std::string(100000, '\0');
-  t["random.bin"] = RandomBytes(70000, 7);
-  t["text.txt"] = Text(200000, 3);
-  t["sub\\"] = "";
-  t["sub\\empty folder\\"] = "";
-  t["sub\\inner\\deeper\\file.c"] = Text(5000, 9);
-  t[kSo + "\\" + kHyo + ".txt"] = "so/hyo";
-  t[kNou + kSo + "\\"] = "";
-  t[kNou + kSo + "\\" + kNou] = Repetitive(30000);
+  Tree t{{"empty.txt", ""},
+         {"zeros.bin", std::string(100000, '\0')},
+         {"random.bin", quztest::Pattern(70000, 7)},
+         {"text.txt", Text(200000, 3)},
+         {"sub\\empty folder\\", ""},
+         {"sub\\inner\\deeper\\file.c", Text(5000, 9)},
+         {kSo + "\\" + kHyo + ".txt", "so/hyo"},
+         {kNou + kSo + "\\" + kNou, Repetitive(30000)}};
   std::string deep;
   for (int i = 0; i < 30; ++i) deep += "d" + std::to_string(i % 10) + "\\";
-  t[deep] = "";
   t[deep + "leaf.txt"] = "deep";
   return t;
 }
@@ -62,36 +49,26 @@ Tree Sample() {
 // Adds the folders on the way of every entry, as reading a tree reports them.
 Tree WithFolders(const Tree& t) {
   Tree out = t;
-  for (const auto& [name, data] : t) {
-    for (std::size_t i = 0; i < name.size(); ++i) {
-      if (Lead(name[i]))
-        ++i;
-      else if (name[i] == '\\')
-        out[name.substr(0, i + 1)] = "";
-    }
-  }
+  for (const auto& [name, data] : t)
+    for (const std::string& folder : FoldersOf(name)) out[folder + "\\"] = "";
   return out;
 }
 
 TEST(CommandLine, RefusesWhatItDoesNotKnow) {
   quztest::TempDir dir;
-  EXPECT_EQ(Unlha("").result, quz::lzh::kResultBadCommandLine);
-  EXPECT_EQ(Unlha("   ").result, quz::lzh::kResultBadCommandLine);
-  Outcome o = Unlha("x " + Q(dir / "a.lzh") + " " + Q(dir.path()));
+  const std::string archive = Q(dir / "a.lzh"), folder = Q(dir.path());
+  std::vector<std::string> lines = {"", "   ", "add " + archive, "a " + archive, "l " + archive + " " + folder,
+                                    "e " + archive + " " + folder + " extra", "t \"\""};
+  // Switches quz never sends.
+  for (const char* sw : {"-d2", "-a0", "-o", "-o8", "-lh5", "-r", "-x2", "--"})
+    lines.push_back(std::string("a ") + sw + " " + archive + " " + folder);
+  for (const std::string& line : lines) EXPECT_EQ(Unlha(line).result, quz::lzh::kResultBadCommandLine) << line;
+  Outcome o = Unlha("x " + archive + " " + folder);
   EXPECT_EQ(o.result, quz::lzh::kResultBadCommandLine);
-  EXPECT_NE(o.message.find("不明なコマンド"), std::string::npos) << o.message;
-  EXPECT_EQ(Unlha("add " + Q(dir / "a.lzh")).result, quz::lzh::kResultBadCommandLine);
-  o = Unlha("e -x -a1 -r2 -m1 -q " + Q(dir / "a.lzh") + " " + Q(dir.path()));
+  EXPECT_EQ(o.message, "不明なコマンドです: x");
+  o = Unlha("e -x -a1 -r2 -m1 -q " + archive + " " + folder);
   EXPECT_EQ(o.result, quz::lzh::kResultBadCommandLine);
   EXPECT_NE(o.message.find("-q"), std::string::npos) << o.message;
-  for (const char* sw : {"-d2", "-a0", "-o", "-o8", "-lh5", "-r", "-x2", "--"})
-    EXPECT_EQ(Unlha(std::string("a ") + sw + " " + Q(dir / "a.lzh") + " " + Q(dir.path())).result,
-              quz::lzh::kResultBadCommandLine)
-        << sw;
-  EXPECT_EQ(Unlha("a " + Q(dir / "a.lzh")).result, quz::lzh::kResultBadCommandLine);
-  EXPECT_EQ(Unlha("e " + Q(dir / "a.lzh") + " " + Q(dir.path()) + " extra").result, quz::lzh::kResultBadCommandLine);
-  EXPECT_EQ(Unlha("l " + Q(dir / "a.lzh") + " " + Q(dir.path())).result, quz::lzh::kResultBadCommandLine);
-  EXPECT_EQ(Unlha("t \"\"").result, quz::lzh::kResultBadCommandLine);
   // Nothing was created by any of them.
   EXPECT_TRUE(ReadTree(dir.path()).empty());
 }
@@ -104,17 +81,22 @@ TEST(CommandLine, QuotedAndUnquotedPathsAndTheSwitchesQuzSends) {
   // the closing quote.
   Outcome o = Unlha("a -d1 \"" + dir / "my archive.lzh" + "\" \"" + dir / "in folder\\" + "\"");
   ASSERT_EQ(o.result, 0) << o.message;
+  EXPECT_EQ(o.message, "2 個のファイルを格納しました");
   // Unpack as the import's line reads, unquoted, where no path has a space.
   o = Unlha("a -d1 " + dir / "plain.lzh" + " " + dir / "plain\\");
   ASSERT_EQ(o.result, 0) << o.message;
   o = Unlha("e -x -a1 -r2 -m1 " + dir / "plain.lzh" + " " + dir / "out1\\");
   ASSERT_EQ(o.result, 0) << o.message;
   EXPECT_EQ(ReadTree(dir / "out1\\"), (Tree{{"x.txt", "ex"}}));
+  // Unquoted paths with spaces are words too many: refused, not guessed.
+  o = Unlha("e -x " + dir / "my archive.lzh" + " " + dir / "third one\\");
+  EXPECT_EQ(o.result, quz::lzh::kResultBadCommandLine);
+  EXPECT_FALSE(quztest::Exists(dir / "third one"));
   // And quoted, with spaces, as quz sends it.
   o = Unlha(UnpackLine(dir / "my archive.lzh", dir / "save folder\\"));
   ASSERT_EQ(o.result, 0) << o.message;
   EXPECT_EQ(ReadTree(dir / "save folder\\"), (Tree{{"a.txt", "alpha"}, {"b\\", ""}, {"b\\c.txt", "gamma"}}));
-  EXPECT_NE(o.message.find("2 個のファイルを展開しました"), std::string::npos) << o.message;
+  EXPECT_EQ(o.message, "2 個のファイルを展開しました");
   // Tabs, upper-case commands and a folder without the final "\" do too.
   o = Unlha("E\t-x\t\"" + dir / "my archive.lzh" + "\"\t\"" + dir / "second" + "\"");
   ASSERT_EQ(o.result, 0) << o.message;
@@ -136,7 +118,6 @@ TEST(RoundTrip, EveryKindOfFileAndNameWithEveryMethod) {
     std::string archive = dir / (std::string("m") + c.method + ".lzh");
     Outcome o = Unlha(PackLine(archive, dir / "src\\", c.sw));
     ASSERT_EQ(o.result, 0) << o.message;
-    EXPECT_NE(o.message.find("個のファイルを格納しました"), std::string::npos) << o.message;
     auto methods = Methods(archive);
     EXPECT_EQ(methods["text.txt"], c.method);
     EXPECT_EQ(methods["random.bin"], "-lh0-");  // packing does not pay
@@ -157,20 +138,16 @@ TEST(RoundTrip, AFileOfManyBuffersAndWindows) {
   // Text with a run of random bytes now and then, so both coding paths run.
   std::string big = Text(24 << 20, 11);
   for (std::size_t at = 0; at + 4096 < big.size(); at += 5 << 20) {
-    std::string noise = RandomBytes(4096, static_cast<unsigned>(at));
+    std::string noise = quztest::Pattern(4096, static_cast<unsigned>(at));
     big.replace(at, noise.size(), noise);
   }
   WriteTree(dir / "src\\", {{"big.txt", big}});
   Outcome o = Unlha(PackLine(dir / "big.lzh", dir / "src\\"));
   ASSERT_EQ(o.result, 0) << o.message;
-  plat::FileStatus st;
-  ASSERT_TRUE(plat::GetFileStatus(dir / "big.lzh", st));
-  EXPECT_LT(st.size, static_cast<std::int64_t>(big.size() / 2));
+  EXPECT_LT(quztest::SizeOf(dir / "big.lzh"), static_cast<std::int64_t>(big.size() / 2));
   o = Unlha(UnpackLine(dir / "big.lzh", dir / "out\\"));
   ASSERT_EQ(o.result, 0) << o.message;
-  std::string back = quztest::ReadFile(dir / "out\\big.txt");
-  EXPECT_EQ(back.size(), big.size());
-  EXPECT_TRUE(back == big);
+  EXPECT_TRUE(quztest::ReadFile(dir / "out\\big.txt") == big);
 }
 
 TEST(Pack, NothingToPackWritesNoArchive) {
@@ -191,9 +168,7 @@ TEST(Pack, ReplacesAnArchiveAndLeavesItselfOut) {
   EXPECT_EQ(Methods(dir / "x.lzh").size(), 1u);
   // An archive written into the folder it packs does not hold itself.
   ASSERT_EQ(Unlha(PackLine(dir / "src\\self.lzh", dir / "src\\")).result, 0);
-  auto methods = Methods(dir / "src\\self.lzh");
-  EXPECT_EQ(methods.size(), 1u);
-  EXPECT_EQ(methods.count("one.txt"), 1u);
+  EXPECT_EQ(Methods(dir / "src\\self.lzh"), (std::map<std::string, std::string>{{"one.txt", "-lh0-"}}));
 }
 
 TEST(Pack, FailuresLeaveNoArchive) {
@@ -262,15 +237,12 @@ TEST(Unpack, ReplacesFilesAndRestoresTimesAndAttributes) {
   o = Unlha("e " + Q(dir / "x.lzh") + " " + Q(dir / "plain\\"));
   ASSERT_EQ(o.result, 0) << o.message;
   EXPECT_FALSE(plat::GetAttributes(dir / "plain\\ro.txt") & plat::kAttrReadOnly);
-  plat::SetAttributes(dir / "src\\ro.txt", 0);
-  plat::SetAttributes(dir / "out\\ro.txt", 0);
   // A folder where the archive has a file is left alone and reported.
   WriteTree(dir / "clash\\", {{"a.txt\\keep.txt", "keep"}});
   o = Unlha(UnpackLine(dir / "x.lzh", dir / "clash\\"));
   EXPECT_EQ(o.result, quz::lzh::kResultWriteFailed) << o.message;
   EXPECT_EQ(quztest::ReadFile(dir / "clash\\a.txt\\keep.txt"), "keep");
   EXPECT_EQ(quztest::ReadFile(dir / "clash\\ro.txt"), "read only");
-  plat::SetAttributes(dir / "clash\\ro.txt", 0);
 }
 
 TEST(ListAndTest, OneLinePerEntryAndMissingArchives) {
@@ -290,7 +262,7 @@ TEST(ListAndTest, OneLinePerEntryAndMissingArchives) {
     std::string line = cmd + Q(dir / "none.lzh") + (cmd[0] == 'e' ? " " + Q(dir / "o\\") : "");
     o = Unlha(line);
     EXPECT_EQ(o.result, quz::lzh::kResultInputFailed) << cmd;
-    EXPECT_NE(o.message.find("none.lzh"), std::string::npos) << o.message;
+    EXPECT_EQ(o.message, "書庫が見つかりません: " + dir / "none.lzh");
   }
   EXPECT_FALSE(quztest::Exists(dir / "o"));
   quztest::WriteFile(dir / "empty.lzh", "");

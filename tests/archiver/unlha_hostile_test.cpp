@@ -13,22 +13,6 @@ namespace {
 
 using namespace lzhtest;
 
-// The -lh5- bytes of some data, as our writer packs them.
-std::string PackedLh5(const std::string& data) {
-  quz::lzh::MemorySink sink;
-  quz::lzh::ArchiveWriter writer(sink);
-  quz::lzh::Entry e;
-  e.path = "x";
-  quz::lzh::MemorySource src(data);
-  EXPECT_EQ(writer.AddFile(e, src, data.size(), quz::lzh::Method::kLh5), quz::lzh::Error::kOk);
-  quz::lzh::MemorySource back(sink.data());
-  quz::lzh::ArchiveReader reader(back);
-  bool atEnd = false;
-  EXPECT_EQ(reader.Next(e, atEnd), quz::lzh::Error::kOk);
-  EXPECT_EQ(e.method, quz::lzh::Method::kLh5);
-  return sink.data().substr(e.dataOffset, e.packedSize);
-}
-
 // Unpacks `archive` below sandbox\dest\ and returns the result; the
 // sandbox then holds the archive and what is below dest\, nothing else.
 struct Sandbox {
@@ -46,20 +30,21 @@ struct Sandbox {
 };
 
 TEST(Hostile, NamesThatWouldLeaveTheFolderAreRefused) {
-  const char* const names[] = {"../evil.txt",      "..\\evil.txt",      "a\\..\\..\\evil.txt", "a/../../evil.txt",
-                               "\xFF..\xFF" "evil.txt", "/tmp/evil.txt",  "\\evil.txt",          "C:evil.txt",
-                               "C:\\evil.txt",     "evil.txt:stream",   "...",                 "a\\ . \\evil.txt",
-                               "CON",              "nul.txt",           "sub\\COM1.log",       "a\x01" "b",
-                               "",                 "..",                "a\\..",               "ab\\ \\x"};
+  const char* const names[] = {
+      "../evil.txt", "..\\evil.txt", "a\\..\\..\\evil.txt", "a/../../evil.txt", "\xFF..\xFF" "evil.txt", "a\xFF..\xFFx",
+      "/tmp/evil.txt", "\\evil.txt", "\xFF" "evil.txt", "\\", "C:evil.txt", "C:\\evil.txt", "evil.txt:stream", "...",
+      "a\\ . \\evil.txt", "a\\.. \\b", "CON", "nul.txt", "sub\\COM1.log", "a\x01" "b", "", ".", "..", "a\\..",
+      "a\\.\\b", "x\\\x83\x5C\\..", "ab\\ \\x"};
   for (const char* name : names) {
     SCOPED_TRACE(name);
     Sandbox box;
+    // Dots that make no ".." are sound.
     std::string archive =
-        StoredLevel0("ok1.txt", "first") + StoredLevel0(name, "evil") + StoredLevel0("ok2.txt", "second") + '\0';
+        StoredLevel0("..ok1", "first") + StoredLevel0(name, "evil") + StoredLevel0("ok..2", "second") + '\0';
     Outcome o = box.Unpack(archive);
     EXPECT_EQ(o.result, quz::lzh::kResultUnsafePath) << o.message;
     // The sound entries around it are still written.
-    EXPECT_EQ(box.Dest(), (Tree{{"ok1.txt", "first"}, {"ok2.txt", "second"}}));
+    EXPECT_EQ(box.Dest(), (Tree{{"..ok1", "first"}, {"ok..2", "second"}}));
     box.ExpectNothingOutside();
   }
   EXPECT_FALSE(quztest::Exists(quztest::TempRoot() + "evil.txt"));
@@ -85,14 +70,10 @@ TEST(Hostile, NamesThroughALinkInTheDestinationAreRefused) {
 
 TEST(Hostile, DamagedEntriesLeaveNoFileBehind) {
   const std::string text = Text(60000, 5);
-  const std::string lh5 = PackedLh5(text);
+  const std::string lh5 = Pack(quz::lzh::Method::kLh5, text);
   const std::uint16_t crc = quz::lzh::Crc16(text.data(), text.size());
   const std::string after = StoredLevel0("after.txt", "after") + '\0';
   const std::uint32_t size = static_cast<std::uint32_t>(text.size());
-  struct Case {
-    const char* what;
-    std::string archive;
-  };
   std::string badTable = lh5;
   for (int i = 2; i < 8; ++i) badTable[i] = '\xFF';
   std::string flipped = lh5;
@@ -100,7 +81,7 @@ TEST(Hostile, DamagedEntriesLeaveNoFileBehind) {
   std::string lying = OldEntry(0, "-lh5-", "good.txt", lh5, size, crc);
   lying[7] = '\x7F';  // packed size far beyond the archive
   FixChecksum(lying);
-  const Case cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"CRC mismatch", OldEntry(0, "-lh5-", "good.txt", lh5, size, static_cast<std::uint16_t>(crc ^ 1)) + after},
       {"original size too large", OldEntry(0, "-lh5-", "good.txt", lh5, size + 100, crc) + after},
       {"original size too small", OldEntry(0, "-lh5-", "good.txt", lh5, size - 100, crc) + after},
@@ -111,12 +92,12 @@ TEST(Hostile, DamagedEntriesLeaveNoFileBehind) {
       {"flipped bit", OldEntry(0, "-lh5-", "good.txt", flipped, size, crc) + after},
       {"stored data cut short", StoredLevel0("good.txt", text).substr(0, 5000)},
       {"header cut short", StoredLevel0("good.txt", text).substr(0, 12)},
-      {"garbage", RandomBytes(3000, 4)},
+      {"garbage", quztest::Pattern(3000, 4)},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, archive] : cases) {
+    SCOPED_TRACE(what);
     Sandbox box;
-    Outcome o = box.Unpack(c.archive);
+    Outcome o = box.Unpack(archive);
     EXPECT_EQ(o.result, quz::lzh::kResultDamagedArchive) << o.message;
     EXPECT_FALSE(o.message.empty());
     EXPECT_EQ(box.Dest().count("good.txt"), 0u);
@@ -147,7 +128,7 @@ TEST(Hostile, UnknownMethodsAreRefusedPerEntry) {
 TEST(Hostile, MutatedArchivesNeverEscapeOrCrash) {
   quztest::TempDir src;
   WriteTree(src / "in\\", {{"a.txt", Text(3000, 1)},
-                           {"sub\\b.bin", RandomBytes(500, 2)},
+                           {"sub\\b.bin", quztest::Pattern(500, 2)},
                            {"sub\\c.txt", Repetitive(4000)},
                            {"empty\\", ""}});
   ASSERT_EQ(Unlha("a -d1 " + Q(src / "x.lzh") + " " + Q(src / "in\\")).result, 0);
@@ -156,19 +137,7 @@ TEST(Hostile, MutatedArchivesNeverEscapeOrCrash) {
   Sandbox box;
   int failures = 0;
   for (int round = 0; round < 400; ++round) {
-    std::string s = seed;
-    int edits = 1 + static_cast<int>(rng() % 3);
-    for (int k = 0; k < edits; ++k) {
-      std::size_t at = rng() % 2 ? rng() % s.size() : rng() % std::min<std::size_t>(s.size(), 100);
-      switch (rng() % 5) {
-        case 0: s[at] = static_cast<char>(s[at] ^ (1 << (rng() % 8))); break;
-        case 1: s[at] = static_cast<char>(rng()); break;
-        case 2: s[at] = rng() % 2 ? '.' : '\\'; break;  // toward traversal names
-        case 3: s.resize(at + 1); break;
-        case 4: s.erase(at, 1 + rng() % 8); break;
-      }
-    }
-    Outcome o = box.Unpack(s);
+    Outcome o = box.Unpack(Mutate(seed, rng, 3));
     EXPECT_TRUE(o.result >= 0 && o.result <= quz::lzh::kResultUnknownMethod) << o.result;
     if (o.result != 0) {
       ++failures;

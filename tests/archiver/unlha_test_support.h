@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archiver/command.h"
+#include "platform/cp932.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
@@ -16,58 +17,41 @@ namespace lzhtest {
 // end with "\" and have no contents.
 using Tree = std::map<std::string, std::string>;
 
-inline bool Lead(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return (u >= 0x81 && u <= 0x9F) || (u >= 0xE0 && u <= 0xFC);
+// Each folder on the way to `name`, outermost first.
+inline std::vector<std::string> FoldersOf(const std::string& name) {
+  std::vector<std::string> folders;
+  for (std::size_t i = 0; i < name.size(); i += plat::CharLength(name, i))
+    if (name[i] == '\\') folders.push_back(name.substr(0, i));
+  return folders;
 }
 
 // True when the key names a folder: it ends with a "\" of its own.
-inline bool IsFolderKey(const std::string& name) {
-  bool sep = false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    if (Lead(name[i]) && i + 1 < name.size()) {
-      ++i;
-      sep = false;
-    } else {
-      sep = name[i] == '\\';
-    }
-  }
-  return sep;
-}
+inline bool IsFolderKey(const std::string& name) { return plat::EndsWithChar(name, '\\'); }
 
 inline void WriteTree(const std::string& root, const Tree& tree) {
   if (!quztest::Exists(root)) plat::CreateFolder(root.substr(0, root.size() - 1));
   for (const auto& [name, data] : tree) {
-    for (std::size_t i = 0; i < name.size(); ++i) {
-      if (Lead(name[i])) {
-        ++i;
-      } else if (name[i] == '\\') {
-        std::string folder = root + name.substr(0, i);
-        if (!quztest::Exists(folder)) plat::CreateFolder(folder);
-      }
-    }
+    for (const std::string& folder : FoldersOf(name))
+      if (!quztest::Exists(root + folder)) plat::CreateFolder(root + folder);
     if (!IsFolderKey(name)) quztest::WriteFile(root + name, data);
   }
 }
 
-inline void ReadTreeInto(const std::string& root, const std::string& relative, Tree& tree) {
+// Every file and folder below root + relative, by path from root.
+inline Tree ReadTree(const std::string& root, const std::string& relative = "") {
+  Tree tree;
   std::vector<plat::DirEntry> entries;
-  if (!plat::ListDirectory(root + relative, entries)) return;
+  if (!plat::ListDirectory(root + relative, entries)) return tree;
   for (const plat::DirEntry& e : entries) {
     if (e.name == "." || e.name == "..") continue;
     std::string rel = relative + e.name;
     if (e.isDirectory) {
       tree[rel + "\\"] = "";
-      ReadTreeInto(root, rel + "\\", tree);
+      tree.merge(ReadTree(root, rel + "\\"));
     } else {
       tree[rel] = quztest::ReadFile(root + rel);
     }
   }
-}
-
-inline Tree ReadTree(const std::string& root) {
-  Tree tree;
-  ReadTreeInto(root, "", tree);
   return tree;
 }
 

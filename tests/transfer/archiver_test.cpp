@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
@@ -22,11 +23,7 @@ class RecordingWindow : public quz::transfer::IArchiverWindow {
   std::vector<bool> calls;
 };
 
-std::string Beside(const std::string& name) {
-  std::string exe = plat::ExecutablePath();
-  std::size_t cut = exe.find_last_of('\\');
-  return exe.substr(0, cut + 1) + name;
-}
+std::string Beside(const std::string& name) { return plat::FolderOf(plat::ExecutablePath()) + name; }
 
 #ifdef _WIN32
 const char* const kLibraryFile = "UNLHA32.DLL";
@@ -68,14 +65,11 @@ TEST(ArchiverInterface, AMissingLibraryOrEntryIsToldWithTheTextsOfEachUse) {
     EXPECT_EQ(importer.Run(quz::transfer::UnpackCommandLine(dir / "x.lzh", dir.path()), &window), 0);
     EXPECT_TRUE(window.calls.empty());  // never called, never disabled
     EXPECT_FALSE(quz::transfer::ArchiverPresent(ui));
-    auto shown = ui.Messages();
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].text,
-              "UNLHA32.DLLがロードできません。\r\nこの機能を利用するためには実行ファイルと同じフォルダにUNLHA32.DLLを置く必要があります。");
-    EXPECT_EQ(shown[1].text,
-              "UNLHA32.DLLがロードできません。\r\nLZHファイルを解凍するためには実行ファイルと同じフォルダにUNLHA32.DLLを置く必要があります。");
-    EXPECT_EQ(shown[2].text, shown[0].text);
-    for (const auto& s : shown) EXPECT_EQ(s.caption, "quz");
+    const std::string forExport =
+        "quz | UNLHA32.DLLがロードできません。\r\nこの機能を利用するためには実行ファイルと同じフォルダにUNLHA32.DLLを置く必要があります。";
+    const std::string forImport =
+        "quz | UNLHA32.DLLがロードできません。\r\nLZHファイルを解凍するためには実行ファイルと同じフォルダにUNLHA32.DLLを置く必要があります。";
+    EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()), (std::vector<std::string>{forExport, forImport, forExport}));
   }
   {
     LibraryReplaced stub(kStubFile);
@@ -85,10 +79,9 @@ TEST(ArchiverInterface, AMissingLibraryOrEntryIsToldWithTheTextsOfEachUse) {
     EXPECT_FALSE(exporter.IsLoaded());
     CArchiver importer(ui, ArchiverUse::Import);
     EXPECT_EQ(importer.Load(), 0);
-    auto shown = ui.Messages();
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].text, "Unlha関数をUNLHA32.DLLに発見できません。");
-    EXPECT_EQ(shown[1].text, "Unlha関数をUNLHA32.DLLに発見できません。\r\nUNLHA32.DLLが壊れている可能性があります");
+    EXPECT_EQ(quztest::TextsOf(ui.Messages()),
+              (std::vector<std::string>{"Unlha関数をUNLHA32.DLLに発見できません。",
+                                        "Unlha関数をUNLHA32.DLLに発見できません。\r\nUNLHA32.DLLが壊れている可能性があります"}));
   }
   // Back in place, it loads again.
   plat::ScriptedInteraction ui;
@@ -96,19 +89,14 @@ TEST(ArchiverInterface, AMissingLibraryOrEntryIsToldWithTheTextsOfEachUse) {
   EXPECT_EQ(archiver.Load(), 1);
 }
 
-TEST(ArchiverInterface, CommandLinesQuoteBothPaths) {
-  EXPECT_EQ(quz::transfer::PackCommandLine("Z:\\w\\2601011200.lzh", "Z:\\w\\2601011200\\"),
-            "a -d1 \"Z:\\w\\2601011200.lzh\" \"Z:\\w\\2601011200\\\"");
-  EXPECT_EQ(quz::transfer::UnpackCommandLine("Z:\\a b\\x.lzh", "Z:\\Program Files\\save\\"),
-            "e -x -a1 -r2 -m1 \"Z:\\a b\\x.lzh\" \"Z:\\Program Files\\save\\\"");
-}
-
-TEST(ArchiverInterface, PacksAndUnpacksWithTheWindowDisabled) {
+// Each call with the window disabled, also one that fails, which is told.
+TEST(ArchiverInterface, PacksAndUnpacksWithTheWindowDisabledAndTellsAFailedCall) {
   quztest::TempDir dir;
   plat::CreateFolder(dir / "export 1");
   plat::CreateFolder(dir / "export 1\\sub");
   quztest::WriteFile(dir / "export 1\\a.txt", "alpha");
   quztest::WriteFile(dir / "export 1\\sub\\\x95\x5C.txt", "hyo");
+  const std::string failing = quz::transfer::UnpackCommandLine(dir / "none.lzh", dir / "out\\");
   plat::ScriptedInteraction ui;
   RecordingWindow window;
   {
@@ -117,36 +105,23 @@ TEST(ArchiverInterface, PacksAndUnpacksWithTheWindowDisabled) {
     EXPECT_EQ(archiver.Run(quz::transfer::PackCommandLine(dir / "x y.lzh", dir / "export 1\\"), &window), 1);
     EXPECT_EQ(archiver.lastResult(), 0);
     EXPECT_FALSE(archiver.lastOutput().empty());
+    EXPECT_EQ(archiver.Run(failing, &window), 0);
+    EXPECT_NE(archiver.lastResult(), 0);
   }
-  EXPECT_EQ(window.calls, (std::vector<bool>{false, true}));
   {
     CArchiver archiver(ui, ArchiverUse::Import);
     // Loaded at need by the call itself.
     EXPECT_EQ(archiver.Run(quz::transfer::UnpackCommandLine(dir / "x y.lzh", dir / "save folder\\"), &window), 1);
+    EXPECT_EQ(archiver.Run(failing, &window), 0);
     archiver.Unload();
     EXPECT_FALSE(archiver.IsLoaded());
   }
-  EXPECT_TRUE(ui.Messages().empty());
+  EXPECT_EQ(window.calls, (std::vector<bool>{false, true, false, true, false, true, false, true}));
+  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()), std::vector<std::string>(2, "quz | Unlha関数は失敗しました。"));
+  for (const auto& shown : ui.Messages()) EXPECT_EQ(shown.style, plat::kButtonsOk);
   EXPECT_EQ(quztest::ReadFile(dir / "save folder\\a.txt"), "alpha");
   EXPECT_EQ(quztest::ReadFile(dir / "save folder\\sub\\\x95\x5C.txt"), "hyo");
   EXPECT_TRUE(quz::transfer::ArchiverPresent(ui));
-}
-
-TEST(ArchiverInterface, AFailedCallIsToldAndTheWindowEnabledAgain) {
-  quztest::TempDir dir;
-  for (ArchiverUse use : {ArchiverUse::Export, ArchiverUse::Import}) {
-    plat::ScriptedInteraction ui;
-    RecordingWindow window;
-    CArchiver archiver(ui, use);
-    EXPECT_EQ(archiver.Run(quz::transfer::UnpackCommandLine(dir / "none.lzh", dir / "out\\"), &window), 0);
-    EXPECT_NE(archiver.lastResult(), 0);
-    EXPECT_EQ(window.calls, (std::vector<bool>{false, true}));
-    auto shown = ui.Messages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Unlha関数は失敗しました。");
-    EXPECT_EQ(shown[0].caption, "quz");
-    EXPECT_EQ(shown[0].style, plat::kButtonsOk);
-  }
 }
 
 }  // namespace

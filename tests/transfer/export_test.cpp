@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "app/settings.h"
-#include "app/temporary_files.h"
 #include "archiver/lzh.h"
 #include "tests/archiver/lzh_test_data.h"
 #include "tests/transfer/transfer_fixture.h"
@@ -15,40 +15,11 @@ using quztest::Exists;
 using quztest::ReadFile;
 using quztest::WriteFile;
 using transfertest::kT0;
-using transfertest::Noise;
 using transfertest::TransferTest;
 using transfertest::WriteTree;
 namespace t = quz::transfer;
 
 namespace {
-
-TEST_F(TransferTest, SettingsAreStoredAsTheWindowsStoreThem) {
-  t::ExportSettings s = t::LoadExportSettings(settings);
-  EXPECT_EQ(s.lastExportTime, 0);
-  EXPECT_EQ(s.destination, "");
-  EXPECT_EQ(s.splitMode, 0);
-  EXPECT_EQ(s.pieceSize, 0.0);
-  // A missing work folder is the temporary folder, written back at once.
-  EXPECT_EQ(s.workFolder, plat::TempFolder());
-  EXPECT_EQ(quz::ReadSetting(settings, "作業フォルダ"), plat::TempFolder());
-
-  ASSERT_TRUE(t::SaveSplitSettings(settings, 1, 1.44));
-  EXPECT_EQ(quz::ReadSetting(settings, "分割詳細設定1"), "1");
-  EXPECT_EQ(quz::ReadSetting(settings, "分割詳細設定2"), "1.44");
-  s = t::LoadExportSettings(settings);
-  EXPECT_EQ(s.splitMode, 1);
-  EXPECT_DOUBLE_EQ(s.pieceSize, 1.44);
-
-  quz::WriteSetting(settings, "12345", "最終書き出し日時");
-  EXPECT_EQ(t::LoadExportSettings(settings).lastExportTime, 12345);
-  ASSERT_TRUE(t::ResetLastExportTime(settings));
-  EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "0");
-
-  // The split-size window's field (its reference list is the window's test).
-  EXPECT_EQ(t::PieceSizeFromText("abc"), 0.0);
-  EXPECT_DOUBLE_EQ(t::PieceSizeFromText("650"), 650.0);
-  EXPECT_EQ(t::PieceSizeText(1.2), "1.20");
-}
 
 TEST_F(TransferTest, StampIsLocalStandardTimeInTenDigits) {
   EXPECT_EQ(t::ExportStamp(kT0, 0), "2612071030");
@@ -61,31 +32,33 @@ TEST_F(TransferTest, StampIsLocalStandardTimeInTenDigits) {
 }
 
 TEST_F(TransferTest, FirstPlainExportCopiesEveryFileButTheTempImage) {
+  // Nothing is stored yet (what the windows store is their test's).
+  const t::ExportSettings stored = t::LoadExportSettings(settings);
+  EXPECT_EQ(std::make_tuple(stored.lastExportTime, stored.destination, stored.splitMode, stored.pieceSize),
+            std::make_tuple(0, std::string(), 0, 0.0));
   WriteTree(save, "2026-12-7\\a.txt", "alpha");
   WriteTree(save, "2026-12-7\\quzFileList.txt", "a.txt<C:\\a.txt\r\n");
-  WriteTree(save, "mail.mbx\\0000000.dat", Noise(3000, 1));
+  WriteTree(save, "mail.mbx\\0000000.dat", quztest::Pattern(3000, 1));
   WriteTree(save, "mail.mbx\\~temp.dat", "combined image");
   WriteTree(save, "mail.mbx\\~quz0000beef.tmp", "a fragment a killed save left");
   WriteTree(save, "upper\\~TEMP.DAT", "same name in capitals");
-  WriteTree(save, "deep\\er\\still\\c.bin", Noise(1048576, 2));
+  WriteTree(save, "deep\\er\\still\\c.bin", quztest::Pattern(1048576, 2));
   plat::CreateFolder(save + "empty");
 
   t::ExportContext ctx = Context();
-  now = kT0;
   t::ExportResult r = t::RunExport(ctx);
   EXPECT_EQ(r.ok, 1);
-  EXPECT_EQ(ctx.destination, dest);  // given its "\"
   const std::string folder = dest + "2612071030\\";
   EXPECT_EQ(r.exportFolder, folder);
   EXPECT_EQ(r.files, 5);
   EXPECT_EQ(r.bytes, 5 + 16 + 3000 + 21 + 1048576);
   EXPECT_EQ(r.text, "5個1.00MBのファイルを" + folder + "に書き出しました");
   EXPECT_EQ(ReadFile(folder + "2026-12-7\\a.txt"), "alpha");
-  EXPECT_TRUE(ReadFile(folder + "mail.mbx\\0000000.dat") == Noise(3000, 1));
+  EXPECT_TRUE(ReadFile(folder + "mail.mbx\\0000000.dat") == quztest::Pattern(3000, 1));
   EXPECT_FALSE(Exists(folder + "mail.mbx\\~temp.dat"));
   EXPECT_FALSE(Exists(folder + "mail.mbx\\~quz0000beef.tmp"));
   EXPECT_EQ(ReadFile(folder + "upper\\~TEMP.DAT"), "same name in capitals");
-  EXPECT_TRUE(ReadFile(folder + "deep\\er\\still\\c.bin") == Noise(1048576, 2));
+  EXPECT_TRUE(ReadFile(folder + "deep\\er\\still\\c.bin") == quztest::Pattern(1048576, 2));
   EXPECT_TRUE(ui.Messages().empty());
   // The walk reports 0-9 %, the copy 10-99 %.
   ASSERT_FALSE(ui.ProgressReports().empty());
@@ -171,31 +144,7 @@ TEST_F(TransferTest, WhatCannotBeReadFailsTheExportIsNamedAndIsTakenAgain) {
   EXPECT_EQ(r.ok, 1);
   EXPECT_EQ(r.files, 3);
   EXPECT_TRUE(reported.empty());
-  EXPECT_EQ(ReadFile(dest + Stamp() + "\\2026-12-7\\b.txt"), "bravo");
-}
-
-TEST_F(TransferTest, ADestinationThatCannotBeMadeIsToldOnceAndKeepsTheLastExportTime) {
-  WriteTree(save, "a.txt", "alpha");
-  WriteTree(save, "b.txt", "bravo");
-  // A destination that cannot hold folders (a file stands in its place),
-  // as a medium removed or write-protected.
-  WriteFile(dir / "blocked", "a file");
-  t::ExportContext ctx = Context();
-  ctx.destination = dir / "blocked\\inner";
-  ctx.lastExportTime = 100;
-  quz::WriteSetting(settings, "100", "最終書き出し日時");
-  t::ExportResult r = t::RunExport(ctx);
-  EXPECT_EQ(r.ok, 0);
-  EXPECT_EQ(r.files, 0);
-  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
-            std::vector<std::string>{dir / "blocked\\inner\\" + " | フォルダを作れません"});
-  EXPECT_EQ(ctx.lastExportTime, 100);
-  EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "100");
-  // The next export takes the same files again.
-  ctx.destination = dest;
-  r = t::RunExport(ctx);
-  EXPECT_EQ(r.ok, 1);
-  EXPECT_EQ(r.files, 2);
+  EXPECT_EQ(ReadFile(dest + t::ExportStamp(now, 0) + "\\2026-12-7\\b.txt"), "bravo");
 }
 
 #ifndef _WIN32
@@ -218,44 +167,23 @@ TEST_F(TransferTest, ACopyThatBreaksOffIsRemovedAndFailsTheExport) {
 }
 #endif
 
+// A stamp is month 1-12, day 1-31, hour 0-24 and minute 0-60; a piece name
+// is a lower-case "b" or "e", three digits and "_" before one.
 TEST_F(TransferTest, ExportItemsFollowTheStampAndPieceNameRules) {
   const std::string media = dir / "media\\";
   plat::CreateFolder(media);
   plat::CreateFolder(media + "0312011230");
-  for (const char* name : {"0312011230.lzh", "b001_0312011230.lzh", "e002_0312011230.lzh", "0313011230",
-                           "031201123", "x001_0312011230.lzh", "0312321230.lzh", "9912312460.txt", "9912312461"})
+  for (const char* name : {"0312011230.lzh", "b001_0312011230.lzh", "e002_0312011230.lzh", "e999_0312011230",
+                           "0001010000", "9912312460.txt", "0013011230", "0300011230", "0312321230.lzh", "0312012500",
+                           "9912312461", "031201123", "03120112300", "x001_0312011230.lzh", "B002_0312011230.lzh"})
     WriteFile(media + name, "x");
   std::vector<std::string> items = t::ListExportItems(media.substr(0, media.size() - 1));
   std::sort(items.begin(), items.end());
-  std::vector<std::string> expected{media + "0312011230", media + "0312011230.lzh", media + "9912312460.txt",
-                                    media + "b001_0312011230.lzh", media + "e002_0312011230.lzh"};
+  std::vector<std::string> expected{media + "0001010000",          media + "0312011230",
+                                    media + "0312011230.lzh",      media + "9912312460.txt",
+                                    media + "b001_0312011230.lzh", media + "e002_0312011230.lzh",
+                                    media + "e999_0312011230"};
   EXPECT_EQ(items, expected);
-
-  EXPECT_TRUE(t::IsValidExportStamp("0001010000"));
-  EXPECT_TRUE(t::IsValidExportStamp("9912312460"));
-  EXPECT_FALSE(t::IsValidExportStamp("0300011230"));  // day 0
-  EXPECT_FALSE(t::IsValidExportStamp("0312012500"));  // hour 25
-  EXPECT_FALSE(t::IsValidExportStamp("03120112300"));
-  EXPECT_TRUE(t::IsExportItemName("e999_0312011230"));
-  EXPECT_FALSE(t::IsExportItemName("B001_0312011230"));  // the letters are lower case
-
-  // The window's list: ascending ignoring case; the placeholder when empty.
-  std::vector<std::string> lines = t::ImportListLines(media);
-  ASSERT_EQ(lines.size(), 5u);
-  EXPECT_EQ(lines[0], media + "0312011230");
-  EXPECT_EQ(lines[4], media + "e002_0312011230.lzh");
-  EXPECT_EQ(t::ImportListLines(dir / "missing"), std::vector<std::string>{"現在のフォルダに対象となるファイルはありません"});
-  EXPECT_EQ(t::ImportListLines(""), std::vector<std::string>{"現在のフォルダに対象となるファイルはありません"});
-
-  // A list holding only the placeholder imports nothing and says nothing.
-  t::ImportContext ictx;
-  ictx.saveFolder = save;
-  ictx.lines = t::ImportListLines(dir / "missing");
-  ictx.settingsFile = settings;
-  ictx.ui = &ui;
-  t::ImportResult ir = t::RunImport(ictx);
-  EXPECT_FALSE(ir.ran);
-  EXPECT_TRUE(ui.Messages().empty());
 }
 
 TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {
@@ -264,16 +192,11 @@ TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {
   WriteTree(folder, "mail.mbx\\0000001.dat", "fragment", kT0 - 7200);
   WriteTree(save, "2026-12-7\\a.txt", "older a", kT0 - 99999);
   WriteTree(save, "2026-12-7\\keep.txt", "untouched");
-  quz::WriteSetting(settings, work, "作業フォルダ");
 
-  t::ImportContext ctx;
-  ctx.saveFolder = save;
-  ctx.lines = t::ImportListLines(dest);
-  ASSERT_EQ(ctx.lines, std::vector<std::string>{dest + "2612071030"});
-  ctx.lines.push_back(dir / "vanished\\2612071031");  // a medium changed without refreshing
-  ctx.settingsFile = settings;
-  ctx.ui = &ui;
-  t::ImportResult r = t::RunImport(ctx);
+  std::vector<std::string> lines = t::ImportListLines(dest);
+  ASSERT_EQ(lines, std::vector<std::string>{dest + "2612071030"});
+  lines.push_back(dir / "vanished\\2612071031");  // a medium changed without refreshing
+  t::ImportResult r = Import(lines, save);
   EXPECT_EQ(r.filesCopied, 2);
   EXPECT_EQ(r.problems, 0);
   EXPECT_EQ(ReadFile(save + "2026-12-7\\a.txt"), "exported a");
@@ -281,9 +204,8 @@ TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {
   EXPECT_EQ(ReadFile(save + "mail.mbx\\0000001.dat"), "fragment");
   EXPECT_EQ(quztest::TimeOf(save + "2026-12-7\\a.txt"), kT0 - 3600);
   EXPECT_EQ(quztest::TimeOf(save + "mail.mbx\\0000001.dat"), kT0 - 7200);
-  std::vector<plat::DirEntry> entries;
-  ASSERT_TRUE(plat::ListDirectory(save + "2026-12-7", entries));
-  for (const auto& e : entries) EXPECT_FALSE(quz::IsTemporaryName(e.name)) << e.name;
+  // No temporary file is left beside them.
+  EXPECT_EQ(quztest::FileNames(save + "2026-12-7"), (std::vector<std::string>{"a.txt", "keep.txt"}));
   EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()), std::vector<std::string>{"ファイル組込み | 完了しました"});
 }
 
@@ -295,13 +217,7 @@ TEST_F(TransferTest, AnImportedArchiveNeverWritesOutsideTheSaveFolder) {
   plat::CreateFolder(media);
   WriteFile(media + "2612071030.lzh", StoredLevel0("ok.txt", "sound") + StoredLevel0("..\\..\\evil.txt", "evil") +
                                           StoredLevel0("sub\\ok2.txt", "also sound") + '\0');
-  quz::WriteSetting(settings, work, "作業フォルダ");
-  t::ImportContext ctx;
-  ctx.saveFolder = saveWithBlanks;
-  ctx.lines = t::ImportListLines(media);
-  ctx.settingsFile = settings;
-  ctx.ui = &ui;
-  t::ImportResult r = t::RunImport(ctx);
+  t::ImportResult r = Import(t::ImportListLines(media), saveWithBlanks);
   EXPECT_EQ(r.problems, 1);
   EXPECT_EQ(ReadFile(saveWithBlanks + "ok.txt"), "sound");
   EXPECT_EQ(ReadFile(saveWithBlanks + "sub\\ok2.txt"), "also sound");

@@ -2,31 +2,42 @@
 // space made small where a case needs it.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 #include "tests/transfer/transfer_fixture.h"
 
 using quztest::Exists;
+using quztest::Pattern;
 using quztest::ReadFile;
 using quztest::SizeOf;
 using quztest::WriteFile;
-using transfertest::Noise;
 using transfertest::TransferTest;
 namespace t = quz::transfer;
 
 namespace {
 
 const std::string kName = "2612071030.lzh";
+// Pieces by name, with their sizes.
+using Sizes = std::map<std::string, int64_t>;
+// The archive in pieces of 2 MB.
+const Sizes kTwoPieces{{"b001_" + kName, 2000000}, {"e002_" + kName, 1000000}};
 
 class PiecesTest : public TransferTest {
  protected:
-  PiecesTest() : data(Noise(3000000, 7)) { WriteFile(work + kName, data); }
+  PiecesTest() : data(Pattern(3000000, 7)) { WriteFile(work + kName, data); }
 
-  int Write(t::PieceWriterContext& ctx, int* pieces = nullptr) {
+  int Write(t::PieceWriterContext& ctx, int* pieces = nullptr, plat::IUserInteraction* with = nullptr) {
     plat::File archive;
     EXPECT_TRUE(archive.Open(work + kName, plat::Access::Read, plat::Disposition::OpenExisting));
-    ctx.ui = &ui;
+    ctx.ui = with ? with : &ui;
     return t::WritePieces(ctx, archive, kName, dest, pieces);
+  }
+  // What dest holds.
+  Sizes Pieces() {
+    Sizes pieces;
+    for (const std::string& path : t::ListFolderLevel(dest)) pieces[path.substr(dest.size())] = SizeOf(path);
+    return pieces;
   }
   std::vector<std::string> Texts() { return quztest::TextsOf(ui.Messages()); }
   // Pieces of a fixed size in megabytes, when splitting is on.
@@ -48,17 +59,12 @@ class PiecesTest : public TransferTest {
 
 TEST_F(PiecesTest, FixedSizeOf144MegabytesMakesThreePiecesThatJoinBack) {
   t::PieceWriterContext ctx = Fixed(1.44);
-  EXPECT_EQ(t::NominalPieceSize(1.44, true, 3000000), 1440000);
   int pieces = 0;
   ASSERT_EQ(Write(ctx, &pieces), 1);
   EXPECT_EQ(pieces, 3);
-  EXPECT_EQ(SizeOf(dest + "b001_2612071030.lzh"), 1440000);
-  EXPECT_EQ(SizeOf(dest + "b002_2612071030.lzh"), 1440000);
-  EXPECT_EQ(SizeOf(dest + "e003_2612071030.lzh"), 120000);
-  EXPECT_FALSE(Exists(dest + "b003_2612071030.lzh"));
+  EXPECT_EQ(Pieces(), (Sizes{{"b001_" + kName, 1440000}, {"b002_" + kName, 1440000}, {"e003_" + kName, 120000}}));
   // The next medium is asked for before the second and the third piece.
-  EXPECT_EQ(Texts(), std::vector<std::string>(2, "次のメディアを挿入してください\r\n準備ができたらOKを押してください"));
-  EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsOk | plat::kIconInformation);
+  EXPECT_EQ(Texts(), std::vector<std::string>(2, t::kNextMediumText));
 
   ExpectJoinsBack(ui);
   ExpectJoinsBack(ui);  // the pieces stay: joining again rebuilds the same archive
@@ -76,7 +82,7 @@ TEST_F(PiecesTest, WithoutSplittingTheArchiveIsOnePieceIfTheMediumHoldsIt) {
   t::PieceWriterContext ctx = Fixed(1.44, false);
   ctx.freeSpace = [](const std::string&) { return int64_t{3000000}; };
   ASSERT_EQ(Write(ctx), 1);
-  EXPECT_EQ(SizeOf(dest + "e001_2612071030.lzh"), 3000000);
+  EXPECT_EQ(Pieces(), (Sizes{{"e001_" + kName, 3000000}}));
   EXPECT_TRUE(ui.Messages().empty());
 
   // One byte short: the question, and a cancel fails the writer.
@@ -117,11 +123,7 @@ TEST_F(PiecesTest, FixedSizeComparesTheNominalSizeAlsoForTheLastPiece) {
   ui.QueueAnswer(plat::kAnswerCancel);
   EXPECT_EQ(Write(ctx, &pieces), 0);
   EXPECT_EQ(pieces, 2);
-  EXPECT_TRUE(Exists(dest + "b001_" + kName));
-  EXPECT_TRUE(Exists(dest + "b002_" + kName));
-  EXPECT_FALSE(Exists(dest + "b003_" + kName));
-  EXPECT_FALSE(Exists(dest + "e003_" + kName));
-  EXPECT_FALSE(Exists(dest + "e002_" + kName));
+  EXPECT_EQ(Pieces(), (Sizes{{"b001_" + kName, 1440000}, {"b002_" + kName, 1440000}}));
 }
 
 TEST_F(PiecesTest, UntilFullFillsEachSmallMediumAndIgnoresThePieceSize) {
@@ -141,9 +143,7 @@ TEST_F(PiecesTest, UntilFullFillsEachSmallMediumAndIgnoresThePieceSize) {
   int pieces = 0;
   ASSERT_EQ(Write(ctx, &pieces), 1);
   EXPECT_EQ(pieces, 3);
-  EXPECT_EQ(SizeOf(dest + "b001_" + kName), 1000000);
-  EXPECT_EQ(SizeOf(dest + "b002_" + kName), 1200000);
-  EXPECT_EQ(SizeOf(dest + "e003_" + kName), 800000);
+  EXPECT_EQ(Pieces(), (Sizes{{"b001_" + kName, 1000000}, {"b002_" + kName, 1200000}, {"e003_" + kName, 800000}}));
   std::vector<std::string> expected{t::kNextMediumText, t::kNoFreeSpaceText, t::kNextMediumText, t::kNextMediumText};
   EXPECT_EQ(Texts(), expected);
   EXPECT_EQ(ui.Messages()[1].style, plat::kButtonsRetryCancel | plat::kIconError);
@@ -166,15 +166,11 @@ TEST_F(PiecesTest, AMediumThatIsGoneIsAskedForAgainAndNoBytesAreLost) {
   restorer.folder = gone;
   restorer.QueueAnswer(plat::kAnswerRetry);
   restorer.SetDefaultAnswer(plat::kAnswerCancel);
-  plat::File archive;
-  ASSERT_TRUE(archive.Open(work + kName, plat::Access::Read, plat::Disposition::OpenExisting));
-  ctx.ui = &restorer;
-  ASSERT_EQ(t::WritePieces(ctx, archive, kName, dest), 1);
+  ASSERT_EQ(Write(ctx, nullptr, &restorer), 1);
   ASSERT_GE(restorer.Messages().size(), 1u);
   EXPECT_EQ(restorer.Messages()[0].text, "ファイルを作れません\r\n別のメディアを挿入してください");
   EXPECT_EQ(restorer.Messages()[0].style, plat::kButtonsRetryCancel | plat::kIconError);
-  EXPECT_EQ(SizeOf(dest + "b001_" + kName), 2000000);
-  EXPECT_EQ(SizeOf(dest + "e002_" + kName), 1000000);
+  EXPECT_EQ(Pieces(), kTwoPieces);
   ExpectJoinsBack(restorer);
 }
 
@@ -183,25 +179,23 @@ TEST_F(PiecesTest, AMediumThatIsGoneIsAskedForAgainAndNoBytesAreLost) {
 // piece: the broken piece is removed, the question asked, and the retry
 // writes the same bytes again.
 TEST_F(PiecesTest, APieceThatBreaksOffIsRemovedAndWrittenAgain) {
-  ASSERT_EQ(quztest::RunCommand("ln -s /dev/full " + quztest::Quote(quztest::HostPath(dest + "b001_" + kName))), 0);
+  const std::string fullMedium = "ln -sf /dev/full " + quztest::Quote(quztest::HostPath(dest + "b001_" + kName));
+  ASSERT_EQ(quztest::RunCommand(fullMedium), 0);
   t::PieceWriterContext ctx = Fixed(2);
   ctx.freeSpace = [](const std::string&) { return int64_t{1} << 40; };
   ui.QueueAnswer(plat::kAnswerRetry);
   ASSERT_EQ(Write(ctx), 1);
   ASSERT_GE(ui.Messages().size(), 1u);
   EXPECT_EQ(ui.Messages()[0].text, "空き容量がありません\r\n別のメディアを挿入してください");
-  EXPECT_EQ(SizeOf(dest + "b001_" + kName), 2000000);
-  EXPECT_EQ(SizeOf(dest + "e002_" + kName), 1000000);
+  EXPECT_EQ(Pieces(), kTwoPieces);
   ExpectJoinsBack(ui);
 
   // Cancelled instead: the writer fails and no broken piece is left.
-  ASSERT_EQ(quztest::RunCommand("rm -f " + quztest::Quote(quztest::HostPath(dest + "b001_" + kName)) + " && ln -s /dev/full " +
-                                quztest::Quote(quztest::HostPath(dest + "b001_" + kName))),
-            0);
+  ASSERT_EQ(quztest::RunCommand(fullMedium), 0);
   plat::DeleteFile(dest + "e002_" + kName);
   ui.QueueAnswer(plat::kAnswerCancel);
   EXPECT_EQ(Write(ctx), 0);
-  EXPECT_FALSE(Exists(dest + "b001_" + kName));
+  EXPECT_TRUE(Pieces().empty());
 }
 #endif
 

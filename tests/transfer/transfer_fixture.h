@@ -1,32 +1,24 @@
-// A save folder, a destination, a work folder and a settings file in one
-// temporary folder, and an export context over them.
+// A save folder, a destination, a work folder and a settings file naming
+// it in one temporary folder, and an export context over them.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <string>
 
 #include "app/paths.h"
+#include "app/settings.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_support.h"
 #include "transfer/export.h"
 #include "transfer/import.h"
 
 namespace transfertest {
 
-// Bytes that do not compress, so that archive sizes follow the data.
-inline std::string Noise(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::string s(size, '\0');
-  for (char& c : s) c = static_cast<char>(random() & 0xFF);
-  return s;
-}
-
-// Files whose names match in the whole tree, so that the folder walk
-// and every copy can be checked by path.
+// A file below root with the folders above it made, and its time if given.
 inline void WriteTree(const std::string& root, const std::string& relative, const std::string& data,
                       plat::Time32 mtime = 0) {
   std::string path = root + relative;
@@ -52,6 +44,7 @@ class TransferTest : public ::testing::Test {
     plat::CreateFolder(save);
     plat::CreateFolder(dest);
     plat::CreateFolder(work);
+    quz::WriteSetting(settings, work, "作業フォルダ");
     // Unscripted Retry/Cancel questions cancel, so a test can never loop.
     ui.SetDefaultAnswer(plat::kAnswerCancel);
   }
@@ -69,7 +62,15 @@ class TransferTest : public ::testing::Test {
     return ctx;
   }
 
-  std::string Stamp() const { return quz::transfer::ExportStamp(now, 0); }
+  // Imports the lines of an import list into the save folder `into`.
+  quz::transfer::ImportResult Import(const std::vector<std::string>& lines, const std::string& into) {
+    quz::transfer::ImportContext ctx;
+    ctx.saveFolder = into;
+    ctx.lines = lines;
+    ctx.settingsFile = settings;
+    ctx.ui = &ui;
+    return quz::transfer::RunImport(ctx);
+  }
 
   quztest::TempDir dir;
   std::string save, dest, work, settings;
