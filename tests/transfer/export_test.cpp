@@ -147,6 +147,30 @@ TEST_F(TransferTest, WhatCannotBeReadFailsTheExportIsNamedAndIsTakenAgain) {
   EXPECT_EQ(ReadFile(dest + t::ExportStamp(now, 0) + "\\2026-12-7\\b.txt"), "bravo");
 }
 
+TEST_F(TransferTest, ADestinationThatCannotBeMadeIsToldOnceAndKeepsTheLastExportTime) {
+  WriteTree(save, "a.txt", "alpha");
+  WriteTree(save, "b.txt", "bravo");
+  // A destination that cannot hold folders (a file stands in its place),
+  // as a medium removed or write-protected.
+  quztest::WriteFile(dir / "blocked", "a file");
+  t::ExportContext ctx = Context();
+  ctx.destination = dir / "blocked\\inner";
+  ctx.lastExportTime = 100;
+  quz::WriteSetting(settings, "100", "最終書き出し日時");
+  t::ExportResult r = t::RunExport(ctx);
+  EXPECT_EQ(r.ok, 0);
+  EXPECT_EQ(r.files, 0);
+  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
+            std::vector<std::string>{dir / "blocked\\inner\\" + " | フォルダを作れません"});
+  EXPECT_EQ(ctx.lastExportTime, 100);
+  EXPECT_EQ(quz::ReadSetting(settings, "最終書き出し日時"), "100");
+  // The next export takes the same files again.
+  ctx.destination = dest;
+  r = t::RunExport(ctx);
+  EXPECT_EQ(r.ok, 1);
+  EXPECT_EQ(r.files, 2);
+}
+
 #ifndef _WIN32
 // A medium that fills up in the middle of a copy: the device that is
 // always full stands in the copy's place.
@@ -207,6 +231,14 @@ TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {
   // No temporary file is left beside them.
   EXPECT_EQ(quztest::FileNames(save + "2026-12-7"), (std::vector<std::string>{"a.txt", "keep.txt"}));
   EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()), std::vector<std::string>{"ファイル組込み | 完了しました"});
+
+  // A folder without items lists only the placeholder, which imports
+  // nothing and says nothing.
+  lines = t::ImportListLines(dir / "missing");
+  EXPECT_EQ(lines, std::vector<std::string>{"現在のフォルダに対象となるファイルはありません"});
+  EXPECT_EQ(t::ImportListLines(""), lines);
+  EXPECT_FALSE(Import(lines, save).ran);
+  EXPECT_EQ(ui.Messages().size(), 1u);
 }
 
 TEST_F(TransferTest, AnImportedArchiveNeverWritesOutsideTheSaveFolder) {
