@@ -181,7 +181,6 @@ TEST_F(Resident, TheAnimationTickShowsProgressAndIdleAndWritesAChangedCatalogue)
 }
 
 TEST_F(Resident, SchedulerTimersFollowTheSettingsAndFilesACheckCannotReadGoToTheErrorLog) {
-  // (The interval's values: the settings sheet's tests.)
   WriteCatalogue(3, 10);
   {
     auto window = Start();
@@ -214,6 +213,18 @@ TEST_F(Resident, SchedulerTimersFollowTheSettingsAndFilesACheckCannotReadGoToThe
     EXPECT_EQ(window->TimerPeriod(quz::kStartCheckTimer), 0u);
     EXPECT_TRUE(CheckRan(*window));
   }
+  // A stored interval is the interval timer's; 0 starts neither timer and
+  // is written back at the end.
+  ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, 0, "全体チェックは起動時のみ"));
+  ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, 45, "チェック間隔"));
+  EXPECT_EQ(Start()->TimerPeriod(quz::kIntervalTimer), 45000u);
+  ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, 0, "チェック間隔"));
+  {
+    auto window = Start();
+    EXPECT_EQ(window->TimerPeriod(quz::kIntervalTimer), 0u);
+    EXPECT_EQ(window->TimerPeriod(quz::kStartCheckTimer), 0u);
+  }
+  EXPECT_EQ(quz::ReadSetting(quz::kSettingsFile, "チェック間隔"), "0");
 }
 
 TEST_F(Resident, HistoryAndVersionWindowsShowTheirTextsAndBlockWhatMustWait) {

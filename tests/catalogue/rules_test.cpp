@@ -263,17 +263,22 @@ TEST(RecycleBin, TheUsersTrashStandsForTheRecycleBin) {
 TEST(Reclassify, FilesTakeTheCurrentRulesFoldersAndMissingFilesKeepTheirCodes) {
   quztest::TempDir dir;
   quztest::WriteFile(dir / "a.pst", "x");
+  quztest::WriteFile(dir / "b.txt", "x");
   ASSERT_TRUE(plat::CreateFolder(dir / "f.pst"));
   CRuleTable rules;
   quz::CFileList list;
   list.SetClassifier([&rules](const std::string& p) { return quz::Classify(rules, p); });
-  ASSERT_TRUE(list.AddEntry(dir / "a.pst", quz::SaveType::Search));
-  ASSERT_TRUE(list.AddEntry(dir / "f.pst", quz::SaveType::Search));
+  for (const char* name : {"a.pst", "b.txt", "f.pst"}) ASSERT_TRUE(list.AddEntry(dir / name, quz::SaveType::Search));
   ASSERT_TRUE(list.AddLoaded(dir / "gone.pst", 0, quz::SaveType::Normal, 0));
   EXPECT_EQ(list.FindEntry(dir / "a.pst")->saveType, quz::SaveType::Normal);
+  rules.rules = {Rule(0, "pst", 0, 1), Rule(0, "txt", 0, 1)};
+  list.Reclassify();
+  EXPECT_EQ(list.FindEntry(dir / "b.txt")->saveType, quz::SaveType::Differential);
+  // A file no rule matches any more is saved normally again.
   rules.rules = {Rule(0, "pst", 0, 1)};
   list.Reclassify();
   EXPECT_EQ(list.FindEntry(dir / "a.pst")->saveType, quz::SaveType::Differential);
+  EXPECT_EQ(list.FindEntry(dir / "b.txt")->saveType, quz::SaveType::Normal);
   EXPECT_EQ(list.FindEntry(dir / "f.pst")->saveType, quz::SaveType::Search);
   EXPECT_EQ(list.FindEntry(dir / "gone.pst")->saveType, quz::SaveType::Normal);
 }

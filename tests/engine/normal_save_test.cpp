@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "app/run_state.h"
@@ -256,6 +257,17 @@ TEST_F(GenerationsTest, MaximumZeroKeepsEverythingAndMissingCopiesGoFirst) {
   EXPECT_TRUE(IsFile(b));
 }
 
+TEST_F(GenerationsTest, StatisticsOfTheGenerationsPage) {
+  EXPECT_EQ(quz::GetGenerationStats(index).averageText, "0.0世代");
+  int n = 0;
+  for (int s = 0; s < 4; ++s)
+    for (int k = 0; k < (s == 0 ? 4 : 2); ++k)
+      index.AddCopy("C:\\s" + std::to_string(s), save + "copy" + std::to_string(n++));
+  const quz::GenerationStats stats = quz::GetGenerationStats(index);
+  EXPECT_EQ(std::make_tuple(stats.sourcesText, stats.copiesText, stats.averageText),
+            std::make_tuple(std::string("4"), std::string("10"), std::string("2.5世代")));
+}
+
 TEST_F(GenerationsTest, SavesWhileTheLoaderRewritesTheListsLoseNoLine) {
   // Normal saves into one date folder while the loader keeps rewriting its
   // list: every copy keeps its line.
@@ -283,6 +295,9 @@ TEST_F(GenerationsTest, SavesWhileTheLoaderRewritesTheListsLoseNoLine) {
   done = true;
   reloader.join();
   EXPECT_EQ(quztest::Lines(ReadFile(date + "quzFileList.txt")).size(), static_cast<size_t>(kSaves));
+  // The index in memory lost none of them either, whichever load ran last.
+  EXPECT_EQ(index.CopyCount(), kSaves);
+  EXPECT_EQ(index.SourceCount(), 7);
 }
 
 // The block copy under every save and restore.

@@ -247,6 +247,8 @@ TEST_F(RestoreEngineTest, OverwriteTexts) {
   EXPECT_EQ(quz::OverwriteSizeText(1536, false), "サイズ : 1.50KB");
   EXPECT_EQ(quz::OverwriteSizeText(1048576 * 3 / 2, false), "サイズ : 1.50MB");
   EXPECT_EQ(quz::OverwriteSizeText(1048575, false), "サイズ : 1024.00KB");
+  EXPECT_EQ(quz::OverwriteSizeText(5, true), "サイズ : (差分保存のため不明)");
+  EXPECT_EQ(quz::OverwriteTimeText(0, true), "更新日時 : (差分保存のため不明)");
   // Local time: in January no zone here keeps daylight-saving time.
   const int64_t local = Seconds(2026, 1, 2, 3, 4, 5);
   EXPECT_EQ(quz::OverwriteTimeText(static_cast<int32_t>(local + plat::TimeZoneOffset()), false),

@@ -282,11 +282,14 @@ TEST_F(SettingsSheet, RulesPageEditsACopyAndOkAppliesIt) {
       SendMessageA(dialog.Handle(), WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_EQ(page.Rules().rules.size(), 5u);
-    // "削除" without a selection does nothing; the three old rules go, and
-    // the two new ones move up.
+    // "削除" without a selection does nothing, with one the selected rule
+    // goes; the three old rules go, and the two new ones move up.
     quztest::Click(page.Handle(), IDC_RULE_DELETE);
     EXPECT_EQ(list.Count(), 5);
-    for (int i = 0; i < 3; ++i) {
+    list.Select(1);
+    quztest::Click(page.Handle(), IDC_RULE_DELETE);
+    EXPECT_EQ(list.Text(1), "拡張子が\" dat \"のとき差分保存にする");
+    for (int i = 0; i < 2; ++i) {
       list.Select(0);
       quztest::Click(page.Handle(), IDC_RULE_DELETE);
     }

@@ -36,6 +36,10 @@ TEST_F(TransferTest, FirstPlainExportCopiesEveryFileButTheTempImage) {
   const t::ExportSettings stored = t::LoadExportSettings(settings);
   EXPECT_EQ(std::make_tuple(stored.lastExportTime, stored.destination, stored.splitMode, stored.pieceSize),
             std::make_tuple(0, std::string(), 0, 0.0));
+  // A missing work folder is the temporary folder, written back at once.
+  ASSERT_TRUE(quz::DeleteSetting(settings, "作業フォルダ"));
+  EXPECT_EQ(t::LoadExportSettings(settings).workFolder, plat::TempFolder());
+  EXPECT_EQ(quz::ReadSetting(settings, "作業フォルダ"), plat::TempFolder());
   WriteTree(save, "2026-12-7\\a.txt", "alpha");
   WriteTree(save, "2026-12-7\\quzFileList.txt", "a.txt<C:\\a.txt\r\n");
   WriteTree(save, "mail.mbx\\0000000.dat", quztest::Pattern(3000, 1));
@@ -208,6 +212,8 @@ TEST_F(TransferTest, ExportItemsFollowTheStampAndPieceNameRules) {
                                     media + "b001_0312011230.lzh", media + "e002_0312011230.lzh",
                                     media + "e999_0312011230"};
   EXPECT_EQ(items, expected);
+  // The import window lists them in order, whatever order the folder gives.
+  EXPECT_EQ(t::ImportListLines(media), expected);
 }
 
 TEST_F(TransferTest, ImportOfAnExportFolderOverwritesAndCarriesTheTimes) {

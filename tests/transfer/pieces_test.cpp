@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
 #include <vector>
 
 #include "tests/transfer/transfer_fixture.h"
@@ -16,6 +17,11 @@ using transfertest::TransferTest;
 namespace t = quz::transfer;
 
 namespace {
+
+// The questions the writer asks, as the user reads them.
+const std::string kNextMedium = "次のメディアを挿入してください\r\n準備ができたらOKを押してください";
+const std::string kNoSpace = "空き容量がありません\r\n別のメディアを挿入してください";
+const std::string kNotEnoughSpace = "指定された空き容量がありません\r\n別のメディアを挿入してください";
 
 const std::string kName = "2612071030.lzh";
 // Pieces by name, with their sizes.
@@ -64,7 +70,8 @@ TEST_F(PiecesTest, FixedSizeOf144MegabytesMakesThreePiecesThatJoinBack) {
   EXPECT_EQ(pieces, 3);
   EXPECT_EQ(Pieces(), (Sizes{{"b001_" + kName, 1440000}, {"b002_" + kName, 1440000}, {"e003_" + kName, 120000}}));
   // The next medium is asked for before the second and the third piece.
-  EXPECT_EQ(Texts(), std::vector<std::string>(2, t::kNextMediumText));
+  EXPECT_EQ(Texts(), std::vector<std::string>(2, kNextMedium));
+  EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsOk | plat::kIconInformation);
 
   ExpectJoinsBack(ui);
   ExpectJoinsBack(ui);  // the pieces stay: joining again rebuilds the same archive
@@ -109,8 +116,7 @@ TEST_F(PiecesTest, FixedSizeComparesTheNominalSizeAlsoForTheLastPiece) {
   int pieces = 0;
   ASSERT_EQ(Write(ctx, &pieces), 1);
   EXPECT_EQ(pieces, 3);
-  std::vector<std::string> expected{t::kNextMediumText, t::kNextMediumText, t::kNotEnoughFreeSpaceText,
-                                    t::kNextMediumText};
+  std::vector<std::string> expected{kNextMedium, kNextMedium, kNotEnoughSpace, kNextMedium};
   EXPECT_EQ(Texts(), expected);
   EXPECT_EQ(SizeOf(dest + "e003_2612071030.lzh"), 120000);
 
@@ -144,7 +150,7 @@ TEST_F(PiecesTest, UntilFullFillsEachSmallMediumAndIgnoresThePieceSize) {
   ASSERT_EQ(Write(ctx, &pieces), 1);
   EXPECT_EQ(pieces, 3);
   EXPECT_EQ(Pieces(), (Sizes{{"b001_" + kName, 1000000}, {"b002_" + kName, 1200000}, {"e003_" + kName, 800000}}));
-  std::vector<std::string> expected{t::kNextMediumText, t::kNoFreeSpaceText, t::kNextMediumText, t::kNextMediumText};
+  std::vector<std::string> expected{kNextMedium, kNoSpace, kNextMedium, kNextMedium};
   EXPECT_EQ(Texts(), expected);
   EXPECT_EQ(ui.Messages()[1].style, plat::kButtonsRetryCancel | plat::kIconError);
   ExpectJoinsBack(ui);

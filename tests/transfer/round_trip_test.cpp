@@ -149,9 +149,11 @@ TEST_F(RoundTripTest, PiecesSpreadOverTwoMediaAreGatheredJoinedAndRestored) {
   t::ImportResult r = Import(media1);
   EXPECT_EQ(r.piecesWaiting, 1);
   EXPECT_TRUE(Exists(work + "b001_2612071030.lzh"));
-  // The words of the first are the import window test's.
   EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
-            (std::vector<std::string>{work + "2612071030.lzh | " + t::kPiecesIncompleteText, "ファイル組込み | 完了しました"}));
+            (std::vector<std::string>{work + "2612071030.lzh | この分割ファイルはまだ全て集まっていませんが\r\n"
+                                             "その一部をハードディスクに複製しました\r\n"
+                                             "全ての分割されたファイルが集まると自動で処理が進みます",
+                                      "ファイル組込み | 完了しました"}));
   EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsOk | plat::kIconInformation);
   EXPECT_FALSE(Exists(rebuilt + "2026-12-6"));
 

@@ -402,20 +402,21 @@ TEST_F(WindowLayer, ExceptionsInProceduresAndTasksAreReportedAndTheLoopGoesOn) {
 // ---- small controls
 
 TEST_F(WindowLayer, ScrollBarComboAndListBoxHelpers) {
-  // (The steps, the drag and the choices the settings sheet and the other
-  // windows make: their tests.)
+  // (The line steps, the drag and the choices the settings sheet and the
+  // other windows make: their tests.)
   PlainWindow window;
   auto make = [&](const char* kind, DWORD style) {
     return CreateWindowExA(0, kind, "", WS_CHILD | style, 0, 0, 200, 100, window.Handle(), nullptr, nullptr, nullptr);
   };
   plat::ScrollBar bar(make("SCROLLBAR", SBS_HORZ));
   bar.SetRange(0, 12);
-  // An arrow stops at the end; Home and End go to the ends.
+  // An arrow stops at the end; a page is one step; Home and End go to the
+  // ends.
   const struct {
     int from;
     WPARAM request;
     int to;
-  } moves[] = {{0, SB_LINELEFT, 0}, {4, SB_LEFT, 0}, {4, SB_RIGHT, 12}};
+  } moves[] = {{0, SB_LINELEFT, 0}, {4, SB_PAGERIGHT, 5}, {4, SB_PAGELEFT, 3}, {4, SB_LEFT, 0}, {4, SB_RIGHT, 12}};
   for (const auto& move : moves) {
     bar.SetPosition(move.from);
     EXPECT_EQ(bar.Requested(move.request), move.to) << move.from << " " << LOWORD(move.request);
