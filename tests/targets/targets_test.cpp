@@ -38,12 +38,6 @@ class TargetRows : public ::testing::Test {
            int32_t lookedAt = 0) {
     ASSERT_TRUE(list.AddLoaded(path, savedTime, type, lookedAt)) << path;
   }
-  // The texts of one column, row by row.
-  std::vector<std::string> Column(CTargetRows& rows, int column) {
-    std::vector<std::string> texts;
-    for (int32_t entry : rows.Rows()) texts.emplace_back(rows.CellText(entry, column));
-    return texts;
-  }
   // The shell as the window asks it, counting its questions.
   quz::ShellTexts CountingShell() {
     quz::ShellTexts shell;
@@ -80,11 +74,7 @@ TEST_F(TargetRows, CellsOfFilesFoldersAndADriveRoot) {
   quztest::WriteFile(dir / "empty.txt", "");
   quztest::WriteFile(dir / "one.abc", "x");
   quztest::WriteFile(dir / "README", std::string(1024, 'r'));
-  {
-    plat::File big;
-    ASSERT_TRUE(big.Open(dir / "big.txt", plat::Access::Write, plat::Disposition::CreateAlways));
-    ASSERT_TRUE(big.SetLength(int64_t{5} << 30));
-  }
+  quztest::WriteFileOfSize(dir / "big.txt", int64_t{5} << 30);
   struct Row {
     std::string path;
     SaveType type;
@@ -117,6 +107,10 @@ TEST_F(TargetRows, CellsOfFilesFoldersAndADriveRoot) {
   bare.Refresh();
   EXPECT_EQ(bare.CellText(3, quz::kColumnType), "TXT ファイル");
   EXPECT_EQ(bare.CellText(0, quz::kColumnType), "ファイル");
+  // The size order's keys: a file that is not there sorts before an empty one.
+  const std::pair<const char*, int64_t> keys[] = {
+      {"missing.txt", 0}, {"empty.txt", 1}, {"one.abc", 1}, {"big.txt", int64_t{5} << 30}};
+  for (const auto& [name, key] : keys) EXPECT_EQ(quz::SizeKey(dir / name), key) << name;
 }
 
 TEST_F(TargetRows, TheShellIsAskedOncePerExtensionAndOncePerProgramFile) {
@@ -144,7 +138,8 @@ TEST_F(TargetRows, LastCheckTimesAreLocalMinutesAndSortAsTexts) {
   Add(dir / "never.txt", SaveType::Normal, 0, -5);
   CTargetRows rows(list);
   rows.ClickHeader(quz::kColumnLookedAt);
-  std::vector<std::string> times = Column(rows, quz::kColumnLookedAt);
+  std::vector<std::string> times;
+  for (int32_t entry : rows.Rows()) times.emplace_back(rows.CellText(entry, quz::kColumnLookedAt));
   ASSERT_EQ(times.size(), 3u);
   EXPECT_EQ(times[1].substr(times[1].size() - 6), " 10:05");
   EXPECT_EQ(times[2].substr(times[2].size() - 5), " 9:05");
@@ -277,22 +272,6 @@ TEST(SizeOrder, OrdersAll64BitsStablyAndReversesTheWholeOrder) {
     std::reverse(expected.begin(), expected.end());
     EXPECT_EQ(sorted, expected) << n;
   }
-}
-
-TEST(SizeOrder, KeysComeFromTheFilesStatusWithMissingBeforeEmpty) {
-  quztest::TempDir dir;
-  quztest::WriteFile(dir / "empty.txt", "");
-  quztest::WriteFile(dir / "one.txt", "x");
-  // A sparse file of 5 GiB: its size does not fit 32 bits.
-  {
-    plat::File big;
-    ASSERT_TRUE(big.Open(dir / "big.dat", plat::Access::Write, plat::Disposition::CreateAlways));
-    ASSERT_TRUE(big.SetLength(int64_t{5} << 30));
-  }
-  EXPECT_EQ(quz::SizeKey(dir / "missing.txt"), 0);
-  EXPECT_EQ(quz::SizeKey(dir / "empty.txt"), 1);
-  EXPECT_EQ(quz::SizeKey(dir / "one.txt"), 1);
-  EXPECT_EQ(quz::SizeKey(dir / "big.dat"), int64_t{5} << 30);
 }
 
 TEST(SortProgressWindow, ShowsOnlyAfterHalfASecondThenAtMostEvery50Ms) {
@@ -428,15 +407,6 @@ TEST(TargetEdits, FolderSetsHoldWhatIsBelowTheirFolders) {
   EXPECT_FALSE(quz::FolderSet().HoldsBelow("C:\\a\\b"));
 }
 
-TEST(TargetEdits, UpperFolders) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"C:\\a\\b\\", "C:\\a\\"}, {"C:\\a\\b.txt", "C:\\a\\"}, {"C:\\b.txt", "C:\\"},
-      {"C:\\", ""},              {"", ""},                    {"C:\\表\\", "C:\\"},
-      {"C:\\a\\表", "C:\\a\\"},
-  };
-  for (const auto& [path, upper] : cases) EXPECT_EQ(quz::UpperFolder(path), upper) << path;
-}
-
 TEST(TargetEdits, SearchDepths) {
   // (A save type changed on a folder or a file: the target window's tests.)
   // The choice a folder's properties preselect, and what each choice stores.
@@ -465,33 +435,32 @@ TEST(TargetEdits, SelectionTotalsCountFilesAndFoldersAndAddSizesIn64Bits) {
   // adding nothing).  (Small sizes: the properties dialog's test.)
   quztest::TempDir dir;
   ASSERT_TRUE(plat::CreateFolder(dir / "sub"));
-  for (const char* name : {"big1", "big2"}) {
-    plat::File big;
-    ASSERT_TRUE(big.Open(dir / name, plat::Access::Write, plat::Disposition::CreateAlways));
-    ASSERT_TRUE(big.SetLength(3000000000LL));
-  }
+  for (const char* name : {"big1", "big2"}) quztest::WriteFileOfSize(dir / name, 3000000000LL);
   quz::SelectionTotals large =
       quz::TotalSelection({dir / "big1", dir / "sub\\", dir / "gone.txt", dir / "big2"});
   EXPECT_EQ(quz::SelectionCountText(large), "ファイル数 : 3、フォルダ数 : 1");
   EXPECT_EQ(quz::SelectionSizeText(large), "5722.046MB(6000000000バイト)");
 }
 
-TEST(TargetEdits, OpenPaths) {
+TEST(TargetEdits, UpperFoldersAndOpenPaths) {
+  // An entry's upper folder, and what opening it and its folder open.
   struct Case {
-    const char* entry;
-    const char* open;
-    const char* containing;
+    const char *entry, *upper, *open, *containing;
   } cases[] = {
-      {"C:\\a\\b.txt", "C:\\a\\b.txt", "C:\\a"},
-      {"C:\\a\\b\\", "C:\\a\\b", "C:\\a"},
-      {"C:\\b.txt", "C:\\b.txt", "C:\\"},
-      {"C:\\", "C:\\", "C:\\"},
-      {"C:\\表\\x", "C:\\表\\x", "C:\\表"},
+      {"C:\\a\\b.txt", "C:\\a\\", "C:\\a\\b.txt", "C:\\a"},
+      {"C:\\a\\b\\", "C:\\a\\", "C:\\a\\b", "C:\\a"},
+      {"C:\\b.txt", "C:\\", "C:\\b.txt", "C:\\"},
+      {"C:\\", "", "C:\\", "C:\\"},
+      {"C:\\表\\x", "C:\\表\\", "C:\\表\\x", "C:\\表"},
+      {"C:\\表\\", "C:\\", "C:\\表", "C:\\"},
+      {"C:\\a\\表", "C:\\a\\", "C:\\a\\表", "C:\\a"},
   };
   for (const Case& c : cases) {
+    EXPECT_EQ(quz::UpperFolder(c.entry), c.upper) << c.entry;
     EXPECT_EQ(quz::OpenPathOf(c.entry, false), c.open) << c.entry;
     EXPECT_EQ(quz::OpenPathOf(c.entry, true), c.containing) << c.entry;
   }
+  EXPECT_EQ(quz::UpperFolder(""), "");
 }
 
 }  // namespace
