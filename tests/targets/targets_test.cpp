@@ -1,9 +1,5 @@
-// The target list and the target commands' work on a real catalogue, on
-// both backends: which entries are listed and the texts of their cells, the
-// shell's answers asked once per key, the text and size orders, the sort's
-// progress window, deleting with the folder and upper-folder rules, search
-// depths, the properties' totals and the paths handed to the shell (the
-// window and its dialogs are driven in the target window's tests).
+// The target list's rows, cells and orders and the target commands' edits on
+// a real catalogue, on both backends (the windows: the target window's tests).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -57,7 +53,7 @@ class TargetRows : public ::testing::Test {
   std::map<std::string, int> asked;
 };
 
-TEST_F(TargetRows, ListEveryEntryButWithdrawnOnes) {
+TEST_F(TargetRows, ListEveryEntryButWithdrawnOnesAndKeepTheirTextsUntilForgottenOrRebuilt) {
   CTargetRows rows(list);
   EXPECT_EQ(rows.Refresh(), 0);
   Add(dir / "a.txt");
@@ -67,6 +63,15 @@ TEST_F(TargetRows, ListEveryEntryButWithdrawnOnes) {
   EXPECT_EQ(rows.Rows(), (std::vector<int32_t>{0, 2}));
   EXPECT_EQ(rows.EntryOfRow(1), 2);
   EXPECT_EQ(rows.EntryOfRow(2), -1);
+
+  EXPECT_EQ(rows.CellText(0, quz::kColumnSaveType), "通常保存");
+  list.EntryAt(0)->saveType = SaveType::NoSave;
+  EXPECT_EQ(rows.CellText(0, quz::kColumnSaveType), "通常保存");
+  rows.ForgetCells(0);
+  EXPECT_EQ(rows.CellText(0, quz::kColumnSaveType), "保存しない");
+  list.EntryAt(0)->saveType = SaveType::Differential;
+  rows.Refresh();
+  EXPECT_EQ(rows.CellText(0, quz::kColumnSaveType), "差分保存");
 }
 
 TEST_F(TargetRows, CellsOfFilesFoldersAndADriveRoot) {
@@ -145,20 +150,6 @@ TEST_F(TargetRows, LastCheckTimesAreLocalMinutesAndSortAsTexts) {
   EXPECT_EQ(times[2].substr(times[2].size() - 5), " 9:05");
   // A negative time was taken for "never" and kept as 0.
   EXPECT_EQ(list.EntryAt(2)->lookedAtTime.load(), 0);
-}
-
-TEST_F(TargetRows, TextsStayUntilForgottenOrRebuilt) {
-  Add(dir / "a.txt");
-  CTargetRows rows(list);
-  rows.Refresh();
-  EXPECT_EQ(rows.CellText(0, quz::kColumnSaveType), "通常保存");
-  list.EntryAt(0)->saveType = SaveType::NoSave;
-  EXPECT_EQ(rows.CellText(0, quz::kColumnSaveType), "通常保存");
-  rows.ForgetCells(0);
-  EXPECT_EQ(rows.CellText(0, quz::kColumnSaveType), "保存しない");
-  list.EntryAt(0)->saveType = SaveType::Differential;
-  rows.Refresh();
-  EXPECT_EQ(rows.CellText(0, quz::kColumnSaveType), "差分保存");
 }
 
 TEST_F(TargetRows, ASizeJobAppliesOnlyToTheRowsItWasMadeFor) {
@@ -295,9 +286,8 @@ TEST(SortProgressWindow, ShowsOnlyAfterHalfASecondThenAtMostEvery50Ms) {
 
 // ---- edits
 
-// A catalogue listed as the catalogue file lists it (no disk involved:
-// folders are the paths that end with "\"), and the settings file the
-// upper-folder answer goes to.
+// A catalogue as its file lists it (no disk involved: folders are the paths
+// that end with "\"), and the settings file the upper-folder answer goes to.
 class Deleting : public ::testing::Test {
  protected:
   void List(const std::vector<std::string>& paths) {
@@ -309,8 +299,8 @@ class Deleting : public ::testing::Test {
     return paths;
   }
   SaveType TypeOf(const std::string& path) const { return list.FindEntry(path)->saveType; }
-  // Deletes the entries of these paths; the upper-folder question is
-  // answered with `showAgain` and recorded.
+  // Deletes these paths' entries, recording the upper-folder questions and
+  // answering them with `showAgain`.
   int32_t Delete(const std::vector<std::string>& selection, bool showAgain = true) {
     std::vector<int32_t> selected;
     for (const auto& p : selection) selected.push_back(list.FindEntry(p)->index);
