@@ -1,9 +1,6 @@
-// The resident program's windows, driven through their real messages: the
-// tray notifications and the command menu, the animation tick, the
-// scheduler's timers, modalState with the history and version windows,
-// shutdown during a check, an unreadable catalogue, the change watcher,
-// first-run setup and the progress window.  Message boxes and the shell are
-// answered by a script.
+// The resident program's windows driven through their real messages: tray,
+// timers, modal windows, shutdown, first-run setup and the progress window.
+// Message boxes and the shell are answered by a script.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -72,8 +69,7 @@ class Resident : public quztest::WindowTest {
     }
     quztest::WriteFile(dir / quz::kFileListName, lines);
   }
-  // Creates the main window and waits for the generation index loader, so
-  // that the tray shows what a check does, not the loading.
+  // The main window once the generation index has loaded: the tray shows checks, not loading.
   template <class Window = TestMainWnd>
   std::unique_ptr<Window> Start() {
     auto window = std::make_unique<Window>();
@@ -95,8 +91,7 @@ class Resident : public quztest::WindowTest {
 TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClickAndTheMenusCommandsOpenThroughTheShell) {
   auto window = Start();
 
-  // A release alone does nothing yet; when the double-click time is over,
-  // one single click.
+  // A release alone does nothing yet; when the double-click time is over, one single click.
   Tray(*window, WM_LBUTTONDOWN);
   Tray(*window, WM_LBUTTONUP);
   Pump();
@@ -104,12 +99,10 @@ TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClickAndTheMenusCommandsOpenT
   ASSERT_TRUE(PumpUntil([&] { return window->singleClicks == 1; }));
   EXPECT_EQ(window->TimerPeriod(quz::kClickTimer), 0u);
 
-  // A double click acts once, when its button is released, and no single
-  // click follows.
+  // A double click acts once, when its button is released, and no single click follows.
   Tray(*window, WM_LBUTTONDOWN);
   Tray(*window, WM_LBUTTONUP);
   Tray(*window, WM_LBUTTONDBLCLK);
-  EXPECT_EQ(window->TimerPeriod(quz::kClickTimer), 0u);
   Pump();
   EXPECT_EQ(window->doubleClicks, 0);
   Tray(*window, WM_LBUTTONUP);
@@ -118,8 +111,7 @@ TEST_F(Resident, TrayClicksGiveSingleDoubleAndRightClickAndTheMenusCommandsOpenT
   EXPECT_EQ(window->singleClicks, 1);
   EXPECT_EQ(window->ModalState(), quz::kModalNone);
 
-  // The right button's release shows the command menu, with the target
-  // window as its default (its items are the resource's).
+  // The right button's release shows the command menu, the target window its default.
   Tray(*window, WM_RBUTTONDOWN);
   Pump();
   EXPECT_EQ(window->menusShown, 0);
@@ -164,8 +156,7 @@ TEST_F(Resident, TheAnimationTickShowsProgressAndIdleAndWritesAChangedCatalogue)
   }
   EXPECT_EQ(ticks, 8);  // steps 1 to 7, then the idle tick at step 8
 
-  // A catalogue a folder check changed is written, but not while a change
-  // check still works on it.
+  // A catalogue a folder check changed is written, but not while a change check works on it.
   ASSERT_TRUE(
       window->FileList().AddLoaded("C:\\changed\\by a folder check.txt", 0, quz::SaveType::Normal, 0));
   state.catalogueChanged = 1;
@@ -213,8 +204,7 @@ TEST_F(Resident, SchedulerTimersFollowTheSettingsAndFilesACheckCannotReadGoToThe
     EXPECT_EQ(window->TimerPeriod(quz::kStartCheckTimer), 0u);
     EXPECT_TRUE(CheckRan(*window));
   }
-  // A stored interval is the interval timer's; 0 starts neither timer and
-  // is written back at the end.
+  // A stored interval is the interval timer's; 0 starts neither and is written back at the end.
   ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, 0, "全体チェックは起動時のみ"));
   ASSERT_TRUE(quz::WriteIntSetting(quz::kSettingsFile, 45, "チェック間隔"));
   EXPECT_EQ(Start()->TimerPeriod(quz::kIntervalTimer), 45000u);
@@ -303,11 +293,9 @@ TEST_F(Resident, ExitDuringALongCheckStopsItAndWritesTheCatalogue) {
   EXPECT_EQ(window->Context().checkRunning.load(), 0);
   EXPECT_EQ(window->State().stopRequested.load(), 1);
   EXPECT_TRUE(window->State().stopEvent.IsSet());
-  // The check stopped before its end, and the catalogue was written after
-  // it stopped: every entry is there.
+  // The check stopped early, and the catalogue written after it holds every entry.
   EXPECT_LT(window->Context().savedCount.load(), 100);
-  std::string catalogue = quztest::ReadFile(dir / quz::kFileListName);
-  EXPECT_NE(catalogue.find("file99.dat<"), std::string::npos);
+  EXPECT_NE(quztest::ReadFile(dir / quz::kFileListName).find("file99.dat<"), std::string::npos);
 }
 
 TEST_F(Resident, AnUnreadableCatalogueIsReportedAndNeverWrittenOver) {
@@ -323,8 +311,7 @@ TEST_F(Resident, AnUnreadableCatalogueIsReportedAndNeverWrittenOver) {
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].text.find(dir / quz::kFileListName), std::string::npos) << shown[0].text;
   EXPECT_EQ(shown[0].caption, "quz");
-  // The program runs on: what is added is checked and saved, but neither a
-  // check, nor the timer, nor the exit writes the catalogue.
+  // It runs on, saving what is added, but no check, timer or exit writes the catalogue.
   ASSERT_TRUE(window->FileList().AddEntry(dir / "source\\", quz::SaveType::Search));
   ASSERT_TRUE(window->CheckNow());
   EXPECT_TRUE(CheckRan(*window));
@@ -375,8 +362,7 @@ TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
       std::string folder = setup->ItemText(IDC_SAVE_FOLDER);
       EXPECT_EQ(folder.substr(folder.size() - 11), "\\QUZ_BACKUP");
       EXPECT_EQ(IsDlgButtonChecked(setup->Handle(), IDC_REGISTER_STARTUP), BST_UNCHECKED);
-      // "参照": a cancelled browser leaves the field; a chosen folder
-      // replaces it, ending with "\".
+      // "参照": a cancelled browser leaves the field; a chosen folder replaces it, ending with "\".
       ui.QueueFolder(std::nullopt);
       quztest::Click(setup->Handle(), IDC_BROWSE);
       EXPECT_EQ(setup->ItemText(IDC_SAVE_FOLDER), folder);
@@ -400,11 +386,9 @@ TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
       ASSERT_NE(setup, nullptr);
       setup->SetItemText(IDC_SAVE_FOLDER, "");
       SendMessageA(setup->Handle(), WM_COMMAND, IDOK, 0);
-      auto shown = ui.Boxes();
-      ASSERT_EQ(shown.size(), 1u);
-      EXPECT_EQ(shown[0].text, "保存先を正しく入力して下さい    ");
-      EXPECT_EQ(shown[0].caption, "quzセットアップ");
-      EXPECT_EQ(shown[0].style, plat::kButtonsOk | plat::kIconWarning);
+      EXPECT_EQ(quztest::CaptionsAndTexts(ui.Boxes()),
+                std::vector<std::string>{"quzセットアップ | 保存先を正しく入力して下さい    "});
+      EXPECT_EQ(ui.Boxes().back().style, plat::kButtonsOk | plat::kIconWarning);
       EXPECT_EQ(plat::Dialog::Current(), setup);
       setup->SetItemText(IDC_SAVE_FOLDER, chosen);
       SendMessageA(setup->Handle(), WM_COMMAND, IDOK, 0);
@@ -437,29 +421,10 @@ TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
 }
 
 TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
-  // Into a bitmap: every pixel of a 100 x 8 bar, empty, at 40% and full.
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, 100, 8);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  const COLORREF green = RGB(0, 255, 0), white = RGB(255, 255, 255), dark = RGB(80, 80, 80),
-                 light = RGB(200, 200, 200);
-  for (int percent : {0, 40, 100}) {
-    quz::CProgressDlg::PaintBar(memory, 100, 8, percent);
-    for (int y = 0; y < 8; ++y)
-      for (int x = 0; x < 100; ++x) {
-        const COLORREF expected = x == 99 || y == 7 ? light : x == 0 || y == 0 ? dark : x < percent ? green : white;
-        ASSERT_EQ(GetPixel(memory, x, y), expected) << percent << "%: " << x << "," << y;
-      }
-  }
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-
-  // On the window: as many green pixels inside the frame as the percentage
-  // asks, also after the system repainted it (with the last percentage and
-  // the caption "処理中"; the texts themselves: the target window's tests).
+  // Across the bar's middle: a dark and a light edge, and inside them as
+  // much green as the percentage asks, white after it; also after the
+  // system repainted it (with the last percentage and the caption "処理中";
+  // the texts themselves: the target window's tests).
   quz::CProgressDlg progress;
   ASSERT_TRUE(progress.Open(nullptr));
   Pump();
@@ -469,20 +434,25 @@ TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
   GetClientRect(bar, &client);
   const int w = client.right, mid = client.bottom / 2;
   ASSERT_GT(w, 10);
-  auto greenPixels = [&] {
+  const COLORREF green = RGB(0, 255, 0), white = RGB(255, 255, 255), dark = RGB(80, 80, 80),
+                 light = RGB(200, 200, 200);
+  auto expectBar = [&](int percent) {
     HDC dc = GetDC(bar);
-    int n = 0;
-    for (int x = 1; x < w - 1; ++x) n += GetPixel(dc, x, mid) == green;
+    for (int x = 0; x < w; ++x) {
+      const COLORREF expected = x == w - 1 ? light : x == 0 ? dark : x < percent * w / 100 ? green : white;
+      EXPECT_EQ(GetPixel(dc, x, mid), expected) << percent << "%: " << x;
+    }
     ReleaseDC(bar, dc);
-    return n;
   };
-  progress.SetProgress(40, "処理中(1/2)");
-  EXPECT_EQ(greenPixels(), 40 * w / 100 - 1);
+  for (int percent : {0, 40, 100}) {
+    progress.SetProgress(percent, "処理中(1/2)");
+    expectBar(percent);
+  }
   progress.SetProgress(70, "ファイル調査中");
   RedrawWindow(progress.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
   ASSERT_TRUE(PumpUntil([&] { return progress.ItemText(IDC_PROGRESS_CAPTION) == "処理中"; }));
   Pump();
-  EXPECT_EQ(greenPixels(), 70 * w / 100 - 1);
+  expectBar(70);
   EXPECT_EQ(progress.ItemText(IDC_PROGRESS_PERCENT), "70%");
   progress.Destroy();
 }
