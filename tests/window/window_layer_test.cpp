@@ -1,8 +1,5 @@
 // The window layer driven through real messages under Wine, over the
-// program's own dialog templates: tasks handed from workers to the
-// user-interface thread, the engine's questions asked there, the virtual
-// list, wizards, the modeless dialogs' keys, the answers dialog procedures
-// return, the exception boundary and the shell's responders.
+// program's own dialog templates.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -72,8 +69,7 @@ TEST_F(WindowLayer, WorkerTasksRunOnTheUiThreadInOrderAndNeverAfterTheirWindow) 
   std::iota(order.begin(), order.end(), 0);
   EXPECT_EQ(ran, order);
 
-  // A task still queued when its window goes is dropped, and nothing can
-  // be queued for a window that is gone.
+  // A task still queued when its window goes is dropped; none is queued for a gone window.
   bool ranLate = false;
   ASSERT_TRUE(plat::PostUiTask(handle, [&] { ranLate = true; }));
   window.reset();
@@ -166,8 +162,7 @@ TEST_F(WindowLayer, VirtualListOfAQuarterMillionRowsAsksOnlyForWhatItShows) {
   EXPECT_EQ(dialog.list.ShownText(249999, 2), "行249999:2");
   EXPECT_EQ(dialog.asked, std::set<int>{249999});
 
-  // Wide requests get the same cells; a short buffer never ends in half a
-  // double-byte character.
+  // Wide requests get the same cells; a short buffer never ends in half a double-byte character.
   auto ask = [&](auto& request, UINT code, int row, int column, auto* text, int room) {
     request.hdr = {dialog.list.Handle(), IDC_HISTORY_LIST, code};
     request.item.mask = LVIF_TEXT;
@@ -291,9 +286,8 @@ TEST_F(WindowLayer, WizardGoesNextBackAndFinishesOrIsCancelled) {
 
 // ---- dialogs
 
-// A modeless dialog of two fields, OK and cancel (the program's template
-// for a new rule) with the handlers the test gives it; `answers` answers
-// messages with values of their own.
+// A modeless dialog of two fields, OK and cancel (the new rule's template) with
+// the test's handlers; `answers` answers messages with values of their own.
 class TestDialog : public plat::Dialog {
  public:
   TestDialog() : plat::Dialog(IDD_RULE_ADD) { EXPECT_TRUE(CreateModeless(nullptr)); }
@@ -348,7 +342,6 @@ TEST_F(WindowLayer, ModelessDialogGetsItsKeysFromTheLoopAnswersAndEndsCleanly) {
   // one through the dialog's result.
   dialog.answers = {{WM_CTLCOLORDLG, 0x5101}, {WM_COMPAREITEM, 0x5102}, {WM_QUERYDRAGICON, 0x5103}, {WM_APP + 3, 4242}};
   for (auto [message, answer] : dialog.answers) {
-    EXPECT_EQ(plat::ReturnsResultDirectly(message), message != WM_APP + 3) << message;
     COMPAREITEMSTRUCT compare{};
     EXPECT_EQ(SendMessageA(dialog.Handle(), message, 0, reinterpret_cast<LPARAM>(&compare)), answer) << message;
   }
@@ -362,10 +355,7 @@ TEST_F(WindowLayer, ModelessDialogGetsItsKeysFromTheLoopAnswersAndEndsCleanly) {
   EXPECT_FALSE(IsWindow(handle));
   EXPECT_EQ(dialog.Handle(), nullptr);
   EXPECT_NE(plat::Dialog::Current(), &dialog);
-  MSG message{};
-  message.hwnd = second;
-  message.message = WM_KEYDOWN;
-  message.wParam = VK_TAB;
+  MSG message{second, WM_KEYDOWN, VK_TAB, 0, 0, {}};
   EXPECT_FALSE(plat::TranslateDialogMessage(message));
 }
 
@@ -402,16 +392,14 @@ TEST_F(WindowLayer, ExceptionsInProceduresAndTasksAreReportedAndTheLoopGoesOn) {
 // ---- small controls
 
 TEST_F(WindowLayer, ScrollBarComboAndListBoxHelpers) {
-  // (The line steps, the drag and the choices the settings sheet and the
-  // other windows make: their tests.)
+  // (Line steps, the drag and the choices: the tests of the windows that use them.)
   PlainWindow window;
   auto make = [&](const char* kind, DWORD style) {
     return CreateWindowExA(0, kind, "", WS_CHILD | style, 0, 0, 200, 100, window.Handle(), nullptr, nullptr, nullptr);
   };
   plat::ScrollBar bar(make("SCROLLBAR", SBS_HORZ));
   bar.SetRange(0, 12);
-  // An arrow stops at the end; a page is one step; Home and End go to the
-  // ends.
+  // An arrow stops at the end; a page is one step; Home and End go to the ends.
   const struct {
     int from;
     WPARAM request;
@@ -438,9 +426,8 @@ TEST_F(WindowLayer, ScrollBarComboAndListBoxHelpers) {
 // ---- the shell's responders
 
 TEST_F(WindowLayer, ResponderAnswersMenusAndTheShellGivesTheSpecialFoldersNotScripted) {
-  // (The choosers and scripted special folders are answered in the tests
-  // of the windows that ask, and the target commands' tests open paths
-  // through it, with and without a program, and with their verbs.)
+  // (Choosers, scripted special folders and opened paths: the tests of the
+  // windows that use them.)
   EXPECT_FALSE(plat::SpecialFolder(CSIDL_WINDOWS).empty());
 
   plat::UniqueMenu menu(CreatePopupMenu());
