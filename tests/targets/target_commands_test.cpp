@@ -202,9 +202,8 @@ TEST_F(TargetCommands, TheWizardStartsWithListedFoldersCheckedGoesBackAndAddsWit
         Click(page.Handle(), IDOK);
       },
   });
-  EXPECT_EQ(TypeOf(dir / "docs\\"), SaveType(12));
-  EXPECT_EQ(TypeOf(dir / "windows\\"), SaveType(12));
-  EXPECT_EQ(TypeOf(typed), SaveType(12));
+  for (const std::string& added : {dir / "docs\\", dir / "windows\\", typed})
+    EXPECT_EQ(TypeOf(added), SaveType(12)) << added;
   // Still checked, the listed desktop is not added again: it keeps its code.
   EXPECT_EQ(TypeOf(dir / "desktop\\"), SaveType::Search);
   EXPECT_EQ(list.Count(), 4);

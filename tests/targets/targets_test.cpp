@@ -331,15 +331,6 @@ TEST_F(Deleting, AFolderTakesEverythingBelowItAndTheRestKeepsItsOrder) {
   EXPECT_EQ(list.PendingRemovals(), 0);
 }
 
-TEST_F(Deleting, ADriveRootRemovesItsDrive) {
-  List({"C:\\", "C:\\a\\", "C:\\a\\x.txt", "C:\\b.txt", "D:\\c.txt"});
-  // Everything on C: is selected, as when the whole list is: the root
-  // comes first and takes the rest without a question.
-  EXPECT_EQ(Delete({"C:\\b.txt", "C:\\a\\x.txt", "C:\\a\\", "C:\\"}), 4);
-  EXPECT_TRUE(asked.empty());
-  EXPECT_EQ(Paths(), std::vector<std::string>{"D:\\c.txt"});
-}
-
 TEST_F(Deleting, BelowAListedFolderAnEntryBecomesNoSaveUntilTheAnswerIsNo) {
   List({"C:\\a\\", "C:\\a\\b.txt", "C:\\a\\c.txt", "C:\\a\\d.txt", "C:\\a\\sub\\", "C:\\a\\sub\\y.txt"});
 
@@ -366,14 +357,17 @@ TEST_F(Deleting, BelowAListedFolderAnEntryBecomesNoSaveUntilTheAnswerIsNo) {
   EXPECT_EQ(list.Count(), 5);
 }
 
-TEST_F(Deleting, AFolderComesBeforeWhatItHoldsAndGoneOrWithdrawnEntriesAreSkipped) {
-  List({"C:\\a\\x.txt", "C:\\a\\"});
-  ASSERT_TRUE(list.AddLoaded("C:\\w.txt", quz::kWithdrawnTime, SaveType::Normal, 0));
-  // Selected file first: the folder is still handled first, and the file,
-  // gone with it, raises no upper-folder question.
-  EXPECT_EQ(Delete({"C:\\a\\x.txt", "C:\\a\\", "C:\\a\\x.txt", "C:\\w.txt"}), 2);
+TEST_F(Deleting, FoldersAndDriveRootsComeBeforeWhatTheyHoldAndGoneOrWithdrawnEntriesAreSkipped) {
+  List({"C:\\", "C:\\a\\", "C:\\a\\x.txt", "C:\\b.txt", "D:\\a\\x.txt", "D:\\a\\", "D:\\c.txt"});
+  ASSERT_TRUE(list.AddLoaded("D:\\w.txt", quz::kWithdrawnTime, SaveType::Normal, 0));
+  // Selected files first (one twice), and all of C: as when the whole list
+  // is: a folder or a drive root is still handled first, and what it takes
+  // raises no upper-folder question.
+  EXPECT_EQ(Delete({"C:\\b.txt", "C:\\a\\x.txt", "C:\\a\\", "C:\\", "D:\\a\\x.txt", "D:\\a\\", "D:\\a\\x.txt",
+                    "D:\\w.txt"}),
+            6);
   EXPECT_TRUE(asked.empty());
-  EXPECT_EQ(Paths(), std::vector<std::string>{"C:\\w.txt"});
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"D:\\c.txt", "D:\\w.txt"}));
 }
 
 TEST(TargetEdits, BelowAFolderEntriesLeave) {
