@@ -24,6 +24,7 @@ using lzhtest::OldEntry;
 using lzhtest::ReadAll;
 using lzhtest::ReadEntry;
 using quztest::Pattern;
+using quztest::Le32;
 using quztest::Put32;
 
 // ソ, 表 and 能 end in the byte 0x5C.
@@ -55,14 +56,9 @@ TEST(Header, Level2LayoutFieldByField) {
   ASSERT_EQ(BuildLevel2Header(e, h), Error::kOk);
   ASSERT_GE(h.size(), 26u);
   EXPECT_EQ(h[0] | h[1] << 8, static_cast<int>(h.size()));
-  EXPECT_EQ(std::string(h.begin() + 2, h.begin() + 7), "-lh5-");
-  EXPECT_EQ(h[7], 0x04);
-  EXPECT_EQ(h[11], 0x08);
-  EXPECT_EQ(h[15] | h[16] << 8 | h[17] << 16 | static_cast<std::uint32_t>(h[18]) << 24, 1700000000u);
-  EXPECT_EQ(h[19], 0x20);
-  EXPECT_EQ(h[20], 2);
-  EXPECT_EQ(h[21] | h[22] << 8, 0xBEEF);
-  EXPECT_EQ(h[23], 'M');
+  // Method, packed and original size, time, 0x20, level, data CRC, OS.
+  EXPECT_EQ(std::string(h.begin() + 2, h.begin() + 24),
+            "-lh5-" + Le32(0x01020304) + Le32(0x05060708) + Le32(1700000000) + "\x20\x02\xEF\xBE" + "M");
   // Walk the extended headers.
   std::map<int, std::string> ext;
   std::size_t pos = 24;
@@ -77,19 +73,14 @@ TEST(Header, Level2LayoutFieldByField) {
   EXPECT_EQ(ext[0x01], "name.txt");
   EXPECT_EQ(ext[0x02], "dir\xFF" + kSo + "\xFF");
   EXPECT_EQ(ext[0x40], std::string("\x21\x00", 2));
-  ASSERT_EQ(ext[0x41].size(), 24u);
-  EXPECT_EQ(ext[0x41][0], 1);
-  EXPECT_EQ(ext[0x41][8], 2);
-  EXPECT_EQ(ext[0x41][16], 3);
+  EXPECT_EQ(ext[0x41], Le32(1) + Le32(0) + Le32(2) + Le32(0) + Le32(3) + Le32(0));
   // The header CRC covers the header with the CRC itself as zero.
   ASSERT_EQ(ext[0x00].size(), 2u);
-  std::uint16_t stored = static_cast<std::uint16_t>(static_cast<unsigned char>(ext[0x00][0]) |
-                                                    static_cast<unsigned char>(ext[0x00][1]) << 8);
   std::string bytes(h.begin(), h.end());
-  std::size_t at = bytes.find(ext[0x00]);
+  const std::size_t at = bytes.find(ext[0x00]);
   ASSERT_NE(at, std::string::npos);
   bytes[at] = bytes[at + 1] = 0;
-  EXPECT_EQ(CrcOf(bytes), stored);
+  EXPECT_EQ(ext[0x00], Le32(CrcOf(bytes)).substr(0, 2));
 }
 
 TEST(Header, SizesWithALowByteOfZeroArePadded) {
@@ -124,9 +115,6 @@ TEST(Header, RefusesWhatCannotBeStored) {
   for (const std::string& bad : {std::string(""), std::string("a\\\\b"), std::string("a\\"), std::string("..\\x"),
                                  std::string(70000, 'x')})
     EXPECT_EQ(BuildLevel2Header(Named(bad), h), Error::kBadName) << bad.substr(0, 20);
-  Entry big = Named("big");
-  big.originalSize = 0x100000000ull;
-  EXPECT_EQ(BuildLevel2Header(big, h), Error::kTooLarge);
 }
 
 TEST(Archive, RoundTripOfFilesAndFolders) {
