@@ -25,7 +25,6 @@ using lzhtest::ReadAll;
 using lzhtest::ReadEntry;
 using quztest::Pattern;
 using quztest::Le32;
-using quztest::Put32;
 
 // ソ, 表 and 能 end in the byte 0x5C.
 const std::string kSo = "\x83\x5C";
@@ -169,12 +168,10 @@ TEST(Archive, RoundTripOfFilesAndFolders) {
 
 TEST(Archive, ReadsLevel0AndLevel1Entries) {
   std::string data = "level zero data";
-  std::string archive;
   // "\" after a double-byte character ending in 0x5C separates; the 0x5C
   // inside the character does not.
-  archive += OldEntry(0, "-lh0-", kSo + "\\" + kHyo + ".txt", data, data.size(), CrcOf(data));
-  std::string unixTime = "\x54";
-  Put32(unixTime, 1234567890);
+  std::string archive = OldEntry(0, "-lh0-", kSo + "\\" + kHyo + ".txt", data, data.size(), CrcOf(data));
+  const std::string unixTime = "\x54" + Le32(1234567890);
   std::string folderExt = "\x02" + kNou + "\xFF" "sub\xFF";
   archive += OldEntry(1, "-lh0-", "one.txt", "1", 1, CrcOf("1"), {folderExt, unixTime});
   archive += OldEntry(1, "-lhd-", "", "", 0, 0, {"\x02" "plain\\folder\\"});
@@ -255,20 +252,6 @@ TEST(Archive, DamagedArchivesAreReported) {
   }
 }
 
-TEST(Archive, FilesOfFourGibibytesAreRefusedBeforeWriting) {
-  MemorySink sink;
-  ArchiveWriter w(sink);
-  const std::string none, abc = "abc";
-  MemorySource empty(none);
-  EXPECT_EQ(w.AddFile(Named("huge"), empty, 0x100000000ull, Method::kLh5), Error::kTooLarge);
-  EXPECT_EQ(sink.data().size(), 0u);
-  // A source shorter than announced is an error, for either method.
-  MemorySource shortSource(abc);
-  EXPECT_EQ(w.AddFile(Named("short"), shortSource, 10, Method::kLh5), Error::kSizeChanged);
-  MemorySource shortStored(abc);
-  EXPECT_EQ(w.AddFile(Named("short"), shortStored, 10, Method::kStored), Error::kSizeChanged);
-}
-
 // A sink that refuses everything after a given number of bytes, as a full
 // disk does.
 class FullDisk : public ByteSink {
@@ -290,15 +273,25 @@ class FullDisk : public ByteSink {
   std::uint64_t pos_ = 0;
 };
 
-TEST(Archive, WriteFailuresAreReported) {
-  std::string text = lzhtest::Text(200000, 6);
-  std::string random = Pattern(200000, 6);
+TEST(Archive, FilesOfFourGibibytesShortSourcesAndFullDisksAreRefused) {
+  MemorySink sink;
+  ArchiveWriter w(sink);
+  const std::string none, abc = "abc";
+  MemorySource empty(none);
+  EXPECT_EQ(w.AddFile(Named("huge"), empty, 0x100000000ull, Method::kLh5), Error::kTooLarge);
+  EXPECT_EQ(sink.data().size(), 0u);
+  // A source shorter than announced is an error, for either method.
+  MemorySource shortSource(abc), shortStored(abc);
+  EXPECT_EQ(w.AddFile(Named("short"), shortSource, 10, Method::kLh5), Error::kSizeChanged);
+  EXPECT_EQ(w.AddFile(Named("short"), shortStored, 10, Method::kStored), Error::kSizeChanged);
+  // A disk that fills up, wherever it does.
+  const std::string text = lzhtest::Text(200000, 6), random = Pattern(200000, 6);
   for (std::size_t room : {0u, 10u, 100u, 5000u, 150000u}) {
     FullDisk disk(room);
-    ArchiveWriter w(disk);
+    ArchiveWriter full(disk);
     MemorySource a(text), b(random);
-    Error ea = w.AddFile(Named("a"), a, text.size(), Method::kLh5);
-    Error eb = w.AddFile(Named("b"), b, random.size(), Method::kLh5);
+    Error ea = full.AddFile(Named("a"), a, text.size(), Method::kLh5);
+    Error eb = full.AddFile(Named("b"), b, random.size(), Method::kLh5);
     EXPECT_TRUE(ea == Error::kWriteFailed || eb == Error::kWriteFailed) << room;
   }
 }

@@ -40,6 +40,11 @@ inline constexpr char kLibraryFile[] = "UNLHA32.DLL";
 inline constexpr char kLibraryFile[] = "libunlha32.so";
 #endif
 
+// A window test may have included windows.h since, which maps these names
+// to its ANSI functions.
+#undef DeleteFile
+#undef MoveFile
+
 // Moves the archiver away from beside the test program for the test's
 // length, optionally putting another library in its place.
 class LibraryReplaced {
