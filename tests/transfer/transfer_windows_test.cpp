@@ -65,12 +65,6 @@ void Type(HWND edit, const std::string& text, const std::function<void()>& after
   }
 }
 
-// Selects the whole text first, so that the next key replaces it.
-void Retype(HWND edit, const std::string& text) {
-  SendMessageA(edit, EM_SETSEL, 0, -1);
-  Type(edit, text);
-}
-
 // A line of a drop-down list picked by the user.
 void Pick(HWND dialog, int id, int line) {
   HWND combo = GetDlgItem(dialog, id);
@@ -180,7 +174,7 @@ TEST_F(TransferWindows, ExportAndSplitSizeWindowsKeepEveryFieldAsTypedAndTheBoxe
                 (std::vector<std::string>{"01:フロッピーディスク(1.44MB)", "02:フロッピーディスク(1.2MB)",
                                           "03:CD-R/RW(650MB)", "04:CD-R/RW(700MB)"}));
       Press(d, IDC_SPLIT_FIXED);
-      Retype(GetDlgItem(d, IDC_SPLIT_SIZE), "abc");
+      SetDlgItemTextA(d, IDC_SPLIT_SIZE, "abc");
       Press(d, IDOK);
     });
     EXPECT_EQ(window.SplitMode(), 1);
@@ -203,7 +197,7 @@ TEST_F(TransferWindows, ExportAndSplitSizeWindowsKeepEveryFieldAsTypedAndTheBoxe
 
     Details(w, [&](HWND d) {
       Press(d, IDC_SPLIT_FIXED);
-      Retype(GetDlgItem(d, IDC_SPLIT_SIZE), "9.5");
+      SetDlgItemTextA(d, IDC_SPLIT_SIZE, "9.5");
       Press(d, IDCANCEL);
     });
     EXPECT_EQ(window.SplitMode(), 0);
@@ -361,8 +355,7 @@ TEST_F(TransferWindows, ASaveFolderExportedPackedAndSplitForFloppiesIsRebuiltFro
   const std::vector<std::string> pieces{floppy + "\\b001_" + exported.stamp + ".lzh",
                                         floppy + "\\b002_" + exported.stamp + ".lzh",
                                         floppy + "\\e003_" + exported.stamp + ".lzh"};
-  EXPECT_EQ(quztest::SizeOf(pieces[0]), 1440000);
-  EXPECT_EQ(quztest::SizeOf(pieces[1]), 1440000);
+  for (int i : {0, 1}) EXPECT_EQ(quztest::SizeOf(pieces[i]), 1440000);
   EXPECT_EQ(quztest::TextsOf(ui.Boxes()),
             (std::vector<std::string>{t::kNextMediumText, t::kNextMediumText, exported.text}));
 
