@@ -19,17 +19,15 @@ namespace {
 using namespace quz::lzh;
 using lzhtest::AddFile;
 using lzhtest::FixChecksum;
+using lzhtest::kHyo;
+using lzhtest::kNou;
+using lzhtest::kSo;
 using lzhtest::Named;
 using lzhtest::OldEntry;
 using lzhtest::ReadAll;
 using lzhtest::ReadEntry;
-using quztest::Pattern;
 using quztest::Le32;
-
-// ソ, 表 and 能 end in the byte 0x5C.
-const std::string kSo = "\x83\x5C";
-const std::string kHyo = "\x95\x5C";
-const std::string kNou = "\x94\x5C";
+using quztest::Pattern;
 
 std::uint16_t CrcOf(const std::string& s) { return Crc16(s.data(), s.size()); }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,13 +29,15 @@ using quztest::WindowText;
 
 class SettingsSheet : public quztest::MainWindowTest {
  protected:
-  void Set(const char* key, const std::string& value) { ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, value, key)); }
+  void Set(const std::map<std::string, std::string>& values) {
+    for (const auto& [key, value] : values) ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, value, key));
+  }
   // Rules as the settings store them: mode, mode2 and the extension.
   void SetRules(const std::vector<std::vector<std::string>>& rules) {
     static const char* const kFields[] = {"mode", "mode2", "ext"};
     for (size_t i = 0; i < rules.size(); ++i)
       for (size_t k = 0; k < rules[i].size(); ++k)
-        Set(("quz振り分け条件" + std::to_string(i) + "-" + kFields[k]).c_str(), rules[i][k]);
+        Set({{"quz振り分け条件" + std::to_string(i) + "-" + kFields[k], rules[i][k]}});
   }
   std::string Ini() { return quztest::ReadFile(dir / "quz.ini"); }
 
@@ -68,8 +71,7 @@ class SettingsSheet : public quztest::MainWindowTest {
 };
 
 TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
-  Set("チェック間隔", "45");
-  Set("TidemarkTechnologyの利用", "1");
+  Set({{"チェック間隔", "45"}, {"TidemarkTechnologyの利用", "1"}});
   Start();
 
   // An interval the scale does not offer opens at 30 seconds, and OK makes
@@ -131,7 +133,7 @@ TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
 // nothing, whatever was done on its pages.
 TEST_F(SettingsSheet, BlocksChecksAndExitAndCancelLeavesEverythingAsItWas) {
   SetRules({{"0", "1", "pst"}});
-  Set("世代間理数", "3");
+  Set({{"世代間理数", "3"}});
   Start();
   const std::string before = Ini();
   const std::string folder = main->State().saveFolder;
@@ -332,10 +334,7 @@ TEST_F(SettingsSheet, RulesPageTakesAtMostAHundredRules) {
 }
 
 TEST_F(SettingsSheet, ExclusionSwitchesAndGenerations) {
-  Set("ごみ箱", "1");
-  Set("世代間理数", "3");
-  Set("最小管理時間", "15");
-  Set("最小管理時間有効", "1");
+  Set({{"ごみ箱", "1"}, {"世代間理数", "3"}, {"最小管理時間", "15"}, {"最小管理時間有効", "1"}});
   Start();
   // Ten copies of four sources.
   for (int copy = 0; copy < 10; ++copy)
@@ -408,25 +407,24 @@ TEST_F(SettingsSheet, StartupPageRegistersAndUnregisters) {
     const struct {
       int button;
       const char* message;
-      unsigned style;
-      bool registered, shortcut;
+      bool registered;
       std::string folder;
     } presses[] = {
-        {IDC_STARTUP_UNREGISTER, "スタートアップに登録を発見できませんでした", plat::kButtonsOk, false, false, startup},
-        {IDC_STARTUP_REGISTER, kRegistered, plat::kButtonsOk | plat::kIconInformation, true, true, startup},
-        {IDC_STARTUP_REGISTER, kRegistered, plat::kButtonsOk | plat::kIconInformation, true, true, startup},
-        {IDC_STARTUP_UNREGISTER, "スタートアップへの登録を解除しました", plat::kButtonsOk, false, false, startup},
-        {IDC_STARTUP_REGISTER, "リンクの作成に失敗しました", plat::kButtonsOk, false, false, dir / "missing"},
-        {IDC_STARTUP_REGISTER, kRegistered, plat::kButtonsOk | plat::kIconInformation, true, true, startup},
+        {IDC_STARTUP_UNREGISTER, "スタートアップに登録を発見できませんでした", false, startup},
+        {IDC_STARTUP_REGISTER, kRegistered, true, startup},
+        {IDC_STARTUP_REGISTER, kRegistered, true, startup},
+        {IDC_STARTUP_UNREGISTER, "スタートアップへの登録を解除しました", false, startup},
+        {IDC_STARTUP_REGISTER, "リンクの作成に失敗しました", false, dir / "missing"},
+        {IDC_STARTUP_REGISTER, kRegistered, true, startup},
     };
     for (const auto& p : presses) {
       ui.SetSpecialFolder(CSIDL_STARTUP, p.folder);
       quztest::Click(page.Handle(), p.button);
       ASSERT_EQ(ui.Boxes().back().text, p.message);
       EXPECT_EQ(ui.Boxes().back().caption, "quz");
-      EXPECT_EQ(ui.Boxes().back().style, p.style) << p.message;
+      EXPECT_EQ(ui.Boxes().back().style, plat::kButtonsOk | (p.registered ? plat::kIconInformation : 0u)) << p.message;
       EXPECT_EQ(page.ItemText(IDC_STARTUP_STATUS), p.registered ? "現在の状況 : 登録済み" : "現在の状況 : 未登録");
-      EXPECT_EQ(quztest::Exists(shortcut), p.shortcut) << p.message;
+      EXPECT_EQ(quztest::Exists(shortcut), p.registered) << p.message;
     }
     EXPECT_EQ(ui.Boxes().size(), 6u);
     // Cancelling the sheet does not undo the buttons.

@@ -72,13 +72,6 @@ void Pick(HWND dialog, int id, int line) {
   SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
 }
 
-std::vector<std::string> ComboLines(HWND dialog, int id) {
-  plat::ComboBox combo(GetDlgItem(dialog, id));
-  std::vector<std::string> lines;
-  for (int i = 0; i < combo.Count(); ++i) lines.push_back(combo.Text(i));
-  return lines;
-}
-
 class TransferWindows : public quztest::MainWindowTest {
  protected:
   static std::string Setting(const char* key) { return quz::ReadSetting(quz::kSettingsFile, key); }
@@ -170,9 +163,11 @@ TEST_F(TransferWindows, ExportAndSplitSizeWindowsKeepEveryFieldAsTypedAndTheBoxe
       EXPECT_EQ(WindowText(d), "詳細設定");
       EXPECT_TRUE(Checked(d, IDC_SPLIT_UNTIL_FULL));
       EXPECT_EQ(Text(d, IDC_SPLIT_SIZE), "2.50");
-      EXPECT_EQ(ComboLines(d, IDC_SPLIT_REFERENCE),
-                (std::vector<std::string>{"01:フロッピーディスク(1.44MB)", "02:フロッピーディスク(1.2MB)",
-                                          "03:CD-R/RW(650MB)", "04:CD-R/RW(700MB)"}));
+      plat::ComboBox references(GetDlgItem(d, IDC_SPLIT_REFERENCE));
+      std::vector<std::string> lines;
+      for (int i = 0; i < references.Count(); ++i) lines.push_back(references.Text(i));
+      EXPECT_EQ(lines, (std::vector<std::string>{"01:フロッピーディスク(1.44MB)", "02:フロッピーディスク(1.2MB)",
+                                                 "03:CD-R/RW(650MB)", "04:CD-R/RW(700MB)"}));
       Press(d, IDC_SPLIT_FIXED);
       SetDlgItemTextA(d, IDC_SPLIT_SIZE, "abc");
       Press(d, IDOK);
