@@ -68,9 +68,7 @@ class PiecesTest : public TransferTest {
 
 TEST_F(PiecesTest, FixedSizeOf144MegabytesMakesThreePiecesThatJoinBack) {
   t::PieceWriterContext ctx = Fixed(1.44);
-  int pieces = 0;
-  ASSERT_EQ(Write(ctx, &pieces), 1);
-  EXPECT_EQ(pieces, 3);
+  ASSERT_EQ(Write(ctx), 1);
   EXPECT_EQ(Pieces(), (Sizes{{"b001_" + kName, 1440000}, {"b002_" + kName, 1440000}, {"e003_" + kName, 120000}}));
   // The next medium is asked for before the second and the third piece.
   EXPECT_EQ(Texts(), std::vector<std::string>(2, kNextMedium));
@@ -112,7 +110,6 @@ TEST_F(PiecesTest, FixedSizeComparesTheNominalSizeAlsoForTheLastPiece) {
   Answer({plat::kAnswerOk, plat::kAnswerOk, plat::kAnswerRetry, plat::kAnswerOk});
   int pieces = 0;
   ASSERT_EQ(Write(ctx, &pieces), 1);
-  EXPECT_EQ(pieces, 3);
   EXPECT_EQ(Texts(), (std::vector<std::string>{kNextMedium, kNextMedium, kNotEnoughSpace, kNextMedium}));
   EXPECT_EQ(SizeOf(dest + "e003_2612071030.lzh"), 120000);
 
@@ -136,9 +133,7 @@ TEST_F(PiecesTest, UntilFullFillsEachSmallMediumAndIgnoresThePieceSize) {
     return media[medium++];
   };
   Answer({plat::kAnswerOk, plat::kAnswerRetry, plat::kAnswerOk, plat::kAnswerOk});
-  int pieces = 0;
-  ASSERT_EQ(Write(ctx, &pieces), 1);
-  EXPECT_EQ(pieces, 3);
+  ASSERT_EQ(Write(ctx), 1);
   EXPECT_EQ(Pieces(), (Sizes{{"b001_" + kName, 1000000}, {"b002_" + kName, 1200000}, {"e003_" + kName, 800000}}));
   EXPECT_EQ(Texts(), (std::vector<std::string>{kNextMedium, kNoSpace, kNextMedium, kNextMedium}));
   EXPECT_EQ(ui.Messages()[1].style, plat::kButtonsRetryCancel | plat::kIconError);

@@ -108,11 +108,9 @@ TEST_F(QuzctlTransferTest, ExportsAndTheImportOfPiecesIntoAnEmptySaveFolder) {
   ASSERT_EQ(Run({"import", pieces}, &out), 0) << out << Stderr();
   EXPECT_NE(Stderr().find("この分割ファイルは正常に結合・復元されました"), std::string::npos) << Stderr();
   const std::string restored = dir / "out";
-  ASSERT_EQ(Run({"restore", "--from", rebuilt, "--to", restored, "--yes", src + "a.txt", src + "sub\\b.bin",
-                 src + "m.mbx"},
-                &out),
-            0)
-      << out << Stderr();
+  const std::vector<std::string> restore{"restore", "--from", rebuilt, "--to", restored, "--yes",
+                                         src + "a.txt", src + "sub\\b.bin", src + "m.mbx"};
+  ASSERT_EQ(Run(restore, &out), 0) << out << Stderr();
   for (const auto& [name, contents] : expected) EXPECT_TRUE(ReadFile(restored + "\\" + name) == contents) << name;
 }
 

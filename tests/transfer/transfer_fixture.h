@@ -40,8 +40,7 @@ inline constexpr char kLibraryFile[] = "UNLHA32.DLL";
 inline constexpr char kLibraryFile[] = "libunlha32.so";
 #endif
 
-// A window test may have included windows.h since, which maps these names
-// to its ANSI functions.
+// windows.h, where a window test included it, maps these names to its own.
 #undef DeleteFile
 #undef MoveFile
 
