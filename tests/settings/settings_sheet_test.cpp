@@ -61,9 +61,6 @@ class SettingsSheet : public quztest::MainWindowTest {
     return ran;
   }
 
-  // Toggles a check box as a click does.
-  static void Toggle(plat::Dialog& page, int id) { SendMessageA(page.Item(id), BM_CLICK, 0, 0); }
-  static bool Enabled(plat::Dialog& page, int id) { return IsWindowEnabled(page.Item(id)) != FALSE; }
   static void Scroll(plat::Dialog& page, WORD action, WORD position = 0) {
     SendMessageA(page.Handle(), WM_HSCROLL, MAKEWPARAM(action, position),
                  reinterpret_cast<LPARAM>(page.Item(IDC_INTERVAL_BAR)));
@@ -81,16 +78,16 @@ TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
     quz::CProSettei1& page = sheet.operation;
     EXPECT_EQ(page.ItemText(IDC_INTERVAL_TEXT), "30秒");
     EXPECT_TRUE(page.IsChecked(IDC_USE_WATCHER));
-    EXPECT_TRUE(Enabled(page, IDC_AT_START_ONLY));
-    EXPECT_TRUE(Enabled(page, IDC_INTERVAL_BAR));
-    Toggle(page, IDC_AT_START_ONLY);
-    EXPECT_FALSE(Enabled(page, IDC_INTERVAL_BAR));
-    EXPECT_FALSE(Enabled(page, IDC_INTERVAL_TEXT));
-    Toggle(page, IDC_USE_WATCHER);
+    EXPECT_TRUE(quztest::Enabled(page.Handle(), IDC_AT_START_ONLY));
+    EXPECT_TRUE(quztest::Enabled(page.Handle(), IDC_INTERVAL_BAR));
+    SendMessageA(page.Item(IDC_AT_START_ONLY), BM_CLICK, 0, 0);
+    EXPECT_FALSE(quztest::Enabled(page.Handle(), IDC_INTERVAL_BAR));
+    EXPECT_FALSE(quztest::Enabled(page.Handle(), IDC_INTERVAL_TEXT));
+    SendMessageA(page.Item(IDC_USE_WATCHER), BM_CLICK, 0, 0);
     EXPECT_FALSE(page.IsChecked(IDC_AT_START_ONLY));
-    EXPECT_FALSE(Enabled(page, IDC_AT_START_ONLY));
-    EXPECT_TRUE(Enabled(page, IDC_INTERVAL_BAR));
-    EXPECT_TRUE(Enabled(page, IDC_INTERVAL_TEXT));
+    EXPECT_FALSE(quztest::Enabled(page.Handle(), IDC_AT_START_ONLY));
+    EXPECT_TRUE(quztest::Enabled(page.Handle(), IDC_INTERVAL_BAR));
+    EXPECT_TRUE(quztest::Enabled(page.Handle(), IDC_INTERVAL_TEXT));
     sheet.Press(PSBTN_OK);
   }));
   EXPECT_EQ(main->CheckInterval(), 30);
@@ -144,14 +141,14 @@ TEST_F(SettingsSheet, BlocksChecksAndExitAndCancelLeavesEverythingAsItWas) {
     SendMessageA(main->Handle(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(main->Handle()));
     Scroll(sheet.operation, SB_LINERIGHT);
-    Toggle(sheet.operation, IDC_USE_WATCHER);
+    SendMessageA(sheet.operation.Item(IDC_USE_WATCHER), BM_CLICK, 0, 0);
     for (int page = 1; page < 6; ++page) ASSERT_TRUE(sheet.SelectPage(page));
     sheet.saveFolder.SetItemText(IDC_SETTEI_SAVE_FOLDER, dir / "別の場所\\");
     WhileModal add([&] { SendMessageA(plat::Dialog::Current()->Handle(), WM_COMMAND, IDOK, 0); });
     quztest::Click(sheet.rules.Handle(), IDC_RULE_ADD);
     plat::ListBox(sheet.rules.Item(IDC_RULE_LIST)).Select(0);
     quztest::Click(sheet.rules.Handle(), IDC_RULE_DELETE);
-    Toggle(sheet.exclusions, IDC_SKIP_TEMP_FOLDER);
+    SendMessageA(sheet.exclusions.Item(IDC_SKIP_TEMP_FOLDER), BM_CLICK, 0, 0);
     // With nothing saved there is no average to compute.
     EXPECT_EQ(sheet.generations.ItemText(IDC_STAT_SOURCES), "0");
     EXPECT_EQ(sheet.generations.ItemText(IDC_STAT_AVERAGE), "0.0世代");
@@ -345,8 +342,8 @@ TEST_F(SettingsSheet, ExclusionSwitchesAndGenerations) {
     quz::CProSettei5& switches = sheet.exclusions;
     EXPECT_TRUE(switches.IsChecked(IDC_SKIP_RECYCLE_BIN));
     EXPECT_FALSE(switches.IsChecked(IDC_SKIP_SAVE_FOLDER));
-    Toggle(switches, IDC_SKIP_RECYCLE_BIN);
-    Toggle(switches, IDC_SKIP_OWN_FOLDER);
+    SendMessageA(switches.Item(IDC_SKIP_RECYCLE_BIN), BM_CLICK, 0, 0);
+    SendMessageA(switches.Item(IDC_SKIP_OWN_FOLDER), BM_CLICK, 0, 0);
 
     ASSERT_TRUE(sheet.SelectPage(5));
     quz::CProSettei7& page = sheet.generations;

@@ -73,10 +73,8 @@ TEST(ArchiverInterface, AMissingLibraryOrEntryIsToldWithTheTextsOfEachUse) {
 // Each call with the window disabled, also one that fails, which is told.
 TEST(ArchiverInterface, PacksAndUnpacksWithTheWindowDisabledAndTellsAFailedCall) {
   quztest::TempDir dir;
-  plat::CreateFolder(dir / "export 1");
-  plat::CreateFolder(dir / "export 1\\sub");
-  quztest::WriteFile(dir / "export 1\\a.txt", "alpha");
-  quztest::WriteFile(dir / "export 1\\sub\\\x95\x5C.txt", "hyo");
+  transfertest::WriteTree(dir / "export 1\\", "a.txt", "alpha");
+  transfertest::WriteTree(dir / "export 1\\", "sub\\\x95\x5C.txt", "hyo");
   const std::string failing = quz::transfer::UnpackCommandLine(dir / "none.lzh", dir / "out\\");
   plat::ScriptedInteraction ui;
   RecordingWindow window;
