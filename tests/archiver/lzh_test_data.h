@@ -18,6 +18,9 @@
 
 namespace lzhtest {
 
+// ソ, 表 and 能: double-byte characters whose second byte is that of "\".
+inline const std::string kSo = "\x83\x5C", kHyo = "\x95\x5C", kNou = "\x94\x5C";
+
 // The header checksum of a level-0/1 entry, set again after a test changed
 // a header byte on purpose, so that only the change itself is wrong.
 inline void FixChecksum(std::string& entry) {

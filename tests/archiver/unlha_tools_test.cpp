@@ -41,11 +41,8 @@ std::string Shell(const std::string& engine) { return quztest::Quote(quztest::Ho
 void ExpectLhasaGives(const std::string& archive, const Tree& tree, const std::string& target) {
   std::string out;
   EXPECT_EQ(quztest::RunCommand("lhasa t " + Shell(archive) + " 2>&1", &out), 0) << out;
-  EXPECT_EQ(quztest::RunCommand("mkdir " + Shell(target) + " && cd " + Shell(target) + " && lhasa xq " + Shell(archive) +
-                                    " 2>&1",
-                                &out),
-            0)
-      << out;
+  const std::string extract = "mkdir " + Shell(target) + " && cd " + Shell(target) + " && lhasa xq " + Shell(archive);
+  EXPECT_EQ(quztest::RunCommand(extract + " 2>&1", &out), 0) << out;
   for (const auto& [name, data] : tree) {
     if (IsFolderKey(name))
       EXPECT_TRUE(std::filesystem::is_directory(RawHostPath(target + "\\" + name))) << name;
@@ -113,11 +110,8 @@ TEST(Tools, WeUnpackWhatJlhaPacks) {
     SCOPED_TRACE(option);
     std::string archive = dir / (std::string("j") + option + ".lzh");
     std::string out;
-    ASSERT_EQ(quztest::RunCommand("cd " + Shell(dir / "src") + " && jlha " + option + " " + Shell(archive) + files +
-                                      " 2>&1",
-                                  &out),
-              0)
-        << out;
+    const std::string pack = "cd " + Shell(dir / "src") + " && jlha " + option + " " + Shell(archive) + files;
+    ASSERT_EQ(quztest::RunCommand(pack + " 2>&1", &out), 0) << out;
     Outcome o = Unlha("t " + Q(archive));
     EXPECT_EQ(o.result, 0) << o.message;
     std::string target = dir / (std::string("out") + option + "\\");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,13 +29,15 @@ using quztest::WindowText;
 
 class SettingsSheet : public quztest::MainWindowTest {
  protected:
-  void Set(const char* key, const std::string& value) { ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, value, key)); }
+  void Set(const std::map<std::string, std::string>& values) {
+    for (const auto& [key, value] : values) ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, value, key));
+  }
   // Rules as the settings store them: mode, mode2 and the extension.
   void SetRules(const std::vector<std::vector<std::string>>& rules) {
     static const char* const kFields[] = {"mode", "mode2", "ext"};
     for (size_t i = 0; i < rules.size(); ++i)
       for (size_t k = 0; k < rules[i].size(); ++k)
-        Set(("quz振り分け条件" + std::to_string(i) + "-" + kFields[k]).c_str(), rules[i][k]);
+        Set({{"quz振り分け条件" + std::to_string(i) + "-" + kFields[k], rules[i][k]}});
   }
   std::string Ini() { return quztest::ReadFile(dir / "quz.ini"); }
 
@@ -58,9 +61,6 @@ class SettingsSheet : public quztest::MainWindowTest {
     return ran;
   }
 
-  // Toggles a check box as a click does.
-  static void Toggle(plat::Dialog& page, int id) { SendMessageA(page.Item(id), BM_CLICK, 0, 0); }
-  static bool Enabled(plat::Dialog& page, int id) { return IsWindowEnabled(page.Item(id)) != FALSE; }
   static void Scroll(plat::Dialog& page, WORD action, WORD position = 0) {
     SendMessageA(page.Handle(), WM_HSCROLL, MAKEWPARAM(action, position),
                  reinterpret_cast<LPARAM>(page.Item(IDC_INTERVAL_BAR)));
@@ -68,8 +68,7 @@ class SettingsSheet : public quztest::MainWindowTest {
 };
 
 TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
-  Set("チェック間隔", "45");
-  Set("TidemarkTechnologyの利用", "1");
+  Set({{"チェック間隔", "45"}, {"TidemarkTechnologyの利用", "1"}});
   Start();
 
   // An interval the scale does not offer opens at 30 seconds, and OK makes
@@ -78,18 +77,17 @@ TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
   ASSERT_TRUE(WithSheet(0, [&](CPropertySheetA& sheet) {
     quz::CProSettei1& page = sheet.operation;
     EXPECT_EQ(page.ItemText(IDC_INTERVAL_TEXT), "30秒");
-    EXPECT_EQ(plat::ScrollBar(page.Item(IDC_INTERVAL_BAR)).Position(), 0);
     EXPECT_TRUE(page.IsChecked(IDC_USE_WATCHER));
-    EXPECT_TRUE(Enabled(page, IDC_AT_START_ONLY));
-    EXPECT_TRUE(Enabled(page, IDC_INTERVAL_BAR));
-    Toggle(page, IDC_AT_START_ONLY);
-    EXPECT_FALSE(Enabled(page, IDC_INTERVAL_BAR));
-    EXPECT_FALSE(Enabled(page, IDC_INTERVAL_TEXT));
-    Toggle(page, IDC_USE_WATCHER);
+    EXPECT_TRUE(quztest::Enabled(page.Handle(), IDC_AT_START_ONLY));
+    EXPECT_TRUE(quztest::Enabled(page.Handle(), IDC_INTERVAL_BAR));
+    SendMessageA(page.Item(IDC_AT_START_ONLY), BM_CLICK, 0, 0);
+    EXPECT_FALSE(quztest::Enabled(page.Handle(), IDC_INTERVAL_BAR));
+    EXPECT_FALSE(quztest::Enabled(page.Handle(), IDC_INTERVAL_TEXT));
+    SendMessageA(page.Item(IDC_USE_WATCHER), BM_CLICK, 0, 0);
     EXPECT_FALSE(page.IsChecked(IDC_AT_START_ONLY));
-    EXPECT_FALSE(Enabled(page, IDC_AT_START_ONLY));
-    EXPECT_TRUE(Enabled(page, IDC_INTERVAL_BAR));
-    EXPECT_TRUE(Enabled(page, IDC_INTERVAL_TEXT));
+    EXPECT_FALSE(quztest::Enabled(page.Handle(), IDC_AT_START_ONLY));
+    EXPECT_TRUE(quztest::Enabled(page.Handle(), IDC_INTERVAL_BAR));
+    EXPECT_TRUE(quztest::Enabled(page.Handle(), IDC_INTERVAL_TEXT));
     sheet.Press(PSBTN_OK);
   }));
   EXPECT_EQ(main->CheckInterval(), 30);
@@ -132,7 +130,7 @@ TEST_F(SettingsSheet, OperationPageIntervalAndFlags) {
 // nothing, whatever was done on its pages.
 TEST_F(SettingsSheet, BlocksChecksAndExitAndCancelLeavesEverythingAsItWas) {
   SetRules({{"0", "1", "pst"}});
-  Set("世代間理数", "3");
+  Set({{"世代間理数", "3"}});
   Start();
   const std::string before = Ini();
   const std::string folder = main->State().saveFolder;
@@ -143,14 +141,14 @@ TEST_F(SettingsSheet, BlocksChecksAndExitAndCancelLeavesEverythingAsItWas) {
     SendMessageA(main->Handle(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(main->Handle()));
     Scroll(sheet.operation, SB_LINERIGHT);
-    Toggle(sheet.operation, IDC_USE_WATCHER);
+    SendMessageA(sheet.operation.Item(IDC_USE_WATCHER), BM_CLICK, 0, 0);
     for (int page = 1; page < 6; ++page) ASSERT_TRUE(sheet.SelectPage(page));
     sheet.saveFolder.SetItemText(IDC_SETTEI_SAVE_FOLDER, dir / "別の場所\\");
     WhileModal add([&] { SendMessageA(plat::Dialog::Current()->Handle(), WM_COMMAND, IDOK, 0); });
     quztest::Click(sheet.rules.Handle(), IDC_RULE_ADD);
     plat::ListBox(sheet.rules.Item(IDC_RULE_LIST)).Select(0);
     quztest::Click(sheet.rules.Handle(), IDC_RULE_DELETE);
-    Toggle(sheet.exclusions, IDC_SKIP_TEMP_FOLDER);
+    SendMessageA(sheet.exclusions.Item(IDC_SKIP_TEMP_FOLDER), BM_CLICK, 0, 0);
     // With nothing saved there is no average to compute.
     EXPECT_EQ(sheet.generations.ItemText(IDC_STAT_SOURCES), "0");
     EXPECT_EQ(sheet.generations.ItemText(IDC_STAT_AVERAGE), "0.0世代");
@@ -333,10 +331,7 @@ TEST_F(SettingsSheet, RulesPageTakesAtMostAHundredRules) {
 }
 
 TEST_F(SettingsSheet, ExclusionSwitchesAndGenerations) {
-  Set("ごみ箱", "1");
-  Set("世代間理数", "3");
-  Set("最小管理時間", "15");
-  Set("最小管理時間有効", "1");
+  Set({{"ごみ箱", "1"}, {"世代間理数", "3"}, {"最小管理時間", "15"}, {"最小管理時間有効", "1"}});
   Start();
   // Ten copies of four sources.
   for (int copy = 0; copy < 10; ++copy)
@@ -347,8 +342,8 @@ TEST_F(SettingsSheet, ExclusionSwitchesAndGenerations) {
     quz::CProSettei5& switches = sheet.exclusions;
     EXPECT_TRUE(switches.IsChecked(IDC_SKIP_RECYCLE_BIN));
     EXPECT_FALSE(switches.IsChecked(IDC_SKIP_SAVE_FOLDER));
-    Toggle(switches, IDC_SKIP_RECYCLE_BIN);
-    Toggle(switches, IDC_SKIP_OWN_FOLDER);
+    SendMessageA(switches.Item(IDC_SKIP_RECYCLE_BIN), BM_CLICK, 0, 0);
+    SendMessageA(switches.Item(IDC_SKIP_OWN_FOLDER), BM_CLICK, 0, 0);
 
     ASSERT_TRUE(sheet.SelectPage(5));
     quz::CProSettei7& page = sheet.generations;
@@ -409,25 +404,24 @@ TEST_F(SettingsSheet, StartupPageRegistersAndUnregisters) {
     const struct {
       int button;
       const char* message;
-      unsigned style;
-      bool registered, shortcut;
+      bool registered;
       std::string folder;
     } presses[] = {
-        {IDC_STARTUP_UNREGISTER, "スタートアップに登録を発見できませんでした", plat::kButtonsOk, false, false, startup},
-        {IDC_STARTUP_REGISTER, kRegistered, plat::kButtonsOk | plat::kIconInformation, true, true, startup},
-        {IDC_STARTUP_REGISTER, kRegistered, plat::kButtonsOk | plat::kIconInformation, true, true, startup},
-        {IDC_STARTUP_UNREGISTER, "スタートアップへの登録を解除しました", plat::kButtonsOk, false, false, startup},
-        {IDC_STARTUP_REGISTER, "リンクの作成に失敗しました", plat::kButtonsOk, false, false, dir / "missing"},
-        {IDC_STARTUP_REGISTER, kRegistered, plat::kButtonsOk | plat::kIconInformation, true, true, startup},
+        {IDC_STARTUP_UNREGISTER, "スタートアップに登録を発見できませんでした", false, startup},
+        {IDC_STARTUP_REGISTER, kRegistered, true, startup},
+        {IDC_STARTUP_REGISTER, kRegistered, true, startup},
+        {IDC_STARTUP_UNREGISTER, "スタートアップへの登録を解除しました", false, startup},
+        {IDC_STARTUP_REGISTER, "リンクの作成に失敗しました", false, dir / "missing"},
+        {IDC_STARTUP_REGISTER, kRegistered, true, startup},
     };
     for (const auto& p : presses) {
       ui.SetSpecialFolder(CSIDL_STARTUP, p.folder);
       quztest::Click(page.Handle(), p.button);
       ASSERT_EQ(ui.Boxes().back().text, p.message);
       EXPECT_EQ(ui.Boxes().back().caption, "quz");
-      EXPECT_EQ(ui.Boxes().back().style, p.style) << p.message;
+      EXPECT_EQ(ui.Boxes().back().style, plat::kButtonsOk | (p.registered ? plat::kIconInformation : 0u)) << p.message;
       EXPECT_EQ(page.ItemText(IDC_STARTUP_STATUS), p.registered ? "現在の状況 : 登録済み" : "現在の状況 : 未登録");
-      EXPECT_EQ(quztest::Exists(shortcut), p.shortcut) << p.message;
+      EXPECT_EQ(quztest::Exists(shortcut), p.registered) << p.message;
     }
     EXPECT_EQ(ui.Boxes().size(), 6u);
     // Cancelling the sheet does not undo the buttons.

@@ -61,8 +61,7 @@ TEST(RuleText, AddDialogChoicesMakeTheRuleAndItsLine) {
   EXPECT_EQ(quz::MakeRule(2, "txt", 0, "以上", "保存しない").extension, "txt");
   std::string wide;
   for (int i = 0; i < 15; ++i) wide += "拡";
-  std::string kept = quz::MakeRule(0, wide, 0, "以上", "通常保存する").extension;
-  EXPECT_EQ(kept, wide.substr(0, 22));
+  EXPECT_EQ(quz::MakeRule(0, wide, 0, "以上", "通常保存する").extension, wide.substr(0, 22));
 }
 
 TEST(SaveFolderPath, OnlyAPathOfItsOwnIsTaken) {

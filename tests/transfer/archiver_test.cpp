@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/cp932.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
+#include "tests/transfer/transfer_fixture.h"
 #include "transfer/archiver.h"
 
 namespace {
@@ -23,32 +23,13 @@ class RecordingWindow : public quz::transfer::IArchiverWindow {
   std::vector<bool> calls;
 };
 
-std::string Beside(const std::string& name) { return plat::FolderOf(plat::ExecutablePath()) + name; }
+using transfertest::LibraryReplaced;
 
 #ifdef _WIN32
-const char* const kLibraryFile = "UNLHA32.DLL";
 const char* const kStubFile = "unlha32_stub.dll";
 #else
-const char* const kLibraryFile = "libunlha32.so";
 const char* const kStubFile = "libunlha32_stub.so";
 #endif
-
-// Moves the archiver away from beside the program for the test's length,
-// optionally putting another library in its place.
-class LibraryReplaced {
- public:
-  explicit LibraryReplaced(const char* replacement) {
-    EXPECT_TRUE(plat::MoveFile(Beside(kLibraryFile), Beside(std::string(kLibraryFile) + ".away")));
-    if (replacement) {
-      std::string data = quztest::ReadFile(Beside(replacement));
-      quztest::WriteFile(Beside(kLibraryFile), data);
-    }
-  }
-  ~LibraryReplaced() {
-    plat::DeleteFile(Beside(kLibraryFile));
-    EXPECT_TRUE(plat::MoveFile(Beside(std::string(kLibraryFile) + ".away"), Beside(kLibraryFile)));
-  }
-};
 
 // First of all: on Linux a library once loaded may stay mapped after it is
 // unloaded (C++ libraries often do), so the archiver must not have been
@@ -56,7 +37,7 @@ class LibraryReplaced {
 TEST(ArchiverInterface, AMissingLibraryOrEntryIsToldWithTheTextsOfEachUse) {
   quztest::TempDir dir;
   {
-    LibraryReplaced gone(nullptr);
+    LibraryReplaced gone;
     plat::ScriptedInteraction ui;
     RecordingWindow window;
     CArchiver exporter(ui, ArchiverUse::Export);
@@ -92,10 +73,8 @@ TEST(ArchiverInterface, AMissingLibraryOrEntryIsToldWithTheTextsOfEachUse) {
 // Each call with the window disabled, also one that fails, which is told.
 TEST(ArchiverInterface, PacksAndUnpacksWithTheWindowDisabledAndTellsAFailedCall) {
   quztest::TempDir dir;
-  plat::CreateFolder(dir / "export 1");
-  plat::CreateFolder(dir / "export 1\\sub");
-  quztest::WriteFile(dir / "export 1\\a.txt", "alpha");
-  quztest::WriteFile(dir / "export 1\\sub\\\x95\x5C.txt", "hyo");
+  transfertest::WriteTree(dir / "export 1\\", "a.txt", "alpha");
+  transfertest::WriteTree(dir / "export 1\\", "sub\\\x95\x5C.txt", "hyo");
   const std::string failing = quz::transfer::UnpackCommandLine(dir / "none.lzh", dir / "out\\");
   plat::ScriptedInteraction ui;
   RecordingWindow window;

@@ -46,6 +46,9 @@ class PiecesTest : public TransferTest {
     return pieces;
   }
   std::vector<std::string> Texts() { return quztest::TextsOf(ui.Messages()); }
+  void Answer(std::initializer_list<int> answers) {
+    for (int answer : answers) ui.QueueAnswer(answer);
+  }
   // Pieces of a fixed size in megabytes, when splitting is on.
   static t::PieceWriterContext Fixed(double megabytes, bool split = true) {
     t::PieceWriterContext ctx;
@@ -65,9 +68,7 @@ class PiecesTest : public TransferTest {
 
 TEST_F(PiecesTest, FixedSizeOf144MegabytesMakesThreePiecesThatJoinBack) {
   t::PieceWriterContext ctx = Fixed(1.44);
-  int pieces = 0;
-  ASSERT_EQ(Write(ctx, &pieces), 1);
-  EXPECT_EQ(pieces, 3);
+  ASSERT_EQ(Write(ctx), 1);
   EXPECT_EQ(Pieces(), (Sizes{{"b001_" + kName, 1440000}, {"b002_" + kName, 1440000}, {"e003_" + kName, 120000}}));
   // The next medium is asked for before the second and the third piece.
   EXPECT_EQ(Texts(), std::vector<std::string>(2, kNextMedium));
@@ -96,7 +97,7 @@ TEST_F(PiecesTest, WithoutSplittingTheArchiveIsOnePieceIfTheMediumHoldsIt) {
   ctx.freeSpace = [](const std::string&) { return int64_t{2999999}; };
   ui.QueueAnswer(plat::kAnswerCancel);
   EXPECT_EQ(Write(ctx), 0);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"指定された空き容量がありません\r\n別のメディアを挿入してください"});
+  EXPECT_EQ(Texts(), std::vector<std::string>{kNotEnoughSpace});
   EXPECT_EQ(ui.Messages()[0].style, plat::kButtonsRetryCancel | plat::kIconInformation);
 }
 
@@ -105,28 +106,17 @@ TEST_F(PiecesTest, FixedSizeComparesTheNominalSizeAlsoForTheLastPiece) {
   int calls = 0;
   // Room for two pieces, then a medium with 500,000 bytes while 120,000
   // remain: asked all the same; Retry with a larger medium goes on.
-  ctx.freeSpace = [&](const std::string&) {
-    ++calls;
-    return calls <= 2 ? int64_t{1440000} : calls == 3 ? int64_t{500000} : int64_t{1440000};
-  };
-  ui.QueueAnswer(plat::kAnswerOk);     // next medium
-  ui.QueueAnswer(plat::kAnswerOk);     // next medium
-  ui.QueueAnswer(plat::kAnswerRetry);  // not enough free space
-  ui.QueueAnswer(plat::kAnswerOk);     // next medium, asked again
+  ctx.freeSpace = [&](const std::string&) { return ++calls == 3 ? int64_t{500000} : int64_t{1440000}; };
+  Answer({plat::kAnswerOk, plat::kAnswerOk, plat::kAnswerRetry, plat::kAnswerOk});
   int pieces = 0;
   ASSERT_EQ(Write(ctx, &pieces), 1);
-  EXPECT_EQ(pieces, 3);
-  std::vector<std::string> expected{kNextMedium, kNextMedium, kNotEnoughSpace, kNextMedium};
-  EXPECT_EQ(Texts(), expected);
+  EXPECT_EQ(Texts(), (std::vector<std::string>{kNextMedium, kNextMedium, kNotEnoughSpace, kNextMedium}));
   EXPECT_EQ(SizeOf(dest + "e003_2612071030.lzh"), 120000);
 
   // Cancelled at the third piece: the written pieces keep their "b" names.
-  TransferTest::ui.SetDefaultAnswer(plat::kAnswerCancel);
   calls = 0;
   for (const char* n : {"b001_", "b002_", "e003_"}) plat::DeleteFile(dest + n + kName);
-  ui.QueueAnswer(plat::kAnswerOk);
-  ui.QueueAnswer(plat::kAnswerOk);
-  ui.QueueAnswer(plat::kAnswerCancel);
+  Answer({plat::kAnswerOk, plat::kAnswerOk, plat::kAnswerCancel});
   EXPECT_EQ(Write(ctx, &pieces), 0);
   EXPECT_EQ(pieces, 2);
   EXPECT_EQ(Pieces(), (Sizes{{"b001_" + kName, 1440000}, {"b002_" + kName, 1440000}}));
@@ -142,16 +132,10 @@ TEST_F(PiecesTest, UntilFullFillsEachSmallMediumAndIgnoresThePieceSize) {
     EXPECT_EQ(path, dest);
     return media[medium++];
   };
-  ui.QueueAnswer(plat::kAnswerOk);     // next medium
-  ui.QueueAnswer(plat::kAnswerRetry);  // a full medium
-  ui.QueueAnswer(plat::kAnswerOk);     // next medium, asked again
-  ui.QueueAnswer(plat::kAnswerOk);     // next medium
-  int pieces = 0;
-  ASSERT_EQ(Write(ctx, &pieces), 1);
-  EXPECT_EQ(pieces, 3);
+  Answer({plat::kAnswerOk, plat::kAnswerRetry, plat::kAnswerOk, plat::kAnswerOk});
+  ASSERT_EQ(Write(ctx), 1);
   EXPECT_EQ(Pieces(), (Sizes{{"b001_" + kName, 1000000}, {"b002_" + kName, 1200000}, {"e003_" + kName, 800000}}));
-  std::vector<std::string> expected{kNextMedium, kNoSpace, kNextMedium, kNextMedium};
-  EXPECT_EQ(Texts(), expected);
+  EXPECT_EQ(Texts(), (std::vector<std::string>{kNextMedium, kNoSpace, kNextMedium, kNextMedium}));
   EXPECT_EQ(ui.Messages()[1].style, plat::kButtonsRetryCancel | plat::kIconError);
   ExpectJoinsBack(ui);
 }
@@ -160,8 +144,7 @@ TEST_F(PiecesTest, AMediumThatIsGoneIsAskedForAgainAndNoBytesAreLost) {
   t::PieceWriterContext ctx = Fixed(2);
   ctx.freeSpace = [](const std::string&) { return int64_t{1} << 40; };  // far beyond 32 bits
   // The destination vanishes: the piece cannot be created.
-  const std::string gone = dest;
-  quztest::RemoveTree(gone);
+  quztest::RemoveTree(dest);
   struct Restorer : plat::ScriptedInteraction {
     std::string folder;
     int Message(const std::string& text, const std::string& caption, unsigned style) override {
@@ -169,7 +152,7 @@ TEST_F(PiecesTest, AMediumThatIsGoneIsAskedForAgainAndNoBytesAreLost) {
       return ScriptedInteraction::Message(text, caption, style);
     }
   } restorer;
-  restorer.folder = gone;
+  restorer.folder = dest;
   restorer.QueueAnswer(plat::kAnswerRetry);
   restorer.SetDefaultAnswer(plat::kAnswerCancel);
   ASSERT_EQ(Write(ctx, nullptr, &restorer), 1);

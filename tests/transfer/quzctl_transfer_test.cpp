@@ -68,7 +68,6 @@ class QuzctlTransferTest : public ::testing::Test {
 };
 
 TEST_F(QuzctlTransferTest, ExportsAndTheImportOfPiecesIntoAnEmptySaveFolder) {
-  // Plain.
   const std::string dest = dir / "dest";
   std::string out;
   ASSERT_EQ(Run({"export", "--to", dest}, &out), 0) << out << Stderr();
@@ -108,13 +107,10 @@ TEST_F(QuzctlTransferTest, ExportsAndTheImportOfPiecesIntoAnEmptySaveFolder) {
   quz::WriteSetting(dir / "quz.ini", rebuilt, "quz保存先フォルダ");
   ASSERT_EQ(Run({"import", pieces}, &out), 0) << out << Stderr();
   EXPECT_NE(Stderr().find("この分割ファイルは正常に結合・復元されました"), std::string::npos) << Stderr();
-  // quzctl restore of every source from the rebuilt save folder.
   const std::string restored = dir / "out";
-  ASSERT_EQ(Run({"restore", "--from", rebuilt, "--to", restored, "--yes", src + "a.txt", src + "sub\\b.bin",
-                 src + "m.mbx"},
-                &out),
-            0)
-      << out << Stderr();
+  const std::vector<std::string> restore{"restore", "--from", rebuilt, "--to", restored, "--yes",
+                                         src + "a.txt", src + "sub\\b.bin", src + "m.mbx"};
+  ASSERT_EQ(Run(restore, &out), 0) << out << Stderr();
   for (const auto& [name, contents] : expected) EXPECT_TRUE(ReadFile(restored + "\\" + name) == contents) << name;
 }
 
