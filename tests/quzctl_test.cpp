@@ -14,7 +14,6 @@
 #endif
 
 using quztest::ReadFile;
-using quztest::TempDir;
 
 namespace {
 
@@ -22,7 +21,7 @@ class QuzctlTest : public ::testing::Test {
  protected:
   int Run(const std::vector<std::string>& args, std::string* out = nullptr) { return quzctl.Run(args, out); }
 
-  TempDir dir;
+  quztest::TempDir dir;
   quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
 };
 

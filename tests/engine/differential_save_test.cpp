@@ -14,7 +14,6 @@
 namespace {
 
 using quztest::Fragment;
-using quztest::IsFile;
 using quztest::Pattern;
 using quz::FragmentPath;
 using quz::SaveDifferential;
@@ -235,7 +234,7 @@ TEST_F(DifferentialTest, ADamagedOrMissingFragmentIsSetAsideWithThoseAfterItAndS
   EXPECT_EQ(setAside, (std::vector<std::string>{folder + "0000002.damaged.dat", folder + "0000001.damaged.dat"}));
   EXPECT_EQ(quz::CountFragments(folder), 2);
   EXPECT_EQ(Rebuild(folder), v3);
-  EXPECT_FALSE(IsFile(folder + "~quz00001234.tmp"));
+  EXPECT_FALSE(quztest::IsFile(folder + "~quz00001234.tmp"));
 
   // The new fragment 1 goes bad too: set aside under a name of its own.
   WriteFile(FragmentPath(folder, 1), "\x01");

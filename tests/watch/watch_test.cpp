@@ -108,8 +108,6 @@ TEST(WatchList, TheDeepestDepthThatFitsInSixtyThreeFoldersIsWatchedOrNothing) {
 
 TEST(ChangeQueue, AFolderIsQueuedOnceAndTheLastSlotTakesTheOverflow) {
   quz::CChangeQueue queue;
-  queue.Clear();
-  EXPECT_TRUE(queue.Empty());
   queue.Put("C:\\A\\", kWatchContents);
   queue.Put("C:\\B\\", kWatchTree);
   queue.Put("c:\\a\\", kWatchTree);  // merges into the first slot
