@@ -375,12 +375,10 @@ TEST(CopyFileData, AFailedWriteWarnsOnceSetsTheStopFlagAndFails) {
   std::atomic<int32_t> stop{0};
   for (int round = 0; round < 3; ++round) EXPECT_EQ(copyToFull(&stop, &ui), 0);
   EXPECT_EQ(stop.load(), 1);
-  auto shown = ui.Messages();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].text,
-            "ディスクの空き容量が足りません\r\n保存場所を変更するか、不要なファイルを削除してください");
-  EXPECT_EQ(shown[0].caption, "ファイル書きこみエラー");
-  EXPECT_EQ(shown[0].style, plat::kButtonsOk | plat::kIconWarning);
+  EXPECT_EQ(quztest::CaptionsAndTexts(ui.Messages()),
+            std::vector<std::string>{"ファイル書きこみエラー | ディスクの空き容量が足りません\r\n"
+                                     "保存場所を変更するか、不要なファイルを削除してください"});
+  EXPECT_EQ(ui.Messages().at(0).style, plat::kButtonsOk | plat::kIconWarning);
 
   // Without a stop flag the failure is silent.
   plat::ScriptedInteraction quiet;
