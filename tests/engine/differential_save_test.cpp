@@ -23,8 +23,7 @@ using quztest::WriteFile;
 class DifferentialTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(plat::CreateFolder(dir / "Mail"));
-    ASSERT_TRUE(plat::CreateFolder(dir / "save"));
+    for (const char* f : {"Mail", "save"}) ASSERT_TRUE(plat::CreateFolder(dir / f));
     source = dir / "Mail\\InBox.mbx";
     save = dir / "save\\";
     folder = save + "InBox.mbx\\";

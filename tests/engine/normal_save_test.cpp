@@ -34,9 +34,7 @@ using quztest::WriteFile;
 class SaveNormalTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(plat::CreateFolder(dir / "src"));
-    ASSERT_TRUE(plat::CreateFolder(dir / "other.d"));
-    ASSERT_TRUE(plat::CreateFolder(dir / "2026-12-7"));
+    for (const char* f : {"src", "other.d", "2026-12-7"}) ASSERT_TRUE(plat::CreateFolder(dir / f));
     date = dir / "2026-12-7\\";
   }
   std::string List() { return IsFile(date + "quzFileList.txt") ? ReadFile(date + "quzFileList.txt") : ""; }
@@ -264,8 +262,6 @@ TEST_F(GenerationsTest, StatisticsOfTheGenerationsPage) {
 }
 
 TEST_F(GenerationsTest, SavesWhileTheLoaderRewritesTheListsLoseNoLine) {
-  // Normal saves into one date folder while the loader keeps rewriting its
-  // list: every copy keeps its line.
   std::string date = save + "2026-1-1\\";
   ASSERT_TRUE(plat::CreateFolder(dir / "src"));
   quz::RunState state;

@@ -27,7 +27,6 @@
 
 namespace {
 
-using quz::kWatchContents;
 using quz::kWatchTree;
 using quz::WatchedFolder;
 using quztest::Quote;
@@ -108,7 +107,7 @@ TEST(WatchList, TheDeepestDepthThatFitsInSixtyThreeFoldersIsWatchedOrNothing) {
 
 TEST(ChangeQueue, AFolderIsQueuedOnceAndTheLastSlotTakesTheOverflow) {
   quz::CChangeQueue queue;
-  queue.Put("C:\\A\\", kWatchContents);
+  queue.Put("C:\\A\\", quz::kWatchContents);
   queue.Put("C:\\B\\", kWatchTree);
   queue.Put("c:\\a\\", kWatchTree);  // merges into the first slot
   EXPECT_EQ(queue.Slot(0).path, "c:\\a\\");
@@ -118,7 +117,7 @@ TEST(ChangeQueue, AFolderIsQueuedOnceAndTheLastSlotTakesTheOverflow) {
 
   // Each later folder replaces the last one; the head's removal moves the
   // others up.
-  for (int i = 2; i < 70; ++i) queue.Put("C:\\F" + std::to_string(i) + "\\", kWatchContents);
+  for (int i = 2; i < 70; ++i) queue.Put("C:\\F" + std::to_string(i) + "\\", quz::kWatchContents);
   queue.RemoveHead();
   EXPECT_EQ(queue.Slot(0).path, "C:\\B\\");
   EXPECT_EQ(queue.Slot(61).path, "C:\\F62\\");
@@ -242,8 +241,7 @@ class WatcherTest : public ::testing::Test {
     watcher.timing.pollMs = 20;
     watcher.timing.settleMs = kSettleMs;
     watcher.timing.pauseMs = kPauseMs;
-    ASSERT_TRUE(plat::CreateFolder(dir / "data"));
-    ASSERT_TRUE(plat::CreateFolder(dir / "save"));
+    for (const char* f : {"data", "save"}) ASSERT_TRUE(plat::CreateFolder(dir / f));
     data = dir / "data\\";
     state.saveFolder = dir / "save\\";
     context.settingsFile = dir / "quz.ini";
