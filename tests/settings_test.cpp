@@ -25,16 +25,12 @@ class SettingsTest : public ::testing::Test {
   TempDir dir;
 };
 
-// The file as it was (none: no file), writes and deletes in order, then the
-// file as it is and what reading gives.
-struct Change {
-  std::string key;
-  std::optional<std::string> value;  // none: delete
-};
+// The file as it was (none: no file), writes and deletes (a value of none)
+// in order, then the file as it is and what reading gives.
 struct FileCase {
   const char* what;
   std::optional<std::string> before;
-  std::vector<Change> changes;
+  std::vector<std::pair<std::string, std::optional<std::string>>> changes;
   std::optional<std::string> after;
   std::vector<std::pair<std::string, std::string>> reads;
 };
@@ -76,9 +72,8 @@ TEST_F(SettingsTest, LinesAreWrittenReplacedAndDeletedInPlace) {
     SCOPED_TRACE(c.what);
     plat::DeleteFile(Ini());
     if (c.before) WriteFile(Ini(), *c.before);
-    for (const Change& change : c.changes)
-      EXPECT_TRUE(change.value ? quz::WriteSetting("quz.ini", *change.value, change.key)
-                               : quz::DeleteSetting("quz.ini", change.key));
+    for (const auto& [key, value] : c.changes)
+      EXPECT_TRUE(value ? quz::WriteSetting("quz.ini", *value, key) : quz::DeleteSetting("quz.ini", key));
     if (c.after)
       EXPECT_EQ(ReadFile(Ini()), *c.after);
     else
