@@ -3,6 +3,7 @@
 // ended abruptly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <set>
@@ -103,6 +104,8 @@ TEST_F(QuzctlCheckTest, CheckNamesWhatItCouldNotSaveAndFails) {
   ASSERT_EQ(quzctl.Run({"check"}, &out), 0) << quzctl.Stderr();
   EXPECT_EQ(out, "1 file saved, 3 entries checked\n");
   EXPECT_TRUE(quztest::IsFile(date + "locked.txt"));
+  ASSERT_EQ(quzctl.Run({"history"}, &out), 0);
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);  // both files
 }
 
 TEST_F(QuzctlCheckTest, ACatalogueThatCannotBeReadIsNeverWrittenOver) {

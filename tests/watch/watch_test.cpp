@@ -355,6 +355,8 @@ TEST_F(WatcherTest, ANewFolderEntryRebuildsTheWatchList) {
 TEST_F(WatcherTest, ShutdownEndsBothThreadsAndMayBeRepeatedOrComeBeforeTheStart) {
   MakeTarget(data, "a.txt");
   // Not started, it watches nothing and has nothing to stop.
+  Change(data + "a.txt", "unwatched", 1100000300);
+  plat::Sleep(kCheckWouldHaveRun);
   watcher.Stop();
   EXPECT_EQ(state.stopRequested.load(), 0);
   EXPECT_TRUE(watcher.Watched().empty());
