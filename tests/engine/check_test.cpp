@@ -155,7 +155,7 @@ TEST_F(CheckTest, DifferentialOversizedNoSaveWithdrawnAndStoppedEntries) {
   EXPECT_EQ(state.progress, -1);
 
   state.stopRequested = 0;
-  EXPECT_EQ(Check(), 1);  // the mailbox the stopped check did not save
+  EXPECT_EQ(Check(), 1);                      // the mailbox the stopped check did not save
   EXPECT_EQ(quz::CountFragments(folder), 2);  // at the limit
   EXPECT_EQ(Entry("skip.txt"), nullptr);
   EXPECT_TRUE(IsFile(dir / "FileList.txt"));
@@ -267,7 +267,7 @@ TEST_F(CheckTest, TargetsInAFolderClosedToTheUserStayAndAreSavedWhenItOpens) {
   EXPECT_EQ(Entry("sub\\c.txt")->savedTime, 100000);
   EXPECT_EQ(FailuresUnder(data + "sub\\c.txt").size(), 1u);  // its status
   EXPECT_EQ(FailuresUnder(data + "sub\\").size(), 2u);       // and its folder's listing
-  EXPECT_TRUE(ui.Messages().empty());                     // failures are reported, never shown
+  EXPECT_TRUE(ui.Messages().empty());                        // failures are reported, never shown
   EXPECT_EQ(Check(), 1);
   EXPECT_EQ(ReadFile(date + "c(2).txt"), "CHARLIE");
 }
