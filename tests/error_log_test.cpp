@@ -2,7 +2,6 @@
 // and a failure that ends a thread leaves one.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,17 +19,15 @@ TEST(ErrorLog, EntriesFromManyThreadsAndFromAFailedThreadAllArriveWhole) {
   quz::OverrideProgramFolder(dir.path());
   quz::LogExceptions();
   constexpr int kThreads = 4, kEntries = 25;
-  std::vector<std::unique_ptr<plat::Thread>> threads;
+  plat::Thread threads[kThreads], failing;
   for (int t = 0; t < kThreads; ++t) {
-    threads.push_back(std::make_unique<plat::Thread>());
-    ASSERT_TRUE(threads.back()->Start([t] {
+    ASSERT_TRUE(threads[t].Start([t] {
       for (int i = 0; i < kEntries; ++i)
         EXPECT_TRUE(quz::AppendErrorLog("C:\\t" + std::to_string(t) + "\\f" + std::to_string(i) + ".txt", "理由"));
     }));
   }
-  plat::Thread failing;
   ASSERT_TRUE(failing.Start([] { throw std::runtime_error("out of memory"); }, plat::Priority::Normal, "check thread"));
-  for (auto& t : threads) EXPECT_TRUE(t->Join(30000));
+  for (auto& t : threads) EXPECT_TRUE(t.Join(30000));
   EXPECT_TRUE(failing.Join(30000));
   plat::SetExceptionHandler(nullptr);
   quz::OverrideProgramFolder("");

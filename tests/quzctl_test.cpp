@@ -14,16 +14,14 @@
 #endif
 
 using quztest::ReadFile;
-using quztest::TempDir;
 
 namespace {
 
 class QuzctlTest : public ::testing::Test {
  protected:
   int Run(const std::vector<std::string>& args, std::string* out = nullptr) { return quzctl.Run(args, out); }
-  std::string Stderr() { return quzctl.Stderr(); }
 
-  TempDir dir;
+  quztest::TempDir dir;
   quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
 };
 
@@ -51,10 +49,10 @@ TEST_F(QuzctlTest, UsageErrorsExitWithTwoAndOneLine) {
   const std::vector<std::vector<std::string>> bad = {
       {}, {"nosuchverb"}, {"config"}, {"config", "a", "b", "c"}, {"config", "--delete"}, {"config", "--bogus", "x"},
       {"config", "bad]key", "1"}, {"watch", "--checks", "0"}, {"add"}, {"add", "--depth", "0", "x"},
-      {"add", "--depth", "16", "x"}, {"add", "--depth"}, {"list", "x"}};
+      {"add", "--depth", "16", "x"}, {"add", "--depth"}, {"list", "x"}, {"check", "extra"}};
   for (const auto& args : bad) {
     EXPECT_EQ(Run(args), 2) << (args.empty() ? "(none)" : args[0]);
-    std::string e = Stderr();
+    std::string e = quzctl.Stderr();
     EXPECT_FALSE(e.empty());
     if (!args.empty()) {
       EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 1) << e;
@@ -70,12 +68,10 @@ TEST_F(QuzctlTest, ConcurrentProcessesKeepEveryWrite) {
   for (int i = 0; i < kProcesses; ++i)
     runners.emplace_back([&, i] { codes[i] = Run({"config", "key" + std::to_string(i), "値" + std::to_string(i)}); });
   for (auto& r : runners) r.join();
-  for (int i = 0; i < kProcesses; ++i) EXPECT_EQ(codes[i], 0);
+  EXPECT_EQ(codes, std::vector<int>(kProcesses, 0));
   std::string text = ReadFile(dir / "quz.ini");
-  for (int i = 0; i < kProcesses; ++i) {
-    std::string line = "[key" + std::to_string(i) + "]値" + std::to_string(i) + "\r\n";
-    EXPECT_NE(text.find(line), std::string::npos) << text;
-  }
+  for (int i = 0; i < kProcesses; ++i)
+    EXPECT_NE(text.find("[key" + std::to_string(i) + "]値" + std::to_string(i) + "\r\n"), std::string::npos) << text;
 }
 
 TEST_F(QuzctlTest, AddListsTargetsAndListShowsThemAsTheTargetWindowDoes) {
@@ -88,14 +84,14 @@ TEST_F(QuzctlTest, AddListsTargetsAndListShowsThemAsTheTargetWindowDoes) {
   // The folder is given as the backend's shell knows it (a Linux path on
   // the posix build) and is stored in the engine's form.
   EXPECT_EQ(Run({"add", "--depth", "2", quztest::HostPath(dir / "データ"), dir / "mail.pst"}, &out), 0)
-      << Stderr();
+      << quzctl.Stderr();
   EXPECT_EQ(out, "added: " + dir.path() + "データ\\\nadded: " + dir.path() + "mail.pst\n");
   EXPECT_EQ(ReadFile(dir / "FileList.txt"),
             dir.path() + "データ\\<0<12<0\r\n" + dir.path() + "mail.pst<0<1<0\r\n");
 
   EXPECT_EQ(Run({"add", dir / "データ\\", dir / "missing.txt"}, &out), 1);
   EXPECT_EQ(out, "already listed: " + dir.path() + "データ\\\n");
-  EXPECT_NE(Stderr().find("missing.txt"), std::string::npos);
+  EXPECT_NE(quzctl.Stderr().find("missing.txt"), std::string::npos);
 
   // Withdrawn entries are left out; the cells are the target list's.
   quztest::WriteFile(dir / "FileList.txt",

@@ -14,7 +14,6 @@
 namespace {
 
 using quztest::Fragment;
-using quztest::IsFile;
 using quztest::Pattern;
 using quz::FragmentPath;
 using quz::SaveDifferential;
@@ -24,8 +23,7 @@ using quztest::WriteFile;
 class DifferentialTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(plat::CreateFolder(dir / "Mail"));
-    ASSERT_TRUE(plat::CreateFolder(dir / "save"));
+    for (const char* f : {"Mail", "save"}) ASSERT_TRUE(plat::CreateFolder(dir / f));
     source = dir / "Mail\\InBox.mbx";
     save = dir / "save\\";
     folder = save + "InBox.mbx\\";
@@ -66,14 +64,17 @@ class DifferentialTest : public ::testing::Test {
   plat::Time32 clock = 1000000000;
 };
 
-TEST_F(DifferentialTest, FirstSaveHoldsTheWholeFileAndAppendsHoldOnlyTheNewBytes) {
+TEST_F(DifferentialTest, FirstSaveHoldsTheWholeFileAppendsHoldOnlyTheNewBytesAndShrinkingCutsTheImage) {
   std::string v0 = Pattern(400);
   EXPECT_EQ(Save(v0), Fragment(400, {{0, v0}}));
   EXPECT_EQ(ReadFile(folder + "quzFileList.txt"), "<" + source + "\r\n");
   std::string more = Pattern(100, 9);
   EXPECT_EQ(Save(v0 + more), Fragment(500, {{400, more}}));
   EXPECT_EQ(Save(v0 + more), Fragment(500));  // touched, not changed
-  EXPECT_EQ(quz::CountFragments(folder), 3);
+  // Shrinking cuts the image.
+  EXPECT_EQ(Save(v0.substr(0, 100)), Fragment(100));
+  EXPECT_EQ(Rebuild(folder), v0.substr(0, 100));
+  EXPECT_EQ(quz::CountFragments(folder), 4);
 
   // An empty file: fragment 0 is T = 0 alone.
   std::string empty = dir / "Mail\\empty.dat";
@@ -105,6 +106,9 @@ TEST_F(DifferentialTest, DifferingRunsEndAtEightEqualWordsOrTakeInTheEnd) {
       // reaches the end without equal words takes in the last bytes.
       {4003, {4001}, "", {{4000, 3}}},
       {4003, {3997}, "", {{3996, 7}}},
+      // Blocks are compared on their own: the last word of the first and the
+      // first of the second make two records.
+      {2 * 512000 + 40, {511996, 512000}, "", {{511996, 4}, {512000, 4}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.changed[0]);
@@ -118,18 +122,6 @@ TEST_F(DifferentialTest, DifferingRunsEndAtEightEqualWordsOrTakeInTheEnd) {
     EXPECT_EQ(Save(v), Fragment(static_cast<uint32_t>(v.size()), records));
     EXPECT_EQ(Rebuild(folder), v);
   }
-}
-
-TEST_F(DifferentialTest, BlocksAreComparedOnTheirOwnAndShrinkingCutsTheImage) {
-  std::string base = Pattern(2 * 512000 + 40);
-  Save(base);
-  std::string v = base;
-  v[511996] ^= 1;  // last word of the first block
-  v[512000] ^= 1;  // first word of the second
-  EXPECT_EQ(Save(v), Fragment(1024040, {{511996, v.substr(511996, 4)}, {512000, v.substr(512000, 4)}}));
-  std::string shorter = v.substr(0, 100);
-  EXPECT_EQ(Save(shorter), Fragment(100));
-  EXPECT_EQ(Rebuild(folder), shorter);
 }
 
 TEST_F(DifferentialTest, SourcesOfTheSameNameGetNumberedFolders) {
@@ -166,7 +158,7 @@ TEST_F(DifferentialTest, AMissingOrStaleImageIsRebuiltAndGivesTheSameFragment) {
   EXPECT_EQ(Save(v1), expected);
 }
 
-TEST_F(DifferentialTest, AStoppedSaveLeavesNoFragmentAndTheNextTakesItsNumber) {
+TEST_F(DifferentialTest, AStoppedOrOversizedSaveLeavesNoFragmentAndTheNextTakesItsNumber) {
   std::string v0 = Pattern(1000);
   Save(v0);
   std::string v1 = v0 + Pattern(500000, 4);
@@ -177,6 +169,9 @@ TEST_F(DifferentialTest, AStoppedSaveLeavesNoFragmentAndTheNextTakesItsNumber) {
   EXPECT_EQ(quz::CountFragments(folder), 1);
   EXPECT_EQ(ReadFile(folder + "~temp.dat"), v0);
   stop = 0;
+  // A file larger than the limit is refused alike.
+  EXPECT_EQ(SaveDifferential(source, save, &stop, saved, nullptr, v1.size() - 1), 0);
+  EXPECT_EQ(quz::CountFragments(folder), 1);
   EXPECT_EQ(Save(v1), Fragment(static_cast<uint32_t>(v1.size()), {{1000, v1.substr(1000)}}));
   EXPECT_EQ(Rebuild(folder), v1);
 }
@@ -221,7 +216,7 @@ TEST_F(DifferentialTest, DamagedFragmentsAreRefused) {
   EXPECT_EQ(apply("\x01\x00"), 0);                                 // no header
 }
 
-TEST_F(DifferentialTest, ADamagedFragmentIsSetAsideWithThoseAfterItAndSavingGoesOn) {
+TEST_F(DifferentialTest, ADamagedOrMissingFragmentIsSetAsideWithThoseAfterItAndSavingGoesOn) {
   std::string v0 = Pattern(3000, 1), v1 = v0 + Pattern(3000, 2), v2 = v1 + Pattern(3000, 3);
   Save(v0);
   Save(v1);
@@ -238,29 +233,26 @@ TEST_F(DifferentialTest, ADamagedFragmentIsSetAsideWithThoseAfterItAndSavingGoes
   EXPECT_EQ(setAside, (std::vector<std::string>{folder + "0000002.damaged.dat", folder + "0000001.damaged.dat"}));
   EXPECT_EQ(quz::CountFragments(folder), 2);
   EXPECT_EQ(Rebuild(folder), v3);
-  EXPECT_FALSE(IsFile(folder + "~quz00001234.tmp"));
+  EXPECT_FALSE(quztest::IsFile(folder + "~quz00001234.tmp"));
 
   // The new fragment 1 goes bad too: set aside under a name of its own.
   WriteFile(FragmentPath(folder, 1), "\x01");
   Save(v3, &setAside);
   EXPECT_EQ(setAside, std::vector<std::string>{folder + "0000001.damaged(2).dat"});
   EXPECT_EQ(Rebuild(folder), v3);
+
+  // A fragment missing: those beyond the gap are set aside before it is
+  // filled.
+  for (const char* more : {"a", "b", "c"}) Save(v3 += more);
+  ASSERT_TRUE(plat::DeleteFile(FragmentPath(folder, 2)));
+  Save(v3 += "d", &setAside);
+  EXPECT_EQ(setAside, (std::vector<std::string>{folder + "0000004.damaged.dat", folder + "0000003.damaged.dat"}));
+  EXPECT_EQ(quz::CountFragments(folder), 3);
+  EXPECT_EQ(Rebuild(folder), v3);
   for (const char* name : {"0000001.damaged.dat", "0000001.damaged(2).dat", "0000002.damaged.dat"})
     EXPECT_TRUE(quz::IsSetAsideFragmentName(name)) << name;
   for (const char* name : {"0000001.dat", "0000001.damaged.tmp", "000001.damaged.dat", "0000001.damaged(x).dat"})
     EXPECT_FALSE(quz::IsSetAsideFragmentName(name)) << name;
-}
-
-TEST_F(DifferentialTest, FragmentsBeyondAGapAreSetAsideBeforeTheGapIsFilled) {
-  std::string v = Pattern(2000, 1);
-  for (int k = 0; k < 4; ++k) Save(v += Pattern(500, k + 2));
-  ASSERT_TRUE(plat::DeleteFile(FragmentPath(folder, 1)));
-  std::string now = v + "x";
-  std::vector<std::string> setAside;
-  Save(now, &setAside);
-  EXPECT_EQ(setAside, (std::vector<std::string>{folder + "0000003.damaged.dat", folder + "0000002.damaged.dat"}));
-  EXPECT_EQ(quz::CountFragments(folder), 2);
-  EXPECT_EQ(Rebuild(folder), now);
 }
 
 #ifndef _WIN32
@@ -287,13 +279,5 @@ TEST_F(DifferentialTest, ADiskThatFillsUpLeavesTheFolderAsItWasForTheNextSave) {
   EXPECT_EQ(Rebuild(folder), v1);
 }
 #endif
-
-TEST_F(DifferentialTest, FilesLargerThanTheLimitAreRefused) {
-  WriteFile(source, Pattern(1001));
-  quz::DifferentialSaveResult saved;
-  EXPECT_EQ(SaveDifferential(source, save, &stop, saved, nullptr, 1000), 0);
-  EXPECT_FALSE(IsFile(FragmentPath(folder, 0)));
-  EXPECT_EQ(SaveDifferential(source, save, &stop, saved, nullptr, 1001), 1);
-}
 
 }  // namespace

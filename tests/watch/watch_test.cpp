@@ -27,7 +27,6 @@
 
 namespace {
 
-using quz::kWatchContents;
 using quz::kWatchTree;
 using quz::WatchedFolder;
 using quztest::Quote;
@@ -108,9 +107,7 @@ TEST(WatchList, TheDeepestDepthThatFitsInSixtyThreeFoldersIsWatchedOrNothing) {
 
 TEST(ChangeQueue, AFolderIsQueuedOnceAndTheLastSlotTakesTheOverflow) {
   quz::CChangeQueue queue;
-  queue.Clear();
-  EXPECT_TRUE(queue.Empty());
-  queue.Put("C:\\A\\", kWatchContents);
+  queue.Put("C:\\A\\", quz::kWatchContents);
   queue.Put("C:\\B\\", kWatchTree);
   queue.Put("c:\\a\\", kWatchTree);  // merges into the first slot
   EXPECT_EQ(queue.Slot(0).path, "c:\\a\\");
@@ -118,12 +115,12 @@ TEST(ChangeQueue, AFolderIsQueuedOnceAndTheLastSlotTakesTheOverflow) {
   EXPECT_EQ(queue.Slot(1).path, "C:\\B\\");
   EXPECT_TRUE(queue.Slot(2).path.empty());
 
-  for (int i = 2; i < 70; ++i) queue.Put("C:\\F" + std::to_string(i) + "\\", kWatchContents);
-  EXPECT_EQ(queue.Slot(62).path, "C:\\F62\\");
-  EXPECT_EQ(queue.Slot(63).path, "C:\\F69\\");  // each later folder replaced the last one
-
+  // Each later folder replaces the last one; the head's removal moves the
+  // others up.
+  for (int i = 2; i < 70; ++i) queue.Put("C:\\F" + std::to_string(i) + "\\", quz::kWatchContents);
   queue.RemoveHead();
   EXPECT_EQ(queue.Slot(0).path, "C:\\B\\");
+  EXPECT_EQ(queue.Slot(61).path, "C:\\F62\\");
   EXPECT_EQ(queue.Slot(62).path, "C:\\F69\\");
   EXPECT_TRUE(queue.Slot(63).path.empty());
   EXPECT_EQ(queue.Slot(63).kind, 0);
@@ -154,18 +151,7 @@ class ChangeWatchSetTest : public ::testing::Test {
   plat::Event event{true, false};
 };
 
-TEST_F(ChangeWatchSetTest, TheEventWinsAndAnIdleWaitRunsOut) {
-  ASSERT_TRUE(set.Add(dir.path(), false, kAll));
-  EXPECT_EQ(set.Wait(event, 50), plat::kWaitTimedOut);
-  event.Set();
-  EXPECT_EQ(set.Wait(event, kPatience), 0);
-  WriteFile(dir / "a.txt", "a");
-  EXPECT_EQ(set.Wait(event, kPatience), 0);  // the event comes first
-  event.Reset();
-  EXPECT_EQ(set.Wait(event, kPatience), 1);
-}
-
-TEST_F(ChangeWatchSetTest, MissingFoldersAreNotWatchedAndTheSetHoldsSixtyThree) {
+TEST_F(ChangeWatchSetTest, SixtyThreeFoldersAtMostAndTheOneThatChangedIsReportedAfterTheEventUntilRearmed) {
   EXPECT_FALSE(set.Add(dir / "missing\\", false, kAll));
   EXPECT_EQ(set.Count(), 0);
   for (int i = 0; i < plat::kMaxWatchedFolders; ++i) {
@@ -176,30 +162,30 @@ TEST_F(ChangeWatchSetTest, MissingFoldersAreNotWatchedAndTheSetHoldsSixtyThree) 
   ASSERT_TRUE(plat::CreateFolder(dir / "one more"));
   EXPECT_FALSE(set.Add(dir / "one more\\", false, kAll));
   EXPECT_EQ(set.Count(), plat::kMaxWatchedFolders);
+  EXPECT_EQ(set.Wait(event, 50), plat::kWaitTimedOut);
+  event.Set();
+  EXPECT_EQ(set.Wait(event, kPatience), 0);
 
-  // The folder that changed is the one reported.
   WriteFile(dir / "d41\\x.txt", "x");
+  EXPECT_EQ(set.Wait(event, kPatience), 0);  // the event comes first
+  event.Reset();
+  EXPECT_EQ(set.Wait(event, kPatience), 42);
+  EXPECT_EQ(set.Wait(event, 0), 42);  // not re-armed: still signalled
+  ASSERT_TRUE(set.Rearm(42));
+  Settle();
+
+  // Writes to a file and its time are reported too.
+  plat::File f;
+  ASSERT_TRUE(f.Open(dir / "d41\\x.txt", plat::Access::Write, plat::Disposition::OpenExisting));
+  ASSERT_TRUE(f.WriteAll("22"));
+  f.Close();
+  EXPECT_EQ(set.Wait(event, kPatience), 42);
+  ASSERT_TRUE(set.Rearm(42));
+  Settle();
+  ASSERT_TRUE(plat::SetFileTime(dir / "d41\\x.txt", 1000000000));
   EXPECT_EQ(set.Wait(event, kPatience), 42);
   set.Clear();
   EXPECT_EQ(set.Count(), 0);
-}
-
-TEST_F(ChangeWatchSetTest, AFolderStaysSignalledUntilRearmedAndReportsWritesAndTimes) {
-  WriteFile(dir / "f.txt", "1");
-  ASSERT_TRUE(set.Add(dir.path(), false, kAll));
-  Settle();
-
-  plat::File f;
-  ASSERT_TRUE(f.Open(dir / "f.txt", plat::Access::Write, plat::Disposition::OpenExisting));
-  ASSERT_TRUE(f.WriteAll("22"));
-  f.Close();
-  EXPECT_EQ(set.Wait(event, kPatience), 1);
-  EXPECT_EQ(set.Wait(event, 0), 1);  // not re-armed: still signalled
-  ASSERT_TRUE(set.Rearm(1));
-  Settle();
-
-  ASSERT_TRUE(plat::SetFileTime(dir / "f.txt", 1000000000));
-  EXPECT_EQ(set.Wait(event, kPatience), 1);
 }
 
 TEST_F(ChangeWatchSetTest, ATreeWatchCoversFoldersMadeAfterIt) {
@@ -255,8 +241,7 @@ class WatcherTest : public ::testing::Test {
     watcher.timing.pollMs = 20;
     watcher.timing.settleMs = kSettleMs;
     watcher.timing.pauseMs = kPauseMs;
-    ASSERT_TRUE(plat::CreateFolder(dir / "data"));
-    ASSERT_TRUE(plat::CreateFolder(dir / "save"));
+    for (const char* f : {"data", "save"}) ASSERT_TRUE(plat::CreateFolder(dir / f));
     data = dir / "data\\";
     state.saveFolder = dir / "save\\";
     context.settingsFile = dir / "quz.ini";
@@ -278,22 +263,18 @@ class WatcherTest : public ::testing::Test {
     state.watchEvent.Reset();
     watcher.onFolderChecked = [this](const std::string& folder, int saved) {
       std::lock_guard<std::mutex> lock(mutex);
-      checked.push_back(folder);
-      savedCounts.push_back(saved);
+      checked.emplace_back(folder, saved);
     };
     ASSERT_TRUE(watcher.Start());
     ASSERT_TRUE(Eventually([this] { return watcher.Builds() >= 1; }));
   }
 
-  std::string LastChecked() {
+  // The folder checks so far: each folder and the files it saved.
+  std::vector<std::pair<std::string, int>> Checked() {
     std::lock_guard<std::mutex> lock(mutex);
-    return checked.empty() ? std::string() : checked.back();
+    return checked;
   }
-
-  int Checks() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return static_cast<int>(checked.size());
-  }
+  size_t Checks() { return Checked().size(); }
 
   int32_t SavedTime(const std::string& path) {
     quz::FileEntry* e = list.FindEntry(path);
@@ -310,8 +291,7 @@ class WatcherTest : public ::testing::Test {
 
   // Before the watcher, so that they outlive its threads.
   std::mutex mutex;
-  std::vector<std::string> checked;
-  std::vector<int> savedCounts;
+  std::vector<std::pair<std::string, int>> checked;
   quztest::TempDir dir;
   std::string data;
   quz::RunState state;
@@ -321,26 +301,17 @@ class WatcherTest : public ::testing::Test {
   quz::CChangeWatcher watcher{context};
 };
 
-TEST_F(WatcherTest, ABurstOfChangesCausesOneFolderCheck) {
+TEST_F(WatcherTest, ABurstOfChangesCausesOneFolderCheckAndAChangeWhileChecksMayNotRunIsHandledAfterwards) {
   MakeTarget(data, "mail.box");
   StartWatching();
   // Ten writes well within the wait before the check.
   for (int i = 0; i < 10; ++i) Change(data + "mail.box", "burst " + std::to_string(i), 1100000000 + i);
   ASSERT_TRUE(Eventually([this] { return Checks() >= 1; }));
   plat::Sleep(kCheckWouldHaveRun);
-  EXPECT_EQ(Checks(), 1);
-  EXPECT_EQ(LastChecked(), data);
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    EXPECT_EQ(savedCounts[0], 1);
-  }
+  EXPECT_EQ(Checked(), (std::vector<std::pair<std::string, int>>{{data, 1}}));
   EXPECT_EQ(SavedTime(data + "mail.box"), 1100000009);
   EXPECT_EQ(state.changeCheckRunning.load(), 0);
-}
 
-TEST_F(WatcherTest, AChangeWhileChecksMayNotRunIsHandledAfterwards) {
-  MakeTarget(data, "a.txt");
-  StartWatching();
   // A running full check (what StartFullCheck claims for it), then a window
   // that blocks checks.
   const std::function<void(bool)> blockers[] = {
@@ -349,43 +320,49 @@ TEST_F(WatcherTest, AChangeWhileChecksMayNotRunIsHandledAfterwards) {
   };
   plat::Time32 mtime = 1100000100;
   for (const auto& block : blockers) {
-    const int before = Checks();
+    const size_t before = Checks();
     block(true);
-    Change(data + "a.txt", "changed", ++mtime);
+    Change(data + "mail.box", "changed", ++mtime);
     plat::Sleep(kCheckWouldHaveRun);
     EXPECT_EQ(Checks(), before);
     EXPECT_EQ(state.changeCheckRunning.load(), 0);
-    EXPECT_NE(SavedTime(data + "a.txt"), mtime);
+    EXPECT_NE(SavedTime(data + "mail.box"), mtime);
 
     block(false);
     ASSERT_TRUE(Eventually([&] { return Checks() > before; }));
-    EXPECT_EQ(SavedTime(data + "a.txt"), mtime);
+    EXPECT_EQ(SavedTime(data + "mail.box"), mtime);
   }
 }
 
 TEST_F(WatcherTest, ANewFolderEntryRebuildsTheWatchList) {
   MakeTarget(data + "A\\", "a.txt");
   StartWatching();
-  ASSERT_EQ(watcher.Watched().size(), 1u);
-  EXPECT_EQ(watcher.Watched()[0].path, data + "A\\");
+  EXPECT_EQ(Show(watcher.Watched()), data + "A\\ contents\n");
 
   ASSERT_TRUE(plat::CreateFolder(data + "B"));
   WriteFile(data + "B\\b.txt", "b");
   ASSERT_TRUE(list.AddEntry(data + "B\\", quz::SaveType::Search));  // signals watchEvent
   ASSERT_TRUE(Eventually([this] { return watcher.Builds() >= 2; }));
-  std::vector<quz::WatchedFolder> watched = watcher.Watched();
-  ASSERT_EQ(watched.size(), 2u);
-  EXPECT_EQ(watched[1].path, data + "B\\");
+  EXPECT_EQ(Show(watcher.Watched()), data + "A\\ contents\n" + data + "B\\ contents\n");
   EXPECT_EQ(state.watchListChanged.load(), 0);
 
   // The new folder is watched: a file made in it is found and saved.
   WriteFile(data + "B\\new.txt", "new");
-  ASSERT_TRUE(Eventually([this] { return LastChecked() == data + "B\\"; }));
+  ASSERT_TRUE(Eventually([this] { return !Checked().empty() && Checked().back().first == data + "B\\"; }));
   EXPECT_NE(SavedTime(data + "B\\new.txt"), 0);
 }
 
-TEST_F(WatcherTest, ShutdownEndsBothThreadsAndMayBeRepeated) {
+TEST_F(WatcherTest, ShutdownEndsBothThreadsAndMayBeRepeatedOrComeBeforeTheStart) {
   MakeTarget(data, "a.txt");
+  // Not started, it watches nothing and has nothing to stop.
+  Change(data + "a.txt", "unwatched", 1100000300);
+  plat::Sleep(kCheckWouldHaveRun);
+  watcher.Stop();
+  EXPECT_EQ(state.stopRequested.load(), 0);
+  EXPECT_TRUE(watcher.Watched().empty());
+  EXPECT_EQ(watcher.Builds(), 0);
+  EXPECT_FALSE(watcher.WorkerRunning());
+
   StartWatching();
   EXPECT_TRUE(watcher.WatcherRunning());
   EXPECT_TRUE(Eventually([this] { return watcher.WorkerRunning(); }));
@@ -397,46 +374,24 @@ TEST_F(WatcherTest, ShutdownEndsBothThreadsAndMayBeRepeated) {
   EXPECT_FALSE(watcher.WatcherRunning());
   EXPECT_FALSE(watcher.WorkerRunning());
   EXPECT_EQ(state.stopRequested.load(), 1);
-  EXPECT_EQ(Checks(), 0);
+  EXPECT_EQ(Checks(), 0u);
   watcher.Stop();
   context.checkRunning = 0;
 }
 
-TEST_F(WatcherTest, AWatcherThatIsNotStartedWatchesNothing) {
-  MakeTarget(data, "a.txt");
-  Change(data + "a.txt", "unwatched", 1100000300);
-  plat::Sleep(kCheckWouldHaveRun);
-  EXPECT_TRUE(watcher.Watched().empty());
-  EXPECT_EQ(watcher.Builds(), 0);
-  EXPECT_FALSE(watcher.WorkerRunning());
-  watcher.Stop();  // nothing to stop
-  EXPECT_EQ(state.stopRequested.load(), 0);
-}
-
 // quzctl watch run as its users run it: a copy of quzctl in a folder of its
 // own with its state beside it, a file changed while it watches.
-class QuzctlWatchTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(plat::CreateFolder(dir / "data"));
-    data = dir / "data\\";
-    save = dir / "保存\\";
-    WriteFile(dir / "quz.ini", "[quz保存先フォルダ]" + save + "\r\n");
-    WriteFile(dir / "FileList.txt", data + "<0<3<0\r\n");
-  }
-  // Whether the file holds the text.
-  static bool Contains(const std::string& path, const std::string& text) {
-    return quztest::Exists(path) && ReadFile(path).find(text) != std::string::npos;
-  }
-
+TEST(QuzctlWatch, AChangedFileIsSavedWhileItWatchesAndTheCatalogueIsWrittenAtExit) {
   quztest::TempDir dir;
   quztest::Quzctl quzctl{dir, QUZCTL_BUILT_AT};
-  std::string data, save;
-};
-
-TEST_F(QuzctlWatchTest, AChangedFileIsSavedWhileItWatchesAndTheCatalogueIsWrittenAtExit) {
-  const std::string err = dir / "stderr.txt";
-  const std::string pidFile = dir / "pid.txt";
+  ASSERT_TRUE(plat::CreateFolder(dir / "data"));
+  const std::string data = dir / "data\\", save = dir / "保存\\";
+  WriteFile(dir / "quz.ini", "[quz保存先フォルダ]" + save + "\r\n");
+  WriteFile(dir / "FileList.txt", data + "<0<3<0\r\n");
+  auto contains = [](const std::string& path, const std::string& text) {
+    return quztest::Exists(path) && ReadFile(path).find(text) != std::string::npos;
+  };
+  const std::string err = dir / "stderr.txt", pidFile = dir / "pid.txt";
 #ifdef _WIN32
   // Ends by itself after its first folder check (or a minute, should none
   // come).
@@ -453,7 +408,7 @@ TEST_F(QuzctlWatchTest, AChangedFileIsSavedWhileItWatchesAndTheCatalogueIsWritte
   plat::Thread run;
   ASSERT_TRUE(run.Start([&] { rc = quztest::RunCommand(line, &output); }));
 
-  ASSERT_TRUE(Eventually([&] { return Contains(err, "watching 1 folder"); }, 20000))
+  ASSERT_TRUE(Eventually([&] { return contains(err, "watching 1 folder"); }, 20000))
       << (quztest::Exists(err) ? ReadFile(err) : "");
   WriteFile(data + "report.txt", "changed while watched");
   const std::string copy = quz::DateFolder(save, plat::Now()) + "report.txt";
@@ -472,7 +427,7 @@ TEST_F(QuzctlWatchTest, AChangedFileIsSavedWhileItWatchesAndTheCatalogueIsWritte
   EXPECT_EQ(ReadFile(copy), "changed while watched");
   // The catalogue now holds the found file with its saved time.
   const std::string saved = std::to_string(quztest::TimeOf(data + "report.txt"));
-  EXPECT_TRUE(Contains(dir / "FileList.txt", data + "report.txt<" + saved + "<0<"));
+  EXPECT_TRUE(contains(dir / "FileList.txt", data + "report.txt<" + saved + "<0<"));
 }
 
 }  // namespace
