@@ -490,7 +490,17 @@ int Quzctl::Run(const std::vector<std::string>& args, std::string* out, const st
     errors_ = errors;
   }
   std::string output;
-  int rc = RunCommand(line + " <" + Quote(HostPath(in)) + " 2>" + Quote(HostPath(errors)), &output);
+  const std::string command = line + " <" + Quote(HostPath(in)) + " 2>" + Quote(HostPath(errors));
+  int rc = RunCommand(command, &output);
+#ifdef _WIN32
+  // cmd.exe answers 9009 when it could not start the program at all (quzctl
+  // itself never ends so); under Wine that happens now and then for a moment
+  // after a killed child's end, so a start that never happened is tried again.
+  for (int attempt = 0; rc == 9009 && attempt < 5; ++attempt) {
+    plat::Sleep(200);
+    rc = RunCommand(command, &output);
+  }
+#endif
   output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
   if (out) *out = output;
   return rc;
