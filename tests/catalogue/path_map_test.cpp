@@ -41,13 +41,13 @@ std::set<std::string> AllPaths(const CPathMap& map) {
   return paths;
 }
 
-TEST(PathMap, FolderPartIsExactButNamesIgnoreCase) {
+TEST(PathMap, FolderPartIsExactButNamesIgnoreCaseAndShortPathsComeBackWhole) {
   CPathMap map;
   int32_t a = map.Insert("C:\\Data\\a.txt", 1);
   EXPECT_EQ(map.Insert("C:\\Data\\A.TXT", 2), a);
   EXPECT_EQ(map.Count(), 1);
   int64_t value = 0;
-  ASSERT_TRUE(map.Find("C:\\data\\a.txt", &value) == false);
+  EXPECT_FALSE(map.Find("C:\\data\\a.txt", &value));
   ASSERT_TRUE(map.Find("C:\\Data\\A.txt", &value));
   EXPECT_EQ(value, 2);
   EXPECT_NE(map.Insert("C:\\DATA\\a.txt", 3), a);
@@ -61,14 +61,10 @@ TEST(PathMap, FolderPartIsExactButNamesIgnoreCase) {
   // 0x83 0x61 are two different katakana.
   EXPECT_NE(map.Insert("C:\\x\\\x83\x41.txt", 1), map.Insert("C:\\x\\\x83\x61.txt", 2));
   EXPECT_EQ(map.Count(), 4);
-}
 
-TEST(PathMap, ShortPathsAndPathsWithoutSeparatorComeBackWhole) {
-  CPathMap map;
+  // A root and a path without any separator.
   int32_t root = map.Insert("C:\\", 5);
   int32_t plain = map.Insert("plainname.txt", 6);
-  std::string path;
-  int64_t value;
   ASSERT_TRUE(map.Record(root, &path, &value));
   EXPECT_EQ(path, "C:\\");
   ASSERT_TRUE(map.Record(plain, &path, &value));
