@@ -5,8 +5,10 @@
 #include <atomic>
 #include <climits>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/exceptions.h"
@@ -29,48 +31,47 @@ using quztest::WriteFile;
 
 namespace {
 
+// How a call that should fail failed: its kind of error, or nothing when it
+// succeeded.
+std::optional<ErrorKind> FailureOf(bool succeeded) {
+  if (succeeded) return std::nullopt;
+  return plat::LastError().kind;
+}
+
 TEST(PlatformFile, DispositionsCreateKeepAndTruncateAndNeedAFileInAFolderThatExists) {
   TempDir dir;
   std::string p = dir / "f.bin";
   File f;
-  EXPECT_FALSE(f.Open(p, Access::Read, Disposition::OpenExisting));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
-  EXPECT_FALSE(f.Open(p, Access::Write, Disposition::TruncateExisting));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(f.Open(p, Access::Read, Disposition::OpenExisting)), ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(f.Open(p, Access::Write, Disposition::TruncateExisting)), ErrorKind::NotFound);
 
   ASSERT_TRUE(f.Open(p, Access::Write, Disposition::CreateNew));
   EXPECT_TRUE(f.WriteAll("hello world"));
   f.Close();
-  EXPECT_FALSE(f.Open(p, Access::Write, Disposition::CreateNew));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::AlreadyExists);
+  EXPECT_EQ(FailureOf(f.Open(p, Access::Write, Disposition::CreateNew)), ErrorKind::AlreadyExists);
 
-  ASSERT_TRUE(f.Open(p, Access::ReadWrite, Disposition::OpenAlways));  // keeps contents
-  f.Close();
-  EXPECT_EQ(ReadFile(p), "hello world");
-
-  ASSERT_TRUE(f.Open(p, Access::Write, Disposition::CreateAlways));  // truncates
-  EXPECT_TRUE(f.WriteAll("abc"));
-  f.Close();
-  EXPECT_EQ(ReadFile(p), "abc");
-
-  ASSERT_TRUE(f.Open(p, Access::Write, Disposition::TruncateExisting));
-  f.Close();
-  EXPECT_EQ(ReadFile(p), "");
+  // The file that is there opened, written to, and what it then holds.
+  const std::tuple<Disposition, const char*, const char*> opens[] = {
+      {Disposition::OpenAlways, "", "hello world"}, {Disposition::CreateAlways, "abc", "abc"},
+      {Disposition::TruncateExisting, "", ""}};
+  for (const auto& [disposition, written, held] : opens) {
+    ASSERT_TRUE(f.Open(p, Access::ReadWrite, disposition));
+    EXPECT_TRUE(f.WriteAll(written));
+    f.Close();
+    EXPECT_EQ(ReadFile(p), held);
+  }
 
   ASSERT_TRUE(f.Open(dir / "new.bin", Access::ReadWrite, Disposition::OpenAlways));  // creates
   f.Close();
   EXPECT_TRUE(quztest::IsFile(dir / "new.bin"));
 
   // A missing folder on the way is not found; a folder is no file.
-  EXPECT_FALSE(f.Open(dir / "no\\such\\f.txt", Access::Write, Disposition::CreateAlways));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(f.Open(dir / "no\\such\\f.txt", Access::Write, Disposition::CreateAlways)), ErrorKind::NotFound);
   plat::FileStatus st;
-  EXPECT_FALSE(plat::GetFileStatus(dir / "no\\such", st));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(plat::GetFileStatus(dir / "no\\such", st)), ErrorKind::NotFound);
   EXPECT_FALSE(f.Open(dir / ".", Access::Read, Disposition::OpenExisting));
   ASSERT_TRUE(plat::CreateFolder(dir / "sub"));
-  EXPECT_FALSE(f.Open(dir / "sub", Access::Read, Disposition::OpenExisting));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::AccessDenied);
+  EXPECT_EQ(FailureOf(f.Open(dir / "sub", Access::Read, Disposition::OpenExisting)), ErrorKind::AccessDenied);
 }
 
 TEST(PlatformFile, ReadWriteSeekLengthAndMovedHandles) {
@@ -123,14 +124,13 @@ TEST(PlatformShare, ShareModesDecideWhoElseMayOpenReplaceOrDelete) {
   File reader;
   ASSERT_TRUE(reader.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareRead));
   File other;
+  const ErrorKind kSharing = ErrorKind::SharingViolation;
   // A second reader is welcome; a writer is not, since the first allows only reading.
   EXPECT_TRUE(other.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareRead));
   other.Close();
-  EXPECT_FALSE(other.Open(p, Access::Write, Disposition::OpenExisting, plat::kShareAll));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::SharingViolation);
+  EXPECT_EQ(FailureOf(other.Open(p, Access::Write, Disposition::OpenExisting, plat::kShareAll)), kSharing);
   // A second opener must itself share reading with the first.
-  EXPECT_FALSE(other.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareNone));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::SharingViolation);
+  EXPECT_EQ(FailureOf(other.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareNone)), kSharing);
   // Truncation and replacing (no delete sharing) are refused too, and the data survives them.
   EXPECT_FALSE(other.Open(p, Access::Write, Disposition::CreateAlways, plat::kShareAll));
   EXPECT_FALSE(plat::ReplaceFile(dir / "a", p));
@@ -140,12 +140,10 @@ TEST(PlatformShare, ShareModesDecideWhoElseMayOpenReplaceOrDelete) {
   // A handle that shares nothing keeps out every other opener and deleting.
   File owner;
   ASSERT_TRUE(owner.Open(p, Access::ReadWrite, Disposition::OpenExisting, plat::kShareNone));
-  EXPECT_FALSE(other.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareAll));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::SharingViolation);
+  EXPECT_EQ(FailureOf(other.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareAll)), kSharing);
   std::string data;
   EXPECT_FALSE(plat::ReadWholeFile(p, data));
-  EXPECT_FALSE(plat::DeleteFile(p));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::SharingViolation);
+  EXPECT_EQ(FailureOf(plat::DeleteFile(p)), kSharing);
   owner.Close();
   EXPECT_TRUE(plat::ReplaceFile(dir / "a", p));
   EXPECT_EQ(ReadFile(p), "A");
@@ -193,11 +191,9 @@ TEST(PlatformStatus, ReadOnlyAttributeProtectsTheFile) {
 #ifndef _WIN32
   // (Wine running as root lets the owner write into a read-only file, so
   // this holds on Windows itself but cannot be checked under Wine here.)
-  EXPECT_FALSE(f.Open(p, Access::Write, Disposition::OpenExisting, plat::kShareAll));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::AccessDenied);
+  EXPECT_EQ(FailureOf(f.Open(p, Access::Write, Disposition::OpenExisting, plat::kShareAll)), ErrorKind::AccessDenied);
 #endif
-  EXPECT_FALSE(plat::DeleteFile(p));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::AccessDenied);
+  EXPECT_EQ(FailureOf(plat::DeleteFile(p)), ErrorKind::AccessDenied);
   EXPECT_TRUE(f.Open(p, Access::Read, Disposition::OpenExisting));
   f.Close();
   ASSERT_TRUE(plat::SetAttributes(p, plat::kAttrNormal));
@@ -242,8 +238,7 @@ TEST(PlatformFolders, ListingsGiveTheDotsFirstThenEveryNameEvenWithBackslashTrai
   }
   EXPECT_EQ(entries[2].size, 5);
   EXPECT_NE(entries[3].attributes & plat::kAttrDirectory, 0u);
-  EXPECT_FALSE(plat::ListDirectory(dir / "missing", entries));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(plat::ListDirectory(dir / "missing", entries)), ErrorKind::NotFound);
 
   // Either reader, with or without the details, names the file it leaves out.
   for (bool namesOnly : {false, true}) {
@@ -265,14 +260,12 @@ TEST(PlatformFolders, ListingsGiveTheDotsFirstThenEveryNameEvenWithBackslashTrai
 TEST(PlatformFolders, CreateRemoveMoveAndReplace) {
   TempDir dir;
   EXPECT_TRUE(plat::CreateFolder(dir / "f"));
-  EXPECT_FALSE(plat::CreateFolder(dir / "f"));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::AlreadyExists);
+  EXPECT_EQ(FailureOf(plat::CreateFolder(dir / "f")), ErrorKind::AlreadyExists);
   WriteFile(dir / "f\\x", "x");
   EXPECT_FALSE(plat::RemoveFolder(dir / "f"));  // not empty
   EXPECT_FALSE(plat::DeleteFile(dir / "f"));    // a folder is no file
   EXPECT_TRUE(plat::DeleteFile(dir / "f\\x"));
-  EXPECT_FALSE(plat::DeleteFile(dir / "f\\x"));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(plat::DeleteFile(dir / "f\\x")), ErrorKind::NotFound);
   EXPECT_TRUE(plat::RemoveFolder(dir / "f\\"));
   EXPECT_FALSE(quztest::Exists(dir / "f"));
 
@@ -311,14 +304,11 @@ TEST(PlatformPlaces, TemporaryFolderExecutableAndFreeSpace) {
 #ifndef _WIN32
 TEST(PlatformPlaces, PathsOutsideDriveZFailLikeMissingFiles) {
   plat::FileStatus st;
-  EXPECT_FALSE(plat::GetFileStatus("C:\\Windows", st));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(plat::GetFileStatus("C:\\Windows", st)), ErrorKind::NotFound);
   File f;
-  EXPECT_FALSE(f.Open("C:\\x.txt", Access::Write, Disposition::CreateAlways));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(f.Open("C:\\x.txt", Access::Write, Disposition::CreateAlways)), ErrorKind::NotFound);
   // Not code page 932 at all (a lone lead byte at the end).
-  EXPECT_FALSE(plat::GetFileStatus("Z:\\tmp\\\x81", st));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(plat::GetFileStatus("Z:\\tmp\\\x81", st)), ErrorKind::NotFound);
   std::string engine;
   ASSERT_TRUE(plat::ToEnginePath("/tmp/a/../b/./c", engine));
   EXPECT_EQ(engine, "Z:\\tmp\\b\\c");
@@ -342,8 +332,7 @@ TEST(PlatformTime, BreakDownUtcKnownDates) {
   }
 }
 
-TEST(PlatformTime, TheClockIsPastItsStartAndTheTickAdvancesAcrossASleep) {
-  EXPECT_GT(plat::Now(), 1700000000);
+TEST(PlatformTime, TheTickAdvancesAcrossASleep) {
   uint32_t start = plat::TickCount();
   plat::Sleep(100);
   // The tick may be as coarse as 16 ms.

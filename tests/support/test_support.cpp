@@ -201,8 +201,7 @@ std::string BuildPath(const std::string& hostPath) {
 #ifdef _WIN32
   if (!hostPath.empty() && hostPath[0] == '/') {
     std::string p = "Z:" + hostPath;
-    for (char& c : p)
-      if (c == '/') c = '\\';
+    std::replace(p.begin(), p.end(), '/', '\\');
     return p;
   }
   return hostPath;
@@ -357,12 +356,8 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     previous.emplace_back(name, n > 0 && n < sizeof old ? std::string(old, n) : std::string(1, '\0'));
     SetEnvironmentVariableA(name.c_str(), e.substr(name.size() + 1).c_str());
   }
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = in;
-  si.hStdOutput = out;
-  si.hStdError = out;
+  STARTUPINFOA si{
+      .cb = sizeof si, .dwFlags = STARTF_USESTDHANDLES, .hStdInput = in, .hStdOutput = out, .hStdError = out};
   PROCESS_INFORMATION pi{};
   BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   for (const auto& [name, value] : previous)
@@ -497,12 +492,9 @@ int Quzctl::Run(const std::vector<std::string>& args, std::string* out, const st
 }
 
 std::string Quzctl::Stderr() const {
-  std::string raw, text, errors;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    errors = errors_;
-  }
-  if (errors.empty() || !plat::ReadWholeFile(errors, raw)) return "";
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string raw, text;
+  if (errors_.empty() || !plat::ReadWholeFile(errors_, raw)) return "";
   return plat::ConsoleToEngine(raw, text) ? text : raw;
 }
 
