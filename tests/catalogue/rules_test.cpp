@@ -18,12 +18,7 @@ using quz::ClassRule;
 using quz::CRuleTable;
 
 ClassRule Rule(uint8_t kind, const std::string& ext, int32_t sizeKB, int32_t result) {
-  ClassRule r;
-  r.kind = kind;
-  r.extension = ext;
-  r.sizeKB = sizeKB;
-  r.result = static_cast<quz::SaveType>(result);
-  return r;
+  return {kind, ext, sizeKB, static_cast<quz::SaveType>(result)};
 }
 
 // Each rule as "kind extension size result", to compare whole tables.
@@ -66,8 +61,7 @@ TEST(Classify, TheLastMatchingRuleDecidesByExtensionOrSize) {
        {{"huge.pst", SaveType::Differential}}},
   };
   for (const auto& c : cases) {
-    CRuleTable table;
-    table.rules = c.rules;
+    const CRuleTable table{c.rules};
     for (const auto& [name, result] : c.results) EXPECT_EQ(quz::Classify(table, dir / name), result) << name;
   }
 }
@@ -98,11 +92,8 @@ TEST_F(RulesFile, LoadKeepsValidRulesInOrderAndDropsBadOnes) {
 }
 
 TEST_F(RulesFile, SaveDeletesOldKeysAndWritesTheCurrentRules) {
-  CRuleTable old;
-  old.rules = {Rule(0, "pst", 0, 1), Rule(2, "", 500, 2), Rule(3, "", 0, 0)};
-  quz::SaveRules(old, 0, Ini());
-  CRuleTable now;
-  now.rules = {Rule(1, "", 12, 2), Rule(0, "\x95\x5c", 0, 1)};
+  quz::SaveRules({{Rule(0, "pst", 0, 1), Rule(2, "", 500, 2), Rule(3, "", 0, 0)}}, 0, Ini());
+  const CRuleTable now{{Rule(1, "", 12, 2), Rule(0, "\x95\x5c", 0, 1)}};
   quz::SaveRules(now, 3, Ini());
   EXPECT_EQ(quztest::ReadFile(Ini()),
             "[quz振り分け条件0-mode]1\r\n[quz振り分け条件0-size]12\r\n[quz振り分け条件0-mode2]2\r\n"
@@ -115,9 +106,8 @@ TEST_F(RulesFile, SaveDeletesOldKeysAndWritesTheCurrentRules) {
 // The old keys go and the new ones come in one write: a reader (the next
 // start after a crash, or quzctl meanwhile) never finds the list emptied.
 TEST_F(RulesFile, SavingNeverShowsALossOfRules) {
-  CRuleTable three, four;
-  three.rules.assign(3, Rule(quz::kRuleEveryFile, "", 0, 1));
-  four.rules.assign(4, Rule(quz::kRuleEveryFile, "", 0, 2));
+  const CRuleTable three{std::vector<ClassRule>(3, Rule(quz::kRuleEveryFile, "", 0, 1))},
+      four{std::vector<ClassRule>(4, Rule(quz::kRuleEveryFile, "", 0, 2))};
   quz::SaveRules(three, 0, Ini());
   std::atomic<bool> done{false};
   std::vector<size_t> seen;
@@ -188,8 +178,7 @@ TEST_F(Expansion, DepthCodesGoDownOneLevelAtATime) {
 }
 
 TEST_F(Expansion, SearchFoldersPassTheirCodeToEveryLevelAndFilesAreClassified) {
-  CRuleTable rules;
-  rules.rules = {Rule(0, "pst", 0, 1)};
+  const CRuleTable rules{{Rule(0, "pst", 0, 1)}};
   list.SetClassifier([&rules](const std::string& p) { return quz::Classify(rules, p); });
   ASSERT_TRUE(list.AddEntry(dir / "top\\", quz::SaveType::Search));
   Expand(list, quz::ExpandContext{});
@@ -235,8 +224,7 @@ TEST(RecycleBin, TheUsersTrashStandsForTheRecycleBin) {
   const char* old = std::getenv("XDG_DATA_HOME");
   std::string saved = old ? old : "";
   setenv("XDG_DATA_HOME", host.c_str(), 1);
-  ASSERT_TRUE(plat::CreateFolder(dir / "Trash"));
-  ASSERT_TRUE(plat::CreateFolder(dir / "Trash\\files"));
+  for (const char* folder : {"Trash", "Trash\\files"}) ASSERT_TRUE(plat::CreateFolder(dir / folder));
   quztest::WriteFile(dir / "Trash\\files\\thrown.txt", "x");
   EXPECT_TRUE(quz::IsRecycleBin(dir / "Trash\\"));
   quz::CFileList list;

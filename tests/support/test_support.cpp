@@ -82,10 +82,8 @@ void RemoveTree(const std::string& path) {
   }
   std::vector<plat::DirEntry> entries;
   plat::ListDirectory(p, entries);
-  for (const auto& e : entries) {
-    if (e.name == "." || e.name == "..") continue;
-    RemoveTree(p + "\\" + e.name);
-  }
+  for (const auto& e : entries)
+    if (e.name != "." && e.name != "..") RemoveTree(p + "\\" + e.name);
   plat::RemoveFolder(p);
 }
 
@@ -323,9 +321,7 @@ Unreadable::~Unreadable() {
 #ifdef _WIN32
   if (holder_) CloseHandle(static_cast<HANDLE>(holder_));
 #else
-  plat::FileStatus status;
-  SetMode(path_, 0755);
-  if (plat::GetFileStatus(path_, status) && !status.isDirectory) SetMode(path_, 0644);
+  SetMode(path_, IsFolder(path_) ? 0755 : 0644);
 #endif
 }
 

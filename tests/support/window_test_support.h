@@ -104,8 +104,6 @@ class ScriptedUi {
 
   ScriptedUi();
   ~ScriptedUi();
-  ScriptedUi(const ScriptedUi&) = delete;
-  ScriptedUi& operator=(const ScriptedUi&) = delete;
 
   // Answers in order; when none is left, the box's first button.
   void QueueAnswer(int answer) { Add(answers_, answer); }
@@ -189,9 +187,7 @@ class MainWindowTest : public WindowTest {
     if (main->Context().loader) main->Context().loader->Join();
   }
   void TearDown() override {
-    if (main) {
-      EXPECT_TRUE(quz::WaitForCheck(main->Context(), 60000));
-    }
+    if (main) EXPECT_TRUE(quz::WaitForCheck(main->Context(), 60000));
     main.reset();
     WindowTest::TearDown();
   }
