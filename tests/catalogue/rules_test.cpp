@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <string>
@@ -132,10 +133,8 @@ TEST_F(RulesFile, ExclusionSwitchesAndFoldersAndNoRecycleBinInAnOrdinaryFolder) 
   Set("ごみ箱", "1");
   Set("一時フォルダ", "1");
   quz::ExpandContext c = quz::LoadExpandContext("D:\\QUZ_BACKUP", Ini());
-  EXPECT_TRUE(c.skipRecycleBin);
-  EXPECT_TRUE(c.skipTempFolder);
-  EXPECT_FALSE(c.skipSaveFolder);
-  EXPECT_FALSE(c.skipOwnFolder);
+  EXPECT_EQ((std::array{c.skipRecycleBin, c.skipTempFolder, c.skipSaveFolder, c.skipOwnFolder}),
+            (std::array{true, true, false, false}));
   EXPECT_EQ(c.saveFolder, "D:\\QUZ_BACKUP\\");
   EXPECT_EQ(c.tempFolder.back(), '\\');
   EXPECT_EQ(c.exeFolder.back(), '\\');

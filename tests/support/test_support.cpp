@@ -329,9 +329,7 @@ ChildProcess::~ChildProcess() { Kill(); }
 
 #ifdef _WIN32
 
-namespace {
 constexpr UINT kTerminatedCode = 137;
-}
 
 bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
                          const std::string& outputFile, const std::vector<std::string>& environment) {
