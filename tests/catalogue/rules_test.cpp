@@ -219,10 +219,9 @@ TEST_F(Expansion, ExcludedFoldersBecomeNoSaveAndAreNeverSearchedAndUnlistableOne
 #ifndef _WIN32
 TEST(RecycleBin, TheUsersTrashStandsForTheRecycleBin) {
   quztest::TempDir dir;
-  std::string host = quztest::HostPath(dir.path());
   const char* old = std::getenv("XDG_DATA_HOME");
   std::string saved = old ? old : "";
-  setenv("XDG_DATA_HOME", host.c_str(), 1);
+  setenv("XDG_DATA_HOME", quztest::HostPath(dir.path()).c_str(), 1);
   for (const char* folder : {"Trash", "Trash\\files"}) ASSERT_TRUE(plat::CreateFolder(dir / folder));
   quztest::WriteFile(dir / "Trash\\files\\thrown.txt", "x");
   EXPECT_TRUE(quz::IsRecycleBin(dir / "Trash\\"));

@@ -350,8 +350,12 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     previous.emplace_back(name, n > 0 && n < sizeof old ? std::string(old, n) : std::string(1, '\0'));
     SetEnvironmentVariableA(name.c_str(), e.substr(name.size() + 1).c_str());
   }
-  STARTUPINFOA si{
-      .cb = sizeof si, .dwFlags = STARTF_USESTDHANDLES, .hStdInput = in, .hStdOutput = out, .hStdError = out};
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = in;
+  si.hStdOutput = out;
+  si.hStdError = out;
   PROCESS_INFORMATION pi{};
   BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   for (const auto& [name, value] : previous)

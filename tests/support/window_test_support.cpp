@@ -102,7 +102,10 @@ void Click(HWND dialog, int id) {
 
 std::string ListCell(HWND list, int row, int column) {
   char text[1024] = {};
-  LVITEMA item{.iSubItem = column, .pszText = text, .cchTextMax = sizeof text};
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
   SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
   return text;
 }

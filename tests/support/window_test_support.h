@@ -187,7 +187,9 @@ class MainWindowTest : public WindowTest {
     if (main->Context().loader) main->Context().loader->Join();
   }
   void TearDown() override {
-    if (main) EXPECT_TRUE(quz::WaitForCheck(main->Context(), 60000));
+    if (main) {
+      EXPECT_TRUE(quz::WaitForCheck(main->Context(), 60000));
+    }
     main.reset();
     WindowTest::TearDown();
   }
