@@ -5,8 +5,10 @@
 #include <atomic>
 #include <climits>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/exceptions.h"
@@ -29,51 +31,44 @@ using quztest::WriteFile;
 
 namespace {
 
+// How a call that should fail failed: its kind of error, or nothing when it
+// succeeded.
+std::optional<ErrorKind> FailureOf(bool succeeded) {
+  if (succeeded) return std::nullopt;
+  return plat::LastError().kind;
+}
+
 TEST(PlatformFile, DispositionsCreateKeepAndTruncateAndNeedAFileInAFolderThatExists) {
   TempDir dir;
   std::string p = dir / "f.bin";
   File f;
-  EXPECT_FALSE(f.Open(p, Access::Read, Disposition::OpenExisting));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
-  EXPECT_FALSE(f.Open(p, Access::Write, Disposition::TruncateExisting));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(f.Open(p, Access::Read, Disposition::OpenExisting)), ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(f.Open(p, Access::Write, Disposition::TruncateExisting)), ErrorKind::NotFound);
 
   ASSERT_TRUE(f.Open(p, Access::Write, Disposition::CreateNew));
   EXPECT_TRUE(f.WriteAll("hello world"));
   f.Close();
-  EXPECT_FALSE(f.Open(p, Access::Write, Disposition::CreateNew));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::AlreadyExists);
+  EXPECT_EQ(FailureOf(f.Open(p, Access::Write, Disposition::CreateNew)), ErrorKind::AlreadyExists);
 
-  ASSERT_TRUE(f.Open(p, Access::ReadWrite, Disposition::OpenAlways));  // keeps contents
-  EXPECT_EQ(f.Size(), 11);
-  f.Close();
-  EXPECT_EQ(ReadFile(p), "hello world");
-
-  ASSERT_TRUE(f.Open(p, Access::Write, Disposition::CreateAlways));  // truncates
-  EXPECT_EQ(f.Size(), 0);
-  EXPECT_TRUE(f.WriteAll("abc"));
-  f.Close();
-  EXPECT_EQ(ReadFile(p), "abc");
-
-  ASSERT_TRUE(f.Open(p, Access::Write, Disposition::TruncateExisting));
-  f.Close();
-  EXPECT_EQ(ReadFile(p), "");
-
-  std::string q = dir / "new.bin";
-  ASSERT_TRUE(f.Open(q, Access::ReadWrite, Disposition::OpenAlways));  // creates
-  f.Close();
-  EXPECT_TRUE(quztest::Exists(q));
+  // A file opened, written to, and what it then holds: new.bin is made,
+  // f.bin holds "hello world" at first.
+  const std::tuple<const char*, Disposition, const char*, const char*> opens[] = {
+      {"new.bin", Disposition::OpenAlways, "", ""}, {"f.bin", Disposition::OpenAlways, "", "hello world"},
+      {"f.bin", Disposition::CreateAlways, "abc", "abc"}, {"f.bin", Disposition::TruncateExisting, "", ""}};
+  for (const auto& [name, disposition, written, held] : opens) {
+    ASSERT_TRUE(f.Open(dir / name, Access::ReadWrite, disposition)) << name;
+    EXPECT_TRUE(f.WriteAll(written));
+    f.Close();
+    EXPECT_EQ(ReadFile(dir / name), held);
+  }
 
   // A missing folder on the way is not found; a folder is no file.
-  EXPECT_FALSE(f.Open(dir / "no\\such\\f.txt", Access::Write, Disposition::CreateAlways));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(f.Open(dir / "no\\such\\f.txt", Access::Write, Disposition::CreateAlways)), ErrorKind::NotFound);
   plat::FileStatus st;
-  EXPECT_FALSE(plat::GetFileStatus(dir / "no\\such", st));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(plat::GetFileStatus(dir / "no\\such", st)), ErrorKind::NotFound);
   EXPECT_FALSE(f.Open(dir / ".", Access::Read, Disposition::OpenExisting));
   ASSERT_TRUE(plat::CreateFolder(dir / "sub"));
-  EXPECT_FALSE(f.Open(dir / "sub", Access::Read, Disposition::OpenExisting));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::AccessDenied);
+  EXPECT_EQ(FailureOf(f.Open(dir / "sub", Access::Read, Disposition::OpenExisting)), ErrorKind::AccessDenied);
 }
 
 TEST(PlatformFile, ReadWriteSeekLengthAndMovedHandles) {
@@ -126,14 +121,13 @@ TEST(PlatformShare, ShareModesDecideWhoElseMayOpenReplaceOrDelete) {
   File reader;
   ASSERT_TRUE(reader.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareRead));
   File other;
+  const ErrorKind kSharing = ErrorKind::SharingViolation;
   // A second reader is welcome; a writer is not, since the first allows only reading.
   EXPECT_TRUE(other.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareRead));
   other.Close();
-  EXPECT_FALSE(other.Open(p, Access::Write, Disposition::OpenExisting, plat::kShareAll));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::SharingViolation);
+  EXPECT_EQ(FailureOf(other.Open(p, Access::Write, Disposition::OpenExisting, plat::kShareAll)), kSharing);
   // A second opener must itself share reading with the first.
-  EXPECT_FALSE(other.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareNone));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::SharingViolation);
+  EXPECT_EQ(FailureOf(other.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareNone)), kSharing);
   // Truncation and replacing (no delete sharing) are refused too, and the data survives them.
   EXPECT_FALSE(other.Open(p, Access::Write, Disposition::CreateAlways, plat::kShareAll));
   EXPECT_FALSE(plat::ReplaceFile(dir / "a", p));
@@ -143,12 +137,10 @@ TEST(PlatformShare, ShareModesDecideWhoElseMayOpenReplaceOrDelete) {
   // A handle that shares nothing keeps out every other opener and deleting.
   File owner;
   ASSERT_TRUE(owner.Open(p, Access::ReadWrite, Disposition::OpenExisting, plat::kShareNone));
-  EXPECT_FALSE(other.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareAll));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::SharingViolation);
+  EXPECT_EQ(FailureOf(other.Open(p, Access::Read, Disposition::OpenExisting, plat::kShareAll)), kSharing);
   std::string data;
   EXPECT_FALSE(plat::ReadWholeFile(p, data));
-  EXPECT_FALSE(plat::DeleteFile(p));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::SharingViolation);
+  EXPECT_EQ(FailureOf(plat::DeleteFile(p)), kSharing);
   owner.Close();
   EXPECT_TRUE(plat::ReplaceFile(dir / "a", p));
   EXPECT_EQ(ReadFile(p), "A");
@@ -159,7 +151,7 @@ TEST(PlatformShare, ShareModesDecideWhoElseMayOpenReplaceOrDelete) {
   EXPECT_TRUE(b.Open(dir / "log.txt", Access::ReadWrite, Disposition::OpenAlways, plat::kShareRead | plat::kShareWrite));
 }
 
-TEST(PlatformStatus, NewFilesCarryTheCurrentTimeAndTimesRoundTripAsSigned32BitSeconds) {
+TEST(PlatformStatus, NewFilesCarryTheCurrentTimeTimesRoundTripAsSigned32BitSecondsAndReadOnlyProtects) {
   TempDir dir;
   std::string p = dir / "t";
   plat::Time32 before = plat::Now();
@@ -181,38 +173,25 @@ TEST(PlatformStatus, NewFilesCarryTheCurrentTimeAndTimesRoundTripAsSigned32BitSe
   // Folders have times too.
   ASSERT_TRUE(plat::CreateFolder(dir / "d"));
   EXPECT_TRUE(plat::SetFileTime(dir / "d", 1111111111));
-  ASSERT_TRUE(plat::GetFileStatus(dir / "d\\", st));
-  EXPECT_TRUE(st.isDirectory);
-  EXPECT_EQ(st.mtime, 1111111111);
-}
+  EXPECT_EQ(quztest::TimeOf(dir / "d\\"), 1111111111);
+  EXPECT_NE(plat::GetAttributes(dir / "d") & plat::kAttrDirectory, 0u);
 
-TEST(PlatformStatus, ReadOnlyAttributeProtectsTheFile) {
-  TempDir dir;
-  std::string p = dir / "ro.txt";
-  WriteFile(p, "keep");
-  uint32_t a = plat::GetAttributes(p);
-  ASSERT_NE(a, plat::kInvalidAttributes);
-  EXPECT_EQ(a & plat::kAttrDirectory, 0u);
-  EXPECT_EQ(a & plat::kAttrReadOnly, 0u);
+  // (kInvalidAttributes has both bits set.)
+  EXPECT_EQ(plat::GetAttributes(p) & (plat::kAttrDirectory | plat::kAttrReadOnly), 0u);
   ASSERT_TRUE(plat::SetAttributes(p, plat::kAttrReadOnly));
   EXPECT_NE(plat::GetAttributes(p) & plat::kAttrReadOnly, 0u);
-  File f;
 #ifndef _WIN32
   // (Wine running as root lets the owner write into a read-only file, so
   // this holds on Windows itself but cannot be checked under Wine here.)
-  EXPECT_FALSE(f.Open(p, Access::Write, Disposition::OpenExisting, plat::kShareAll));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::AccessDenied);
+  EXPECT_EQ(FailureOf(f.Open(p, Access::Write, Disposition::OpenExisting, plat::kShareAll)), ErrorKind::AccessDenied);
 #endif
-  EXPECT_FALSE(plat::DeleteFile(p));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::AccessDenied);
+  EXPECT_EQ(FailureOf(plat::DeleteFile(p)), ErrorKind::AccessDenied);
   EXPECT_TRUE(f.Open(p, Access::Read, Disposition::OpenExisting));
   f.Close();
   ASSERT_TRUE(plat::SetAttributes(p, plat::kAttrNormal));
   EXPECT_EQ(plat::GetAttributes(p) & plat::kAttrReadOnly, 0u);
   EXPECT_TRUE(plat::DeleteFile(p));
   EXPECT_EQ(plat::GetAttributes(p), plat::kInvalidAttributes);
-  ASSERT_TRUE(plat::CreateFolder(dir / "sub"));
-  EXPECT_NE(plat::GetAttributes(dir / "sub") & plat::kAttrDirectory, 0u);
 }
 
 TEST(PlatformFolders, ListingsGiveTheDotsFirstThenEveryNameEvenWithBackslashTrailBytes) {
@@ -222,15 +201,8 @@ TEST(PlatformFolders, ListingsGiveTheDotsFirstThenEveryNameEvenWithBackslashTrai
   ASSERT_TRUE(plat::CreateFolder(dir / "表"));
   WriteFile(dir / "表\\予定表ソ.dat", "hyo");
   EXPECT_EQ(ReadFile(dir / "表\\予定表ソ.dat"), "hyo");
-  plat::FileStatus st;
-  for (const char* folder : {"表", "表\\"}) {
-    ASSERT_TRUE(plat::GetFileStatus(dir / folder, st)) << folder;
-    EXPECT_TRUE(st.isDirectory);
-  }
-  std::vector<plat::DirEntry> entries;
-  ASSERT_TRUE(plat::ListDirectory(dir / "表", entries));
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[2].name, "予定表ソ.dat");
+  for (const char* folder : {"表", "表\\"}) EXPECT_TRUE(quztest::IsFolder(dir / folder)) << folder;
+  EXPECT_EQ(quztest::FileNames(dir / "表"), std::vector<std::string>{"予定表ソ.dat"});
 #ifndef _WIN32
   // On Linux the names are UTF-8 on disk.
   std::string native = quztest::HostPath(dir.path());
@@ -239,34 +211,29 @@ TEST(PlatformFolders, ListingsGiveTheDotsFirstThenEveryNameEvenWithBackslashTrai
   EXPECT_EQ(::stat((native + "\xE8\xA1\xA8/\xE4\xBA\x88\xE5\xAE\x9A\xE8\xA1\xA8\xE3\x82\xBD.dat").c_str(), &s), 0);
 #endif
 
+  std::vector<plat::DirEntry> entries;
+  using Listing = std::vector<std::pair<std::string, bool>>;
+  const Listing expected = {{".", true}, {"..", true}, {"ソフト.txt", false}, {"表", true}};
   quztest::WriteFileNamedOutsideCodePage932(dir.path());
-  ASSERT_TRUE(plat::ListDirectory(dir.path(), entries));
-  ASSERT_EQ(entries.size(), 4u);
-  EXPECT_EQ(entries[0].name, ".");
-  EXPECT_EQ(entries[1].name, "..");
-  EXPECT_TRUE(entries[0].isDirectory);
-  EXPECT_TRUE(entries[1].isDirectory);
-  std::sort(entries.begin() + 2, entries.end(), [](auto& x, auto& y) { return x.name < y.name; });
-  EXPECT_EQ(entries[2].name, "ソフト.txt");
+  // With or without the trailing separator; the dots come first.
+  for (const std::string& folder : {dir.path(), dir.path().substr(0, dir.path().size() - 1)}) {
+    ASSERT_TRUE(plat::ListDirectory(folder, entries));
+    ASSERT_EQ(entries.size(), 4u);
+    std::sort(entries.begin() + 2, entries.end(), [](auto& x, auto& y) { return x.name < y.name; });
+    Listing listed;
+    for (const auto& e : entries) listed.emplace_back(e.name, e.isDirectory);
+    EXPECT_EQ(listed, expected);
+  }
   EXPECT_EQ(entries[2].size, 5);
-  EXPECT_FALSE(entries[2].isDirectory);
-  EXPECT_EQ(entries[3].name, "表");
-  EXPECT_TRUE(entries[3].isDirectory);
   EXPECT_NE(entries[3].attributes & plat::kAttrDirectory, 0u);
-  // With or without the trailing separator.
-  ASSERT_TRUE(plat::ListDirectory(dir.path().substr(0, dir.path().size() - 1), entries));
-  EXPECT_EQ(entries.size(), 4u);
-  EXPECT_FALSE(plat::ListDirectory(dir / "missing", entries));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(plat::ListDirectory(dir / "missing", entries)), ErrorKind::NotFound);
 
   // Either reader, with or without the details, names the file it leaves out.
-  const std::vector<std::pair<std::string, bool>> expected = {
-      {".", true}, {"..", true}, {"ソフト.txt", false}, {"表", true}};
   for (bool namesOnly : {false, true}) {
     SCOPED_TRACE(namesOnly);
     plat::DirReader reader;
     ASSERT_TRUE(reader.Open(dir.path(), namesOnly));
-    std::vector<std::pair<std::string, bool>> listed;
+    Listing listed;
     plat::DirEntry e;
     while (reader.Next(e)) listed.emplace_back(e.name, e.isDirectory);
     std::sort(listed.begin(), listed.end());
@@ -281,14 +248,12 @@ TEST(PlatformFolders, ListingsGiveTheDotsFirstThenEveryNameEvenWithBackslashTrai
 TEST(PlatformFolders, CreateRemoveMoveAndReplace) {
   TempDir dir;
   EXPECT_TRUE(plat::CreateFolder(dir / "f"));
-  EXPECT_FALSE(plat::CreateFolder(dir / "f"));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::AlreadyExists);
+  EXPECT_EQ(FailureOf(plat::CreateFolder(dir / "f")), ErrorKind::AlreadyExists);
   WriteFile(dir / "f\\x", "x");
   EXPECT_FALSE(plat::RemoveFolder(dir / "f"));  // not empty
   EXPECT_FALSE(plat::DeleteFile(dir / "f"));    // a folder is no file
   EXPECT_TRUE(plat::DeleteFile(dir / "f\\x"));
-  EXPECT_FALSE(plat::DeleteFile(dir / "f\\x"));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(plat::DeleteFile(dir / "f\\x")), ErrorKind::NotFound);
   EXPECT_TRUE(plat::RemoveFolder(dir / "f\\"));
   EXPECT_FALSE(quztest::Exists(dir / "f"));
 
@@ -297,7 +262,6 @@ TEST(PlatformFolders, CreateRemoveMoveAndReplace) {
   EXPECT_FALSE(plat::MoveFile(dir / "one", dir / "two"));  // never overwrites
   EXPECT_EQ(ReadFile(dir / "two"), "2");
   EXPECT_TRUE(plat::MoveFile(dir / "one", dir / "three"));
-  EXPECT_EQ(ReadFile(dir / "three"), "1");
   EXPECT_TRUE(plat::ReplaceFile(dir / "three", dir / "two"));
   EXPECT_EQ(ReadFile(dir / "two"), "1");
   EXPECT_FALSE(quztest::Exists(dir / "three"));
@@ -312,12 +276,9 @@ TEST(PlatformPlaces, TemporaryFolderExecutableAndFreeSpace) {
   std::string temp = plat::TempFolder();
   ASSERT_FALSE(temp.empty());
   EXPECT_EQ(temp.back(), '\\');
-  plat::FileStatus st;
-  ASSERT_TRUE(plat::GetFileStatus(temp, st));
-  EXPECT_TRUE(st.isDirectory);
+  EXPECT_TRUE(quztest::IsFolder(temp));
   std::string exe = plat::ExecutablePath();
-  ASSERT_TRUE(plat::GetFileStatus(exe, st)) << exe;
-  EXPECT_FALSE(st.isDirectory);
+  EXPECT_TRUE(quztest::IsFile(exe)) << exe;
   EXPECT_NE(exe.find("platform_tests"), std::string::npos) << exe;
   EXPECT_GT(plat::FreeDiskSpace(temp), 0);
   // A folder that does not exist yet is measured on the volume that would hold it.
@@ -330,14 +291,11 @@ TEST(PlatformPlaces, TemporaryFolderExecutableAndFreeSpace) {
 #ifndef _WIN32
 TEST(PlatformPlaces, PathsOutsideDriveZFailLikeMissingFiles) {
   plat::FileStatus st;
-  EXPECT_FALSE(plat::GetFileStatus("C:\\Windows", st));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(plat::GetFileStatus("C:\\Windows", st)), ErrorKind::NotFound);
   File f;
-  EXPECT_FALSE(f.Open("C:\\x.txt", Access::Write, Disposition::CreateAlways));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(f.Open("C:\\x.txt", Access::Write, Disposition::CreateAlways)), ErrorKind::NotFound);
   // Not code page 932 at all (a lone lead byte at the end).
-  EXPECT_FALSE(plat::GetFileStatus("Z:\\tmp\\\x81", st));
-  EXPECT_EQ(plat::LastError().kind, ErrorKind::NotFound);
+  EXPECT_EQ(FailureOf(plat::GetFileStatus("Z:\\tmp\\\x81", st)), ErrorKind::NotFound);
   std::string engine;
   ASSERT_TRUE(plat::ToEnginePath("/tmp/a/../b/./c", engine));
   EXPECT_EQ(engine, "Z:\\tmp\\b\\c");
@@ -361,8 +319,7 @@ TEST(PlatformTime, BreakDownUtcKnownDates) {
   }
 }
 
-TEST(PlatformTime, TheClockIsPastItsStartAndTheTickAdvancesAcrossASleep) {
-  EXPECT_GT(plat::Now(), 1700000000);
+TEST(PlatformTime, TheTickAdvancesAcrossASleep) {
   uint32_t start = plat::TickCount();
   plat::Sleep(100);
   // The tick may be as coarse as 16 ms.
@@ -376,7 +333,6 @@ TEST(PlatformThreads, ThreadsRunAtEveryPriorityJoinWithOrWithoutALimitAndMayBeAb
     ASSERT_TRUE(t.Start([&] { ran = 1; }, p));
     EXPECT_TRUE(t.Join());
     EXPECT_EQ(ran.load(), 1);
-    EXPECT_FALSE(t.Running());
   }
   plat::Thread never;
   EXPECT_TRUE(never.Join(0));  // nothing started: nothing to wait for
@@ -385,8 +341,7 @@ TEST(PlatformThreads, ThreadsRunAtEveryPriorityJoinWithOrWithoutALimitAndMayBeAb
   plat::Event release;
   plat::Thread t;
   ASSERT_TRUE(t.Start([&] { release.Wait(); }));
-  EXPECT_TRUE(t.Running());
-  EXPECT_FALSE(t.Join(50));
+  EXPECT_FALSE(t.Join(50));  // still running
   release.Set();
   EXPECT_TRUE(t.Join(10000));
   EXPECT_FALSE(t.Running());
@@ -410,8 +365,7 @@ TEST(PlatformThreads, ManualAndAutoResetEvents) {
   EXPECT_TRUE(manual.Wait(0));  // stays signalled
   manual.Reset();
   EXPECT_FALSE(manual.IsSet());
-  plat::Event preset(true, true);
-  EXPECT_TRUE(preset.IsSet());
+  EXPECT_TRUE(plat::Event(true, true).IsSet());
 
   plat::Event autoReset(false, false);
   autoReset.Set();
@@ -437,8 +391,7 @@ TEST(PlatformThreads, LockIsRecursiveAndExcludesOthers) {
   lock.Enter();
   lock.Enter();  // a critical section may be entered again by its owner
   std::atomic<bool> otherGotIt{false};
-  std::thread other([&] { otherGotIt = lock.TryEnter(); });
-  other.join();
+  std::thread([&] { otherGotIt = lock.TryEnter(); }).join();
   EXPECT_FALSE(otherGotIt.load());
   lock.Leave();
   lock.Leave();
@@ -479,8 +432,7 @@ TEST(ScriptedInteraction, AnswersInOrderThenByDefaultAndCountsTheUnscripted) {
   EXPECT_EQ(shown[0].style, plat::kButtonsYesNo | plat::kIconQuestion);
 
   ui.QueueOverwrite(plat::OverwriteAnswer::All);
-  plat::OverwriteQuestion q;
-  q.path = "Z:\\a.txt";
+  const plat::OverwriteQuestion q{.path = "Z:\\a.txt"};
   EXPECT_EQ(ui.AskOverwrite(q), plat::OverwriteAnswer::All);
   EXPECT_EQ(ui.AskOverwrite(q), plat::OverwriteAnswer::No);
 }
@@ -506,7 +458,6 @@ TEST(ExceptionBoundary, HandlerHearsWhereAndWhatFromCatchBlocksAndThreadsAndMayI
   EXPECT_TRUE(t.Join(10000));
   ASSERT_TRUE(t.Start([] { throw 42; }));
   EXPECT_TRUE(t.Join(10000));
-  EXPECT_FALSE(t.Running());
   EXPECT_EQ(heard, (std::vector<std::string>{"here: disk gone", "worker: out of luck",
                                              "thread: an exception that is not a std::exception"}));
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <string>
@@ -18,12 +19,16 @@ using quz::ClassRule;
 using quz::CRuleTable;
 
 ClassRule Rule(uint8_t kind, const std::string& ext, int32_t sizeKB, int32_t result) {
-  ClassRule r;
-  r.kind = kind;
-  r.extension = ext;
-  r.sizeKB = sizeKB;
-  r.result = static_cast<quz::SaveType>(result);
-  return r;
+  return {kind, ext, sizeKB, static_cast<quz::SaveType>(result)};
+}
+
+// Each rule as "kind extension size result", to compare whole tables.
+std::vector<std::string> Described(const CRuleTable& table) {
+  std::vector<std::string> rules;
+  for (const ClassRule& r : table.rules)
+    rules.push_back(std::to_string(r.kind) + " " + r.extension + " " + std::to_string(r.sizeKB) + " " +
+                    std::to_string(static_cast<int>(r.result)));
+  return rules;
 }
 
 TEST(Classify, TheLastMatchingRuleDecidesByExtensionOrSize) {
@@ -57,8 +62,7 @@ TEST(Classify, TheLastMatchingRuleDecidesByExtensionOrSize) {
        {{"huge.pst", SaveType::Differential}}},
   };
   for (const auto& c : cases) {
-    CRuleTable table;
-    table.rules = c.rules;
+    const CRuleTable table{c.rules};
     for (const auto& [name, result] : c.results) EXPECT_EQ(quz::Classify(table, dir / name), result) << name;
   }
 }
@@ -85,39 +89,26 @@ TEST_F(RulesFile, LoadKeepsValidRulesInOrderAndDropsBadOnes) {
   for (const auto& [key, value] : settings) Set(std::string("quz振り分け条件") + key, value);
   CRuleTable table;
   quz::LoadRules(table, Ini());
-  ASSERT_EQ(table.rules.size(), 4u);
-  EXPECT_EQ(table.rules[0].kind, 0);
-  EXPECT_EQ(table.rules[0].extension, "pst");
-  EXPECT_EQ(table.rules[0].result, quz::SaveType::Differential);
-  EXPECT_EQ(table.rules[1].kind, 1);
-  EXPECT_EQ(table.rules[1].sizeKB, 64);
-  EXPECT_EQ(table.rules[2].extension, "");
-  EXPECT_EQ(table.rules[3].kind, 3);
+  EXPECT_EQ(Described(table), (std::vector<std::string>{"0 pst 0 1", "1  64 2", "0  0 2", "3  0 0"}));
 }
 
 TEST_F(RulesFile, SaveDeletesOldKeysAndWritesTheCurrentRules) {
-  CRuleTable old;
-  old.rules = {Rule(0, "pst", 0, 1), Rule(2, "", 500, 2), Rule(3, "", 0, 0)};
-  quz::SaveRules(old, 0, Ini());
-  CRuleTable now;
-  now.rules = {Rule(1, "", 12, 2), Rule(0, "\x95\x5c", 0, 1)};
+  quz::SaveRules({{Rule(0, "pst", 0, 1), Rule(2, "", 500, 2), Rule(3, "", 0, 0)}}, 0, Ini());
+  const CRuleTable now{{Rule(1, "", 12, 2), Rule(0, "\x95\x5c", 0, 1)}};
   quz::SaveRules(now, 3, Ini());
   EXPECT_EQ(quztest::ReadFile(Ini()),
             "[quz振り分け条件0-mode]1\r\n[quz振り分け条件0-size]12\r\n[quz振り分け条件0-mode2]2\r\n"
             "[quz振り分け条件1-mode]0\r\n[quz振り分け条件1-ext]\x95\x5c\r\n[quz振り分け条件1-mode2]1\r\n");
   CRuleTable back;
   quz::LoadRules(back, Ini());
-  ASSERT_EQ(back.rules.size(), 2u);
-  EXPECT_EQ(back.rules[0].sizeKB, 12);
-  EXPECT_EQ(back.rules[1].extension, "\x95\x5c");
+  EXPECT_EQ(Described(back), Described(now));
 }
 
 // The old keys go and the new ones come in one write: a reader (the next
 // start after a crash, or quzctl meanwhile) never finds the list emptied.
 TEST_F(RulesFile, SavingNeverShowsALossOfRules) {
-  CRuleTable three, four;
-  three.rules.assign(3, Rule(quz::kRuleEveryFile, "", 0, 1));
-  four.rules.assign(4, Rule(quz::kRuleEveryFile, "", 0, 2));
+  const CRuleTable three{std::vector<ClassRule>(3, Rule(quz::kRuleEveryFile, "", 0, 1))},
+      four{std::vector<ClassRule>(4, Rule(quz::kRuleEveryFile, "", 0, 2))};
   quz::SaveRules(three, 0, Ini());
   std::atomic<bool> done{false};
   std::vector<size_t> seen;
@@ -142,10 +133,8 @@ TEST_F(RulesFile, ExclusionSwitchesAndFoldersAndNoRecycleBinInAnOrdinaryFolder) 
   Set("ごみ箱", "1");
   Set("一時フォルダ", "1");
   quz::ExpandContext c = quz::LoadExpandContext("D:\\QUZ_BACKUP", Ini());
-  EXPECT_TRUE(c.skipRecycleBin);
-  EXPECT_TRUE(c.skipTempFolder);
-  EXPECT_FALSE(c.skipSaveFolder);
-  EXPECT_FALSE(c.skipOwnFolder);
+  EXPECT_EQ((std::array{c.skipRecycleBin, c.skipTempFolder, c.skipSaveFolder, c.skipOwnFolder}),
+            (std::array{true, true, false, false}));
   EXPECT_EQ(c.saveFolder, "D:\\QUZ_BACKUP\\");
   EXPECT_EQ(c.tempFolder.back(), '\\');
   EXPECT_EQ(c.exeFolder.back(), '\\');
@@ -165,10 +154,11 @@ void Expand(quz::CFileList& list, const quz::ExpandContext& context) {
 class Expansion : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* folder : {"top", "top\\a", "top\\a\\b", "top\\a\\b\\c", "top\\save", "top\\save\\day"})
+    for (const char* folder :
+         {"top", "top\\a", "top\\a\\b", "top\\a\\b\\c", "top\\save", "top\\save\\day", "top\\own"})
       ASSERT_TRUE(plat::CreateFolder(dir / folder));
     for (const char* file : {"top\\1.txt", "top\\a\\2.pst", "top\\a\\b\\3.txt", "top\\a\\b\\c\\4.txt",
-                             "top\\save\\day\\copy.txt"})
+                             "top\\save\\day\\copy.txt", "top\\own\\quz.exe"})
       quztest::WriteFile(dir / file, "x");
   }
   quztest::TempDir dir;
@@ -177,11 +167,8 @@ class Expansion : public ::testing::Test {
 
 TEST_F(Expansion, DepthCodesGoDownOneLevelAtATime) {
   ASSERT_TRUE(list.AddEntry(dir / "top", quz::SearchDepthType(2)));  // searched two more levels
-  quz::FileEntry* top = list.FindEntry(dir / "top\\");
-  ASSERT_NE(top, nullptr);
-  EXPECT_EQ(top->saveType, quz::SearchDepthType(1));
   Expand(list, quz::ExpandContext{});
-  EXPECT_NE(top->lookedAtTime, 0);
+  EXPECT_NE(list.FindEntry(dir / "top\\")->lookedAtTime, 0);
   EXPECT_EQ(list.FindEntry(dir / "top\\a\\")->saveType, quz::SearchDepthType(0));
   EXPECT_EQ(list.FindEntry(dir / "top\\1.txt")->saveType, quz::SaveType::Normal);
   // A folder of code 10 is listed but not searched.
@@ -190,63 +177,52 @@ TEST_F(Expansion, DepthCodesGoDownOneLevelAtATime) {
 }
 
 TEST_F(Expansion, SearchFoldersPassTheirCodeToEveryLevelAndFilesAreClassified) {
-  CRuleTable rules;
-  rules.rules = {Rule(0, "pst", 0, 1)};
+  const CRuleTable rules{{Rule(0, "pst", 0, 1)}};
   list.SetClassifier([&rules](const std::string& p) { return quz::Classify(rules, p); });
   ASSERT_TRUE(list.AddEntry(dir / "top\\", quz::SaveType::Search));
   Expand(list, quz::ExpandContext{});
-  EXPECT_EQ(list.Count(), 11);
-  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\c")->saveType, quz::SaveType::Search);
+  EXPECT_EQ(list.Count(), 13);
+  for (const char* folder : {"top", "top\\a\\b\\c"})
+    EXPECT_EQ(list.FindEntry(dir / folder)->saveType, quz::SaveType::Search) << folder;
   EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\c\\4.txt")->saveType, quz::SaveType::Normal);
   EXPECT_EQ(list.FindEntry(dir / "top\\a\\2.pst")->saveType, quz::SaveType::Differential);
   // Expanding again adds nothing.
   Expand(list, quz::ExpandContext{});
-  EXPECT_EQ(list.Count(), 11);
+  EXPECT_EQ(list.Count(), 13);
 }
 
-TEST_F(Expansion, ExcludedFoldersBecomeNoSaveAndAreNeverSearched) {
+TEST_F(Expansion, ExcludedFoldersBecomeNoSaveAndAreNeverSearchedAndUnlistableOnesAreLeft) {
   quz::ExpandContext context;
-  context.skipSaveFolder = true;
+  context.skipSaveFolder = context.skipTempFolder = context.skipOwnFolder = true;
   // Compared ignoring the case of letters.
   context.saveFolder = dir.path() + "top\\SAVE\\";
-  context.skipTempFolder = true;
   context.tempFolder = dir.path() + "top\\a\\b\\";
-  ASSERT_TRUE(list.AddEntry(dir / "top", quz::SaveType::Search));
-  Expand(list, context);
-  EXPECT_EQ(list.FindEntry(dir / "top\\save\\")->saveType, quz::SaveType::NoSave);
-  EXPECT_EQ(list.FindEntry(dir / "top\\save\\day\\"), nullptr);
-  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\")->saveType, quz::SaveType::NoSave);
-  EXPECT_EQ(list.FindEntry(dir / "top\\a\\b\\3.txt"), nullptr);
-  EXPECT_NE(list.FindEntry(dir / "top\\a\\2.pst"), nullptr);
-  // Switched off, the same folders are searched.
-  quz::CFileList open;
-  ASSERT_TRUE(open.AddEntry(dir / "top", quz::SaveType::Search));
-  context.skipSaveFolder = context.skipTempFolder = false;
-  Expand(open, context);
-  EXPECT_NE(open.FindEntry(dir / "top\\save\\day\\copy.txt"), nullptr);
-}
-
-TEST_F(Expansion, OwnFolderAndUnlistableFolders) {
-  quz::ExpandContext context;
-  context.skipOwnFolder = true;
-  context.exeFolder = dir.path() + "top\\a\\";
+  context.exeFolder = dir.path() + "top\\own\\";
   ASSERT_TRUE(list.AddEntry(dir / "top", quz::SaveType::Search));
   ASSERT_TRUE(list.AddLoaded(dir / "gone\\", 0, quz::SaveType::Search, 0));
   Expand(list, context);
-  EXPECT_EQ(list.FindEntry(dir / "top\\a")->saveType, quz::SaveType::NoSave);
-  EXPECT_EQ(list.FindEntry(dir / "top\\a\\2.pst"), nullptr);
-  EXPECT_EQ(list.Count(), 7);  // top, gone, 1.txt, a, save, save\day, its copy.txt
+  for (const char* folder : {"top\\save\\", "top\\a\\b\\", "top\\own\\"})
+    EXPECT_EQ(list.FindEntry(dir / folder)->saveType, quz::SaveType::NoSave) << folder;
+  for (const char* below : {"top\\save\\day\\", "top\\a\\b\\3.txt", "top\\own\\quz.exe"})
+    EXPECT_EQ(list.FindEntry(dir / below), nullptr) << below;
+  EXPECT_NE(list.FindEntry(dir / "top\\a\\2.pst"), nullptr);
+  EXPECT_EQ(list.Count(), 8);  // top, gone, 1.txt, a, a\2.pst, a\b, save, own
+  // Switched off, the same folders are searched.
+  quz::CFileList open;
+  ASSERT_TRUE(open.AddEntry(dir / "top", quz::SaveType::Search));
+  context.skipSaveFolder = context.skipTempFolder = context.skipOwnFolder = false;
+  Expand(open, context);
+  for (const char* below : {"top\\save\\day\\copy.txt", "top\\a\\b\\3.txt", "top\\own\\quz.exe"})
+    EXPECT_NE(open.FindEntry(dir / below), nullptr) << below;
 }
 
 #ifndef _WIN32
 TEST(RecycleBin, TheUsersTrashStandsForTheRecycleBin) {
   quztest::TempDir dir;
-  std::string host = quztest::HostPath(dir.path());
   const char* old = std::getenv("XDG_DATA_HOME");
   std::string saved = old ? old : "";
-  setenv("XDG_DATA_HOME", host.c_str(), 1);
-  ASSERT_TRUE(plat::CreateFolder(dir / "Trash"));
-  ASSERT_TRUE(plat::CreateFolder(dir / "Trash\\files"));
+  setenv("XDG_DATA_HOME", quztest::HostPath(dir.path()).c_str(), 1);
+  for (const char* folder : {"Trash", "Trash\\files"}) ASSERT_TRUE(plat::CreateFolder(dir / folder));
   quztest::WriteFile(dir / "Trash\\files\\thrown.txt", "x");
   EXPECT_TRUE(quz::IsRecycleBin(dir / "Trash\\"));
   quz::CFileList list;
@@ -270,7 +246,6 @@ TEST(Reclassify, FilesTakeTheCurrentRulesFoldersAndMissingFilesKeepTheirCodes) {
   list.SetClassifier([&rules](const std::string& p) { return quz::Classify(rules, p); });
   for (const char* name : {"a.pst", "b.txt", "f.pst"}) ASSERT_TRUE(list.AddEntry(dir / name, quz::SaveType::Search));
   ASSERT_TRUE(list.AddLoaded(dir / "gone.pst", 0, quz::SaveType::Normal, 0));
-  EXPECT_EQ(list.FindEntry(dir / "a.pst")->saveType, quz::SaveType::Normal);
   rules.rules = {Rule(0, "pst", 0, 1), Rule(0, "txt", 0, 1)};
   list.Reclassify();
   EXPECT_EQ(list.FindEntry(dir / "b.txt")->saveType, quz::SaveType::Differential);

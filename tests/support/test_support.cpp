@@ -82,10 +82,8 @@ void RemoveTree(const std::string& path) {
   }
   std::vector<plat::DirEntry> entries;
   plat::ListDirectory(p, entries);
-  for (const auto& e : entries) {
-    if (e.name == "." || e.name == "..") continue;
-    RemoveTree(p + "\\" + e.name);
-  }
+  for (const auto& e : entries)
+    if (e.name != "." && e.name != "..") RemoveTree(p + "\\" + e.name);
   plat::RemoveFolder(p);
 }
 
@@ -201,8 +199,7 @@ std::string BuildPath(const std::string& hostPath) {
 #ifdef _WIN32
   if (!hostPath.empty() && hostPath[0] == '/') {
     std::string p = "Z:" + hostPath;
-    for (char& c : p)
-      if (c == '/') c = '\\';
+    std::replace(p.begin(), p.end(), '/', '\\');
     return p;
   }
   return hostPath;
@@ -324,9 +321,7 @@ Unreadable::~Unreadable() {
 #ifdef _WIN32
   if (holder_) CloseHandle(static_cast<HANDLE>(holder_));
 #else
-  plat::FileStatus status;
-  SetMode(path_, 0755);
-  if (plat::GetFileStatus(path_, status) && !status.isDirectory) SetMode(path_, 0644);
+  SetMode(path_, IsFolder(path_) ? 0755 : 0644);
 #endif
 }
 
@@ -334,9 +329,7 @@ ChildProcess::~ChildProcess() { Kill(); }
 
 #ifdef _WIN32
 
-namespace {
 constexpr UINT kTerminatedCode = 137;
-}
 
 bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
                          const std::string& outputFile, const std::vector<std::string>& environment) {
@@ -507,12 +500,9 @@ int Quzctl::Run(const std::vector<std::string>& args, std::string* out, const st
 }
 
 std::string Quzctl::Stderr() const {
-  std::string raw, text, errors;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    errors = errors_;
-  }
-  if (errors.empty() || !plat::ReadWholeFile(errors, raw)) return "";
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string raw, text;
+  if (errors_.empty() || !plat::ReadWholeFile(errors_, raw)) return "";
   return plat::ConsoleToEngine(raw, text) ? text : raw;
 }
 

@@ -131,8 +131,6 @@ class Unreadable {
  public:
   explicit Unreadable(const std::string& path);
   ~Unreadable();
-  Unreadable(const Unreadable&) = delete;
-  Unreadable& operator=(const Unreadable&) = delete;
 
  private:
   std::string path_;

@@ -115,8 +115,7 @@ HDROP MakeDrop(const std::vector<std::string>& paths) {
   for (const auto& path : paths) size += path.size() + 1;
   HGLOBAL memory = GlobalAlloc(GHND, size);
   auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->fWide = FALSE;
+  drop->pFiles = sizeof(DROPFILES);  // GHND zeroes the rest: the names are ANSI
   char* at = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
   for (const auto& path : paths) {
     std::memcpy(at, path.c_str(), path.size() + 1);
@@ -168,16 +167,14 @@ ScriptedUi::ScriptedUi() {
   shell.specialFolder = [this](int csidl) -> std::optional<std::string> {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = specialFolders_.find(csidl);
-    if (it == specialFolders_.end()) return std::nullopt;
-    return it->second;
+    return it == specialFolders_.end() ? std::nullopt : std::optional(it->second);
   };
   shell.open = [this](const std::string& path, const std::string& verb) {
     std::lock_guard<std::mutex> lock(mutex_);
     opened_.push_back({path, verb});
   };
   shell.associatedProgram = [this](const std::string& path) -> std::optional<std::string> {
-    if (!associatedProgram) return std::nullopt;
-    return associatedProgram(path);
+    return associatedProgram ? associatedProgram(path) : std::nullopt;
   };
   plat::SetShellResponder(std::move(shell));
   plat::SetMenuResponder([this](HWND, HMENU menu) {

@@ -104,8 +104,6 @@ class ScriptedUi {
 
   ScriptedUi();
   ~ScriptedUi();
-  ScriptedUi(const ScriptedUi&) = delete;
-  ScriptedUi& operator=(const ScriptedUi&) = delete;
 
   // Answers in order; when none is left, the box's first button.
   void QueueAnswer(int answer) { Add(answers_, answer); }
