@@ -1,8 +1,9 @@
 // Save folders written directly, byte for byte in the layout the engine
 // writes (with the engine's own names for copies and fragments): date
 // folders with copies and their "quzFileList.txt" lines, and fragment
-// folders with numbered fragments, "~temp.dat" and the one-line list.  Times are given as local seconds and a time-zone offset, so that
-// tests do not depend on the zone of the machine.
+// folders with numbered fragments, "~temp.dat" and the one-line list.
+// Times are local seconds and a time-zone offset, so that tests do not
+// depend on the zone of the machine.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,12 +28,9 @@ inline std::pair<int, int> Done(const quz::RestoreCounts& c) { return {c.restore
 // date is a local one).
 inline int64_t Seconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
   y -= mo <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const int64_t days = era * 146097 + doe - 719468;
-  return days * 86400 + h * 3600 + mi * 60 + s;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400, yoe = y - era * 400;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  return (era * 146097 + doe - 719468) * 86400 + h * 3600 + mi * 60 + s;
 }
 
 using quztest::Fragment;
@@ -42,13 +40,9 @@ using quztest::Record;
 // in the common length, and the appended tail.
 inline std::vector<Record> Differences(const std::string& before, const std::string& after) {
   std::vector<Record> records;
-  size_t common = std::min(before.size(), after.size());
-  size_t i = 0;
-  while (i < common) {
-    if (before[i] == after[i]) {
-      ++i;
-      continue;
-    }
+  const size_t common = std::min(before.size(), after.size());
+  for (size_t i = 0; i < common; ++i) {
+    if (before[i] == after[i]) continue;
     size_t j = i;
     while (j < common && before[j] != after[j]) ++j;
     records.push_back(Record{static_cast<uint32_t>(i), after.substr(i, j - i)});
