@@ -79,23 +79,21 @@ class SaveFolder {
 
   // The next differential save of source: one fragment with the differences
   // from the previous contents; returns the fragment's path.
-  std::string SaveFragment(const std::string& source, const std::string& data, int64_t local,
-                           const std::string& folderName = "") {
-    std::string folder = FragmentFolder(source, folderName);
+  std::string SaveFragment(const std::string& source, const std::string& data, int64_t local) {
+    const std::string folder = FragmentFolder(source);
     int n = 0;
     while (quztest::Exists(quz::FragmentPath(folder, n))) ++n;
     const std::string previous = n > 0 ? quztest::ReadFile(folder + "~temp.dat") : "";
-    std::string path = WriteFragment(source, n, Fragment(static_cast<uint32_t>(data.size()), Differences(previous, data)),
-                                     local, folderName);
+    const std::string fragment = Fragment(static_cast<uint32_t>(data.size()), Differences(previous, data));
+    const std::string path = WriteFragment(source, n, fragment, local);
     quztest::WriteFile(folder + "~temp.dat", data);
     EXPECT_TRUE(plat::SetFileTime(folder + "~temp.dat", FileTime(local)));
     return path;
   }
 
   // Writes a fragment as given (for damaged or unusual ones).
-  std::string WriteFragment(const std::string& source, int n, const std::string& bytes, int64_t local,
-                            const std::string& folderName = "") {
-    std::string folder = FragmentFolder(source, folderName);
+  std::string WriteFragment(const std::string& source, int n, const std::string& bytes, int64_t local) {
+    const std::string folder = FragmentFolder(source);
     plat::CreateFolder(folder);
     quztest::WriteFile(folder + "quzFileList.txt", "<" + source + "\r\n");
     std::string path = quz::FragmentPath(folder, n);
@@ -111,8 +109,8 @@ class SaveFolder {
     EXPECT_TRUE(plat::SetFileTime(p, FileTime(local))) << p;
   }
 
-  std::string FragmentFolder(const std::string& source, const std::string& folderName = "") const {
-    return root_ + (folderName.empty() ? source.substr(source.rfind('\\') + 1) : folderName) + "\\";
+  std::string FragmentFolder(const std::string& source) const {
+    return root_ + source.substr(source.rfind('\\') + 1) + "\\";
   }
 
  private:
