@@ -323,16 +323,13 @@ TEST_F(RestoreEngineTest, AMissingOrDamagedFragmentFailsItsFileAndKeepsWhatWasTh
 }
 
 TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSays) {
-  std::string folder = save.root() + "2026-12-7\\";
-  plat::CreateFolder(folder);
-  WriteFile(folder + "a.txt", "payload");
-  plat::SetFileTime(folder + "a.txt", save.FileTime(At(10)));
+  const std::string copy = save.SaveCopy(src + "ok.txt", "payload", At(10));
   // A foreign or damaged list: sources that climb out of their folder, and
   // one that lies in the save folder and is its own copy.
-  WriteFile(folder + "quzFileList.txt", "a.txt<" + src + "..\\..\\escaped.txt\r\n" + "a.txt<" + src +
-                                            "d\\..\\..\\up.txt\r\n" + "a.txt<" + src + "d\\x/../../y.txt\r\n" +
-                                            "a.txt<" + src + "ok.txt\r\n" + "a.txt<relative.txt\r\n" +
-                                            "a.txt<" + src + "dots\\..\r\n" + "a.txt<" + folder + "a.txt\r\n");
+  WriteFile(save.root() + "2026-12-7\\quzFileList.txt",
+            "ok.txt<" + src + "..\\..\\escaped.txt\r\n" + "ok.txt<" + src + "d\\..\\..\\up.txt\r\n" + "ok.txt<" + src +
+                "d\\x/../../y.txt\r\n" + "ok.txt<" + src + "ok.txt\r\n" + "ok.txt<relative.txt\r\n" + "ok.txt<" + src +
+                "dots\\..\r\n" + "ok.txt<" + copy + "\r\n");
   Load();
   ASSERT_EQ(table.Count(), 7);
 
@@ -347,13 +344,13 @@ TEST_F(RestoreEngineTest, NothingIsWrittenOutsideTheDestinationWhateverTheListSa
 
   // In place, a source must be a plain full path too; the copy restored
   // over itself stays whole.
-  const std::vector<std::string> inPlace = {"relative.txt", src + "..\\..\\escaped.txt", src + "ok.txt", folder + "a.txt"};
+  const std::vector<std::string> inPlace = {"relative.txt", src + "..\\..\\escaped.txt", src + "ok.txt", copy};
   c = quz::RestoreSelection(ctx, Request("", inPlace, quz::kAllNewestTime), "");
   EXPECT_EQ(restoretest::Done(c), std::make_pair(2, 2));
   EXPECT_FALSE(Exists(dir / "escaped.txt"));
   EXPECT_FALSE(Exists(quztest::TempRoot() + "escaped.txt"));
   EXPECT_EQ(ReadFile(src + "ok.txt"), "payload");
-  EXPECT_EQ(ReadFile(folder + "a.txt"), "payload");
+  EXPECT_EQ(ReadFile(copy), "payload");
 }
 
 #ifndef _WIN32
@@ -454,9 +451,7 @@ class RoundTripTest : public ::testing::Test {
 TEST_F(RoundTripTest, EveryCandidateRestoresEveryFileAsItWas) {
   const std::string mail0 = Pattern(700000, 1);
   std::string mail1 = mail0 + Pattern(1000, 2);  // appended
-  std::string mail2 = mail1;
-  mail2.replace(100000, 4, "WXYZ");  // a changed word, and more appended
-  mail2 += Pattern(3, 3);
+  const std::string mail2 = std::string(mail1).replace(100000, 4, "WXYZ") + Pattern(3, 3);  // changed, appended
   std::string mail3 = mail2.substr(0, 300001);  // shrank
   std::string mail4 = mail3 + Pattern(600000, 4);  // grew past a comparison block
   Check(0, {{"a.txt", "a zero"}, {"mail.mbx", mail0}, {"sub\\log.mbx", "log"}});

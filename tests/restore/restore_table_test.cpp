@@ -161,7 +161,7 @@ TEST(RestoreFileList, FilesOfAFolderOncePerSourceAndEverySourceUnderTheRoot) {
   EXPECT_FALSE(quz::IsInFolder("C:\\表x", std::string("C:\\\x95")));
 }
 
-TEST_F(SavedTable, CandidatesOnePerFiveMinuteSlotAroundALocalDayBoundary) {
+TEST_F(SavedTable, CandidatesOnePerFiveMinuteSlotFromCopiesFragmentsAndFragmentFolders) {
   const int64_t midnight = day + 86400;  // local midnight: 15:00 UTC the day before
   save.SaveCopy("C:\\a\\x.txt", "1", midnight - 30);       // 23:59:30
   save.SaveCopy("C:\\a\\x.txt", "2", midnight - 1);        // 23:59:59, same slot
@@ -170,50 +170,39 @@ TEST_F(SavedTable, CandidatesOnePerFiveMinuteSlotAroundALocalDayBoundary) {
   save.SaveCopy("C:\\a\\x.txt", "5", midnight + 300);      // 00:05:00
   save.SaveCopy("C:\\a\\sub\\y.txt", "6", midnight + 3600);
   save.SaveCopy("C:\\ab\\w.txt", "7", midnight + 7200);     // another folder
-
-  Load();
-  ASSERT_EQ(table.Count(), 7);
-
-  CCandidateList list;
-  list.AddAllNewest();
-  std::string folder = "C:\\a";
-  for (int32_t i = 0; i < table.Count(); ++i) list.AddEntryTimes(table, i, &folder, kJapan);
-  EXPECT_EQ(quztest::TextsOf(list.Sorted()), (std::vector<std::string>{"全ての最新ファイル", "2026年12月08日01時00分",
-                                                            "2026年12月08日00時05分", "2026年12月08日00時00分",
-                                                            "2026年12月07日23時59分"}));
-  // The first copy found in a slot gives its time.
-  EXPECT_EQ(list.Sorted().front().time, quz::kAllNewestTime);
-  EXPECT_EQ(list.Sorted().back().time, midnight - 30);
-
-  // The same files read with the offset of Greenwich fall nine hours earlier.
-  CCandidateList utc;
-  for (int32_t i = 0; i < table.Count(); ++i) utc.AddEntryTimes(table, i, &folder, 0);
-  EXPECT_EQ(quztest::TextsOf(utc.Sorted()).back(), "2026年12月07日14時59分");
-
-  // Under the root every entry counts.
-  CCandidateList root;
-  for (int32_t i = 0; i < table.Count(); ++i) root.AddEntryTimes(table, i, nullptr, kJapan);
-  EXPECT_EQ(root.Items().size(), 5u);
-  root.Clear();
-  EXPECT_TRUE(root.AddTime(midnight));
-}
-
-TEST_F(SavedTable, CandidatesFromFragmentsAndTheFragmentFolderItself) {
   save.SaveFragment("C:\\m\\in.mbx", "aaaa", day + 9 * 3600);
   save.SaveFragment("C:\\m\\in.mbx", "aaaabbbb", day + 10 * 3600);
   save.SaveFragment("C:\\m\\in.mbx", "aaaabbbbcccc", day + 10 * 3600 + 120);  // same slot as 10:00
   save.SetTime(save.FragmentFolder("C:\\m\\in.mbx"), day + 11 * 3600);
   Load();
-  ASSERT_EQ(table.Count(), 1);
-  CCandidateList list;
-  std::string folder = "C:\\m";
-  list.AddEntryTimes(table, 0, &folder, kJapan);
-  EXPECT_EQ(quztest::TextsOf(list.Sorted()),
-            (std::vector<std::string>{"2026年12月07日11時00分", "2026年12月07日10時00分", "2026年12月07日09時00分"}));
-  std::string other = "C:\\a";
-  CCandidateList none;
-  none.AddEntryTimes(table, 0, &other, kJapan);
-  EXPECT_TRUE(none.Items().empty());
+  ASSERT_EQ(table.Count(), 8);
+  // The candidates of a folder (null: the root) as the window would list them.
+  auto candidates = [&](const char* folder, int32_t tz) {
+    CCandidateList list;
+    list.AddAllNewest();
+    const std::string path = folder ? folder : "";
+    for (int32_t i = 0; i < table.Count(); ++i) list.AddEntryTimes(table, i, folder ? &path : nullptr, tz);
+    return list;
+  };
+
+  const CCandidateList a = candidates("C:\\a", kJapan);
+  EXPECT_EQ(quztest::TextsOf(a.Sorted()), (std::vector<std::string>{"全ての最新ファイル", "2026年12月08日01時00分",
+                                                         "2026年12月08日00時05分", "2026年12月08日00時00分",
+                                                         "2026年12月07日23時59分"}));
+  // The first copy found in a slot gives its time.
+  EXPECT_EQ(a.Sorted().front().time, quz::kAllNewestTime);
+  EXPECT_EQ(a.Sorted().back().time, midnight - 30);
+  // The same files read with the offset of Greenwich fall nine hours earlier.
+  EXPECT_EQ(quztest::TextsOf(candidates("C:\\a", 0).Sorted()).back(), "2026年12月07日14時59分");
+  EXPECT_EQ(quztest::TextsOf(candidates("C:\\m", kJapan).Sorted()),
+            (std::vector<std::string>{"全ての最新ファイル", "2026年12月07日11時00分", "2026年12月07日10時00分",
+                                      "2026年12月07日09時00分"}));
+
+  // Under the root every entry counts.
+  CCandidateList root = candidates(nullptr, kJapan);
+  EXPECT_EQ(root.Items().size(), 9u);
+  root.Clear();
+  EXPECT_TRUE(root.AddTime(midnight));
 }
 
 std::vector<std::string> Texts(const CCandidateRows& rows) {
@@ -225,9 +214,7 @@ std::vector<std::string> Texts(const CCandidateRows& rows) {
 // Everything a listing handed over, in order.
 struct Collected {
   std::vector<ListingPiece> pieces;
-  quz::ListingSink Sink() {
-    return [this](ListingPiece&& piece) { pieces.push_back(std::move(piece)); };
-  }
+  quz::ListingSink Sink() { return [this](ListingPiece&& piece) { pieces.push_back(std::move(piece)); }; }
   std::vector<RestoreCandidate> Candidates() const {
     std::vector<RestoreCandidate> all;
     for (const auto& p : pieces) all.insert(all.end(), p.candidates.begin(), p.candidates.end());
