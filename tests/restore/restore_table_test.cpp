@@ -70,7 +70,7 @@ TEST_F(SavedTable, ReadsEveryCopyListOfDateAndFragmentFolders) {
   EXPECT_EQ(tree.Count(), 1);
 }
 
-TEST(RestoreTable, ListLinesEndAtTheFirstMalformedLineAndUnsafeNamesAreSkipped) {
+TEST(RestoreTable, ListLinesEndAtTheFirstMalformedLineSkipUnsafeNamesAndStopAtTheEntryLimit) {
   CRestoreTable table;
   const std::string folder = "Z:\\save\\2026-12-7\\";
   EXPECT_TRUE(table.AddList(folder,
@@ -91,10 +91,9 @@ TEST(RestoreTable, ListLinesEndAtTheFirstMalformedLineAndUnsafeNamesAreSkipped) 
   table.Clear();
   EXPECT_TRUE(table.AddList(folder, "a.txt<C:\\a.txt\r\nb.txt<C:\\b.txt", nullptr));  // last line unended
   EXPECT_EQ(table.Count(), 1);
-}
 
-TEST(RestoreTable, StopsAtTheEntryLimit) {
-  CRestoreTable table;
+  // A list at the entry limit stops the table.
+  table.Clear();
   std::string text;
   for (int i = 0; i < 1000; ++i) text += "f" + std::to_string(i) + ".txt<C:\\d\\f" + std::to_string(i) + ".txt\r\n";
   int lists = 0;
