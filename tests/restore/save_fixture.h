@@ -33,22 +33,19 @@ inline int64_t Seconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
   return (era * 146097 + doe - 719468) * 86400 + h * 3600 + mi * 60 + s;
 }
 
-using quztest::Fragment;
-using quztest::Record;
-
 // The records that turn `before` into `after`: each run of differing bytes
 // in the common length, and the appended tail.
-inline std::vector<Record> Differences(const std::string& before, const std::string& after) {
-  std::vector<Record> records;
+inline std::vector<quztest::Record> Differences(const std::string& before, const std::string& after) {
+  std::vector<quztest::Record> records;
   const size_t common = std::min(before.size(), after.size());
   for (size_t i = 0; i < common; ++i) {
     if (before[i] == after[i]) continue;
     size_t j = i;
     while (j < common && before[j] != after[j]) ++j;
-    records.push_back(Record{static_cast<uint32_t>(i), after.substr(i, j - i)});
+    records.push_back({static_cast<uint32_t>(i), after.substr(i, j - i)});
     i = j;
   }
-  if (after.size() > common) records.push_back(Record{static_cast<uint32_t>(common), after.substr(common)});
+  if (after.size() > common) records.push_back({static_cast<uint32_t>(common), after.substr(common)});
   return records;
 }
 
@@ -84,7 +81,7 @@ class SaveFolder {
     int n = 0;
     while (quztest::Exists(quz::FragmentPath(folder, n))) ++n;
     const std::string previous = n > 0 ? quztest::ReadFile(folder + "~temp.dat") : "";
-    const std::string fragment = Fragment(static_cast<uint32_t>(data.size()), Differences(previous, data));
+    const std::string fragment = quztest::Fragment(static_cast<uint32_t>(data.size()), Differences(previous, data));
     const std::string path = WriteFragment(source, n, fragment, local);
     quztest::WriteFile(folder + "~temp.dat", data);
     EXPECT_TRUE(plat::SetFileTime(folder + "~temp.dat", FileTime(local)));
