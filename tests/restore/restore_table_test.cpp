@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <set>
 
 #include "restore/restore_listing.h"
 #include "restore/restore_table.h"
@@ -27,10 +28,18 @@ namespace {
 
 constexpr int32_t kJapan = -32400;
 
-TEST(RestoreTable, ReadsEveryCopyListOfDateAndFragmentFolders) {
+// A save folder written by hand, and the table read from it.
+class SavedTable : public ::testing::Test {
+ protected:
+  void Load() { table.Load(save.root(), nullptr); }
+
   quztest::TempDir dir;
-  SaveFolder save(dir / "save\\", kJapan);
-  int64_t day = Seconds(2026, 12, 7);
+  SaveFolder save{dir / "save\\", kJapan};
+  CRestoreTable table;
+  const int64_t day = Seconds(2026, 12, 7);
+};
+
+TEST_F(SavedTable, ReadsEveryCopyListOfDateAndFragmentFolders) {
   std::string x1 = save.SaveCopy("C:\\a\\x.txt", "one", day + 10 * 3600);
   std::string x2 = save.SaveCopy("C:\\a\\x.txt", "two", day + 11 * 3600);
   std::string x3 = save.SaveCopy("C:\\a\\x.txt", "three", day + 86400 + 3600);
@@ -39,16 +48,14 @@ TEST(RestoreTable, ReadsEveryCopyListOfDateAndFragmentFolders) {
   plat::CreateFolder(save.root() + "empty");
   quztest::WriteFile(save.root() + "quzFileList.txt", "x.txt<C:\\loose.txt\r\n");
 
-  CRestoreTable table;
   CRestoreTree tree;
   int folders = 0;
   EXPECT_EQ(table.Load(save.root(), &tree, [&](int32_t, int32_t) { return ++folders > 0; }), 3);
   EXPECT_EQ(folders, 4);  // with the folder without a list
   ASSERT_EQ(table.Count(), 4);
-  std::vector<std::string> locations;
-  for (const auto& e : table.Entries()) locations.push_back(e.location);
-  for (const std::string& location : {x1, x2, x3, save.FragmentFolder("C:\\m\\in.mbx")})
-    EXPECT_NE(std::find(locations.begin(), locations.end(), location), locations.end()) << location;
+  std::set<std::string> locations;
+  for (const auto& e : table.Entries()) locations.insert(e.location);
+  EXPECT_EQ(locations, (std::set<std::string>{x1, x2, x3, save.FragmentFolder("C:\\m\\in.mbx")}));
   EXPECT_EQ(table.EntriesOf("c:\\A\\X.TXT").size(), 3u);
   EXPECT_TRUE(table.HasSource("C:\\m\\in.mbx"));
   EXPECT_FALSE(table.HasSource("C:\\loose.txt"));
@@ -63,7 +70,7 @@ TEST(RestoreTable, ReadsEveryCopyListOfDateAndFragmentFolders) {
   EXPECT_EQ(tree.Count(), 1);
 }
 
-TEST(RestoreTable, ListLinesEndAtTheFirstMalformedLineAndUnsafeNamesAreSkipped) {
+TEST(RestoreTable, ListLinesEndAtTheFirstMalformedLineSkipUnsafeNamesAndStopAtTheEntryLimit) {
   CRestoreTable table;
   const std::string folder = "Z:\\save\\2026-12-7\\";
   EXPECT_TRUE(table.AddList(folder,
@@ -84,10 +91,9 @@ TEST(RestoreTable, ListLinesEndAtTheFirstMalformedLineAndUnsafeNamesAreSkipped) 
   table.Clear();
   EXPECT_TRUE(table.AddList(folder, "a.txt<C:\\a.txt\r\nb.txt<C:\\b.txt", nullptr));  // last line unended
   EXPECT_EQ(table.Count(), 1);
-}
 
-TEST(RestoreTable, StopsAtTheEntryLimit) {
-  CRestoreTable table;
+  // A list at the entry limit stops the table.
+  table.Clear();
   std::string text;
   for (int i = 0; i < 1000; ++i) text += "f" + std::to_string(i) + ".txt<C:\\d\\f" + std::to_string(i) + ".txt\r\n";
   int lists = 0;
@@ -95,6 +101,17 @@ TEST(RestoreTable, StopsAtTheEntryLimit) {
   EXPECT_EQ(table.Count(), quz::kMaxRestoreEntries);
   EXPECT_EQ(lists, quz::kMaxRestoreEntries / 1000);
   EXPECT_FALSE(table.Add("Z:\\x", "C:\\x"));
+}
+
+// The tree as an outline: each folder's label below its parent's, drives
+// marked.
+std::vector<std::string> Outline(const CRestoreTree& tree, int32_t folder = 0, const std::string& indent = "") {
+  std::vector<std::string> lines{indent + tree.At(folder).label + (tree.At(folder).isDrive ? " (drive)" : "")};
+  for (int32_t child : tree.At(folder).children) {
+    EXPECT_EQ(tree.At(child).parent, folder) << tree.At(child).path;
+    for (std::string& line : Outline(tree, child, indent + "  ")) lines.push_back(std::move(line));
+  }
+  return lines;
 }
 
 TEST(RestoreTree, FolderChainsCaseInsensitiveWithDrivesBelowTheRoot) {
@@ -107,40 +124,15 @@ TEST(RestoreTree, FolderChainsCaseInsensitiveWithDrivesBelowTheRoot) {
                 "6<\\\\server\\share\\s.txt\r\n7<C:\\表\\ソ\r\n",
                 &tree);
 
-  EXPECT_EQ(tree.At(0).label, "全体");
+  EXPECT_EQ(Outline(tree), (std::vector<std::string>{"全体", "  C: (drive)", "    a", "      b", "    m", "    データ",
+                                                      "    表", "  D: (drive)", "  \\\\server (drive)", "    share"}));
+  EXPECT_EQ(tree.Count(), 10);  // no folder outside the outline
   EXPECT_EQ(tree.At(0).path, "");
-  int32_t c = tree.Find("C:");
-  int32_t a = tree.Find("c:\\a");
-  int32_t b = tree.Find("C:\\a\\b");
-  ASSERT_GT(c, 0);
-  ASSERT_GT(a, 0);
-  ASSERT_GT(b, 0);
-  EXPECT_TRUE(tree.At(c).isDrive);
-  EXPECT_FALSE(tree.At(a).isDrive);
-  EXPECT_EQ(tree.At(c).parent, 0);
-  EXPECT_EQ(tree.At(a).parent, c);
-  EXPECT_EQ(tree.At(b).parent, a);
-  EXPECT_EQ(tree.At(a).label, "a");
-  EXPECT_EQ(tree.At(c).label, "C:");
-  EXPECT_EQ(tree.At(a).path, "C:\\a");  // the first spelling stays
+  for (const char* folder : {"C:", "c:\\a", "C:\\a\\b", "C:\\データ", "C:\\表", "\\\\server\\share"})
+    ASSERT_GT(tree.Find(folder), 0) << folder;
+  EXPECT_EQ(tree.At(tree.Find("c:\\a")).path, "C:\\a");  // the first spelling stays
   EXPECT_EQ(tree.Find("C:\\a\\b\\x.txt"), -1);  // files are no nodes
   EXPECT_EQ(tree.Find("C:\\データ\\表.txt"), -1);
-  for (const char* folder : {"C:\\データ", "C:\\表"}) {
-    ASSERT_GT(tree.Find(folder), 0) << folder;
-    EXPECT_TRUE(tree.At(tree.Find(folder)).children.empty()) << folder;
-  }
-
-  std::vector<std::string> drives;
-  for (int32_t child : tree.At(0).children) drives.push_back(tree.At(child).label);
-  EXPECT_EQ(drives, (std::vector<std::string>{"C:", "D:", "\\\\server"}));
-  std::vector<std::string> underC;
-  for (int32_t child : tree.At(c).children) underC.push_back(tree.At(child).label);
-  EXPECT_EQ(underC, (std::vector<std::string>{"a", "m", "データ", "表"}));
-  int32_t share = tree.Find("\\\\server\\share");
-  ASSERT_GT(share, 0);
-  EXPECT_EQ(tree.At(share).label, "share");
-  // 1 root, C: a b m データ 表, D:, \\server share
-  EXPECT_EQ(tree.Count(), 10);
 }
 
 TEST(RestoreFileList, FilesOfAFolderOncePerSourceAndEverySourceUnderTheRoot) {
@@ -168,10 +160,8 @@ TEST(RestoreFileList, FilesOfAFolderOncePerSourceAndEverySourceUnderTheRoot) {
   EXPECT_FALSE(quz::IsInFolder("C:\\表x", std::string("C:\\\x95")));
 }
 
-TEST(RestoreCandidates, OnePerFiveMinuteSlotAroundALocalDayBoundary) {
-  quztest::TempDir dir;
-  SaveFolder save(dir / "save\\", kJapan);
-  int64_t midnight = Seconds(2026, 12, 8);  // local midnight: 15:00 UTC the day before
+TEST_F(SavedTable, CandidatesOnePerFiveMinuteSlotFromCopiesFragmentsAndFragmentFolders) {
+  const int64_t midnight = day + 86400;  // local midnight: 15:00 UTC the day before
   save.SaveCopy("C:\\a\\x.txt", "1", midnight - 30);       // 23:59:30
   save.SaveCopy("C:\\a\\x.txt", "2", midnight - 1);        // 23:59:59, same slot
   save.SaveCopy("C:\\a\\x.txt", "3", midnight);            // 00:00:00, next slot
@@ -179,57 +169,39 @@ TEST(RestoreCandidates, OnePerFiveMinuteSlotAroundALocalDayBoundary) {
   save.SaveCopy("C:\\a\\x.txt", "5", midnight + 300);      // 00:05:00
   save.SaveCopy("C:\\a\\sub\\y.txt", "6", midnight + 3600);
   save.SaveCopy("C:\\ab\\w.txt", "7", midnight + 7200);     // another folder
-
-  CRestoreTable table;
-  CRestoreTree tree;
-  table.Load(save.root(), &tree);
-  ASSERT_EQ(table.Count(), 7);
-
-  CCandidateList list;
-  list.AddAllNewest();
-  std::string folder = "C:\\a";
-  for (int32_t i = 0; i < table.Count(); ++i) list.AddEntryTimes(table, i, &folder, kJapan);
-  EXPECT_EQ(quztest::TextsOf(list.Sorted()), (std::vector<std::string>{"全ての最新ファイル", "2026年12月08日01時00分",
-                                                            "2026年12月08日00時05分", "2026年12月08日00時00分",
-                                                            "2026年12月07日23時59分"}));
-  // The first copy found in a slot gives its time.
-  EXPECT_EQ(list.Sorted().front().time, quz::kAllNewestTime);
-  EXPECT_EQ(list.Sorted().back().time, midnight - 30);
-
-  // The same files read with the offset of Greenwich fall nine hours earlier.
-  CCandidateList utc;
-  for (int32_t i = 0; i < table.Count(); ++i) utc.AddEntryTimes(table, i, &folder, 0);
-  EXPECT_EQ(quztest::TextsOf(utc.Sorted()).back(), "2026年12月07日14時59分");
-
-  // Under the root every entry counts.
-  CCandidateList root;
-  for (int32_t i = 0; i < table.Count(); ++i) root.AddEntryTimes(table, i, nullptr, kJapan);
-  EXPECT_EQ(root.Items().size(), 5u);
-  root.Clear();
-  EXPECT_TRUE(root.AddTime(midnight));
-}
-
-TEST(RestoreCandidates, FragmentsAndTheFragmentFolderItselfGiveTimes) {
-  quztest::TempDir dir;
-  SaveFolder save(dir / "save\\", kJapan);
-  int64_t day = Seconds(2026, 12, 7);
   save.SaveFragment("C:\\m\\in.mbx", "aaaa", day + 9 * 3600);
   save.SaveFragment("C:\\m\\in.mbx", "aaaabbbb", day + 10 * 3600);
   save.SaveFragment("C:\\m\\in.mbx", "aaaabbbbcccc", day + 10 * 3600 + 120);  // same slot as 10:00
   save.SetTime(save.FragmentFolder("C:\\m\\in.mbx"), day + 11 * 3600);
+  Load();
+  ASSERT_EQ(table.Count(), 8);
+  // The candidates of a folder (null: the root) as the window would list them.
+  auto candidates = [&](const char* folder, int32_t tz) {
+    CCandidateList list;
+    list.AddAllNewest();
+    const std::string path = folder ? folder : "";
+    for (int32_t i = 0; i < table.Count(); ++i) list.AddEntryTimes(table, i, folder ? &path : nullptr, tz);
+    return list;
+  };
 
-  CRestoreTable table;
-  table.Load(save.root(), nullptr);
-  ASSERT_EQ(table.Count(), 1);
-  CCandidateList list;
-  std::string folder = "C:\\m";
-  list.AddEntryTimes(table, 0, &folder, kJapan);
-  EXPECT_EQ(quztest::TextsOf(list.Sorted()),
-            (std::vector<std::string>{"2026年12月07日11時00分", "2026年12月07日10時00分", "2026年12月07日09時00分"}));
-  std::string other = "C:\\a";
-  CCandidateList none;
-  none.AddEntryTimes(table, 0, &other, kJapan);
-  EXPECT_TRUE(none.Items().empty());
+  const CCandidateList a = candidates("C:\\a", kJapan);
+  EXPECT_EQ(quztest::TextsOf(a.Sorted()), (std::vector<std::string>{"全ての最新ファイル", "2026年12月08日01時00分",
+                                                         "2026年12月08日00時05分", "2026年12月08日00時00分",
+                                                         "2026年12月07日23時59分"}));
+  // The first copy found in a slot gives its time.
+  EXPECT_EQ(a.Sorted().front().time, quz::kAllNewestTime);
+  EXPECT_EQ(a.Sorted().back().time, midnight - 30);
+  // The same files read with the offset of Greenwich fall nine hours earlier.
+  EXPECT_EQ(quztest::TextsOf(candidates("C:\\a", 0).Sorted()).back(), "2026年12月07日14時59分");
+  EXPECT_EQ(quztest::TextsOf(candidates("C:\\m", kJapan).Sorted()),
+            (std::vector<std::string>{"全ての最新ファイル", "2026年12月07日11時00分", "2026年12月07日10時00分",
+                                      "2026年12月07日09時00分"}));
+
+  // Under the root every entry counts.
+  CCandidateList root = candidates(nullptr, kJapan);
+  EXPECT_EQ(root.Items().size(), 9u);
+  root.Clear();
+  EXPECT_TRUE(root.AddTime(midnight));
 }
 
 std::vector<std::string> Texts(const CCandidateRows& rows) {
@@ -241,9 +213,7 @@ std::vector<std::string> Texts(const CCandidateRows& rows) {
 // Everything a listing handed over, in order.
 struct Collected {
   std::vector<ListingPiece> pieces;
-  quz::ListingSink Sink() {
-    return [this](ListingPiece&& piece) { pieces.push_back(std::move(piece)); };
-  }
+  quz::ListingSink Sink() { return [this](ListingPiece&& piece) { pieces.push_back(std::move(piece)); }; }
   std::vector<RestoreCandidate> Candidates() const {
     std::vector<RestoreCandidate> all;
     for (const auto& p : pieces) all.insert(all.end(), p.candidates.begin(), p.candidates.end());
@@ -257,10 +227,7 @@ std::vector<std::string> CandidateTexts(const std::vector<RestoreCandidate>& fou
   return Texts(rows);
 }
 
-TEST(RestoreListing, CopyTimesAreReadOnceAndFragmentsEndAtTheFirstGap) {
-  quztest::TempDir dir;
-  SaveFolder save(dir / "save\\", kJapan);
-  int64_t day = Seconds(2026, 12, 7);
+TEST_F(SavedTable, CopyTimesAreReadOnceAndFragmentsEndAtTheFirstGap) {
   std::string copy = save.SaveCopy("C:\\a\\x.txt", "one", day + 3600);
   // A file that only looks like a fragment of the copy is none.
   quztest::WriteFile(copy + "0000000.dat", "not a fragment");
@@ -271,9 +238,7 @@ TEST(RestoreListing, CopyTimesAreReadOnceAndFragmentsEndAtTheFirstGap) {
   // Fragment 3 beyond a missing fragment 2 is not part of the chain.
   ASSERT_TRUE(plat::MoveFile(third, quz::FragmentPath(folder, 3)));
   save.SetTime(folder, day + 5 * 3600);
-
-  CRestoreTable table;
-  table.Load(save.root(), nullptr);
+  Load();
   ASSERT_EQ(table.Count(), 2);
   int32_t x = table.EntriesOf("C:\\a\\x.txt")[0], mail = table.EntriesOf("C:\\m\\in.mbx")[0];
   quz::CCopyTimes times(kJapan);
@@ -325,18 +290,14 @@ TEST(RestoreListing, CandidateTextsBefore1970AndAfter2038) {
   EXPECT_EQ(quz::CandidateSlot(int64_t{INT32_MAX} + 600), (int64_t{INT32_MAX} + 600) / 300);
 }
 
-TEST(RestoreListing, AFolderGivesItsFilesFirstThenTheTimesBelowIt) {
-  quztest::TempDir dir;
-  SaveFolder save(dir / "save\\", kJapan);
-  int64_t day = Seconds(2026, 12, 7);
+TEST_F(SavedTable, AFolderListingGivesItsFilesFirstThenTheTimesBelowIt) {
   save.SaveCopy("C:\\a\\y.txt", "y", day + 9 * 3600);
   save.SaveCopy("C:\\a\\x.txt", "x1", day + 10 * 3600);
   save.SaveCopy("C:\\a\\X.TXT", "x2", day + 10 * 3600 + 120);  // the same file, the same slot
   save.SaveCopy("C:\\a\\sub\\z.txt", "z", day + 11 * 3600);
   save.SaveCopy("C:\\ab\\w.txt", "w", day + 12 * 3600);       // not below C:\a
   save.SaveFragment("C:\\m\\in.mbx", "mail", day + 13 * 3600);
-  CRestoreTable table;
-  table.Load(save.root(), nullptr);
+  Load();
   quz::CCopyTimes times(kJapan);
   quz::StopFlag stop{false};
 

@@ -30,39 +30,9 @@ using quztest::WindowText;
 using SavedFolder = restoretest::SaveFolder;
 using restoretest::Seconds;
 
-// The program's own dialogs as their modal loops run: each step waits for
-// a dialog of its template, in order, and answers it.
+// The program's own dialogs answered in order: each step waits for a dialog
+// of its template.
 using DialogSteps = std::vector<std::pair<int, std::function<void(plat::Dialog&)>>>;
-class DialogScript {
- public:
-  explicit DialogScript(DialogSteps steps) : steps_(std::move(steps)) {
-    instance_ = this;
-    timer_ = SetTimer(nullptr, 0, 20, Fire);
-  }
-  ~DialogScript() {
-    KillTimer(nullptr, timer_);
-    instance_ = nullptr;
-  }
-  DialogScript(const DialogScript&) = delete;
-  DialogScript& operator=(const DialogScript&) = delete;
-  bool Done() const { return next_ == steps_.size(); }
-
- private:
-  static void CALLBACK Fire(HWND, UINT, UINT_PTR, DWORD) {
-    DialogScript* self = instance_;
-    plat::Dialog* dialog = plat::Dialog::Current();
-    if (!self || self->Done() || !dialog || dialog->Handle() == self->last_ ||
-        dialog->TemplateId() != self->steps_[self->next_].first)
-      return;
-    self->last_ = dialog->Handle();
-    self->steps_[self->next_++].second(*dialog);
-  }
-  static inline DialogScript* instance_ = nullptr;
-  UINT_PTR timer_ = 0;
-  HWND last_ = nullptr;
-  DialogSteps steps_;
-  size_t next_ = 0;
-};
 
 class RestoreWindowTest : public quztest::MainWindowTest {
  protected:
@@ -87,51 +57,30 @@ class RestoreWindowTest : public quztest::MainWindowTest {
   HWND Item(int id) const { return GetDlgItem(window->Handle(), id); }
   void Settle() { ASSERT_TRUE(PumpUntil([&] { return !window->Busy(); })); }
 
-  // The tree item reached by these labels from the root "全体".
-  HTREEITEM TreeItem(const std::vector<std::string>& labels) {
-    const plat::TreeView& tree = window->Tree();
-    HTREEITEM item = tree.Root();
-    for (const std::string& label : labels) {
-      HTREEITEM child = tree.FirstChild(item);
-      while (child && TreeText(child) != label) child = tree.NextSibling(child);
-      if (!child) return nullptr;
-      item = child;
-    }
-    return item;
-  }
-  std::string TreeText(HTREEITEM item) const { return window->Tree().Text(item); }
-  int TreeImage(HTREEITEM item) {
+  int TreeImage(const std::string& folder) {
     TVITEMA info{};
     info.mask = TVIF_IMAGE;
-    info.hItem = item;
+    info.hItem = window->TreeItemOf(folder);
     SendMessageA(Item(IDC_RESTORE_TREE), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info));
     return info.iImage;
   }
-  std::vector<std::string> ChildLabels(const std::vector<std::string>& labels) {
+  // The labels the tree shows below a folder ("" is 全体).
+  std::vector<std::string> ChildLabels(const std::string& folder) {
     std::vector<std::string> children;
     const plat::TreeView& tree = window->Tree();
-    for (HTREEITEM c = tree.FirstChild(TreeItem(labels)); c; c = tree.NextSibling(c))
-      children.push_back(TreeText(c));
+    for (HTREEITEM c = tree.FirstChild(window->TreeItemOf(folder)); c; c = tree.NextSibling(c))
+      children.push_back(tree.Text(c));
     return children;
   }
   // Selects a folder as a click does, without waiting for its lists.
-  void Choose(const std::vector<std::string>& labels) {
-    HTREEITEM item = TreeItem(labels);
-    ASSERT_NE(item, nullptr) << labels.back();
+  void Choose(const std::string& folder) {
+    HTREEITEM item = window->TreeItemOf(folder);
+    ASSERT_NE(item, nullptr) << folder;
     TreeView_SelectItem(Item(IDC_RESTORE_TREE), item);
   }
-  void Select(const std::vector<std::string>& labels) {
-    Choose(labels);
+  void Select(const std::string& folder) {
+    Choose(folder);
     Settle();
-  }
-  // The labels of a folder path below a drive: "C:\a\b" is C:, a, b.
-  static std::vector<std::string> Labels(const std::string& folder) {
-    std::vector<std::string> labels;
-    for (size_t start = 0, end; start < folder.size(); start = end + 1) {
-      end = std::min(folder.find('\\', start), folder.size());
-      if (end > start) labels.push_back(folder.substr(start, end - start));
-    }
-    return labels;
   }
 
   // The file list's lines: as many as the list box has, drawn from these.
@@ -141,11 +90,25 @@ class RestoreWindowTest : public quztest::MainWindowTest {
     return files;
   }
   // Presses one of the window's buttons, the dialogs that follow answered
-  // by `steps`; every step must have run.
+  // by `steps` from a timer as their modal loops run; every step must have
+  // run.
   void Press(int button, DialogSteps steps) {
-    DialogScript script(std::move(steps));
+    static DialogSteps* pending;
+    static HWND answered;
+    pending = &steps;
+    answered = nullptr;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+      plat::Dialog* dialog = plat::Dialog::Current();
+      if (pending->empty() || !dialog || dialog->Handle() == answered || dialog->TemplateId() != pending->front().first)
+        return;
+      answered = dialog->Handle();
+      const auto step = pending->front().second;
+      pending->erase(pending->begin());
+      step(*dialog);
+    });
     Click(window->Handle(), button);
-    EXPECT_TRUE(script.Done());
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(steps.empty());
   }
   std::vector<std::string> Candidates() {
     std::vector<std::string> rows;
@@ -190,28 +153,27 @@ TEST_F(RestoreWindowTest, TheTreeTheFilesOneCandidatePerSlotAndOtherFoldersTyped
   EXPECT_EQ(WindowText(window->Handle()), "quz - ファイル復元");
 
   // 全体 > C: > a, m; the drive and the folders have icons of their own.
-  HWND tree = Item(IDC_RESTORE_TREE);
-  HTREEITEM root = TreeView_GetRoot(tree);
-  EXPECT_EQ(TreeText(root), "全体");
-  EXPECT_TRUE(TreeView_GetItemState(tree, root, TVIS_EXPANDED) & TVIS_EXPANDED);
-  EXPECT_EQ(ChildLabels({}), (std::vector<std::string>{"C:"}));
-  EXPECT_EQ(ChildLabels({"C:"}), (std::vector<std::string>{"a", "m"}));
-  EXPECT_NE(TreeImage(TreeItem({"C:"})), TreeImage(TreeItem({"C:", "a"})));
-  EXPECT_EQ(TreeImage(TreeItem({"C:", "a"})), TreeImage(TreeItem({"C:", "m"})));
-  EXPECT_NE(TreeImage(root), TreeImage(TreeItem({"C:"})));
+  const plat::TreeView& tree = window->Tree();
+  EXPECT_EQ(tree.Text(tree.Root()), "全体");
+  EXPECT_TRUE(tree.IsExpanded(tree.Root()));
+  EXPECT_EQ(ChildLabels(""), (std::vector<std::string>{"C:"}));
+  EXPECT_EQ(ChildLabels("C:"), (std::vector<std::string>{"a", "m"}));
+  EXPECT_NE(TreeImage("C:"), TreeImage("C:\\a"));
+  EXPECT_EQ(TreeImage("C:\\a"), TreeImage("C:\\m"));
+  EXPECT_NE(TreeImage(""), TreeImage("C:"));
 
   const std::vector<std::string> xTimes{"全ての最新ファイル", "2026年12月08日09時00分", "2026年12月07日10時00分"};
-  Select({"C:", "a"});
+  Select("C:\\a");
   EXPECT_EQ(Files(), (std::vector<std::string>{"x.txt"}));
   EXPECT_EQ(Candidates(), xTimes);
 
   // The drive holds the times of both folders.
-  Select({"C:"});
+  Select("C:");
   EXPECT_TRUE(Files().empty());
   EXPECT_EQ(Candidates().size(), 4u);
 
   // 全体: every source in full, no candidate until files are chosen.
-  Select({});
+  Select("");
   EXPECT_EQ(Files(), (std::vector<std::string>{"C:\\a\\x.txt", "C:\\m\\in.mbx"}));
   EXPECT_TRUE(Candidates().empty());
   SelectFiles({"C:\\a\\x.txt"});
@@ -229,8 +191,7 @@ TEST_F(RestoreWindowTest, TheTreeTheFilesOneCandidatePerSlotAndOtherFoldersTyped
   ASSERT_TRUE(PumpUntil([&] { return window->LoadsDone() == 2 && !window->Busy(); }));
   EXPECT_EQ(WindowText(Item(IDC_RESTORE_SOURCE)), dir / "Other\\");
   EXPECT_EQ(window->LoadedFolder(), dir / "Other\\");
-  EXPECT_EQ(ChildLabels({}), (std::vector<std::string>{"D:"}));
-  EXPECT_EQ(window->Table().Count(), 1);
+  EXPECT_EQ(ChildLabels(""), (std::vector<std::string>{"D:"}));
 
   // Texts that name no folder load nothing and are left as typed.
   for (std::string text : {dir / "nothere", dir / "Other\\quzFileList.txt", std::string("Other")}) {
@@ -238,7 +199,6 @@ TEST_F(RestoreWindowTest, TheTreeTheFilesOneCandidatePerSlotAndOtherFoldersTyped
     quztest::PumpFor(100);
     EXPECT_EQ(WindowText(Item(IDC_RESTORE_SOURCE)), text);
     EXPECT_EQ(window->LoadsDone(), 2);
-    EXPECT_EQ(window->LoadedFolder(), dir / "Other\\");
   }
 
   // A dropped folder replaces the text and loads.
@@ -246,7 +206,7 @@ TEST_F(RestoreWindowTest, TheTreeTheFilesOneCandidatePerSlotAndOtherFoldersTyped
   SendMessageA(Item(IDC_RESTORE_SOURCE), WM_DROPFILES, reinterpret_cast<WPARAM>(quztest::MakeDrop({dropped})), 0);
   ASSERT_TRUE(PumpUntil([&] { return window->LoadsDone() == 3 && !window->Busy(); }));
   EXPECT_EQ(WindowText(Item(IDC_RESTORE_SOURCE)), SaveFolder());
-  EXPECT_EQ(ChildLabels({}), (std::vector<std::string>{"C:"}));
+  EXPECT_EQ(ChildLabels(""), (std::vector<std::string>{"C:"}));
 }
 
 TEST_F(RestoreWindowTest, AnotherFolderWhileTheListsFillStartsOverCleanly) {
@@ -256,9 +216,11 @@ TEST_F(RestoreWindowTest, AnotherFolderWhileTheListsFillStartsOverCleanly) {
   const std::string dated = SaveFolder() + "2026-12-7\\";
   ASSERT_TRUE(plat::CreateFolder(dated));
   std::string list;
+  std::vector<std::string> names;
   for (int i = 0; i < kFiles; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "f%04d.txt", i);
+    names.push_back(name);
     quztest::WriteFile(dated + name, "b");
     ASSERT_TRUE(plat::SetFileTime(dated + name, save->FileTime(day + 60 * i)));
     list += std::string(name) + "<C:\\big\\" + name + "\r\n";
@@ -268,34 +230,30 @@ TEST_F(RestoreWindowTest, AnotherFolderWhileTheListsFillStartsOverCleanly) {
   Open();
 
   // Started and replaced before any of its results came: none of them shows.
-  Choose({"C:", "big"});
-  Choose({"C:", "small"});
+  Choose("C:\\big");
+  Choose("C:\\small");
   Settle();
   EXPECT_EQ(Files(), (std::vector<std::string>{"s.txt"}));
   EXPECT_EQ(Candidates(), (std::vector<std::string>{"全ての最新ファイル", "2026年12月09日00時00分"}));
 
   // Replaced while its results come in.
-  Choose({"C:", "big"});
+  Choose("C:\\big");
   ASSERT_TRUE(PumpUntil([&] { return Files().size() == static_cast<size_t>(kFiles); }));
-  Choose({"C:", "small"});
+  Choose("C:\\small");
   Settle();
   EXPECT_EQ(Files(), (std::vector<std::string>{"s.txt"}));
   EXPECT_EQ(Candidates().size(), 2u);
 
   // Left to run, every file in order and a candidate per five minutes.
-  Select({"C:", "big"});
-  std::vector<std::string> files = Files();
-  ASSERT_EQ(files.size(), static_cast<size_t>(kFiles));
-  EXPECT_EQ(files.front(), "f0000.txt");
-  EXPECT_EQ(files.back(), "f1499.txt");
-  EXPECT_TRUE(std::is_sorted(files.begin(), files.end()));
+  Select("C:\\big");
+  EXPECT_EQ(Files(), names);
   std::vector<std::string> candidates = Candidates();
   ASSERT_EQ(candidates.size(), 1u + kFiles / 5);
   EXPECT_EQ(candidates[1], "2026年12月08日00時55分");
   EXPECT_EQ(window->ProgressWindow(), nullptr);
 
   // Closing while the lists fill stops the worker.
-  Choose({"C:", "big"});
+  Choose("C:\\big");
   window->Destroy();
   window.reset();
   quztest::PumpFor(100);
@@ -317,7 +275,6 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
   save->SaveFragment(mail, m2, t2);
   save->SetTime(save->FragmentFolder(mail), t2);
   Open();
-  const std::vector<std::string> docs = Labels(src + "docs");
 
   std::vector<std::vector<std::string>> results;
   auto result = [&](plat::Dialog& d) {
@@ -329,7 +286,7 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
   // rebuilt from its fragments: they land directly in the destination.  The
   // folder dialog offers the last destination and keeps the new one.
   ASSERT_TRUE(quz::WriteSetting(quz::kSettingsFile, dir / "last", quz::kRestoreFolderKey));
-  Select({});
+  Select("");
   SelectFiles({a, mail});
   SelectCandidate("全ての最新ファイル");
   std::string offered;
@@ -369,19 +326,16 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
   EXPECT_EQ(ui.Boxes()[1].caption, "元の場所に戻す - 警告");
   EXPECT_TRUE(quztest::ReadFile(a) == a1);
   EXPECT_TRUE(quztest::ReadFile(mail) == "changed mail");
-  ASSERT_EQ(asked.size(), 2u);
-  EXPECT_EQ(asked[0][0], "a.txt");
-  EXPECT_EQ(asked[0][1], "サイズ : 2.93KB");
-  EXPECT_EQ(asked[1][0], "in.mbx");
-  EXPECT_EQ(asked[1][1], "サイズ : (差分保存のため不明)");
-  EXPECT_EQ(asked[1][2], "更新日時 : (差分保存のため不明)");
+  EXPECT_EQ(asked, (std::vector<std::vector<std::string>>{
+                       {"a.txt", "サイズ : 2.93KB", "更新日時 : 2026年12月7日、10:0:0"},
+                       {"in.mbx", "サイズ : (差分保存のため不明)", "更新日時 : (差分保存のため不明)"}}));
   EXPECT_EQ(results[1], (std::vector<std::string>{"1個のファイルを復元しました",
                                                   "1個のファイルの復元に失敗したかキャンセルされました"}));
 
   // A whole folder in place at "全ての最新ファイル": "全て上書き" answers the
   // rest of that restore.
   quztest::WriteFile(c, "changed c");
-  Select(docs);
+  Select(src + "docs");
   SelectCandidate("全ての最新ファイル");
   Press(IDOK, {{IDD_OVERWRITE, answer(IDC_OVERWRITE_ALL)}, {IDD_RESTORE_RESULT, result}});
   EXPECT_TRUE(quztest::ReadFile(a) == a2);
@@ -389,7 +343,7 @@ TEST_F(RestoreWindowTest, RestoresElsewhereAndInPlaceComeBackByteForByte) {
 
   // Without a candidate the restore only asks for one.
   SelectFiles({});
-  Select({});
+  Select("");
   ui.QueueAnswer(plat::kAnswerOk);
   Click(window->Handle(), IDOK);
   EXPECT_EQ(ui.Boxes().back().text, "復元するファイルまたはフォルダの最終更新日時を選んで下さい");

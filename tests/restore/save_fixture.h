@@ -1,8 +1,9 @@
 // Save folders written directly, byte for byte in the layout the engine
 // writes (with the engine's own names for copies and fragments): date
 // folders with copies and their "quzFileList.txt" lines, and fragment
-// folders with numbered fragments, "~temp.dat" and the one-line list.  Times are given as local seconds and a time-zone offset, so that
-// tests do not depend on the zone of the machine.
+// folders with numbered fragments, "~temp.dat" and the one-line list.
+// Times are local seconds and a time-zone offset, so that tests do not
+// depend on the zone of the machine.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,34 +28,24 @@ inline std::pair<int, int> Done(const quz::RestoreCounts& c) { return {c.restore
 // date is a local one).
 inline int64_t Seconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
   y -= mo <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const int64_t days = era * 146097 + doe - 719468;
-  return days * 86400 + h * 3600 + mi * 60 + s;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400, yoe = y - era * 400;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  return (era * 146097 + doe - 719468) * 86400 + h * 3600 + mi * 60 + s;
 }
-
-using quztest::Fragment;
-using quztest::Record;
 
 // The records that turn `before` into `after`: each run of differing bytes
 // in the common length, and the appended tail.
-inline std::vector<Record> Differences(const std::string& before, const std::string& after) {
-  std::vector<Record> records;
-  size_t common = std::min(before.size(), after.size());
-  size_t i = 0;
-  while (i < common) {
-    if (before[i] == after[i]) {
-      ++i;
-      continue;
-    }
+inline std::vector<quztest::Record> Differences(const std::string& before, const std::string& after) {
+  std::vector<quztest::Record> records;
+  const size_t common = std::min(before.size(), after.size());
+  for (size_t i = 0; i < common; ++i) {
+    if (before[i] == after[i]) continue;
     size_t j = i;
     while (j < common && before[j] != after[j]) ++j;
-    records.push_back(Record{static_cast<uint32_t>(i), after.substr(i, j - i)});
+    records.push_back({static_cast<uint32_t>(i), after.substr(i, j - i)});
     i = j;
   }
-  if (after.size() > common) records.push_back(Record{static_cast<uint32_t>(common), after.substr(common)});
+  if (after.size() > common) records.push_back({static_cast<uint32_t>(common), after.substr(common)});
   return records;
 }
 
@@ -85,23 +76,21 @@ class SaveFolder {
 
   // The next differential save of source: one fragment with the differences
   // from the previous contents; returns the fragment's path.
-  std::string SaveFragment(const std::string& source, const std::string& data, int64_t local,
-                           const std::string& folderName = "") {
-    std::string folder = FragmentFolder(source, folderName);
+  std::string SaveFragment(const std::string& source, const std::string& data, int64_t local) {
+    const std::string folder = FragmentFolder(source);
     int n = 0;
     while (quztest::Exists(quz::FragmentPath(folder, n))) ++n;
     const std::string previous = n > 0 ? quztest::ReadFile(folder + "~temp.dat") : "";
-    std::string path = WriteFragment(source, n, Fragment(static_cast<uint32_t>(data.size()), Differences(previous, data)),
-                                     local, folderName);
+    const std::string fragment = quztest::Fragment(static_cast<uint32_t>(data.size()), Differences(previous, data));
+    const std::string path = WriteFragment(source, n, fragment, local);
     quztest::WriteFile(folder + "~temp.dat", data);
     EXPECT_TRUE(plat::SetFileTime(folder + "~temp.dat", FileTime(local)));
     return path;
   }
 
   // Writes a fragment as given (for damaged or unusual ones).
-  std::string WriteFragment(const std::string& source, int n, const std::string& bytes, int64_t local,
-                            const std::string& folderName = "") {
-    std::string folder = FragmentFolder(source, folderName);
+  std::string WriteFragment(const std::string& source, int n, const std::string& bytes, int64_t local) {
+    const std::string folder = FragmentFolder(source);
     plat::CreateFolder(folder);
     quztest::WriteFile(folder + "quzFileList.txt", "<" + source + "\r\n");
     std::string path = quz::FragmentPath(folder, n);
@@ -117,8 +106,8 @@ class SaveFolder {
     EXPECT_TRUE(plat::SetFileTime(p, FileTime(local))) << p;
   }
 
-  std::string FragmentFolder(const std::string& source, const std::string& folderName = "") const {
-    return root_ + (folderName.empty() ? source.substr(source.rfind('\\') + 1) : folderName) + "\\";
+  std::string FragmentFolder(const std::string& source) const {
+    return root_ + source.substr(source.rfind('\\') + 1) + "\\";
   }
 
  private:
