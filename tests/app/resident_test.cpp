@@ -421,8 +421,8 @@ TEST_F(Resident, FirstRunSetupWritesTheFolderOnOkOnly) {
 }
 
 TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
-  // Across the bar's middle: a dark and a light edge, and inside them as
-  // much green as the percentage asks, white after it; also after the
+  // A dark top and left edge, a light bottom and right one, and inside them
+  // as much green as the percentage asks, white after it; also after the
   // system repainted it (with the last percentage and the caption "処理中";
   // the texts themselves: the target window's tests).
   quz::CProgressDlg progress;
@@ -442,6 +442,8 @@ TEST_F(Resident, ProgressBarIsGreenOnWhiteInASunkenFrame) {
       const COLORREF expected = x == w - 1 ? light : x == 0 ? dark : x < percent * w / 100 ? green : white;
       EXPECT_EQ(GetPixel(dc, x, mid), expected) << percent << "%: " << x;
     }
+    EXPECT_EQ(GetPixel(dc, w / 2, 0), dark) << percent << "%";
+    EXPECT_EQ(GetPixel(dc, w / 2, client.bottom - 1), light) << percent << "%";
     ReleaseDC(bar, dc);
   };
   for (int percent : {0, 40, 100}) {

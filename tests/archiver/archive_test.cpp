@@ -112,6 +112,10 @@ TEST(Header, RefusesWhatCannotBeStored) {
   for (const std::string& bad : {std::string(""), std::string("a\\\\b"), std::string("a\\"), std::string("..\\x"),
                                  std::string(70000, 'x')})
     EXPECT_EQ(BuildLevel2Header(Named(bad), h), Error::kBadName) << bad.substr(0, 20);
+  // Sizes are stored in 32 bits.
+  Entry big = Named("big");
+  big.originalSize = 0x100000000ull;
+  EXPECT_EQ(BuildLevel2Header(big, h), Error::kTooLarge);
 }
 
 TEST(Archive, RoundTripOfFilesAndFolders) {

@@ -342,6 +342,7 @@ TEST(History, LinesAreAppendedInTheirFormat) {
   quz::HistoryRow big = ParseHistoryLine(rows[2]);
   ASSERT_TRUE(big.ok);
   EXPECT_EQ(HistoryCell(big, 2), "3145729KB");  // read back unsigned
+  EXPECT_EQ(HistoryCell(big, 3), "0KB");
   EXPECT_TRUE(quz::LoadHistoryRows(dir / "none.txt").empty());
   // Only lines ended by CR LF are rows.
   EXPECT_EQ(quz::SplitHistory("1 1 1 a\r\n2 2 2 b\r\n3 3 3 c"), (std::vector<std::string>{"1 1 1 a", "2 2 2 b"}));

@@ -83,6 +83,7 @@ TEST_F(TargetWindow, EmptyCatalogueShowsNoRowsAndTheWindowHidesAndShowsAgain) {
   EXPECT_FALSE(targets->IsShown());
   EXPECT_EQ(Count(), "0個(最大250000個)");
   EXPECT_EQ(Text(IDC_TAISYO_SAVE_FOLDER), SaveFolder());
+  EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(List())), 6);
   // The empty catalogue opens the window by itself.
   ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(Window()); }));
   EXPECT_TRUE(targets->IsShown());
